@@ -1,0 +1,35 @@
+#!/bin/bash
+# Installs everything a fresh Debian 12 machine needs to build and test
+# Mirefold. Idempotent, and quiet when everything is already there.
+set -euo pipefail
+
+packages=(
+  cmake make git ca-certificates
+  mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  libz-mingw-w64-dev googletest
+  wine wine32:i386 wine64 xvfb xauth x11-apps
+  fonts-wqy-microhei fonts-noto-cjk
+  nginx-light python3 zip unzip curl aria2 libxml2-utils imagemagick time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "setup: installing ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+fi
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# nginx is started by the tests themselves, on loopback ports of their own.
+if command -v systemctl >/dev/null && systemctl is-active --quiet nginx 2>/dev/null; then
+  $SUDO systemctl stop nginx || true
+fi
+echo "setup: done"

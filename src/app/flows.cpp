@@ -1,0 +1,52 @@
+#include "app/flows.h"
+
+#include "app/process_state.h"
+#include "apply/run_file.h"
+
+namespace mf {
+
+namespace {
+void NotAvailable(const wchar_t* what) { WriteLog(std::wstring(what) + L" is not available in this build."); }
+}  // namespace
+
+int CheckForUpdatesFlow() {
+    NotAvailable(L"The update check");
+    return 0;
+}
+
+int SilentFlow() {
+    NotAvailable(L"The silent update");
+    return 0;
+}
+
+int AppEnterFlow() {
+    NotAvailable(L"The application enter flow");
+    return 0;
+}
+
+void RunLauncherWindow() { NotAvailable(L"The launcher window"); }
+void ShowUpdateCenter() { NotAvailable(L"The update center"); }
+void RunUpdateCheckWindowless() { NotAvailable(L"The update check"); }
+void Uninstall() { NotAvailable(L"Uninstall"); }
+
+void ReadMachineIdentifier() {}
+
+void LaunchMainProgramWithDotNetCheck(bool /*prompt*/) {
+    const std::wstring program = Process().paths.MainProgramPath();
+    if (program.empty()) return;
+    WriteLog(L"Start " + program);
+    RunFile(program, L"", false);
+}
+
+void CheckTimeBookkeeping() {}
+bool RunEmbeddedPackage() { return false; }
+void LoadCachedParameterPackage() {}
+
+void ShowDotNetPrompt(const wchar_t* version) {
+    WriteLog(std::wstring(L"The .NET Framework ") + version + L" prompt is not available in this build.");
+}
+
+void CheckDotNetRequirement() {}
+void LoadSavedUpdateListForElevatedRun() {}
+
+}  // namespace mf

@@ -1,0 +1,85 @@
+// The process-wide state of the engine in one object. The program owns one
+// instance; a test creates its own and makes it current with
+// ScopedProcessState, so that no test sees what another left behind.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/config.h"
+#include "app/language.h"
+#include "app/log.h"
+#include "app/paths.h"
+#include "app/variable_table.h"
+#include "app/work_folder.h"
+#include "check/download_list.h"
+#include "host/notification_windows.h"
+
+namespace mf {
+
+struct ProcessState {
+    ProcessState();
+    ProcessState(const ProcessState&) = delete;
+    ProcessState& operator=(const ProcessState&) = delete;
+
+    VariableTable variables;
+    WorkFolder workFolder;
+    Config config{variables, workFolder};
+    Paths paths{config, workFolder};
+    Language language;
+    NotificationWindows notifications;
+    Log log{config, workFolder};
+    DownLoadList updateList;
+
+    // Start-up facts (written by the main thread before workers start).
+    HWND hostWindow = nullptr;
+    bool elevatedRelaunch = false;
+    int connectTryCount = 3;
+    std::wstring executableBaseName;
+    std::wstring announcedVersion;
+    int skipLoop = 0;
+};
+
+// The current process state.
+ProcessState& Process();
+
+class ScopedProcessState {
+public:
+    explicit ScopedProcessState(ProcessState& state);
+    ~ScopedProcessState();
+    ScopedProcessState(const ScopedProcessState&) = delete;
+    ScopedProcessState& operator=(const ScopedProcessState&) = delete;
+
+private:
+    ProcessState* previous_;
+};
+
+// Shorthands on the current process state.
+std::wstring ReadConfig(const std::wstring& section, const std::wstring& key);
+std::wstring ReadConfigOr(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
+bool ReadConfigFlag(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
+std::wstring ReadIniFile(const std::wstring& path, const std::wstring& section, const std::wstring& key);
+void WriteConfig(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+std::wstring ReadEmbeddedConfig(const std::wstring& section, const std::wstring& key);
+std::wstring GetWorkFolder();
+void SetWorkFolder(const std::wstring& path);
+void WriteLog(const std::wstring& text);
+// Translation in section "MAIN".
+std::wstring Translate(const std::wstring& text);
+std::wstring Translate(const std::wstring& section, const std::wstring& text);
+
+}  // namespace mf
+
+#include "base/text_format.h"
+
+namespace mf {
+
+// Translates an English format text in section "MAIN" and formats it; the
+// English text is used when the translation's placeholders differ.
+template <class... Args>
+std::wstring TranslateFormat(const std::wstring& english, const Args&... args) {
+    return FormatTranslated(english, Translate(english), args...);
+}
+
+}  // namespace mf

@@ -1,0 +1,258 @@
+#include <winsock2.h>
+
+#include "app/update_app.h"
+
+#include <objbase.h>
+
+#include "app/command_line.h"
+#include "app/flows.h"
+#include "app/privileges.h"
+#include "apply/run_file.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "host/status.h"
+
+namespace mf {
+
+namespace {
+
+constexpr int kDefaultConfigResource = 179;
+
+// The embedded default configuration, as stored (ANSI bytes).
+std::string EmbeddedConfigBytes(HINSTANCE instance) {
+    HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(kDefaultConfigResource), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
+    if (found == nullptr) return {};
+    HGLOBAL loaded = ::LoadResource(instance, found);
+    const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+    if (data == nullptr) return {};
+    return std::string(static_cast<const char*>(data), ::SizeofResource(instance, found));
+}
+
+std::wstring WindowsFolder() {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    ::GetWindowsDirectoryW(buffer, MAX_PATH);
+    return buffer;
+}
+
+std::wstring BaseNameOf(const std::wstring& path) {
+    std::wstring name = path.substr(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1);
+    const std::size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos) name.resize(dot);
+    return name;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+}  // namespace
+
+std::wstring WorkFolderFor(const std::wstring& windowsFolder, const std::wstring& folderName, bool productSet) {
+    const std::wstring root = windowsFolder.substr(0, 3);
+    std::wstring folder = root + L"Tarnwick" + (productSet ? L"\\vdBook\\" : L"\\vdzq\\") + folderName + L"\\";
+    return ReduceBackslashes(std::move(folder));
+}
+
+void UpdateApp::PrepareWorkFolder() {
+    const std::string bytes = EmbeddedConfigBytes(instance_);
+    state_.config.SetEmbedded(Widen(bytes));
+
+    const std::wstring name = state_.config.ReadEmbedded(L"APPLICATION", L"Name");
+    std::wstring folderName = name;
+    bool productSet = false;
+
+    std::wstring exeFolder = ExecutableFolder();
+    while (!exeFolder.empty() && exeFolder.back() == L'\\') exeFolder.pop_back();
+    for (const wchar_t* companion : {L"QuorvilSet.ini", L"QuorvilKC.ini"}) {
+        const std::wstring path = exeFolder + L"\\..\\" + companion;
+        if (!FileExists(path)) continue;
+        const std::wstring setId = ReadPrivateProfile(path, L"APPLICATION", L"QuorvilSetId");
+        folderName = setId + L"\\ZQ_" + name;
+        productSet = true;
+        break;
+    }
+
+    const std::wstring folder = WorkFolderFor(WindowsFolder(), folderName, productSet);
+    if (!FolderExists(folder)) CreateFolderTree(folder);
+    state_.workFolder.Set(folder);
+    WriteWholeFile(ReduceBackslashes(folder + L"\\mirefold.ini"), bytes);
+}
+
+void UpdateApp::WriteBrowserEmulation() {
+    UniqueRegKey ie;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", 0, KEY_READ, ie.put()) !=
+        ERROR_SUCCESS)
+        return;
+    wchar_t version[33] = {};
+    DWORD size = 64;
+    DWORD type = 0;
+    if (::RegQueryValueExW(ie.get(), L"Version", nullptr, &type, reinterpret_cast<BYTE*>(version), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return;
+    version[32] = 0;
+    if (!Contains(version, L".")) return;
+    const DWORD emulation = static_cast<DWORD>(ParseLong(version)) * 1000;
+
+    const wchar_t* path =
+        L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\FeatureControl\\FEATURE_BROWSER_EMULATION";
+    UniqueRegKey key;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_WRITE, key.put()) != ERROR_SUCCESS &&
+        ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_WRITE, nullptr, key.put(), nullptr) !=
+            ERROR_SUCCESS)
+        return;
+    const std::wstring valueName = BaseNameOf(ExecutablePath()) + L".exe";
+    ::RegSetValueExW(key.get(), valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&emulation),
+                     sizeof emulation);
+}
+
+void UpdateApp::RunStartupPrograms() {
+    const std::wstring program = ReadConfig(L"UpdateEvent", L"UpdateStartup");
+    if (!program.empty()) RunFile(program, L"", false);
+    const std::wstring waited = ReadConfig(L"UpdateEventWaitClose", L"UpdateStartup");
+    if (!waited.empty()) RunFile(waited, L"", true);
+}
+
+void UpdateApp::SelectLanguage() {
+    std::wstring file = ReadConfig(L"Mirefold", L"Langage");
+    if (file.empty()) file = ReadConfig(L"Mirefold", L"Language");
+    file = ToLower(file);
+    if (file == L"mirefoldcn.lan") {
+        state_.language.LoadResource(instance_, language_resource::kSimplifiedChinese);
+    } else if (file == L"mirefoldbig.lan") {
+        state_.language.LoadResource(instance_, language_resource::kTraditionalChinese);
+    } else if (!file.empty()) {
+        const std::wstring path = ReduceBackslashes(state_.workFolder.Get() + L"\\" + file);
+        if (FileExists(path)) state_.language.LoadFile(path);
+    }
+    const std::wstring own = ReduceBackslashes(state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".lan");
+    if (FileExists(own)) state_.language.LoadFile(own);
+}
+
+StartResult UpdateApp::InitInstance() {
+    PrepareWorkFolder();
+    ReadMachineIdentifier();
+
+    state_.executableBaseName = BaseNameOf(ExecutablePath());
+    const std::wstring mainProgram = state_.paths.MainProgramPath();
+    if (!mainProgram.empty() && FileExists(mainProgram)) {
+        SetStatus(13);
+        LaunchMainProgramWithDotNetCheck(true);
+        CheckTimeBookkeeping();
+        return StartResult::Continue;
+    }
+
+    EnableDebugPrivilege();
+    WriteBrowserEmulation();
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    WSADATA wsa{};
+    ::WSAStartup(MAKEWORD(1, 1), &wsa);
+
+    if (RunEmbeddedPackage()) return StartResult::Continue;
+    RunStartupPrograms();
+    state_.connectTryCount = static_cast<int>(ParseLong(ReadConfigOr(L"Mirefold", L"ConnectTryCount", L"3")));
+    LoadCachedParameterPackage();
+    state_.paths.PurgeOldFiles();
+    SelectLanguage();
+
+    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
+    const CommandLine line = ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
+                                              [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
+    state_.variables.Set(L"commandline", line.stored);
+    state_.elevatedRelaunch = line.elevatedRelaunch;
+    state_.config.SetElevatedRelaunch(line.elevatedRelaunch);
+    if (!line.dotnetVersion.empty()) {
+        ShowDotNetPrompt(line.dotnetVersion.c_str());
+        return StartResult::Stop;
+    }
+    CheckDotNetRequirement();
+    state_.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
+    std::wstring mode = line.mode;
+    state_.variables.Set(L"runmode", mode);
+
+    if (state_.hostWindow != nullptr) state_.notifications.Register(state_.hostWindow);
+    SetStatus(0);
+
+    if (state_.elevatedRelaunch) {
+        LoadSavedUpdateListForElevatedRun();
+        if (mode == L"appenter" || mode == L"appenternoprompt") mode.clear();
+    }
+    return Dispatch(mode);
+}
+
+StartResult UpdateApp::Dispatch(const std::wstring& mode) {
+    auto byFlow = [](int result) { return result != 0 ? StartResult::Continue : StartResult::Stop; };
+    if (mode == L"downparam0" || mode == L"downparam1") return StartResult::Stop;
+    if (mode == L"checkforupdates") return byFlow(CheckForUpdatesFlow());
+    if (mode == L"showwhenupdate") {
+        RunUpdateCheckWindowless();
+        if (state_.updateList.GetSize() > 0 && state_.updateList.Status() == 3) {
+            RunLauncherWindow();
+            SetStatus(13);
+        }
+        return state_.updateList.GetSize() > 0 ? StartResult::Continue : StartResult::Stop;
+    }
+    if (mode == L"tryicon") {
+        ShowUpdateCenter();
+        return StartResult::Stop;
+    }
+    if (mode == L"silence") return byFlow(SilentFlow());
+    if (mode == L"appenter" || mode == L"appenternoprompt") return byFlow(AppEnterFlow());
+    if (mode == L"uninstall") {
+        Uninstall();
+        EmptyTempFiles(state_);
+        return StartResult::Stop;
+    }
+    if (mode == L"emptytemp") {
+        EmptyTempFiles(state_);
+        return StartResult::Stop;
+    }
+    RunLauncherWindow();
+    SetStatus(13);
+    return StartResult::Stop;
+}
+
+void UpdateApp::EmptyTempFiles(ProcessState& state) {
+    const std::wstring base = state.paths.ListCacheBase();
+    for (const wchar_t* suffix : {L".xml.xml", L".xml", L".bin", L".ini"}) DeleteFileForce(base + suffix);
+    RemoveTree(base);
+}
+
+int UpdateApp::ExitCode() {
+    return ComputeExitCode(state_.updateList.GetSize(), state_.announcedVersion, ReadConfig(L"APPLICATION", L"Ver"));
+}
+
+int UpdateApp::Run() {
+    // The engine has no main window of its own here: the modal windows ran
+    // inside start-up, so the message loop would end at once.
+    return ExitCode();
+}
+
+int UpdateApp::ExitInstance() {
+    state_.notifications.ReleaseAll();
+    ::CoUninitialize();
+    const int code = ExitCode();
+    state_.variables.Clear();
+    return code;
+}
+
+int RunUpdateApp(HINSTANCE instance) {
+    try {
+        ProcessState& state = Process();
+        UpdateApp app(instance, state);
+        const StartResult started = app.InitInstance();
+        int code = 0;
+        if (started == StartResult::Continue) code = app.Run();
+        code = app.ExitInstance();
+        return code;
+    } catch (...) {
+        return 0;
+    }
+}
+
+}  // namespace mf

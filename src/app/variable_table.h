@@ -1,0 +1,28 @@
+// The process-wide string table: the configuration value cache (key =
+// section name + key name, case-sensitive) and run-time variables such as
+// "commandline" and "runmode".
+#pragma once
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace mf {
+
+class VariableTable {
+public:
+    // Empty when the key is absent.
+    [[nodiscard]] std::wstring Get(const std::wstring& key) const;
+    [[nodiscard]] std::optional<std::wstring> Find(const std::wstring& key) const;
+    void Set(const std::wstring& key, const std::wstring& value);
+    void Remove(const std::wstring& key);
+    void Clear();
+    [[nodiscard]] std::size_t Size() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::map<std::wstring, std::wstring> values_;
+};
+
+}  // namespace mf

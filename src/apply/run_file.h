@@ -1,0 +1,14 @@
+// Starting programs for the engine.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace mf {
+
+// Starts a program (ShellExecuteEx, "open"); waits for it to exit when asked.
+// True when it started.
+bool RunFile(const std::wstring& path, const std::wstring& parameters, bool wait, int show = SW_SHOWNORMAL);
+
+}  // namespace mf

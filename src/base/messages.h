@@ -1,0 +1,29 @@
+// Every window message number of the engine, in one place. The numbers are
+// part of the protocol with host applications and between the engine's own
+// windows; never renumber them.
+#pragma once
+
+#include <windows.h>
+
+namespace mf::msg {
+
+// Host notification protocol (sent to notification windows).
+inline constexpr UINT kStatus = 1974;       // 0x7B6: wParam status code, lParam file count
+inline constexpr UINT kTextLine = 1975;     // 0x7B7: lParam remote text address
+inline constexpr UINT kFileCount = 1976;    // 0x7B8: wParam completed count, lParam total
+inline constexpr UINT kDescription = 1977;  // 0x7B9: lParam remote text address
+inline constexpr UINT kByteProgress = 1978; // 0x7BA: wParam file size, lParam bytes so far
+inline constexpr UINT kStatusText = 1034;   // 0x40A (WM_USER+10): lParam remote text address
+
+// Downloader progress (sent to the owner window).
+inline constexpr UINT kFileSize = 1038;      // 0x40E (WM_USER+14)
+inline constexpr UINT kFileProgress = 1039;  // 0x40F (WM_USER+15)
+inline constexpr UINT kFileStarted = 1040;   // 0x410 (WM_USER+16)
+inline constexpr UINT kRecordProgress = 1041; // WM_USER+17
+inline constexpr UINT kPhaseState = 1057;    // WM_USER+33
+inline constexpr UINT kPartProgress = 1058;  // 0x422
+inline constexpr UINT kBlockSize = 1059;     // 0x423
+inline constexpr UINT kDownloadDone = 1060;
+inline constexpr UINT kDownloadFailed = 1061;
+
+}  // namespace mf::msg

@@ -1,0 +1,32 @@
+#include "base/named_lock.h"
+
+#include <string>
+
+namespace mf {
+
+HANDLE NamedLockTable::EventFor(long id) {
+    std::lock_guard guard(mutex_);
+    auto it = events_.find(id);
+    if (it == events_.end()) {
+        const std::wstring name = L"Lock" + std::to_wstring(id);
+        it = events_.emplace(id, UniqueHandle(::CreateEventW(nullptr, FALSE, TRUE, name.c_str()))).first;
+    }
+    return it->second.get();
+}
+
+void NamedLockTable::Enter(long id) {
+    HANDLE event = EventFor(id);
+    if (event != nullptr) ::WaitForSingleObject(event, INFINITE);
+}
+
+void NamedLockTable::Leave(long id) {
+    HANDLE event = EventFor(id);
+    if (event != nullptr) ::SetEvent(event);
+}
+
+NamedLockTable& NamedLockTable::Instance() {
+    static NamedLockTable table;
+    return table;
+}
+
+}  // namespace mf

@@ -1,0 +1,188 @@
+#include "base/text_format.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace mf {
+
+namespace {
+
+struct Spec {
+    std::wstring flags;
+    std::wstring width;
+    std::optional<std::wstring> precision;
+    bool wide = false;  // "ll" or "I64"
+    wchar_t conversion = 0;
+    std::size_t end = 0;  // index after the specification
+};
+
+bool IsConversion(wchar_t c) { return std::wstring_view(L"diouxXcCsSfFeEgGp").find(c) != std::wstring_view::npos; }
+
+// Parses the specification that starts at format[pos] == '%'. Returns
+// nothing for "%%", a '*' width, or an unknown conversion: such text is
+// copied as it stands.
+std::optional<Spec> ParseSpec(std::wstring_view format, std::size_t pos) {
+    Spec s;
+    std::size_t i = pos + 1;
+    while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos) s.flags += format[i++];
+    while (i < format.size() && format[i] >= L'0' && format[i] <= L'9') s.width += format[i++];
+    if (i < format.size() && format[i] == L'.') {
+        ++i;
+        std::wstring p;
+        while (i < format.size() && format[i] >= L'0' && format[i] <= L'9') p += format[i++];
+        s.precision = p;
+    }
+    // Length modifiers: h, hh, l, ll, L, w, z, j, t, I, I32, I64.
+    for (;;) {
+        if (i >= format.size()) return std::nullopt;
+        const std::wstring_view rest = format.substr(i);
+        if (rest.starts_with(L"I64")) {
+            s.wide = true;
+            i += 3;
+        } else if (rest.starts_with(L"I32")) {
+            i += 3;
+        } else if (rest.starts_with(L"ll")) {
+            s.wide = true;
+            i += 2;
+        } else if (std::wstring_view(L"hlLwzjtI").find(format[i]) != std::wstring_view::npos) {
+            ++i;
+        } else {
+            break;
+        }
+    }
+    if (i >= format.size() || !IsConversion(format[i])) return std::nullopt;
+    s.conversion = format[i];
+    s.end = i + 1;
+    return s;
+}
+
+wchar_t Normalised(wchar_t c) {
+    switch (c) {
+        case L'i': return L'd';
+        case L'S': return L's';
+        case L'C': return L'c';
+        case L'F': return L'f';
+        default: return c;
+    }
+}
+
+std::wstring Pad(std::wstring body, const Spec& s) {
+    const std::size_t width = s.width.empty() ? 0 : static_cast<std::size_t>(std::wcstoul(s.width.c_str(), nullptr, 10));
+    if (body.size() >= width) return body;
+    const bool left = s.flags.find(L'-') != std::wstring::npos;
+    const std::wstring fill(width - body.size(), L' ');
+    return left ? body + fill : fill + body;
+}
+
+std::wstring Numeric(const Spec& s, const FormatArg& arg) {
+    std::string spec = "%";
+    for (wchar_t f : s.flags) spec += static_cast<char>(f);
+    for (wchar_t w : s.width) spec += static_cast<char>(w);
+    if (s.precision) {
+        spec += '.';
+        for (wchar_t p : *s.precision) spec += static_cast<char>(p);
+    }
+    char buffer[512];
+    const wchar_t c = s.conversion;
+    if (c == L'd' || c == L'i') {
+        long long v = arg.asSigned();
+        if (!s.wide) v = static_cast<std::int32_t>(v);
+        spec += "lld";
+        std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+    } else if (c == L'f' || c == L'F' || c == L'e' || c == L'E' || c == L'g' || c == L'G') {
+        spec += static_cast<char>(c);
+        std::snprintf(buffer, sizeof buffer, spec.c_str(), arg.asReal());
+    } else {
+        unsigned long long v = arg.asUnsigned();
+        if (!s.wide) v = static_cast<std::uint32_t>(v);
+        spec += "ll";
+        spec += c == L'p' ? 'X' : static_cast<char>(c);
+        std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+    }
+    std::wstring out;
+    for (const char* p = buffer; *p != 0; ++p) out += static_cast<wchar_t>(static_cast<unsigned char>(*p));
+    return out;
+}
+
+bool Accepts(wchar_t conversion, FormatArg::Kind kind) {
+    switch (Normalised(conversion)) {
+        case L's': return kind == FormatArg::Kind::Text;
+        case L'f':
+        case L'e':
+        case L'E':
+        case L'g':
+        case L'G': return kind == FormatArg::Kind::Real;
+        default: return kind == FormatArg::Kind::Signed || kind == FormatArg::Kind::Unsigned;
+    }
+}
+
+}  // namespace
+
+std::wstring PlaceholderSignature(std::wstring_view format) {
+    std::wstring signature;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != L'%') continue;
+        if (i + 1 < format.size() && format[i + 1] == L'%') {
+            ++i;
+            continue;
+        }
+        const auto spec = ParseSpec(format, i);
+        if (!spec) {
+            // An unusable specification ("%*d", a dangling "%") makes the
+            // text unusable as a translation.
+            signature += L'?';
+            continue;
+        }
+        signature += Normalised(spec->conversion);
+        i = spec->end - 1;
+    }
+    return signature;
+}
+
+bool SamePlaceholders(std::wstring_view english, std::wstring_view translated) {
+    return PlaceholderSignature(english) == PlaceholderSignature(translated);
+}
+
+std::wstring FormatArgs(std::wstring_view format, std::initializer_list<FormatArg> args) {
+    std::wstring out;
+    out.reserve(format.size() + 32);
+    auto next = args.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        const wchar_t c = format[i];
+        if (c != L'%') {
+            out += c;
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == L'%') {
+            out += L'%';
+            ++i;
+            continue;
+        }
+        const auto spec = ParseSpec(format, i);
+        if (!spec || next == args.end() || !Accepts(spec->conversion, next->kind())) {
+            // Leave the placeholder visible rather than guess.
+            const std::size_t end = spec ? spec->end : i + 1;
+            out.append(format.substr(i, end - i));
+            i = end - 1;
+            continue;
+        }
+        const FormatArg& arg = *next++;
+        const wchar_t conv = Normalised(spec->conversion);
+        if (conv == L's') {
+            std::wstring_view text = arg.asText();
+            if (spec->precision) {
+                const std::size_t max = std::wcstoul(spec->precision->c_str(), nullptr, 10);
+                if (text.size() > max) text = text.substr(0, max);
+            }
+            out += Pad(std::wstring(text), *spec);
+        } else if (conv == L'c') {
+            out += Pad(std::wstring(1, static_cast<wchar_t>(arg.asUnsigned())), *spec);
+        } else {
+            out += Numeric(*spec, arg);
+        }
+        i = spec->end - 1;
+    }
+    return out;
+}
+
+}  // namespace mf

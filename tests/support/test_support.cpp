@@ -1,0 +1,163 @@
+#include "support/test_support.h"
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "app/paths.h"
+
+namespace mf::test {
+
+TempFolder::TempFolder() {
+    wchar_t base[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, base);
+    static LONG counter = 0;
+    for (;;) {
+        path_ = std::wstring(base) + L"mftest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(::InterlockedIncrement(&counter));
+        if (::CreateDirectoryW(path_.c_str(), nullptr)) break;
+    }
+}
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
+
+std::string ReadFileBytes(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+std::wstring BuildPath(const std::wstring& relative) { return std::wstring(MF_BUILD_DIR_WIN) + L"\\" + relative; }
+std::wstring SourcePath(const std::wstring& relative) { return std::wstring(MF_SOURCE_DIR_WIN) + L"\\" + relative; }
+
+ChildProcess::~ChildProcess() {
+    if (process_ != nullptr) {
+        if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) ::TerminateProcess(process_, 1);
+        ::CloseHandle(process_);
+    }
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept : process_(other.process_), id_(other.id_) {
+    other.process_ = nullptr;
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        this->~ChildProcess();
+        process_ = other.process_;
+        id_ = other.id_;
+        other.process_ = nullptr;
+    }
+    return *this;
+}
+
+ChildProcess ChildProcess::Start(const std::wstring& commandLine, const std::wstring& folder) {
+    ChildProcess child;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring line = commandLine;
+    if (::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        ::CloseHandle(info.hThread);
+        child.process_ = info.hProcess;
+        child.id_ = info.dwProcessId;
+    }
+    return child;
+}
+
+bool ChildProcess::Wait(std::chrono::milliseconds timeout) {
+    return process_ != nullptr && ::WaitForSingleObject(process_, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0;
+}
+
+DWORD ChildProcess::ExitCode() const {
+    DWORD code = 0;
+    ::GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+void ChildProcess::Kill() {
+    if (process_ != nullptr) ::TerminateProcess(process_, 1);
+}
+
+long long RunAndWait(const std::wstring& commandLine, std::chrono::milliseconds timeout) {
+    ChildProcess child = ChildProcess::Start(commandLine);
+    if (!child.started() || !child.Wait(timeout)) return -1;
+    return child.ExitCode();
+}
+
+bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout,
+               std::chrono::milliseconds step) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (predicate()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(step);
+    }
+}
+
+namespace {
+
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !::IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, 64);
+    if (std::wstring(className) != L"#32770") return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+BOOL CALLBACK CollectStatic(HWND window, LPARAM param) {
+    auto* text = reinterpret_cast<std::wstring*>(param);
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, 64);
+    if (std::wstring(className) == L"Static") {
+        wchar_t buffer[4096] = {};
+        ::GetWindowTextW(window, buffer, 4096);
+        if (buffer[0] != 0) {
+            if (!text->empty()) *text += L"\n";
+            *text += buffer;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::wstring AnswerMessageBox(DWORD processId, int buttonId, std::chrono::milliseconds timeout) {
+    DialogSearch search{processId, nullptr};
+    const bool found = WaitUntil(
+        [&] {
+            search.found = nullptr;
+            ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeout, std::chrono::milliseconds(100));
+    if (!found) return {};
+    std::wstring text;
+    ::EnumChildWindows(search.found, CollectStatic, reinterpret_cast<LPARAM>(&text));
+    HWND button = ::GetDlgItem(search.found, buttonId);
+    if (button != nullptr) {
+        ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    } else {
+        ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+    }
+    return text;
+}
+
+}  // namespace mf::test

@@ -1,0 +1,92 @@
+# Shared by the Wine wrapper and the test scripts: where the build's Wine
+# prefix and X display are, and how to bring them up. Source it with
+# MF_BUILD_DIR set.
+export WINEARCH=win32
+export WINEPREFIX="$MF_BUILD_DIR/wineprefix"
+export WINEDEBUG=${WINEDEBUG:--all}
+# No desktop integration, no Mono or Gecko download prompts.
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+MF_XVFB_FILE="$MF_BUILD_DIR/xvfb.display"
+MF_LOCK_FILE="$MF_BUILD_DIR/wine.lock"
+
+mf_xvfb_alive() {
+  [ -s "$MF_XVFB_FILE" ] || return 1
+  local pid
+  pid=$(cut -d' ' -f2 "$MF_XVFB_FILE")
+  kill -0 "$pid" 2>/dev/null
+}
+
+mf_start_xvfb() {
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    [ -e "/tmp/.X11-unix/X$n" ] && continue
+    # fd 9 is the set-up lock: no long-lived child may keep it.
+    setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 < /dev/null 9>&- &
+    local pid=$!
+    local i
+    for i in $(seq 1 50); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then
+        echo ":$n $pid" > "$MF_XVFB_FILE"
+        return 0
+      fi
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null
+  done
+  echo "wine-run: could not start Xvfb" >&2
+  return 1
+}
+
+# A fresh prefix: Wine's defaults, but the shell folders that Wine links to
+# the Linux home folder become real folders inside the prefix, so nothing
+# a test does lands outside the build tree.
+mf_make_prefix() {
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 < /dev/null 9>&-
+  wineserver -w 9>&-
+  local d
+  for d in "$WINEPREFIX"/drive_c/users/*/; do
+    local f
+    for f in "$d"*; do
+      if [ -L "$f" ]; then
+        rm -f "$f"
+        mkdir -p "$f"
+      fi
+    done
+  done
+  touch "$WINEPREFIX/.mirefold-ready"
+}
+
+mf_wine_ensure() {
+  (
+    flock 9
+    if ! mf_xvfb_alive; then mf_start_xvfb || exit 1; fi
+    if [ ! -e "$WINEPREFIX/.mirefold-ready" ]; then
+      export DISPLAY
+      DISPLAY=$(cut -d' ' -f1 "$MF_XVFB_FILE")
+      mf_make_prefix
+    fi
+    # A wineserver started by the first program would inherit ctest's output
+    # pipe and keep ctest waiting: start it here, detached, with its output
+    # dropped, and only once (it exits at once when one is running).
+    if setsid wineserver -p >/dev/null 2>&1 < /dev/null 9>&-; then
+      # A new server: let one program bring up the session's services and
+      # desktop before parallel tests race each other for them.
+      DISPLAY=$(cut -d' ' -f1 "$MF_XVFB_FILE") wine cmd.exe /c exit 0 >/dev/null 2>&1 < /dev/null 9>&-
+    fi
+    true
+  ) 9> "$MF_LOCK_FILE" || return 1
+  DISPLAY=$(cut -d' ' -f1 "$MF_XVFB_FILE")
+  export DISPLAY
+  return 0
+}
+
+mf_wine_stop() {
+  wineserver -k >/dev/null 2>&1
+  if [ -s "$MF_XVFB_FILE" ]; then
+    kill "$(cut -d' ' -f2 "$MF_XVFB_FILE")" 2>/dev/null
+    rm -f "$MF_XVFB_FILE"
+  fi
+}
