@@ -2,6 +2,9 @@
 
 #include "app/process_state.h"
 #include "apply/run_file.h"
+#include "check/check_reports.h"
+#include "check/parameter_package.h"
+#include "check/update_check.h"
 
 namespace mf {
 
@@ -9,9 +12,30 @@ namespace {
 void NotAvailable(const wchar_t* what) { WriteLog(std::wstring(what) + L" is not available in this build."); }
 }  // namespace
 
+namespace {
+
+// The check without a window, on this thread; the version a version reply
+// announced becomes the one the exit code reports.
+void RunCheckOnThisThread() {
+    RunUpdateCheck(nullptr);
+    ProcessState& state = Process();
+    state.announcedVersion = state.updateList.versionText;
+}
+
+}  // namespace
+
 int CheckForUpdatesFlow() {
-    NotAvailable(L"The update check");
-    return 0;
+    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
+        NotAvailable(L"The launcher window");
+    } else {
+        RunCheckOnThisThread();
+    }
+    ProcessState& state = Process();
+    int result = state.updateList.GetSize();
+    if (!state.announcedVersion.empty() && state.announcedVersion != ReadConfig(L"APPLICATION", L"Ver"))
+        result = 2147483647;
+    ReportStatus(update_status::kEnd, nullptr);
+    return result;
 }
 
 int SilentFlow() {
@@ -26,7 +50,7 @@ int AppEnterFlow() {
 
 void RunLauncherWindow() { NotAvailable(L"The launcher window"); }
 void ShowUpdateCenter() { NotAvailable(L"The update center"); }
-void RunUpdateCheckWindowless() { NotAvailable(L"The update check"); }
+void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
 void Uninstall() { NotAvailable(L"Uninstall"); }
 
 void ReadMachineIdentifier() {}
@@ -38,9 +62,8 @@ void LaunchMainProgramWithDotNetCheck(bool /*prompt*/) {
     RunFile(program, L"", false);
 }
 
-void CheckTimeBookkeeping() {}
 bool RunEmbeddedPackage() { return false; }
-void LoadCachedParameterPackage() {}
+void LoadCachedParameterPackage() { (void)LoadParameterPackage(); }
 
 void ShowDotNetPrompt(const wchar_t* version) {
     WriteLog(std::wstring(L"The .NET Framework ") + version + L" prompt is not available in this build.");

@@ -39,6 +39,14 @@ struct ProcessState {
     std::wstring executableBaseName;
     std::wstring announcedVersion;
     int skipLoop = 0;
+
+    // Download limits: files at the same time and connections per file (the
+    // parameter package may change them).
+    int fileConcurrency = 8;
+    int fileConnections = 8;
+    // The product list path once the quick check has chosen the previous
+    // download; empty: the temporary folder's list file.
+    std::wstring rememberedListPath;
 };
 
 // The current process state.

@@ -1,23 +1,15 @@
-// Texts the check sends to the server: the escaped form of a path or URL,
-// and random keys that never match a published version.
+// Percent-escaping of a path or URL for the server (the digest service's
+// "FileUrl" parameter).
 #pragma once
-
-#include <windows.h>
 
 #include <string>
 #include <string_view>
 
 namespace mf {
 
-// Percent-escapes a text for use in a URL: "%" and the characters
-// space " < > # { } | \ ^ ~ [ ] ` + become "%XX"; letters, digits and
-// $&+,./:;=?@-_!*()' stay; every other character is written as the
-// percent-escaped bytes of its UTF-8 form.
+// "%" and the characters space " < > # { } | \ ^ ~ [ ] ` + become "%XX";
+// letters, digits and $&+,./:;=?@-_!*()' stay; every other character is
+// written as the percent-escaped bytes of its UTF-8 form.
 std::wstring EncodeUrlText(std::wstring_view text);
-
-// 32 hexadecimal digits, upper case except the third group.
-std::wstring FormatGuidText(const GUID& guid);
-// A fresh GUID in that form; empty when none can be made.
-std::wstring NewGuidText();
 
 }  // namespace mf

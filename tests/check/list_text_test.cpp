@@ -5,6 +5,7 @@
 #include "check/check_hour.h"
 #include "check/download_limits.h"
 #include "check/list_parameters.h"
+#include "check/guid_text.h"
 #include "check/url_text.h"
 #include "check/version_reply.h"
 

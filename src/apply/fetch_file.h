@@ -1,0 +1,26 @@
+// Fetching one file of an update (or the update list itself) into the
+// temporary folder: first in the form that is expected to work (the zip
+// variant for files, the remembered form for the list), then in the other.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace mf {
+
+// The index of the update list itself in FetchFile.
+inline constexpr int kListFileIndex = -1;
+
+// Fetches `url` to `target`. For a record (index >= 0) the result is left as
+// the pending file target + "_"; a pending file from an earlier run counts as
+// fetched. For the list (index -1) the result is `target` itself and the
+// form that worked is remembered as Mirefold/ListFileZip. 0 on success,
+// 1 on failure.
+[[nodiscard]] int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target);
+
+// Extracts the first entry of the archive to `target`. False when the
+// archive cannot be read or the target cannot be replaced.
+[[nodiscard]] bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target);
+
+}  // namespace mf

@@ -1,0 +1,103 @@
+#include "check/main_list_merge.h"
+
+#include <vector>
+
+#include "app/process_state.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "check/guid_text.h"
+#include "check/server_defaults.h"
+#include "check/url_text.h"
+#include "check/xml_dom.h"
+#include "net/internet.h"
+
+namespace mf {
+
+namespace {
+
+constexpr const wchar_t* kNoDigest = L"00000000000000000000000000000000";
+
+ComPtr<IXMLDOMNode> UpdateRoot(IXMLDOMDocument* document) {
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(document->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())))) return nullptr;
+    return xml::FirstChildNamed(node.Get(), L"update");
+}
+
+// The children of a node, so that moving them does not disturb the walk.
+std::vector<ComPtr<IXMLDOMNode>> ChildrenOf(IXMLDOMNode* node) {
+    std::vector<ComPtr<IXMLDOMNode>> children;
+    ComPtr<IXMLDOMNode> child;
+    if (FAILED(node->get_firstChild(child.GetAddressOf()))) return children;
+    while (child) {
+        children.push_back(child);
+        ComPtr<IXMLDOMNode> next;
+        if (FAILED(child->get_nextSibling(next.GetAddressOf()))) break;
+        child = next;
+    }
+    return children;
+}
+
+}  // namespace
+
+MainListMacros ConfiguredMainListMacros() {
+    MainListMacros macros;
+    macros.zqdir = ReadConfigOr(L"APPLICATION", L"zqdir", L"temp");
+    macros.agentName = ReadConfigOr(L"APPLICATION", L"AgentName", L"vd");
+    macros.digestServiceUrl = ReadConfigOr(L"UPDATEINFO", L"FileMd5HandleUrl", kDefaultDigestServiceUrl);
+    return macros;
+}
+
+std::wstring DigestRequestUrl(const std::wstring& serviceUrl, const std::wstring& path) {
+    return serviceUrl + L"?FileUrl=" + EncodeUrlText(path);
+}
+
+std::wstring EntryKeyFromDigestReply(const std::wstring& reply) {
+    if (reply.size() != 32 || EqualsNoCase(reply, kNoDigest)) return NewGuidText();
+    return reply;
+}
+
+void PrepareMainListEntry(IXMLDOMElement* element, const MainListMacros& macros, const DigestFetch& fetch) {
+    std::wstring desname = xml::GetAttribute(element, L"desname");
+    if (!desname.empty() && ReplaceAll(desname, L"{zqdir}", macros.zqdir) > 0)
+        xml::SetAttribute(element, L"desname", desname);
+
+    std::wstring path = xml::GetAttribute(element, L"path");
+    if (ReplaceAll(path, L"{agentName}", macros.agentName) == 0) return;
+    xml::SetAttribute(element, L"path", path);
+    const std::wstring reply = fetch ? fetch(DigestRequestUrl(macros.digestServiceUrl, path)) : std::wstring(kNoDigest);
+    xml::SetAttribute(element, L"ver", EntryKeyFromDigestReply(reply));
+}
+
+int MergeMainListWith(const std::wstring& productList, const std::wstring& mainList, const MainListMacros& macros,
+                      const DigestFetch& fetch) {
+    const ComInit com;
+    const ComPtr<IXMLDOMDocument> product = xml::LoadFile(productList);
+    const ComPtr<IXMLDOMDocument> main = xml::LoadFile(mainList);
+    if (!product || !main) return 0;
+    const ComPtr<IXMLDOMNode> productRoot = UpdateRoot(product.Get());
+    const ComPtr<IXMLDOMNode> mainRoot = UpdateRoot(main.Get());
+    if (!productRoot || !mainRoot) return 0;
+
+    // Backwards, each appended at the end: the main list's entries follow
+    // the product's own, so a product entry wins over one of the same path.
+    std::vector<ComPtr<IXMLDOMNode>> children = ChildrenOf(mainRoot.Get());
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        IXMLDOMNode* child = it->Get();
+        if (xml::HasChildNodes(child)) continue;
+        ComPtr<IXMLDOMElement> element;
+        if (SUCCEEDED(child->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf()))))
+            PrepareMainListEntry(element.Get(), macros, fetch);
+        ComPtr<IXMLDOMNode> removed;
+        mainRoot->removeChild(child, removed.GetAddressOf());
+        ComPtr<IXMLDOMNode> appended;
+        productRoot->appendChild(removed ? removed.Get() : child, appended.GetAddressOf());
+    }
+    return xml::SaveFile(product.Get(), productList) ? 1 : 0;
+}
+
+int MergeMainList(const std::wstring& productList, const std::wstring& mainList) {
+    return MergeMainListWith(productList, mainList, ConfiguredMainListMacros(),
+                             [](const std::wstring& url) { return HttpGetText(url, L""); });
+}
+
+}  // namespace mf

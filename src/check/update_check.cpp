@@ -1,0 +1,374 @@
+#include "check/update_check.h"
+
+#include <objbase.h>
+
+#include <memory>
+#include <utility>
+
+#include "app/process_state.h"
+#include "apply/fetch_file.h"
+#include "apply/targets.h"
+#include "base/named_lock.h"
+#include "base/strings.h"
+#include "check/background_refresh.h"
+#include "check/check_hour.h"
+#include "check/check_reports.h"
+#include "check/compare_lists.h"
+#include "check/list_parameters.h"
+#include "check/main_list_merge.h"
+#include "check/server_defaults.h"
+#include "check/update_list_reader.h"
+#include "check/version_reply.h"
+#include "net/internet.h"
+
+namespace mf {
+
+namespace {
+
+constexpr long kCandidateLock = 0xF000B;
+constexpr long kListDownloadLock = 0xF000C;
+constexpr long kVersionQueryLock = 0xF000D;
+
+// Results of the check's worker threads: 0 while pending, 2 done, 3 failed.
+constexpr int kPending = 0;
+constexpr int kDone = 2;
+constexpr int kFailed = 3;
+
+constexpr UINT kCheckFinishedCommand = 1056;
+
+// Shared with the worker threads, each value under its named lock. The
+// threads are never joined; a late result of a thread whose wait timed out
+// is overwritten when the next wait starts.
+struct CheckThreadValues {
+    int listDownload = kPending;   // lock 0xF000C
+    int versionQuery = kPending;   // lock 0xF000D
+    int pendingCandidates = 0;     // lock 0xF000B
+    std::wstring winningUrl;       // lock 0xF000B
+};
+
+CheckThreadValues& Shared() {
+    static CheckThreadValues values;
+    return values;
+}
+
+template <class Read>
+int ReadShared(long lock, Read read) {
+    ScopedNamedLock guard(lock);
+    return read(Shared());
+}
+
+template <class Write>
+void WriteShared(long lock, Write write) {
+    ScopedNamedLock guard(lock);
+    write(Shared());
+}
+
+long PollCount(const wchar_t* key, const wchar_t* fallback) {
+    return ParseLong(ReadConfigOr(L"Mirefold", key, fallback)) * 100;
+}
+
+// Polls a status under its lock every millisecond until it is no longer
+// pending; the status, or kFailed when the polls ran out.
+int WaitForStatus(long lock, int CheckThreadValues::*field, long polls) {
+    for (long i = 0; i < polls; ++i) {
+        const int status = ReadShared(lock, [&](CheckThreadValues& v) { return v.*field; });
+        if (status == kDone || status == kFailed) return status;
+        ::Sleep(1);
+    }
+    return kFailed;
+}
+
+template <class Work>
+DWORD WINAPI DetachedEntry(void* parameter) {
+    std::unique_ptr<Work> body(static_cast<Work*>(parameter));
+    try {
+        (*body)();
+    } catch (...) {
+    }
+    return 0;
+}
+
+// Starts a thread that owns `work`; its handle is closed at once.
+template <class Work>
+bool StartDetached(Work work) {
+    auto owned = std::make_unique<Work>(std::move(work));
+    HANDLE thread = ::CreateThread(nullptr, 0, DetachedEntry<Work>, owned.get(), 0, nullptr);
+    if (thread == nullptr) return false;
+    (void)owned.release();
+    ::CloseHandle(thread);
+    return true;
+}
+
+std::wstring ConfigFileName() { return Process().executableBaseName.empty() ? L"mirefold.ini" : Process().executableBaseName + L".ini"; }
+
+std::wstring MissingListUrlText() {
+    return Replaced(Translate(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), L"mirefold.ini", ConfigFileName());
+}
+
+void WriteSampleConfiguration() {
+    WriteConfig(L"Mirefold", L"Language", Translate(L"mirefold.lan"));
+    WriteConfig(L"Mirefold", L"QuickCheck", L"0");
+    WriteConfig(L"UPDATEINFO", L"ListURL", kSampleListUrl);
+    WriteConfig(L"APPLICATION", L"Application", L"demo.exe");
+    WriteConfig(L"APPLICATION", L"Name", L"Mirefold demo");
+}
+
+bool QuickCheckAllowed() {
+    const std::wstring mode = ToLower(Process().variables.Get(L"runmode"));
+    if (mode != L"checkforupdates" && mode != L"appenternoprompt" && mode != L"appenter") return false;
+    return ReadConfigFlag(L"Mirefold", L"QuickCheck", L"1");
+}
+
+// The product list and the main list through the list download thread.
+bool DownloadListsInBackground(const std::wstring& listPath) {
+    WriteShared(kListDownloadLock, [](CheckThreadValues& v) { v.listDownload = kPending; });
+    const bool started = StartDetached([listPath] {
+        const bool merged = DownloadAndMergeLists(listPath);
+        WriteShared(kListDownloadLock, [&](CheckThreadValues& v) { v.listDownload = merged ? kDone : kFailed; });
+    });
+    if (!started) return false;
+    return WaitForStatus(kListDownloadLock, &CheckThreadValues::listDownload, PollCount(L"TimeOut", L"150")) == kDone;
+}
+
+// One candidate list of a version reply: the first that arrives becomes the
+// product list, the others are thrown away.
+void FetchCandidate(const std::wstring& url, const std::wstring& file, const std::wstring& listPath) {
+    if (FetchFile(nullptr, kListFileIndex, url, file) == 0) {
+        ScopedNamedLock guard(kCandidateLock);
+        CheckThreadValues& v = Shared();
+        if (!v.winningUrl.empty()) {
+            DeleteFileForce(file);
+        } else {
+            v.winningUrl = url;
+            ReplaceFileWithRetry(file, listPath);
+        }
+    }
+    WriteShared(kCandidateLock, [](CheckThreadValues& v) { --v.pendingCandidates; });
+}
+
+bool DownloadCandidates(const std::wstring& listPath) {
+    DownLoadList& list = Process().updateList;
+    const std::vector<std::wstring> urls = list.listUrls;
+    WriteShared(kCandidateLock, [&](CheckThreadValues& v) {
+        v.pendingCandidates = static_cast<int>(urls.size());
+        v.winningUrl.clear();
+    });
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        const std::wstring url = SubstituteListParameters(urls[i]);
+        WriteLog(L"download:" + url);
+        const std::wstring file = listPath + std::to_wstring(i);
+        DeleteFileForce(file);
+        if (!StartDetached([url, file, listPath] { FetchCandidate(url, file, listPath); }))
+            WriteShared(kCandidateLock, [](CheckThreadValues& v) { --v.pendingCandidates; });
+    }
+    const long polls = PollCount(L"MultCheckTimeOut", L"60");
+    std::wstring winner;
+    for (long i = 0; i < polls; ++i) {
+        int pending = 0;
+        {
+            ScopedNamedLock guard(kCandidateLock);
+            winner = Shared().winningUrl;
+            pending = Shared().pendingCandidates;
+        }
+        if (!winner.empty() || pending < 1) break;
+        ::Sleep(1);
+    }
+    if (winner.empty()) return false;
+    SetListBase(winner);
+    list.listUrls.clear();
+    return true;
+}
+
+// Fetches the product list to `listPath` (and copies it for the next quick
+// check). False when it could not be fetched.
+bool DownloadProductList(HWND ownerWindow, const std::wstring& listPath, const std::wstring& listUrl) {
+    DeleteFileForce(listPath);
+    Process().variables.Set(L"__down|" + listPath, listUrl);
+    WriteShared(kCandidateLock, [](CheckThreadValues& v) { v.winningUrl.clear(); });
+
+    DownLoadList& list = Process().updateList;
+    bool fetched = true;
+    if (!list.listUrls.empty()) {
+        fetched = DownloadCandidates(listPath);
+    } else if (list.versionText.empty()) {
+        fetched = DownloadListsInBackground(listPath);
+    }
+    // (A version reply without list URLs names nothing to download: the
+    // list stays absent and nothing needs updating.)
+    if (!fetched) {
+        std::wstring text = Translate(L"error when download the list file.");
+        if (list.versionText.empty()) text += L"\n" + listUrl;
+        ShowAndLog(ownerWindow, text);
+        return false;
+    }
+    ::CopyFileW(listPath.c_str(), (listPath + L".xml").c_str(), FALSE);
+    return true;
+}
+
+// The quick check reads the copy of the last full download.
+std::wstring TakePreviousDownload(const std::wstring& listPath) {
+    const std::wstring previous = listPath + L".xml";
+    ::MoveFileW(listPath.c_str(), previous.c_str());
+    Process().rememberedListPath = previous;
+    StartBackgroundRefresh();
+    return previous;
+}
+
+bool AnyTargetMissing(const updatefileinfo& record) {
+    for (const std::wstring& target : ExpandTargets(record.path, record.desname)) {
+        if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::wstring ListTempPath() {
+    ProcessState& state = Process();
+    if (!state.rememberedListPath.empty()) return state.rememberedListPath;
+    return state.paths.ListFile();
+}
+
+std::wstring ListBaseOf(const std::wstring& url) {
+    const std::size_t found = url.size() > 1 ? url.find_last_of(L'/') : std::wstring::npos;
+    const std::size_t k = (found == std::wstring::npos || found < 1) ? 0 : found;
+    if (k + 2 < url.size()) return url.substr(0, k);
+    return url;
+}
+
+void SetListBase(const std::wstring& url) { Process().updateList.baseUrl = ListBaseOf(url); }
+
+bool ValidateListConfig(HWND ownerWindow, bool interactive) {
+    if (ReadConfig(L"UPDATEINFO", L"ListURL").empty() && interactive) {
+        const std::wstring question = MissingListUrlText() + L"\n" + Translate(L"Make a sample?");
+        if (::MessageBoxW(ownerWindow, question.c_str(), L"Mirefold", MB_YESNO | MB_ICONQUESTION) == IDYES)
+            WriteSampleConfiguration();
+    }
+    const std::wstring listUrl = ReadConfig(L"UPDATEINFO", L"ListURL");
+    if (!listUrl.empty()) {
+        SetListBase(listUrl);
+        return true;
+    }
+    ShowAndLog(ownerWindow, MissingListUrlText());
+    return false;
+}
+
+bool DownloadAndMergeLists(const std::wstring& listPath) {
+    const ComInit com;
+    auto fetch = [](const std::wstring& url, const std::wstring& path) {
+        WriteLog(L"download:" + url);
+        if (FetchFile(nullptr, kListFileIndex, url, path) == 0) return true;
+        return HttpGetToFile(url, path) == kGetToFileDone;
+    };
+    const std::wstring mainPath = listPath + L".main.xml";
+    const bool product = fetch(SubstituteListParameters(ReadConfig(L"UPDATEINFO", L"ListURL")), listPath);
+    const bool main = fetch(ReadConfigOr(L"UPDATEINFO", L"MainListURL", kDefaultMainListUrl), mainPath);
+    return product && main && MergeMainList(listPath, mainPath) == 1;
+}
+
+bool QueryVersion() {
+    const std::wstring url = SubstituteListParameters(ReadConfig(L"UPDATEINFO", L"ListURL"));
+    WriteLog(L"download:" + url);
+    MemorySink reply;
+    if (!HttpGetToSink(url, reply)) {
+        ReportStatus(update_status::kCheckRemoteError, nullptr);
+        return false;
+    }
+    const VersionReply parsed = ParseVersionReply(JoinReplyLines(reply.data()));
+    DownLoadList& list = Process().updateList;
+    if (!parsed.version.empty()) list.versionText = parsed.version;
+    for (const std::wstring& listUrl : parsed.listUrls) list.listUrls.push_back(listUrl);
+    return true;
+}
+
+bool CheckForUpdates(HWND ownerWindow) {
+    const std::wstring listUrl = ReadConfig(L"UPDATEINFO", L"ListURL");
+    if (listUrl.size() < 5) {
+        ShowAndLog(ownerWindow, Translate(L"mirefold.ini -> UPDATEINFO -> ListURL can't empty"));
+        return false;
+    }
+    ProcessState& state = Process();
+    DownLoadList& list = state.updateList;
+    list.SetSize(0);
+    list.messageText.clear();
+    DownLoadList server;
+    DownLoadList local;
+
+    ShowAndLog(ownerWindow, Translate(L"try to download the list file..."));
+    std::wstring listPath = ListTempPath();
+    const bool quick = QuickCheckAllowed();
+    if (ReadConfigFlag(L"APPLICATION", L"CheckVerNumber", L"0") || !quick) {
+        if (!DownloadProductList(ownerWindow, listPath, listUrl)) return false;
+    } else {
+        listPath = TakePreviousDownload(listPath);
+    }
+    list.listPath = listPath;
+
+    (void)ReadUpdateList(listPath, server, true);
+    (void)ReadUpdateList(ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml"), local, false);
+    list.listIdentifier = server.listIdentifier;
+    list.fileUrlTemplate = server.fileUrlTemplate;
+
+    const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
+    for (const std::size_t index : SelectRecordsToUpdate(server.Records(), local.Records(), checkLost, AnyTargetMissing))
+        list.Add(server[static_cast<int>(index)]);
+    list.FinishCheckedList();
+    if (!list.messageText.empty()) SendMessageText(list.messageText);
+    return true;
+}
+
+void CheckAndReport(HWND owner) {
+    const ComInit com;
+    const long long currentHour = CurrentCheckHour();
+    const long long storedHour = StoredCheckHour();
+    DownLoadList& list = Process().updateList;
+
+    if (!list.listUrls.empty() || list.Status() == update_status::kNone) {
+        ReportStatus(update_status::kCheckRemote, owner);
+        list.listPath = ListTempPath();
+        if (ValidateListConfig(owner, owner != nullptr) && CheckForUpdates(owner)) {
+            if (CheckHoursFarApart(currentHour, storedHour)) StartBackgroundRefresh();
+            if (owner != nullptr) {
+                HWND parent = ::GetParent(owner);
+                ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, kCheckFinishedCommand, 0);
+            }
+            ShowAndLog(owner, TranslateFormat(L"Found %d files need to update...", list.GetSize()));
+            ReportStatus(update_status::kCheckRemoteOk, owner);
+            if (list.GetSize() == 0) ShowAndLog(owner, Translate(L"Find nothing to update."));
+        }
+    }
+    if (list.Status() != update_status::kCheckRemoteOk) {
+        ReportStatus(update_status::kCheckRemoteError, owner);
+        list.SetSize(0);
+        list.messageText.clear();
+    }
+}
+
+void RunUpdateCheck(HWND owner) {
+    DownLoadList& list = Process().updateList;
+    list.versionText.clear();
+    list.listUrls.clear();
+    if (!ReadConfigFlag(L"APPLICATION", L"CheckVerNumber", L"0")) {
+        CheckAndReport(owner);
+        return;
+    }
+    WriteShared(kVersionQueryLock, [](CheckThreadValues& v) { v.versionQuery = kPending; });
+    const bool started = StartDetached([] {
+        const bool answered = QueryVersion();
+        WriteShared(kVersionQueryLock, [&](CheckThreadValues& v) { v.versionQuery = answered ? kDone : kFailed; });
+    });
+    const int result =
+        started ? WaitForStatus(kVersionQueryLock, &CheckThreadValues::versionQuery, PollCount(L"TimeOut", L"150")) : kFailed;
+    const bool known = result == kDone && !list.versionText.empty();
+    ReportStatus(known ? update_status::kCheckRemoteOk : update_status::kCheckRemoteError, owner);
+}
+
+DWORD WINAPI RunUpdateCheckThread(void* owner) {
+    try {
+        RunUpdateCheck(static_cast<HWND>(owner));
+    } catch (...) {
+    }
+    return 0;
+}
+
+}  // namespace mf

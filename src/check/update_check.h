@@ -1,0 +1,45 @@
+// The update check: fetches the product list (or asks it for the version
+// first), merges the main list into it, compares it with the installed list
+// and leaves the records to process in the process's DownLoadList.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace mf {
+
+// The check entry of the flows and windows: the version query when
+// APPLICATION/CheckVerNumber is on, else CheckAndReport.
+void RunUpdateCheck(HWND owner);
+// Thread entry for RunUpdateCheck; the parameter is the owner window.
+DWORD WINAPI RunUpdateCheckThread(void* owner);
+
+// The check with its reports: status 1, then 3 (with the count found) or 2.
+void CheckAndReport(HWND owner);
+
+// True when UPDATEINFO/ListURL is set (after offering to write a sample
+// configuration when interactive); sets the list's base URL.
+bool ValidateListConfig(HWND ownerWindow, bool interactive);
+
+// The list URL cut before its last "/" (see SetListBase).
+std::wstring ListBaseOf(const std::wstring& url);
+void SetListBase(const std::wstring& url);
+
+// Fetch (or, in the quick check, take the previous download), read and
+// compare. False when ListURL is too short or the list cannot be fetched.
+bool CheckForUpdates(HWND ownerWindow);
+
+// Where the product list is downloaded to: the temporary folder's
+// "<ListNameHash>.xml", or what the quick check chose instead.
+std::wstring ListTempPath();
+
+// The body of the list download: product list and main list fetched and
+// merged into `listPath`. True when both arrived and merged.
+bool DownloadAndMergeLists(const std::wstring& listPath);
+
+// The body of the version query: true when a reply came back (stored as
+// the version text and list URLs of the DownLoadList).
+bool QueryVersion();
+
+}  // namespace mf

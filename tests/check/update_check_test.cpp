@@ -1,0 +1,312 @@
+// The update check against nginx and the digest service: product and main
+// list, comparison with the installation, version query, quick check.
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <thread>
+
+#include "base/strings.h"
+#include "check/check_hour.h"
+#include "check/parameter_package.h"
+#include "check/update_check.h"
+#include "check_fixture.h"
+
+namespace mf::test {
+namespace {
+
+std::wstring Md5Hex(const std::string& text) {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    std::wstring hex;
+    if (::CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT) &&
+        ::CryptCreateHash(provider, CALG_MD5, 0, 0, &hash) &&
+        ::CryptHashData(hash, reinterpret_cast<const BYTE*>(text.data()), static_cast<DWORD>(text.size()), 0)) {
+        BYTE digest[16] = {};
+        DWORD size = sizeof digest;
+        if (::CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0)) {
+            static const wchar_t kHex[] = L"0123456789abcdef";
+            for (BYTE b : digest) {
+                hex += kHex[b >> 4];
+                hex += kHex[b & 15];
+            }
+        }
+    }
+    if (hash != 0) ::CryptDestroyHash(hash);
+    if (provider != 0) ::CryptReleaseContext(provider, 0);
+    return hex;
+}
+
+const std::string kProductEntries =
+    "<file path=\"bin\\app.exe\" ver=\"1.2\"/>\r\n"
+    "<file path=\"data\\q.db\" ver=\"7\"/>\r\n"
+    "<description>Welcome to 2.0</description>\r\n";
+const std::string kMainEntries =
+    "<file path=\"{agentName}\\agent.dll\" desname=\"{zqdir}\\agent.dll\"/>\r\n"
+    "<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n"
+    "<group><file path=\"nested.dll\" ver=\"1\"/></group>\r\n";
+
+class UpdateCheck : public CheckFixture {
+protected:
+    void PublishLists(const std::string& product = kProductEntries, const std::string& main = kMainEntries) {
+        Publish(L"update.xml", ListXml(product));
+        Publish(L"main.xml", ListXml(main));
+    }
+    void Configure(const std::vector<std::wstring>& extra = {}, const std::wstring& service = L"md5") {
+        std::vector<std::wstring> lines{L"[UPDATEINFO]",
+                                        L"ListURL=" + SiteUrl(L"update.xml"),
+                                        L"MainListURL=" + SiteUrl(L"main.xml"),
+                                        L"FileMd5HandleUrl=" + (service.find(L':') != std::wstring::npos ? service : digest_ + service),
+                                        L"[APPLICATION]",
+                                        L"AgentName=qbagent",
+                                        L"zqdir=Z123"};
+        lines.insert(lines.end(), extra.begin(), extra.end());
+        WriteConfig(lines);
+    }
+    const updatefileinfo* Find(const std::wstring& path) const {
+        for (const auto& record : state_->updateList.Records())
+            if (record.path == path) return &record;
+        return nullptr;
+    }
+    int Status() const { return state_->updateList.Status(); }
+    // Mirefold/OwerCheckTm lives in the temporary folder's mirefold.ini.
+    void StoreCheckHour(long long hour) {
+        ::WritePrivateProfileStringW(L"Mirefold", L"OwerCheckTm", std::to_wstring(hour).c_str(),
+                                     (folder_.path() + L"\\tmp\\mirefold.ini").c_str());
+    }
+};
+
+using Paths = std::vector<std::wstring>;
+
+TEST_F(UpdateCheck, EmptyInstallationNeedsEveryEntry) {
+    PublishLists();
+    Configure();
+    CheckAndReport(nullptr);
+    EXPECT_EQ(Status(), 3);
+    // The main list's leaf entries follow the product's, in reverse order.
+    EXPECT_EQ(UpdatePaths(), (Paths{L"bin\\app.exe", L"data\\q.db", L"common\\shared.dll", L"qbagent\\agent.dll"}));
+    EXPECT_EQ(state_->updateList.messageText, L"Welcome to 2.0\r\n");
+    const updatefileinfo* agent = Find(L"qbagent\\agent.dll");
+    ASSERT_NE(agent, nullptr);
+    EXPECT_EQ(agent->desname, L"Z123\\agent.dll");
+    EXPECT_EQ(agent->ver, Md5Hex("qbagent\\agent.dll"));
+    EXPECT_EQ(state_->updateList.baseUrl, nginx_ + site_.substr(0, site_.size() - 1));
+    EXPECT_NE(LogText().find(L"Found 4 files need to update..."), std::wstring::npos);
+    const std::string requests = ReadFileBytes(BuildPath(L"servers\\checkservice\\requests.log"));
+    EXPECT_NE(requests.find("FileUrl=qbagent%5Cagent.dll"), std::string::npos);
+}
+
+TEST_F(UpdateCheck, CurrentInstallationNeedsNothing) {
+    PublishLists();
+    Configure();
+    CheckAndReport(nullptr);
+    ASSERT_EQ(state_->updateList.GetSize(), 4);
+    // The installed release is the list just checked.
+    ASSERT_TRUE(::CopyFileW(state_->updateList.listPath.c_str(), InstallPath(L"mirefold.xml").c_str(), FALSE));
+
+    Restart();
+    Configure();
+    CheckAndReport(nullptr);
+    EXPECT_EQ(Status(), 3);
+    EXPECT_EQ(UpdatePaths(), Paths{});
+    EXPECT_EQ(state_->updateList.messageText, L"");  // shown once only
+    EXPECT_NE(LogText().find(L"Find nothing to update."), std::wstring::npos);
+}
+
+TEST_F(UpdateCheck, ChangedKeyAndMissingFile) {
+    PublishLists(kProductEntries, "<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n");
+    Install(L"mirefold.xml", ListXml("<file path=\"bin\\app.exe\" ver=\"1.1\"/><file path=\"data\\q.db\" ver=\"7\"/>"
+                                     "<file path=\"common\\shared.dll\" ver=\"3\"/><description>Welcome to 2.0</description>"));
+    Install(L"bin\\app.exe");
+    Install(L"common\\shared.dll");  // data\q.db is missing
+    struct Case {
+        const wchar_t* checkLost;
+        Paths expected;
+    } cases[] = {{L"CheckLostFile=1", {L"bin\\app.exe", L"data\\q.db"}}, {L"CheckLostFile=0", {L"bin\\app.exe"}}};
+    for (const Case& c : cases) {
+        Restart();
+        Configure({L"[Mirefold]", c.checkLost});
+        CheckAndReport(nullptr);
+        EXPECT_EQ(Status(), 3) << c.checkLost;
+        EXPECT_EQ(UpdatePaths(), c.expected) << c.checkLost;
+    }
+}
+
+TEST_F(UpdateCheck, DigestServiceAnswersOrNot) {
+    PublishLists();
+    struct Case {
+        const wchar_t* service;
+        bool digestKnown;
+    } cases[] = {
+        {L"md5", true}, {L"garbage", false}, {L"zeros", false}, {L"empty", false}, {L"http://127.0.0.1:9/md5", false},
+    };
+    for (const Case& c : cases) {
+        std::wstring keys[2];
+        for (std::wstring& key : keys) {
+            Restart();
+            Configure({}, c.service);
+            CheckAndReport(nullptr);
+            ASSERT_EQ(Status(), 3) << c.service;
+            const updatefileinfo* agent = Find(L"qbagent\\agent.dll");
+            ASSERT_NE(agent, nullptr) << c.service;
+            key = agent->ver;
+        }
+        EXPECT_EQ(keys[0].size(), 32u) << c.service;
+        if (c.digestKnown) {
+            EXPECT_EQ(keys[0], Md5Hex("qbagent\\agent.dll"));
+            EXPECT_EQ(keys[0], keys[1]);
+        } else {
+            EXPECT_NE(keys[0], keys[1]) << c.service;  // a fresh key each time: always downloaded
+        }
+    }
+}
+
+TEST_F(UpdateCheck, FailedMainListFailsTheWholeCheck) {
+    Publish(L"update.xml", ListXml(kProductEntries));
+    Configure();
+    CheckAndReport(nullptr);
+    EXPECT_EQ(Status(), 2);
+    EXPECT_EQ(state_->updateList.GetSize(), 0);
+    const std::wstring log = LogText();
+    EXPECT_NE(log.find(L"error when download the list file.\n" + SiteUrl(L"update.xml")), std::wstring::npos) << log;
+}
+
+TEST_F(UpdateCheck, ListUrlLengthIsChecked) {
+    struct Case {
+        const wchar_t* url;
+        const wchar_t* message;
+    } cases[] = {
+        {L"abcd", L"mirefold.ini -> UPDATEINFO -> ListURL can't empty"},
+        {L"abcde", L"error when download the list file."},
+    };
+    for (const Case& c : cases) {
+        Restart();
+        WriteConfig({L"[UPDATEINFO]", std::wstring(L"ListURL=") + c.url});
+        CheckAndReport(nullptr);
+        EXPECT_EQ(Status(), 2) << c.url;
+        EXPECT_NE(LogText().find(c.message), std::wstring::npos) << c.url;
+    }
+}
+
+TEST_F(UpdateCheck, MissingListUrlWithoutWindowFails) {
+    WriteConfig({});
+    CheckAndReport(nullptr);
+    EXPECT_EQ(Status(), 2);
+    EXPECT_NE(LogText().find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos);
+}
+
+TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
+    // The slow candidate comes through nginx's rate-limited path.
+    std::string padding = "<!--" + std::string(3 * 1024 * 1024, 'p') + "-->\r\n";
+    Publish(L"slow.xml", ListXml(padding + "<file path=\"slow.dll\" ver=\"1\"/>"));
+    Publish(L"fast.xml", ListXml("<file path=\"fast.dll\" ver=\"1\"/><file path=\"fast2.dll\" ver=\"1\"/>"));
+    const std::wstring slowUrl = nginx_ + L"limited/" + site_ + L"slow.xml";
+    Publish(L"ver.txt", Narrow(L"<Ver>2.0</Ver>\r\n<URL>" + slowUrl + L"</URL>\r\n<url>" + SiteUrl(L"fast.xml") + L"</url>"));
+    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"ver.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
+
+    RunUpdateCheck(nullptr);
+    EXPECT_EQ(Status(), 3);
+    EXPECT_EQ(state_->updateList.versionText, L"2.0");
+    ASSERT_EQ(state_->updateList.listUrls, (Paths{slowUrl, SiteUrl(L"fast.xml")}));
+
+    CheckAndReport(nullptr);
+    EXPECT_EQ(Status(), 3);
+    EXPECT_EQ(UpdatePaths(), (Paths{L"fast.dll", L"fast2.dll"}));
+    EXPECT_EQ(state_->updateList.baseUrl, nginx_ + site_.substr(0, site_.size() - 1));
+    EXPECT_TRUE(state_->updateList.listUrls.empty());
+    const std::wstring list = state_->paths.ListFile();
+    // The slow download still arrives, and is thrown away.
+    EXPECT_TRUE(WaitUntil([&] { return LogText().find(L"done[" + slowUrl + L"]") != std::wstring::npos; },
+                          std::chrono::seconds(30)))
+        << LogText();
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(list + L"0") && FileExists(list); }, std::chrono::seconds(10)));
+    EXPECT_EQ(ReadFileBytes(list).find("slow.dll"), std::string::npos);
+}
+
+TEST_F(UpdateCheck, VersionQueryWithoutReply) {
+    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"no-such-reply.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
+    RunUpdateCheck(nullptr);
+    EXPECT_EQ(Status(), 2);
+    EXPECT_TRUE(state_->updateList.versionText.empty());
+}
+
+TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
+    const std::string previous = ListXml("<file path=\"one.dll\" ver=\"1\"/><file path=\"two.dll\" ver=\"1\"/>");
+    const std::string older = ListXml("<file path=\"old.dll\" ver=\"1\"/>");
+    struct Case {
+        const char* name;
+        bool listFile;      // H.xml
+        bool previousFile;  // H.xml.xml
+        Paths expected;
+    } cases[] = {
+        {"copy of the last download", false, true, {L"one.dll", L"two.dll"}},
+        {"both: the copy wins", true, true, {L"one.dll", L"two.dll"}},
+        {"only the list file", true, false, {L"old.dll"}},
+        {"nothing downloaded yet", false, false, {}},
+    };
+    for (const Case& c : cases) {
+        Restart();
+        relaunches_.clear();
+        Configure({L"[Mirefold]", L"QuickCheck=1"});
+        StoreCheckHour(CurrentCheckHour());
+        state_->variables.Set(L"runmode", L"checkforupdates");
+        const std::wstring list = state_->paths.ListFile();
+        DeleteFileForce(list);
+        DeleteFileForce(list + L".xml");
+        if (c.listFile) WriteFileBytes(list, older);
+        if (c.previousFile) WriteFileBytes(list + L".xml", previous);
+        CheckAndReport(nullptr);
+        EXPECT_EQ(Status(), 3) << c.name;
+        EXPECT_EQ(UpdatePaths(), c.expected) << c.name;
+        EXPECT_EQ(state_->updateList.listPath, list + L".xml") << c.name;
+        EXPECT_EQ(Relaunches(), Paths{L"downparam0"}) << c.name;
+        EXPECT_EQ(ParseInt64(ReadConfig(L"Mirefold", L"OwerCheckTm")), CurrentCheckHour()) << c.name;
+    }
+}
+
+TEST_F(UpdateCheck, QuickCheckOnlyInItsModes) {
+    PublishLists();
+    Configure({L"[Mirefold]", L"QuickCheck=1"});
+    StoreCheckHour(CurrentCheckHour());
+    state_->variables.Set(L"runmode", L"silence");
+    CheckAndReport(nullptr);
+    EXPECT_EQ(state_->updateList.GetSize(), 4);  // downloaded, not read from a previous copy
+    EXPECT_TRUE(FileExists(state_->paths.ListFile() + L".xml"));  // the copy the next quick check reads
+    EXPECT_TRUE(Relaunches().empty());
+}
+
+TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
+    const std::wstring zipped = nginx_ + L"check-fixtures/zipped/";
+    struct Case {
+        const wchar_t* list;
+        const wchar_t* remembered;  // before
+        const wchar_t* expected;    // after
+    } cases[] = {{L"update.xml", L"0", L"1"}, {L"plain-update.xml", L"1", L"0"}};
+    for (const Case& c : cases) {
+        Restart();
+        WriteConfig({L"[UPDATEINFO]", L"ListURL=" + zipped + c.list, L"MainListURL=" + zipped + L"main.xml"});
+        ::WritePrivateProfileStringW(L"Mirefold", L"ListFileZip", c.remembered, (folder_.path() + L"\\tmp\\mirefold.ini").c_str());
+        CheckAndReport(nullptr);
+        EXPECT_EQ(Status(), 3) << c.list;
+        EXPECT_EQ(UpdatePaths(), (Paths{L"zipped-a.dll", L"zipped-b.dll", L"m.dll"})) << c.list;
+        EXPECT_EQ(ReadPrivateProfile(folder_.path() + L"\\tmp\\mirefold.ini", L"Mirefold", L"ListFileZip"), c.expected)
+            << c.list;
+    }
+}
+
+TEST_F(UpdateCheck, ParameterPackageFillsTheVariables) {
+    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml")});
+    const std::wstring package = state_->paths.PackageFile();
+    EXPECT_FALSE(LoadParameterPackage());  // none yet
+    ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\wrong-password.bin").c_str(), package.c_str(), FALSE));
+    EXPECT_FALSE(LoadParameterPackage());
+    EXPECT_EQ(state_->fileConcurrency, 8);
+    ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\package.bin").c_str(), package.c_str(), FALSE));
+    EXPECT_TRUE(LoadParameterPackage());
+    EXPECT_EQ(state_->variables.Get(L"product"), L"qb");
+    EXPECT_EQ(state_->variables.Get(L"threadcount"), L"99");
+    EXPECT_EQ(state_->fileConcurrency, 50);
+    EXPECT_EQ(state_->fileConnections, 1);
+}
+
+}  // namespace
+}  // namespace mf::test
