@@ -48,5 +48,6 @@ void ShowDotNetPrompt(const wchar_t* version) {
 
 void CheckDotNetRequirement() {}
 void LoadSavedUpdateListForElevatedRun() {}
+void SaveUpdateListForElevatedRun(const std::wstring& /*path*/) {}
 
 }  // namespace mf

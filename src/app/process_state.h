@@ -39,6 +39,7 @@ struct ProcessState {
     std::wstring executableBaseName;
     std::wstring announcedVersion;
     int skipLoop = 0;
+    HWND mainWindow = nullptr;  // the engine's main window, when one is open
 };
 
 // The current process state.
