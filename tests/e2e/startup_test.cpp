@@ -59,6 +59,21 @@ TEST_F(StartupTest, PreparesTheWorkingFolderAndWritesTheConfigurationByteForByte
     const std::regex stamped(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]Run mode \[emptytemp\], host window \[0\]\r$)",
                              std::regex::multiline);
     EXPECT_TRUE(std::regex_search(run.log, stamped)) << run.log;
+
+    // The embedded browser's emulation value, from the installed browser's
+    // major version, under the executable's file name.
+    wchar_t version[64] = {};
+    DWORD size = sizeof version;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version", RRF_RT_REG_SZ, nullptr,
+                       version, &size) == ERROR_SUCCESS) {
+        DWORD emulation = 0;
+        size = sizeof emulation;
+        ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE,
+                                 L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\FeatureControl\\FEATURE_BROWSER_EMULATION",
+                                 L"mirefold.exe", RRF_RT_REG_DWORD, nullptr, &emulation, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(emulation, static_cast<DWORD>(ParseLong(version)) * 1000) << Narrow(version);
+    }
 }
 
 TEST_F(StartupTest, ProductSetFolderWhenACompanionFileSitsAboveTheExecutable) {
