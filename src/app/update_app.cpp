@@ -175,7 +175,10 @@ StartResult UpdateApp::InitInstance() {
     std::wstring mode = line.mode;
     state_.variables.Set(L"runmode", mode);
 
-    if (state_.hostWindow != nullptr) state_.notifications.Register(state_.hostWindow);
+    if (state_.hostWindow != nullptr) {
+        state_.notifications.Register(state_.hostWindow);
+        state_.notifications.SetHostWindow(state_.hostWindow);
+    }
     SetStatus(0);
 
     if (state_.elevatedRelaunch) {
