@@ -1,6 +1,6 @@
 // mirefold-testhost: a sample host application for mirefold.exe.
 //
-//   mirefold-testhost --record FILE [--no-needmsg] [--paused] [--exit-when-killed]
+//   mirefold-testhost --record FILE [--no-needmsg] [--paused] [--exit-when-killed] [--block-info]
 //
 // Creates a (hidden) window, sets "mirefold.needmsg" to 1974 on it unless
 // told not to (and "mirefold.paused" / "mirefold.exitwhenwndkilled" when
@@ -14,6 +14,9 @@
 //   description <text>                   1977
 //   bytes <size> <received>              1978
 //   statustext <lParam> <text>           1034
+// With --block-info every text block is followed by a line
+//   block <page protection in hex> <region size>
+// describing the memory the engine wrote the text into.
 // A line break inside a text is written as the two characters \r and \n.
 // The program ends when its window is closed (WM_CLOSE).
 #include <windows.h>
@@ -28,6 +31,7 @@
 namespace {
 
 std::wstring g_recordPath;
+bool g_blockInfo = false;
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -80,6 +84,16 @@ std::wstring BlockText(WPARAM address) {
     return text;
 }
 
+void RecordBlockInfo(WPARAM address) {
+    if (!g_blockInfo || address == 0) return;
+    MEMORY_BASIC_INFORMATION info{};
+    if (::VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) == 0) return;
+    wchar_t line[64];
+    std::swprintf(line, 64, L"block %lx %lu", static_cast<unsigned long>(info.Protect),
+                  static_cast<unsigned long>(info.RegionSize));
+    Record(line);
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     namespace msg = mf::msg;
     switch (message) {
@@ -88,6 +102,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         case msg::kTextLine:
             Record(L"text " + BlockText(wParam));
+            RecordBlockInfo(wParam);
             return 0;
         case msg::kFileCount:
             Record(L"filecount " + std::to_wstring(wParam) + L" " + std::to_wstring(lParam));
@@ -95,6 +110,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case msg::kDescription: {
             bool terminated = false;
             Record(L"description " + ReadOwnText(wParam, 1 << 20, terminated));
+            RecordBlockInfo(wParam);
             return 0;
         }
         case msg::kByteProgress:
@@ -102,6 +118,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             return 0;
         case msg::kStatusText:
             Record(L"statustext " + std::to_wstring(lParam) + L" " + BlockText(wParam));
+            RecordBlockInfo(wParam);
             return 0;
         case WM_DESTROY:
             ::PostQuitMessage(0);
@@ -129,6 +146,7 @@ int wmain() {
         else if (arg == L"--no-needmsg") needMessages = false;
         else if (arg == L"--paused") paused = true;
         else if (arg == L"--exit-when-killed") exitWhenKilled = true;
+        else if (arg == L"--block-info") g_blockInfo = true;
         else {
             std::fwprintf(stderr, L"unknown argument: %ls\n", arg.c_str());
             return 2;
@@ -136,7 +154,7 @@ int wmain() {
     }
     ::LocalFree(argv);
     if (g_recordPath.empty()) {
-        std::fwprintf(stderr, L"usage: mirefold-testhost --record FILE [--no-needmsg] [--paused] [--exit-when-killed]\n");
+        std::fwprintf(stderr, L"usage: mirefold-testhost --record FILE [--no-needmsg] [--paused] [--exit-when-killed] [--block-info]\n");
         return 2;
     }
 
