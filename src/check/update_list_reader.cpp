@@ -58,7 +58,9 @@ private:
     VARIANT value_;
 };
 
-// A failure of the DOM while the tree is walked.
+// A failure of the DOM while the tree is walked. Any call may fail and every
+// failure ends the reading the same way, so it is thrown from the helpers of
+// this file and caught only in ReadUpdateList; it never leaves this file.
 struct DomError {
     HRESULT code = S_OK;
 };

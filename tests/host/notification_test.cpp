@@ -170,6 +170,9 @@ TEST_F(Notifications, ClosedHostThatAskedForItEndsTheRun) {
     EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Continue);
     ASSERT_TRUE(host.Close());
     ASSERT_FALSE(::IsWindow(host.window()));
+    // The window took its properties with it: the wish must have been seen
+    // while it existed.
+    EXPECT_EQ(::GetPropW(host.window(), host::kExitWhenKilledProperty), nullptr);
     EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Stop);
     EXPECT_FALSE(WaitForHostGoAhead(host.window()));
 }
