@@ -2,6 +2,7 @@
 
 #include "app/process_state.h"
 #include "apply/run_file.h"
+#include "host/status.h"
 
 namespace mf {
 
@@ -47,7 +48,17 @@ void ShowDotNetPrompt(const wchar_t* version) {
 }
 
 void CheckDotNetRequirement() {}
-void LoadSavedUpdateListForElevatedRun() {}
-void SaveUpdateListForElevatedRun(const std::wstring& /*path*/) {}
+void LoadSavedUpdateListForElevatedRun() {
+    ProcessState& state = Process();
+    const std::wstring file = state.paths.SavedListFile();
+    if (!FileExists(file)) return;
+    if (!state.updateList.LoadFromFile(file)) WriteLog(L"The saved update list is damaged: " + file);
+    if (state.updateList.GetSize() > 0) SetStatus(6);
+    DeleteFileForce(file);
+}
+
+void SaveUpdateListForElevatedRun(const std::wstring& path) {
+    if (!Process().updateList.SaveToFile(path)) WriteLog(L"The update list could not be saved: " + path);
+}
 
 }  // namespace mf

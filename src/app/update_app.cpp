@@ -178,7 +178,10 @@ StartResult UpdateApp::InitInstance() {
     state_.variables.Set(L"runmode", mode);
     WriteLog(Format(L"Run mode [%s], host window [%u]", mode, static_cast<unsigned>(line.hostWindow)));
 
-    if (state_.hostWindow != nullptr) state_.notifications.Register(state_.hostWindow);
+    if (state_.hostWindow != nullptr) {
+        state_.notifications.Register(state_.hostWindow);
+        state_.notifications.SetHostWindow(state_.hostWindow);
+    }
     SetStatus(0);
 
     if (state_.elevatedRelaunch) {
