@@ -148,6 +148,8 @@ ZipResult ReadLocalHeader(ByteSource& source, const CentralEntry& entry, LocalHe
 }
 
 std::wstring SafeEntryName(std::wstring name) {
+    // Windows sees a name only up to its first NUL; so must the checks.
+    name.resize(std::min(name.size(), name.find(L'\0')));
     for (bool changed = true; changed;) {
         changed = false;
         if (name.size() >= 2 && name[1] == L':') {

@@ -119,6 +119,77 @@ def climbing(path):
             z.writestr(info, stored.encode("utf-8"))
 
 
+class PkwareCipher:
+    """The traditional PKWARE stream cipher, to make an encrypted entry whose
+    check byte is the CRC's high byte (Info-ZIP always writes the other,
+    data-descriptor form)."""
+
+    def __init__(self, password):
+        self.keys = [0x12345678, 0x23456789, 0x34567890]
+        for c in password:
+            self.update(c)
+
+    @staticmethod
+    def crc_byte(crc, b):
+        return PkwareCipher.TABLE[(crc ^ b) & 0xFF] ^ (crc >> 8)
+
+    def update(self, b):
+        k = self.keys
+        k[0] = self.crc_byte(k[0], b)
+        k[1] = ((k[1] + (k[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        k[2] = self.crc_byte(k[2], k[1] >> 24)
+
+    def encrypt(self, data):
+        out = bytearray()
+        for b in data:
+            t = (self.keys[2] | 2) & 0xFFFF
+            out.append(b ^ (((t * (t ^ 1)) >> 8) & 0xFF))
+            self.update(b)
+        return bytes(out)
+
+
+def _crc_table():
+    table = []
+    for n in range(256):
+        c = n
+        for _ in range(8):
+            c = (c >> 1) ^ 0xEDB88320 if c & 1 else c >> 1
+        table.append(c)
+    return table
+
+
+PkwareCipher.TABLE = _crc_table()
+
+
+def encrypted_with_crc_check(path):
+    """One stored and one deflated entry, encrypted, sizes and CRC in the
+    local header (no data descriptor)."""
+    import zlib
+    entries = []
+    body = bytearray()
+    for name, plain, method in ((b"plain.txt", b"encrypted and stored\n" * 20, 0),
+                                (b"packed.txt", b"encrypted and deflated\n" * 200, 8)):
+        crc = zipfile.crc32(plain)
+        if method == 8:
+            packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+            payload = packer.compress(plain) + packer.flush()
+        else:
+            payload = plain
+        cipher = PkwareCipher(PASSWORD.encode())
+        header = bytes(random.Random(len(name)).getrandbits(8) for _ in range(11)) + bytes([crc >> 24])
+        data = cipher.encrypt(header + payload)
+        date = ((PYTHON_DATE[0] - 1980) << 9) | (PYTHON_DATE[1] << 5) | PYTHON_DATE[2]
+        time = (PYTHON_DATE[3] << 11) | (PYTHON_DATE[4] << 5) | (PYTHON_DATE[5] // 2)
+        offset = len(body)
+        body += struct.pack("<IHHHHHIIIHH", 0x04034B50, 20, 1, method, time, date, crc,
+                            len(data), len(plain), len(name), 0) + name + data
+        entries.append(struct.pack("<IHHHHHHIIIHHHHHII", 0x02014B50, 20, 20, 1, method, time, date, crc,
+                                   len(data), len(plain), len(name), 0, 0, 0, 0, 0x20, offset) + name)
+    directory = b"".join(entries)
+    end = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, len(entries), len(entries), len(directory), len(body), 0)
+    open(path, "wb").write(bytes(body) + directory + end)
+
+
 def local_data_offset(archive_bytes, header_offset):
     name_length, extra_length = struct.unpack_from("<HH", archive_bytes, header_offset + 26)
     return header_offset + 30 + name_length + extra_length
@@ -172,6 +243,7 @@ def main():
     write(os.path.join(out, "src", "big.txt"), big)
     climbing(os.path.join(out, "climbing.zip"))
     damaged(out)
+    encrypted_with_crc_check(os.path.join(out, "encrypted_crc_check.zip"))
     # The read-only source file would make the next run's clean-up fail.
     os.chmod(os.path.join(src, "readonly.txt"), 0o644)
 

@@ -36,6 +36,8 @@ TEST(ZipNames, EveryWayOfClimbingIsRemoved) {
         {L"\x01\x02\x03\x04\x05", L"\x01\x02\x03\x04\x05"},
     };
     for (const Case& c : cases) EXPECT_EQ(SafeEntryName(c.stored), c.safe) << c.stored;
+    EXPECT_EQ(SafeEntryName(std::wstring(L"..\0/../x", 7)), L"");
+    EXPECT_EQ(SafeEntryName(std::wstring(L"ok.txt\0/../../x", 14)), L"ok.txt");
 }
 
 CentralEntry Made(unsigned host, std::uint32_t external, const char* name = "f") {

@@ -132,6 +132,30 @@ TEST(ZipExtract, WrongOrMissingPasswordWritesNothing) {
     }
 }
 
+TEST(ZipExtract, EncryptedEntriesCheckedByTheirCrcByte) {
+    // Made by hand with sizes and CRC in the local header, which makes the
+    // last byte of the encryption header the CRC's high byte.
+    std::string stored, deflated;
+    for (int i = 0; i < 20; ++i) stored += "encrypted and stored\n";
+    for (int i = 0; i < 200; ++i) deflated += "encrypted and deflated\n";
+    const std::string bytes = test::FixtureBytes(L"encrypted_crc_check.zip");
+    {
+        OpenArchive archive(OpenZip(bytes.data(), bytes.size(), test::kPassword));
+        ASSERT_NE(archive.zip, nullptr);
+        for (const auto& [name, expected] : {std::pair{L"plain.txt", &stored}, std::pair{L"packed.txt", &deflated}}) {
+            std::string out(expected->size(), '\0');
+            EXPECT_EQ(UnzipItemToBuffer(archive.zip, IndexOf(archive.zip, name), out.data(), out.size()), ZipResult::Ok)
+                << name;
+            EXPECT_EQ(out, *expected) << name;
+        }
+    }
+    OpenArchive wrong(OpenZip(bytes.data(), bytes.size(), "s3cret pasS"));
+    ASSERT_NE(wrong.zip, nullptr);
+    char buffer[32];
+    EXPECT_EQ(UnzipItemToBuffer(wrong.zip, 0, buffer, sizeof buffer), ZipResult::WrongPassword);
+    EXPECT_EQ(UnzipItemToBuffer(wrong.zip, 1, buffer, sizeof buffer), ZipResult::WrongPassword);
+}
+
 TEST(ZipExtract, RelativeTargetsLieBelowTheFolderCurrentAtOpen) {
     TempFolder base;
     TempFolder elsewhere;
