@@ -194,6 +194,9 @@ TEST(ZipExtract, AbsoluteTargetIsWrittenWhereItSays) {
     EXPECT_EQ(UnzipItemToFile(archive.zip, IndexOf(archive.zip, L"big.txt"), target / L"blocker\\big.txt"),
               ZipResult::CannotOpen);
     EXPECT_EQ(LastZipResult(), ZipResult::CannotOpen);
+    // Nor can a folder below it: that is no success either.
+    EXPECT_EQ(UnzipItemToFile(archive.zip, IndexOf(archive.zip, L"folder/"), target / L"blocker\\sub"),
+              ZipResult::CannotOpen);
 }
 
 TEST(ZipExtract, ExtractingAgainReplacesReadOnlyFile) {
