@@ -13,18 +13,10 @@ namespace {
 using test::Fixture;
 using test::SourceBytes;
 using test::TempFolder;
+using test::OpenArchive;
 using test::Ticks;
 using test::UnixTicks;
 
-struct OpenArchive {
-    explicit OpenArchive(ZipHandle h) : zip(h) {}
-    ~OpenArchive() {
-        if (zip != nullptr) (void)CloseZip(zip);
-    }
-    OpenArchive(const OpenArchive&) = delete;
-    OpenArchive& operator=(const OpenArchive&) = delete;
-    ZipHandle zip;
-};
 
 // Makes a folder the current one for a while: relative targets lie below
 // the folder that was current when the archive was opened.

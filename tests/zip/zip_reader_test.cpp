@@ -13,18 +13,9 @@ namespace {
 
 using test::FixtureBytes;
 using test::GuardedBlock;
+using test::OpenArchive;
 using test::Ticks;
 
-// Closes the handle at the end of a test.
-struct OpenArchive {
-    explicit OpenArchive(ZipHandle h) : zip(h) {}
-    ~OpenArchive() {
-        if (zip != nullptr) (void)CloseZip(zip);
-    }
-    OpenArchive(const OpenArchive&) = delete;
-    OpenArchive& operator=(const OpenArchive&) = delete;
-    ZipHandle zip;
-};
 
 int EntryCount(ZipHandle zip) {
     ZipEntry entry;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/test_support.h"
+#include "zip/unzip.h"
 
 namespace mf::test {
 
@@ -49,6 +50,17 @@ private:
     void* base_ = nullptr;
     const void* data_ = nullptr;
     std::size_t size_ = 0;
+};
+
+// Closes the handle at the end of a test.
+struct OpenArchive {
+    explicit OpenArchive(ZipHandle h) : zip(h) {}
+    ~OpenArchive() {
+        if (zip != nullptr) (void)CloseZip(zip);
+    }
+    OpenArchive(const OpenArchive&) = delete;
+    OpenArchive& operator=(const OpenArchive&) = delete;
+    ZipHandle zip;
 };
 
 }  // namespace mf::test
