@@ -5,6 +5,7 @@
 #include "check/check_reports.h"
 #include "check/parameter_package.h"
 #include "check/update_check.h"
+#include "host/status.h"
 
 namespace mf {
 
@@ -70,6 +71,17 @@ void ShowDotNetPrompt(const wchar_t* version) {
 }
 
 void CheckDotNetRequirement() {}
-void LoadSavedUpdateListForElevatedRun() {}
+void LoadSavedUpdateListForElevatedRun() {
+    ProcessState& state = Process();
+    const std::wstring file = state.paths.SavedListFile();
+    if (!FileExists(file)) return;
+    if (!state.updateList.LoadFromFile(file)) WriteLog(L"The saved update list is damaged: " + file);
+    if (state.updateList.GetSize() > 0) SetStatus(6);
+    DeleteFileForce(file);
+}
+
+void SaveUpdateListForElevatedRun(const std::wstring& path) {
+    if (!Process().updateList.SaveToFile(path)) WriteLog(L"The update list could not be saved: " + path);
+}
 
 }  // namespace mf

@@ -2,6 +2,8 @@
 // start-up should "continue" (run the message loop) and 0 for "stop".
 #pragma once
 
+#include <string>
+
 namespace mf {
 
 int CheckForUpdatesFlow();
@@ -22,5 +24,6 @@ void LoadCachedParameterPackage();
 void ShowDotNetPrompt(const wchar_t* version);
 void CheckDotNetRequirement();
 void LoadSavedUpdateListForElevatedRun();
+void SaveUpdateListForElevatedRun(const std::wstring& path);
 
 }  // namespace mf

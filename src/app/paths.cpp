@@ -246,8 +246,10 @@ bool ReplaceFileWithRetry(const std::wstring& source, const std::wstring& target
         ::Sleep(delayMs);
     }
     for (int i = 0; i < attempts; ++i) {
-        ::MoveFileW(source.c_str(), target.c_str());
-        if (::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+        // The target existing is not enough: while the old file is locked it
+        // exists too. Only a move that happened counts.
+        if (::MoveFileW(source.c_str(), target.c_str())) return true;
+        if (!FileExists(source) && FileExists(target)) return true;
         ::Sleep(delayMs);
     }
     return false;

@@ -9,6 +9,7 @@ ProcessState* g_current = nullptr;
 ProcessState::ProcessState() {
     config.SetTempFolderSource([this] { return paths.TempFolder(); });
     log.SetForwarder([this](const std::wstring& line) { notifications.SendTextLine(line); });
+    notifications.SetWorkFolderSource([this] { return workFolder.Get(); });
 }
 
 ProcessState& Process() {

@@ -47,6 +47,7 @@ struct ProcessState {
     // The product list path once the quick check has chosen the previous
     // download; empty: the temporary folder's list file.
     std::wstring rememberedListPath;
+    HWND mainWindow = nullptr;  // the engine's main window, when one is open
 };
 
 // The current process state.

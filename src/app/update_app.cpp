@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "app/command_line.h"
+#include "app/elevation.h"
 #include "app/flows.h"
 #include "app/privileges.h"
 #include "apply/run_file.h"
@@ -135,6 +136,7 @@ void UpdateApp::SelectLanguage() {
 }
 
 StartResult UpdateApp::InitInstance() {
+    state_.config.SetAccessDeniedHandler(PromptElevationForConfig);
     PrepareWorkFolder();
     ReadMachineIdentifier();
 
@@ -174,8 +176,12 @@ StartResult UpdateApp::InitInstance() {
     state_.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
     std::wstring mode = line.mode;
     state_.variables.Set(L"runmode", mode);
+    WriteLog(Format(L"Run mode [%s], host window [%u]", mode, static_cast<unsigned>(line.hostWindow)));
 
-    if (state_.hostWindow != nullptr) state_.notifications.Register(state_.hostWindow);
+    if (state_.hostWindow != nullptr) {
+        state_.notifications.Register(state_.hostWindow);
+        state_.notifications.SetHostWindow(state_.hostWindow);
+    }
     SetStatus(0);
 
     if (state_.elevatedRelaunch) {

@@ -1,0 +1,42 @@
+#!/bin/bash
+# The main job: sets up the machine, builds the engine, brands it with the
+# demo product's configuration, serves the demo product from a local nginx on
+# 127.0.0.1:8731 and runs the engine against it under Wine; then shows the
+# working folder it prepared, its log and its exit code.
+#   scripts/demo.sh [engine arguments]     (default: checkforupdates)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+cmake --preset mingw32 >/dev/null
+cmake --build --preset mingw32
+
+export MF_BUILD_DIR="$root/build"
+. tools/testing/wine-env.sh
+mf_wine_ensure
+
+state="$MF_BUILD_DIR/demo-server"
+url=$(tools/servers/demo-server.sh start res/demo/www 8731 "$state")
+trap 'tools/servers/demo-server.sh stop "$state"; mf_wine_stop' EXIT
+echo "demo server: $url"
+
+mkdir -p "$MF_BUILD_DIR/demo"
+wine "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" res/demo/mirefold.ini \
+  "$MF_BUILD_DIR/demo/mirefold.exe"
+
+args=${*:-checkforupdates}
+set +e
+wine "$MF_BUILD_DIR/demo/mirefold.exe" $args
+code=$?
+set -e
+
+name=$(sed -n 's/^Name=\(.*\)\r\{0,1\}$/\1/p' res/demo/mirefold.ini | head -1)
+work="$WINEPREFIX/drive_c/Tarnwick/vdzq/$name"
+echo
+echo "== working folder C:\\Tarnwick\\vdzq\\$name"
+ls -la "$work"
+echo
+echo "== log ($work/inst.log)"
+cat "$work/inst.log" 2>/dev/null | tr -d '\r' | tail -40 || true
+echo
+echo "== exit code: $code"

@@ -1,0 +1,20 @@
+// Elevated relaunch and the prompt that asks for it.
+#pragma once
+
+#include <string>
+
+namespace mf {
+
+// Starts this executable again with the "runas" verb and the stored command
+// line followed by the elevation marker; with `saveList` the current update
+// list is written to the saved-list file first for the new instance.
+void RelaunchElevated(bool saveList);
+
+// The parameters of the elevated instance for a stored command line.
+std::wstring ElevatedParameters(const std::wstring& storedCommandLine);
+
+// Asks whether to restart elevated because mirefold.ini cannot be written;
+// on Yes relaunches and asks the main window to close.
+void PromptElevationForConfig(const std::wstring& iniPath);
+
+}  // namespace mf

@@ -1,0 +1,43 @@
+// One record of an update list: a file to install or delete, a message to
+// show or a command to run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace mf {
+
+// Operation flags of a file record. The numbers are part of the list format.
+inline constexpr std::int32_t OPER_RUN = 0x1;   // run the file after installing
+inline constexpr std::int32_t OPER_DEL = 0x2;   // delete the file instead of installing it
+inline constexpr std::int32_t OPER_REG = 0x4;   // register the file
+inline constexpr std::int32_t OPER_BOOT = 0x8;  // a restart is needed after the update
+// Whole values (not bits) that mark the records that are not files.
+inline constexpr std::int32_t OPER_DESCRIPTION = 0x7F000000;
+inline constexpr std::int32_t OPER_COMMAND = 0x7E000000;
+
+// The version key that message and command records carry, so that they are
+// decided by their text alone.
+inline constexpr const wchar_t* kNonFileVersion = L"999";
+
+struct updatefileinfo {
+    std::wstring url;           // own download URL; empty: the list's file-URL template
+    std::wstring path;          // relative path; message text; joined command
+    std::wstring desname;       // other target path(s) as written in the list
+    std::wstring ver;           // version key, lower-cased and trimmed
+    std::wstring status;        // lines the download phase appends
+    std::wstring shortcut;      // shortcut to create
+    std::wstring shortcuticon;  // icon file of that shortcut
+    std::wstring iconindex;     // icon index, as text
+    std::int32_t oper = 0;      // OPER_* flags, or OPER_DESCRIPTION / OPER_COMMAND
+
+    friend bool operator==(const updatefileinfo&, const updatefileinfo&) = default;
+};
+
+// Message and command records carry whole marker values; anything else is a
+// file record.
+[[nodiscard]] inline bool IsFileRecord(const updatefileinfo& record) {
+    return record.oper != OPER_DESCRIPTION && record.oper != OPER_COMMAND;
+}
+
+}  // namespace mf

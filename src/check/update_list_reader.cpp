@@ -1,0 +1,229 @@
+#include "check/update_list_reader.h"
+
+#include <windows.h>
+#include <msxml2.h>
+#include <oleauto.h>
+
+#include <utility>
+
+#include "app/message_box.h"
+#include "app/process_state.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "check/list_records.h"
+
+namespace mf {
+
+namespace {
+
+// The version-independent "DOMDocument" class of the Windows XML DOM.
+constexpr CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const std::wstring& text) : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    ~Bstr() { ::SysFreeString(value_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    [[nodiscard]] BSTR get() const { return value_; }
+    BSTR* put() {
+        ::SysFreeString(value_);
+        value_ = nullptr;
+        return &value_;
+    }
+    [[nodiscard]] std::wstring str() const { return value_ != nullptr ? std::wstring(value_, ::SysStringLen(value_)) : std::wstring(); }
+
+private:
+    BSTR value_ = nullptr;
+};
+
+class Variant {
+public:
+    Variant() { ::VariantInit(&value_); }
+    ~Variant() { ::VariantClear(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT* put() {
+        ::VariantClear(&value_);
+        return &value_;
+    }
+    [[nodiscard]] const VARIANT& get() const { return value_; }
+    static void SetText(VARIANT& v, const std::wstring& text) {
+        v.vt = VT_BSTR;
+        v.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+
+private:
+    VARIANT value_;
+};
+
+// A failure of the DOM while the tree is walked. Any call may fail and every
+// failure ends the reading the same way, so it is thrown from the helpers of
+// this file and caught only in ReadUpdateList; it never leaves this file.
+struct DomError {
+    HRESULT code = S_OK;
+};
+
+void Check(HRESULT hr) {
+    if (FAILED(hr)) throw DomError{hr};
+}
+
+std::wstring NodeName(IXMLDOMNode* node) {
+    Bstr name;
+    Check(node->get_nodeName(name.put()));
+    return name.str();
+}
+
+std::wstring NodeText(IXMLDOMNode* node) {
+    Bstr text;
+    Check(node->get_text(text.put()));
+    return text.str();
+}
+
+std::wstring AttributeOf(IXMLDOMElement* element, const wchar_t* name) {
+    if (element == nullptr) return {};
+    Variant value;
+    Bstr attributeName{std::wstring(name)};
+    Check(element->getAttribute(attributeName.get(), value.put()));
+    return value.get().vt == VT_BSTR && value.get().bstrVal != nullptr
+               ? std::wstring(value.get().bstrVal, ::SysStringLen(value.get().bstrVal))
+               : std::wstring();
+}
+
+// The first child of `parent` with exactly this name.
+ComPtr<IXMLDOMNode> ChildNamed(IXMLDOMNode* parent, const wchar_t* name) {
+    ComPtr<IXMLDOMNode> child;
+    Check(parent->get_firstChild(child.GetAddressOf()));
+    while (child) {
+        if (NodeName(child.Get()) == name) return child;
+        ComPtr<IXMLDOMNode> next;
+        Check(child->get_nextSibling(next.GetAddressOf()));
+        child = std::move(next);
+    }
+    return nullptr;
+}
+
+ComPtr<IXMLDOMNode> FindRoot(IXMLDOMDocument* document) {
+    for (const wchar_t* name : {L"update", L"updates", L"mirefold"})
+        if (ComPtr<IXMLDOMNode> root = ChildNamed(document, name)) return root;
+    return nullptr;
+}
+
+// The next node in document order (depth first), or null at the end.
+ComPtr<IXMLDOMNode> NextInDocumentOrder(const ComPtr<IXMLDOMNode>& node) {
+    ComPtr<IXMLDOMNode> next;
+    Check(node->get_firstChild(next.GetAddressOf()));
+    if (next) return next;
+    ComPtr<IXMLDOMNode> current = node;
+    while (current) {
+        Check(current->get_nextSibling(next.GetAddressOf()));
+        if (next) return next;
+        ComPtr<IXMLDOMNode> parent;
+        Check(current->get_parentNode(parent.GetAddressOf()));
+        current = std::move(parent);
+    }
+    return nullptr;
+}
+
+// Every node from the document node on, in document order. Iterative, so
+// that a deeply nested list cannot exhaust the stack.
+void WalkRecords(IXMLDOMDocument* document, DownLoadList& target) {
+    ListRecordBuilder builder;
+    ComPtr<IXMLDOMNode> node;
+    Check(document->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())));
+    while (node) {
+        ComPtr<IXMLDOMElement> element;
+        if (FAILED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf()))))
+            element.Reset();
+        if (element) {
+            const std::wstring name = NodeName(node.Get());
+            auto attribute = [&](const wchar_t* attributeName) { return AttributeOf(element.Get(), attributeName); };
+            auto text = [&] { return NodeText(node.Get()); };
+            if (auto record = builder.FromElement(name, attribute, text)) target.AddListRecord(std::move(*record));
+        }
+        node = NextInDocumentOrder(node);
+    }
+}
+
+// Removes the root's first "guid" and writes the list back in place; a list
+// without one is left as it is.
+void RemoveIdentifier(IXMLDOMDocument* document, IXMLDOMNode* root, const std::wstring& path) {
+    ComPtr<IXMLDOMNode> guid = ChildNamed(root, L"guid");
+    if (!guid) return;
+    ComPtr<IXMLDOMNode> removed;
+    Check(root->removeChild(guid.Get(), removed.GetAddressOf()));
+    VARIANT target;
+    ::VariantInit(&target);
+    Variant::SetText(target, path);
+    const HRESULT saved = document->save(target);
+    ::VariantClear(&target);
+    // The list itself was read; a list that cannot be written back (a
+    // read-only file) is not a format error.
+    if (FAILED(saved)) WriteLog(L"Cannot write " + path);
+}
+
+std::wstring ErrorMessageOf(HRESULT code) {
+    ComPtr<IErrorInfo> info;
+    if (::GetErrorInfo(0, info.GetAddressOf()) == S_OK && info) {
+        Bstr description;
+        if (SUCCEEDED(info->GetDescription(description.put())) && !description.str().empty()) return description.str();
+    }
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                              FORMAT_MESSAGE_IGNORE_INSERTS,
+                                          nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    UniqueLocalMemory owned(buffer);
+    return length > 0 ? Trim(std::wstring(buffer, length)) : std::wstring();
+}
+
+void ReportFormatError(bool serverList, HRESULT code) {
+    const std::wstring text = ListFormatErrorText(Translate(L"The xml file format error!"), serverList,
+                                                  ReadConfig(L"UPDATEINFO", L"ListURL"), ErrorMessageOf(code));
+    WriteLog(text);
+    if (!text.empty()) ShowMessage(nullptr, text, MB_OK | MB_ICONERROR);
+}
+
+ComPtr<IXMLDOMDocument> LoadDocument(const std::wstring& path) {
+    ComPtr<IXMLDOMDocument> document;
+    if (FAILED(::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_SERVER, IID_IXMLDOMDocument,
+                                  reinterpret_cast<void**>(document.GetAddressOf()))))
+        return nullptr;
+    document->put_async(VARIANT_FALSE);
+    // A list comes from the network: entities that name other files or
+    // addresses are not fetched.
+    document->put_resolveExternals(VARIANT_FALSE);
+    VARIANT source;
+    ::VariantInit(&source);
+    Variant::SetText(source, path);
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    const HRESULT hr = document->load(source, &loaded);
+    ::VariantClear(&source);
+    if (hr != S_OK || loaded != VARIANT_TRUE) return nullptr;
+    return document;
+}
+
+}  // namespace
+
+bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList) {
+    try {
+        ComPtr<IXMLDOMDocument> document = LoadDocument(path);
+        if (!document) return false;
+        ComPtr<IXMLDOMNode> root = FindRoot(document.Get());
+        if (!root) return false;
+        if (serverList) {
+            if (ComPtr<IXMLDOMNode> guid = ChildNamed(root.Get(), L"guid")) target.listIdentifier = NodeText(guid.Get());
+            target.fileUrlTemplate = kDefaultFileUrlTemplate;
+            if (ComPtr<IXMLDOMNode> fileUrl = ChildNamed(root.Get(), L"fileurl"))
+                target.fileUrlTemplate = NodeText(fileUrl.Get());
+        }
+        WalkRecords(document.Get(), target);
+        RemoveIdentifier(document.Get(), root.Get(), path);
+        return true;
+    } catch (const DomError& error) {
+        ReportFormatError(serverList, error.code);
+        return false;
+    }
+}
+
+}  // namespace mf

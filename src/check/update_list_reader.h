@@ -1,0 +1,19 @@
+// Reading an update list file (XML) through the Windows XML DOM.
+#pragma once
+
+#include <string>
+
+#include "check/download_list.h"
+
+namespace mf {
+
+// Appends the records of the list file to `target` (which is not emptied).
+// With `serverList` the list's "guid" becomes the target's list identifier
+// and its "fileurl" (or the default) its file-URL template. The list's
+// "guid" element is removed from the file afterwards. False when the file
+// cannot be loaded, has no root element or could not be walked to the end
+// (records read before that point stay). The calling thread must have
+// initialised COM.
+bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList);
+
+}  // namespace mf

@@ -1,0 +1,263 @@
+#include "zip/zip_directory.h"
+
+#include <algorithm>
+
+#include "base/strings.h"
+
+namespace mf {
+namespace {
+
+constexpr std::uint32_t kEndSignature = 0x06054b50;
+constexpr std::uint32_t kCentralSignature = 0x02014b50;
+constexpr std::uint32_t kLocalSignature = 0x04034b50;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kCentralSize = 46;
+constexpr std::size_t kLocalSize = 30;
+constexpr std::size_t kMaxComment = 0xFFFF;
+constexpr std::uint16_t kExtendedTimestampTag = 0x5455;  // "UT"
+
+std::uint16_t Get16(const unsigned char* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t Get32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+struct EndRecord {
+    std::uint64_t position = 0;
+    std::uint16_t entryCount = 0;
+    std::uint32_t directorySize = 0;
+    std::uint32_t directoryOffset = 0;
+};
+
+// The end record is the last signature, searched backwards through the
+// largest tail a comment allows, whose comment stays inside the archive.
+bool FindEndRecord(ByteSource& source, EndRecord& end) {
+    const std::uint64_t size = source.Size();
+    if (size < kEndSize) return false;
+    const std::uint64_t tailLength = std::min<std::uint64_t>(size, kEndSize + kMaxComment);
+    std::vector<unsigned char> tail(static_cast<std::size_t>(tailLength));
+    const std::uint64_t tailStart = size - tailLength;
+    if (!source.ReadAt(tailStart, tail.data(), tail.size())) return false;
+    for (std::size_t at = tail.size() - kEndSize + 1; at-- > 0;) {
+        const unsigned char* p = tail.data() + at;
+        if (Get32(p) != kEndSignature) continue;
+        if (at + kEndSize + Get16(p + 20) > tail.size()) continue;
+        const std::uint16_t disk = Get16(p + 4);
+        const std::uint16_t directoryDisk = Get16(p + 6);
+        const std::uint16_t entriesHere = Get16(p + 8);
+        end.position = tailStart + at;
+        end.entryCount = Get16(p + 10);
+        end.directorySize = Get32(p + 12);
+        end.directoryOffset = Get32(p + 16);
+        // Archives split over disks and ZIP64 archives are not read.
+        if (disk != 0 || directoryDisk != 0 || entriesHere != end.entryCount) return false;
+        if (end.entryCount == 0xFFFF || end.directorySize == 0xFFFFFFFF || end.directoryOffset == 0xFFFFFFFF)
+            return false;
+        return true;
+    }
+    return false;
+}
+
+bool HasCentralSignature(ByteSource& source, std::uint64_t offset) {
+    unsigned char signature[4];
+    return source.ReadAt(offset, signature, sizeof signature) && Get32(signature) == kCentralSignature;
+}
+
+// Offsets in the archive count from its first local header. Data put in
+// front of it (a self-extracting stub) shifts everything by the difference
+// between where the directory is said to be and where it really ends.
+bool DirectoryShift(ByteSource& source, const EndRecord& end, std::uint64_t& shift) {
+    const std::uint64_t claimedEnd = std::uint64_t{end.directoryOffset} + end.directorySize;
+    if (claimedEnd > end.position) return false;
+    shift = 0;
+    if (end.entryCount == 0 || HasCentralSignature(source, end.directoryOffset)) return true;
+    shift = end.position - claimedEnd;
+    return HasCentralSignature(source, end.directoryOffset + shift);
+}
+
+bool ParseDirectory(const std::vector<unsigned char>& bytes, std::size_t count, std::uint64_t shift,
+                    std::vector<CentralEntry>& entries) {
+    entries.clear();
+    entries.reserve(count);
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (bytes.size() - at < kCentralSize) return false;
+        const unsigned char* p = bytes.data() + at;
+        if (Get32(p) != kCentralSignature) return false;
+        const std::size_t nameLength = Get16(p + 28);
+        const std::size_t variable = nameLength + Get16(p + 30) + Get16(p + 32);
+        if (bytes.size() - at - kCentralSize < variable) return false;
+        CentralEntry e;
+        e.versionMadeBy = Get16(p + 4);
+        e.flags = Get16(p + 8);
+        e.method = Get16(p + 10);
+        e.dosTime = Get16(p + 12);
+        e.dosDate = Get16(p + 14);
+        e.crc = Get32(p + 16);
+        e.compressedSize = Get32(p + 20);
+        e.uncompressedSize = Get32(p + 24);
+        e.externalAttributes = Get32(p + 38);
+        e.localHeaderOffset = Get32(p + 42) + shift;
+        e.storedName.assign(reinterpret_cast<const char*>(p + kCentralSize), nameLength);
+        entries.push_back(std::move(e));
+        at += kCentralSize + variable;
+    }
+    return true;
+}
+
+// Drops what is in front of the first separator-enclosed "..", the only
+// spellings the stored name may use to climb.
+bool DropClimb(std::wstring& name) {
+    static constexpr std::wstring_view kClimbs[] = {L"\\..\\", L"\\../", L"/../", L"/..\\"};
+    std::size_t first = std::wstring::npos;
+    for (std::wstring_view climb : kClimbs) first = std::min(first, name.find(climb));
+    if (first == std::wstring::npos) return false;
+    name.erase(0, first + 4);
+    return true;
+}
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
+ZipResult ReadCentralDirectory(ByteSource& source, std::vector<CentralEntry>& entries) {
+    EndRecord end;
+    std::uint64_t shift = 0;
+    if (!FindEndRecord(source, end) || !DirectoryShift(source, end, shift)) return ZipResult::CannotOpen;
+    std::vector<unsigned char> bytes(end.directorySize);
+    if (!source.ReadAt(end.directoryOffset + shift, bytes.data(), bytes.size())) return ZipResult::CannotOpen;
+    if (!ParseDirectory(bytes, end.entryCount, shift, entries)) return ZipResult::CannotOpen;
+    return ZipResult::Ok;
+}
+
+ZipResult ReadLocalHeader(ByteSource& source, const CentralEntry& entry, LocalHeader& header) {
+    unsigned char fixed[kLocalSize];
+    if (!source.ReadAt(entry.localHeaderOffset, fixed, sizeof fixed) || Get32(fixed) != kLocalSignature)
+        return ZipResult::BadHeader;
+    const std::uint16_t nameLength = Get16(fixed + 26);
+    const std::uint16_t extraLength = Get16(fixed + 28);
+    std::string extra(extraLength, '\0');
+    if (!source.ReadAt(entry.localHeaderOffset + kLocalSize + nameLength, extra.data(), extra.size()))
+        return ZipResult::BadHeader;
+    header.dataOffset = entry.localHeaderOffset + kLocalSize + nameLength + extraLength;
+    header.extra = std::move(extra);
+    return ZipResult::Ok;
+}
+
+std::wstring SafeEntryName(std::wstring name) {
+    // Windows sees a name only up to its first NUL; so must the checks.
+    name.resize(std::min(name.size(), name.find(L'\0')));
+    for (bool changed = true; changed;) {
+        changed = false;
+        if (name.size() >= 2 && name[1] == L':') {
+            name.erase(0, 2);
+            changed = true;
+        }
+        if (!name.empty() && IsSeparator(name[0])) {
+            name.erase(0, 1);
+            changed = true;
+        }
+        if (DropClimb(name)) changed = true;
+        // A name that itself begins with ".." climbs without a separator in
+        // front of it.
+        if (name.size() >= 3 && name.compare(0, 2, L"..") == 0 && IsSeparator(name[2])) {
+            name.erase(0, 3);
+            changed = true;
+        }
+        if (name == L"..") {
+            name.clear();
+            changed = true;
+        }
+    }
+    return name;
+}
+
+DWORD EntryAttributes(const CentralEntry& entry) {
+    constexpr DWORD kDosMask = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE;
+    const unsigned host = entry.versionMadeBy >> 8;
+    const std::uint32_t unixMode = entry.externalAttributes >> 16;
+    const bool dosHost = host == 0 || host == 7 || host == 11 || host == 14;
+    DWORD attributes = 0;
+    // A Unix-made entry without any mode bits says nothing about write
+    // permission; its MS-DOS byte is all there is.
+    if (dosHost || unixMode == 0) {
+        attributes = entry.externalAttributes & kDosMask;
+    } else {
+        attributes = FILE_ATTRIBUTE_ARCHIVE;
+        if (entry.externalAttributes & 0x40000000) attributes |= FILE_ATTRIBUTE_DIRECTORY;
+        if (!(entry.externalAttributes & 0x00800000)) attributes |= FILE_ATTRIBUTE_READONLY;
+    }
+    // Every zip tool ends the names of folder entries with a separator.
+    if (!entry.storedName.empty() && IsSeparator(static_cast<wchar_t>(entry.storedName.back())))
+        attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    return attributes;
+}
+
+FILETIME DosTimeToUtc(std::uint16_t dosDate, std::uint16_t dosTime) {
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(1980 + (dosDate >> 9));
+    local.wMonth = static_cast<WORD>((dosDate >> 5) & 0x0F);
+    local.wDay = static_cast<WORD>(dosDate & 0x1F);
+    local.wHour = static_cast<WORD>(dosTime >> 11);
+    local.wMinute = static_cast<WORD>((dosTime >> 5) & 0x3F);
+    local.wSecond = static_cast<WORD>((dosTime & 0x1F) * 2);
+    FILETIME checked{};
+    SYSTEMTIME utc{};
+    FILETIME result{};
+    if (!::SystemTimeToFileTime(&local, &checked)) return FILETIME{};
+    // The offset of that date (summer or winter time), not of today.
+    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !::SystemTimeToFileTime(&utc, &result))
+        return FILETIME{};
+    return result;
+}
+
+FILETIME UnixTimeToFileTime(std::int64_t seconds) {
+    const std::int64_t ticks = (seconds + 11644473600LL) * 10000000LL;
+    if (ticks < 0) return FILETIME{};
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    result.dwHighDateTime = static_cast<DWORD>(static_cast<std::uint64_t>(ticks) >> 32);
+    return result;
+}
+
+void ApplyExtendedTimestamp(std::string_view extra, ZipEntry& entry) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(extra.data());
+    std::size_t at = 0;
+    while (extra.size() - at >= 4) {
+        const std::uint16_t tag = Get16(bytes + at);
+        const std::size_t length = Get16(bytes + at + 2);
+        if (extra.size() - at - 4 < length) return;
+        const unsigned char* data = bytes + at + 4;
+        if (tag == kExtendedTimestampTag && length >= 1) {
+            FILETIME* targets[] = {&entry.modificationTime, &entry.accessTime, &entry.creationTime};
+            std::size_t next = 1;
+            for (int bit = 0; bit < 3; ++bit) {
+                if (!(data[0] & (1 << bit))) continue;
+                if (length - next < 4) break;
+                const auto seconds = static_cast<std::int32_t>(Get32(data + next));
+                *targets[bit] = UnixTimeToFileTime(seconds);
+                next += 4;
+            }
+        }
+        at += 4 + length;
+    }
+}
+
+ZipEntry DescribeEntry(int index, const CentralEntry& central, const LocalHeader& local) {
+    ZipEntry entry;
+    entry.index = index;
+    entry.name = SafeEntryName(Widen(central.storedName, CodePage::Utf8));
+    entry.attributes = EntryAttributes(central);
+    const FILETIME stamp = DosTimeToUtc(central.dosDate, central.dosTime);
+    entry.accessTime = entry.creationTime = entry.modificationTime = stamp;
+    ApplyExtendedTimestamp(local.extra, entry);
+    entry.compressedSize = central.compressedSize;
+    entry.uncompressedSize = central.uncompressedSize;
+    return entry;
+}
+
+}  // namespace mf

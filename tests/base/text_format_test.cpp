@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "base/text_format.h"
+
+namespace mf {
+namespace {
+
+TEST(TextFormat, FormatsTypedArguments) {
+    EXPECT_EQ(Format(L"Found %d files need to update...", 3), L"Found 3 files need to update...");
+    EXPECT_EQ(Format(L"Copying files[%d/%d]...", 2, 10), L"Copying files[2/10]...");
+    EXPECT_EQ(Format(L"%s.__old%d", std::wstring(L"a.dll"), 7), L"a.dll.__old7");
+    EXPECT_EQ(Format(L"[%04d-%02d-%02d]", 2026, 1, 9), L"[2026-01-09]");
+    EXPECT_EQ(Format(L"%X-%x", 255u, 255), L"FF-ff");
+    EXPECT_EQ(Format(L"%X", -1), L"FFFFFFFF");
+    EXPECT_EQ(Format(L"%ld%%", 50L), L"50%");
+    EXPECT_EQ(Format(L"%-4s|%4s|%.2s", L"ab", L"cd", L"xyz"), L"ab  |  cd|xy");
+    EXPECT_EQ(Format(L"%c", L'Z'), L"Z");
+    EXPECT_EQ(Format(L"%lld", 5000000000LL), L"5000000000");
+}
+
+TEST(TextFormat, WrongOrMissingArgumentsStayVisible) {
+    // A string for %d, or no argument at all, must not read random memory.
+    EXPECT_EQ(Format(L"a %d b", L"text"), L"a %d b");
+    EXPECT_EQ(Format(L"a %s b %s", L"x"), L"a x b %s");
+    EXPECT_EQ(Format(L"%s", 5), L"%s");
+    EXPECT_EQ(Format(L"100%"), L"100%");
+    EXPECT_EQ(Format(L"%*d", 3, 4), L"%*d");
+}
+
+TEST(TextFormat, PlaceholderSignatures) {
+    struct Case { const wchar_t* english; const wchar_t* translated; bool same; };
+    const Case cases[] = {
+        {L"Found %d files", L"发现 %d 个文件", true},
+        {L"%d/%d", L"%i/%-3d", true},
+        {L"%s at %d", L"%d at %s", false},  // order changed
+        {L"%s", L"%s %s", false},           // one more
+        {L"%d", L"", false},
+        {L"100%% done", L"完成 100%%", true},
+        {L"%s", L"%S", true},
+        {L"%d", L"%*d", false},
+        {L"no placeholder", L"没有", true},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SamePlaceholders(c.english, c.translated), c.same) << c.english;
+}
+
+TEST(TextFormat, TranslationWithOtherPlaceholdersFallsBackToEnglish) {
+    EXPECT_EQ(FormatTranslated(L"Found %d files", L"发现 %d 个文件", 4), L"发现 4 个文件");
+    EXPECT_EQ(FormatTranslated(L"Found %d files", L"发现 %s 个文件", 4), L"Found 4 files");
+    EXPECT_EQ(FormatTranslated(L"File %s", L"文件 %s %s %s %n", L"a"), L"File a");
+}
+
+}  // namespace
+}  // namespace mf

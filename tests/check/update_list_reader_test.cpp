@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "app/process_state.h"
+#include "base/handles.h"
+#include "check/run_command.h"
+#include "check/update_list_reader.h"
+#include "support/test_support.h"
+
+namespace mf {
+namespace {
+
+class UpdateListReader : public ::testing::Test {
+protected:
+    UpdateListReader() : use_(state_) { state_.workFolder.Set(folder_.path() + L"\\"); }
+
+    // Writes a list (UTF-8, with declaration) and reads it.
+    bool Read(const std::string& body, bool server = false, const std::string& root = "update") {
+        path_ = folder_ / L"list.xml";
+        test::WriteFileBytes(path_, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<" + root + ">" + body + "</" + root + ">");
+        return ReadUpdateList(path_, list_, server);
+    }
+
+    std::vector<std::wstring> Paths() const {
+        std::vector<std::wstring> paths;
+        for (const updatefileinfo& r : list_.Records()) paths.push_back(r.path);
+        return paths;
+    }
+
+    ComInit com_;
+    test::TempFolder folder_;
+    ProcessState state_;
+    ScopedProcessState use_;
+    std::wstring path_;
+    DownLoadList list_;
+};
+
+using Strings = std::vector<std::wstring>;
+
+TEST_F(UpdateListReader, DuplicatePathsDifferingInCaseKeepTheFirst) {
+    ASSERT_TRUE(Read(R"(<file path="a.dll" ver="1"/><file path="A.DLL" ver="2"/><file path="b.dll" ver="3"/>)"));
+    ASSERT_EQ(list_.GetSize(), 2);
+    EXPECT_EQ(list_[0].path, L"a.dll");
+    EXPECT_EQ(list_[0].ver, L"1");
+    EXPECT_EQ(list_[1].path, L"b.dll");
+}
+
+TEST_F(UpdateListReader, UrlOnlyRecords) {
+    ASSERT_TRUE(Read(R"(<file url="http://h/d/setup.exe" ver="1"/>)"
+                     R"(<file path="https://h/d/x.zip" ver="1"/>)"
+                     R"(<file URL="http://h/d/" ver="1"/>)"
+                     R"(<file path="HTTP://h/e/y.dll" ver="1"/>)"));
+    ASSERT_EQ(list_.GetSize(), 4);
+    EXPECT_EQ(list_[0].path, L"setup.exe");
+    EXPECT_EQ(list_[0].url, L"http://h/d/setup.exe");
+    EXPECT_EQ(list_[1].path, L"x.zip");
+    EXPECT_EQ(list_[1].url, L"https://h/d/x.zip");
+    EXPECT_EQ(list_[2].path, L"d");
+    EXPECT_EQ(list_[3].path, L"y.dll");
+    EXPECT_EQ(list_[3].url, L"HTTP://h/e/y.dll");
+}
+
+TEST_F(UpdateListReader, PathAndVersionNormalised) {
+    ASSERT_TRUE(Read(R"(<file path="bin|tool.exe" ver=" ABC " desname="x|y._.zip"/>)"
+                     R"(<file path="data\big.dat._.zip" md5="D41D8CD9"/>)"
+                     R"(<file path="  spaced.txt  " Ver="2"/>)"));
+    EXPECT_EQ(Paths(), (Strings{L"bin\\tool.exe", L"data\\big.dat", L"spaced.txt"}));
+    EXPECT_EQ(list_[0].ver, L"abc");
+    EXPECT_EQ(list_[0].desname, L"x|y._.zip");  // targets are kept as written
+    EXPECT_EQ(list_[1].ver, L"d41d8cd9");
+    EXPECT_EQ(list_[2].ver, L"2");
+}
+
+TEST_F(UpdateListReader, EveryAttributeFormInItsOrder) {
+    ASSERT_TRUE(Read(R"(<file Name="a.exe" Ver="" MD5="F0" Activity="run" Url="http://h/a" SHORTCUT="{desktop}\A"
+                         SHORTICON="a.ico" SHORTCUTICONINDEX="2" DstName="{app}\b.exe"/>)"
+                     R"(<file path="p.dll" Path="q.dll" ver="1" md5="2" oper="reg" do="del" shortcut="s" ShortCut="t"/>)"));
+    ASSERT_EQ(list_.GetSize(), 2);
+    const updatefileinfo& a = list_[0];
+    EXPECT_EQ(a.path, L"a.exe");
+    EXPECT_EQ(a.ver, L"f0");
+    EXPECT_EQ(a.oper, OPER_RUN);
+    EXPECT_EQ(a.url, L"http://h/a");
+    EXPECT_EQ(a.shortcut, L"{desktop}\\A");
+    EXPECT_EQ(a.shortcuticon, L"a.ico");
+    EXPECT_EQ(a.iconindex, L"2");
+    EXPECT_EQ(a.desname, L"{app}\\b.exe");
+    const updatefileinfo& p = list_[1];
+    EXPECT_EQ(p.path, L"p.dll");
+    EXPECT_EQ(p.ver, L"1");
+    EXPECT_EQ(p.oper, OPER_REG);
+    EXPECT_EQ(p.shortcut, L"s");
+}
+
+TEST_F(UpdateListReader, RecordsAnywhereInDocumentOrderWithCaseSensitiveNames) {
+    ASSERT_TRUE(Read(R"(<group><file path="1.dll" ver="1"><file path="2.dll" ver="1"/></file></group>)"
+                     R"(<File path="no1.dll" ver="1"><file path="3.dll" ver="1"/></File>)"
+                     R"(<RUN path="no2.exe"/><Description>no3</Description>)"
+                     R"(<deep><a><b><file path="4.dll" ver="1"/></b></a></deep>)"));
+    EXPECT_EQ(Paths(), (Strings{L"1.dll", L"2.dll", L"3.dll", L"4.dll"}));
+}
+
+TEST_F(UpdateListReader, MessagesAndCommands) {
+    ASSERT_TRUE(Read(R"(<description>first line\nsecond line</description>)"
+                     R"(<run path="x.exe" param="-s" wait="1" key="k7" ver="5"/>)"
+                     R"(<run path="C:\Tools\7zip9\setup.exe" param="/S" wait="1" key="k"/>)"));
+    ASSERT_EQ(list_.GetSize(), 3);
+    EXPECT_EQ(list_[0].path, L"first line\r\nsecond line");
+    EXPECT_EQ(list_[0].desname, L"first line\r\nsecond line");
+    EXPECT_EQ(list_[0].oper, OPER_DESCRIPTION);
+    EXPECT_EQ(list_[0].ver, L"999");
+    EXPECT_EQ(list_[1].path, L"x.exe9-s919k7");
+    EXPECT_EQ(list_[1].oper, OPER_COMMAND);
+    EXPECT_EQ(list_[1].ver, L"999");
+    EXPECT_EQ(SplitRunCommand(list_[2].path), (RunCommandFields{L"C:\\Tools\\7zip9\\setup.exe", L"/S", L"1", L"k"}));
+}
+
+TEST_F(UpdateListReader, RootSelection) {
+    struct Case {
+        const char* root;
+        bool found;
+    };
+    for (const Case& c : {Case{"update", true}, Case{"updates", true}, Case{"mirefold", true}, Case{"Update", false},
+                          Case{"MIREFOLD", false}, Case{"list", false}}) {
+        list_.SetSize(0);
+        EXPECT_EQ(Read(R"(<file path="a.dll" ver="1"/>)", false, c.root), c.found) << c.root;
+        EXPECT_EQ(list_.GetSize(), c.found ? 1 : 0) << c.root;
+    }
+}
+
+TEST_F(UpdateListReader, MalformedOrMissingFileAddsNothing) {
+    path_ = folder_ / L"bad.xml";
+    test::WriteFileBytes(path_, "<update><file path=\"a.dll\" ver=\"1\"/><file path=\"b.dll\"</update>");
+    EXPECT_FALSE(ReadUpdateList(path_, list_, true));
+    EXPECT_FALSE(ReadUpdateList(folder_ / L"missing.xml", list_, false));
+    EXPECT_EQ(list_.GetSize(), 0);
+    EXPECT_EQ(list_.listIdentifier, L"");
+}
+
+TEST_F(UpdateListReader, AppendsToWhatIsThere) {
+    updatefileinfo earlier;
+    earlier.path = L"earlier.dll";
+    list_.Add(earlier);
+    ASSERT_TRUE(Read(R"(<file path="earlier.dll" ver="1"/>)"));
+    // Duplicates are found within one list only.
+    EXPECT_EQ(Paths(), (Strings{L"earlier.dll", L"earlier.dll"}));
+}
+
+TEST_F(UpdateListReader, ServerListValuesAndIdentifierRemoval) {
+    list_.fileUrlTemplate = L"untouched";
+    ASSERT_TRUE(Read(R"(<guid>{G-1}</guid><fileurl>http://cdn/{filename}</fileurl><file path="a.dll" ver="1"/>)", false));
+    EXPECT_EQ(list_.listIdentifier, L"");
+    EXPECT_EQ(list_.fileUrlTemplate, L"untouched");
+    // The identifier was taken out of the file.
+    EXPECT_EQ(test::ReadFileBytes(path_).find("guid"), std::string::npos);
+    EXPECT_NE(test::ReadFileBytes(path_).find("a.dll"), std::string::npos);
+
+    ASSERT_TRUE(Read(R"(<guid>{G-2}</guid><fileurl>http://cdn/{filename}</fileurl>)", true));
+    EXPECT_EQ(list_.listIdentifier, L"{G-2}");
+    EXPECT_EQ(list_.fileUrlTemplate, L"http://cdn/{filename}");
+
+    ASSERT_TRUE(Read(R"(<file path="b.dll" ver="1"/>)", true));
+    EXPECT_EQ(list_.fileUrlTemplate, L"{listurl-base}/{filename}");
+}
+
+TEST_F(UpdateListReader, ListWithoutIdentifierIsNotRewritten) {
+    const std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <file path=\"a.dll\"   ver=\"1\" />\r\n</update>\r\n";
+    path_ = folder_ / L"list.xml";
+    test::WriteFileBytes(path_, body);
+    ASSERT_TRUE(ReadUpdateList(path_, list_, true));
+    EXPECT_EQ(test::ReadFileBytes(path_), body);
+}
+
+TEST_F(UpdateListReader, DeclaredEncodingIsHonoured) {
+    path_ = folder_ / L"latin1.xml";
+    test::WriteFileBytes(path_, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><update><description>caf\xE9</description></update>");
+    ASSERT_TRUE(ReadUpdateList(path_, list_, false));
+
+    path_ = folder_ / L"utf16.xml";
+    const std::wstring text = L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><update><file path=\"\u9898\u5e93.txt\" ver=\"1\"/></update>";
+    std::string bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<char>(c & 0xFF));
+        bytes.push_back(static_cast<char>(c >> 8));
+    }
+    test::WriteFileBytes(path_, bytes);
+    ASSERT_TRUE(ReadUpdateList(path_, list_, false));
+    ASSERT_EQ(list_.GetSize(), 2);
+    EXPECT_EQ(list_[0].path, L"caf\u00e9");
+    EXPECT_EQ(list_[1].path, L"\u9898\u5e93.txt");
+}
+
+}  // namespace
+}  // namespace mf

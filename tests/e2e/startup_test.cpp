@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/paths.h"
+#include "app/update_app.h"
+#include "base/strings.h"
+#include "support/engine_runner.h"
+
+namespace mf {
+namespace {
+
+using test::EngineRun;
+
+// Each test brands its own engine for its own product name, so that tests
+// running side by side never share a working folder.
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        exe_ = folder_ / L"mirefold.exe";
+        RemoveTree(Folder());
+    }
+    void TearDown() override { RemoveTree(Folder()); }
+
+    std::string Config(const std::string& extra = "") const {
+        return "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + extra + "[APPLICATION]\r\nName=" +
+               Narrow(name_) + "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
+               Narrow(name_) + "/update.xml\r\n";
+    }
+    void Brand(const std::string& config) { ASSERT_TRUE(test::BrandEngine(config, exe_)); }
+    EngineRun Run(const std::wstring& arguments) { return test::RunEngine(exe_, arguments, name_); }
+    std::wstring Folder() const { return test::ProductFolder(name_); }
+
+    // The mode and host window start-up logged last.
+    static std::string LoggedMode(const std::string& log) {
+        const std::regex mode(R"(Run mode \[([^\]]*)\], host window \[(\d+)\])");
+        std::string found = "(none)";
+        for (auto it = std::sregex_iterator(log.begin(), log.end(), mode); it != std::sregex_iterator(); ++it)
+            found = (*it)[1].str() + "/" + (*it)[2].str();
+        return found;
+    }
+
+    test::TempFolder folder_;
+    std::wstring name_;
+    std::wstring exe_;
+};
+
+TEST_F(StartupTest, PreparesTheWorkingFolderAndWritesTheConfigurationByteForByte) {
+    // Odd but legal bytes: a high-ANSI character, a LF-only line, no final
+    // line break.
+    const std::string config = Config("Extra=caf\xe9\nTail=1\r\n") + "ZQTitle=last line";
+    Brand(config);
+    const EngineRun run = Run(L"");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(FolderExists(Folder()));
+    EXPECT_EQ(test::ReadFileBytes(Folder() + L"mirefold.ini"), config);
+
+    const std::regex stamped(R"(^\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\]Run mode \[emptytemp\], host window \[0\]\r$)",
+                             std::regex::multiline);
+    EXPECT_TRUE(std::regex_search(run.log, stamped)) << run.log;
+
+    // The embedded browser's emulation value, from the installed browser's
+    // major version, under the executable's file name.
+    wchar_t version[64] = {};
+    DWORD size = sizeof version;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version", RRF_RT_REG_SZ, nullptr,
+                       version, &size) == ERROR_SUCCESS) {
+        DWORD emulation = 0;
+        size = sizeof emulation;
+        ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE,
+                                 L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\FeatureControl\\FEATURE_BROWSER_EMULATION",
+                                 L"mirefold.exe", RRF_RT_REG_DWORD, nullptr, &emulation, &size),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(emulation, static_cast<DWORD>(ParseLong(version)) * 1000) << Narrow(version);
+    }
+}
+
+TEST_F(StartupTest, ProductSetFolderWhenACompanionFileSitsAboveTheExecutable) {
+    Brand(Config());
+    for (const wchar_t* companion : {L"QuorvilSet.ini", L"QuorvilKC.ini"}) {
+        SCOPED_TRACE(Narrow(companion));
+        test::TempFolder root;
+        const std::wstring bin = root / L"bin";
+        ASSERT_TRUE(CreateFolderTree(bin));
+        ASSERT_TRUE(::CopyFileW(exe_.c_str(), (bin + L"\\mirefold.exe").c_str(), FALSE));
+        ASSERT_TRUE(test::WriteFileBytes(root / companion, "[APPLICATION]\r\nQuorvilSetId=77\r\n"));
+
+        wchar_t windows[MAX_PATH + 1] = {};
+        ::GetWindowsDirectoryW(windows, MAX_PATH);
+        const std::wstring setFolder = WorkFolderFor(windows, L"77\\ZQ_" + name_, true);
+        EXPECT_EQ(setFolder.substr(1), L":\\Tarnwick\\vdBook\\77\\ZQ_" + name_ + L"\\");
+        EXPECT_EQ(test::RunAndWait(L"\"" + bin + L"\\mirefold.exe\""), 0);
+        EXPECT_TRUE(FileExists(setFolder + L"mirefold.ini"));
+        EXPECT_FALSE(FolderExists(Folder()));
+        RemoveTree(setFolder);
+    }
+}
+
+TEST_F(StartupTest, ModeComesFromTheCommandLine) {
+    Brand(Config());
+    struct Case { const wchar_t* arguments; const char* mode; };
+    const Case cases[] = {
+        {L"-DOWNPARAM0", "downparam0/0"},
+        {L"/downparam1", "downparam1/0"},
+        {L"downparam1 emptytemp", "emptytemp/0"},
+        {L"emptytemp,downparam0", "downparam0/0"},
+        {L"", "emptytemp/0"},  // the configured mode
+    };
+    for (const Case& c : cases) {
+        const EngineRun run = Run(c.arguments);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(LoggedMode(run.log), c.mode) << Narrow(c.arguments);
+    }
+}
+
+TEST_F(StartupTest, ADecimalTokenNamingAWindowBecomesTheHostWindow) {
+    Brand(Config());
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    const auto handle = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(window));
+    EngineRun run = Run(L"-emptytemp " + std::to_wstring(handle));
+    EXPECT_EQ(LoggedMode(run.log), "emptytemp/" + std::to_string(handle));
+    ::DestroyWindow(window);
+
+    run = Run(L"-emptytemp " + std::to_wstring(handle));  // gone now
+    EXPECT_EQ(LoggedMode(run.log), "emptytemp/0");
+}
+
+TEST_F(StartupTest, DotNetSwitchEndsStartUpBeforeTheMode) {
+    Brand(Config());
+    const EngineRun run = Run(L"emptytemp dotnet35");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(LoggedMode(run.log), "(none)");
+    EXPECT_NE(run.log.find("3.5"), std::string::npos) << run.log;
+}
+
+TEST_F(StartupTest, OnlyStartsTheMainProgramWhenItIsPresent) {
+    Brand(Config());
+    const std::wstring marker = Folder() + L"started.txt";
+    // Without the main program start-up goes on to the mode.
+    EngineRun run = Run(L"");
+    EXPECT_EQ(LoggedMode(run.log), "emptytemp/0");
+    EXPECT_FALSE(FileExists(marker));
+
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker) + "\"\r\n"));
+    ::DeleteFileW((Folder() + L"inst.log").c_str());
+    run = Run(L"-emptytemp");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(LoggedMode(run.log), "(none)");
+    EXPECT_TRUE(test::WaitUntil([&] { return FileExists(marker); }, std::chrono::seconds(20)));
+}
+
+TEST_F(StartupTest, EmptyTempRemovesTheListCacheFiles) {
+    Brand(Config());
+    wchar_t temp[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring base =
+        ReduceBackslashes(std::wstring(temp) + L"\\" +
+                          ListNameHash(L"http://127.0.0.1:9/" + name_ + L"/update.xml9999999999"));
+    for (const wchar_t* suffix : {L".xml", L".xml.xml", L".bin", L".ini", L".lst"})
+        ASSERT_TRUE(test::WriteFileBytes(base + suffix, "x"));
+    ASSERT_TRUE(CreateFolderTree(base + L"\\data\\sub"));
+    ASSERT_TRUE(test::WriteFileBytes(base + L"\\data\\sub\\q.dat_", "x"));
+
+    EXPECT_EQ(Run(L"emptytemp").exitCode, 0);
+    for (const wchar_t* suffix : {L".xml", L".xml.xml", L".bin", L".ini"}) EXPECT_FALSE(FileExists(base + suffix));
+    EXPECT_FALSE(FolderExists(base));
+    EXPECT_TRUE(FileExists(base + L".lst"));  // the saved list is not a cache file
+    ::DeleteFileW((base + L".lst").c_str());
+}
+
+TEST_F(StartupTest, OldFilesAreRemovedAtStart) {
+    Brand(Config());
+    ASSERT_TRUE(CreateFolderTree(Folder()));
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"old.dll.__old", "x"));
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"__oldfiles.lst", "\r\nold.dll.__old\r\nmissing.dll.__old0"));
+    EXPECT_EQ(Run(L"").exitCode, 0);
+    EXPECT_FALSE(FileExists(Folder() + L"old.dll.__old"));
+    EXPECT_FALSE(FileExists(Folder() + L"__oldfiles.lst"));
+}
+
+}  // namespace
+}  // namespace mf

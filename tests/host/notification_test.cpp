@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/process_state.h"
+#include "app/work_folder.h"
+#include "base/messages.h"
+#include "base/strings.h"
+#include "host/host_protocol.h"
+#include "host/status.h"
+#include "test_host.h"
+
+namespace mf {
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+// The test program plays the engine: a fresh process state with an empty
+// working folder (no configuration, so no status programs).
+class Notifications : public ::testing::Test {
+protected:
+    Notifications() : use_(state_) { state_.workFolder.Set(work_.path() + L"\\"); }
+
+    void AddFiles(int count) {
+        for (int i = 0; i < count; ++i) {
+            updatefileinfo record;
+            record.path = L"f" + std::to_wstring(i) + L".dll";
+            state_.updateList.Add(record);
+        }
+    }
+
+    test::TempFolder work_;
+    ProcessState state_;
+    ScopedProcessState use_;
+};
+
+TEST_F(Notifications, HostWithoutNeedMsgGetsOnlyTextAndBytesButItsPropertiesChange) {
+    test::TestHost host(L"--no-needmsg");
+    ASSERT_NE(host.window(), nullptr);
+    state_.notifications.Register(host.window());
+    AddFiles(2);
+
+    SetStatus(1);
+    SetStatus(3);
+    EXPECT_EQ(host.Property(host::kStatusProperty), 3);
+    EXPECT_EQ(host.Property(host::kFileCountProperty), 2);
+    state_.notifications.SendTextLine(L"one line");
+    state_.notifications.SendFileCount(1, 2);
+    state_.notifications.SendDescription(L"about this update");
+    state_.notifications.SendByteProgress(1000, 250);
+    SetStatus(13);
+
+    EXPECT_EQ(host.Lines(), (Lines{L"text one line", L"bytes 1000 250"}));
+    EXPECT_EQ(host.Property(host::kStatusProperty), 13);
+    EXPECT_EQ(host.Property(host::kFileCountProperty), 2);
+    EXPECT_EQ(state_.updateList.Status(), 13);
+}
+
+TEST_F(Notifications, HostThatAsksGetsTheStatusSequence) {
+    test::TestHost host;
+    state_.notifications.Register(host.window());
+    state_.notifications.Register(host.window());  // once is enough
+
+    SetStatus(0);
+    SetStatus(1);
+    AddFiles(3);
+    SetStatus(3);
+    state_.notifications.SendDescription(L"first\r\nsecond");
+    SetStatus(4);
+    state_.notifications.SendFileCount(1, 3);
+    state_.notifications.SendByteProgress(10, 10);
+    SetStatus(6);
+    SetStatus(13);
+
+    EXPECT_EQ(host.Lines(), (Lines{L"status 0 0", L"status 1 0", L"status 3 3", L"description first\\r\\nsecond",
+                                  L"status 4 3", L"filecount 1 3", L"bytes 10 10", L"status 6 3", L"status 13 3"}));
+}
+
+TEST_F(Notifications, TextLineArrivesWithoutTheApplicationFolder) {
+    test::TestHost host;
+    state_.notifications.Register(host.window());
+    const std::wstring folder = ExecutableFolder();
+    ASSERT_FALSE(folder.empty());
+    // Through the log, as every step reports.
+    WriteLog(L"Copy " + folder + L"bin\\a.dll to " + folder + L"b.dll");
+    state_.notifications.SetApplicationFolder(L"C:\\Program Files\\Mire\\");
+    state_.notifications.SendTextLine(L"Start C:\\Program Files\\Mire\\main.exe");
+    EXPECT_EQ(host.Lines(), (Lines{L"text Copy bin\\a.dll to b.dll", L"text Start main.exe"}));
+}
+
+TEST_F(Notifications, LongTextIsCutInsideTheBlockAndTheBlockIsNotExecutable) {
+    test::TestHost host(L"--block-info");
+    state_.notifications.Register(host.window());
+    const std::wstring longText(3000, L'x');
+    state_.notifications.SendTextLine(longText);
+    state_.notifications.SendStatusText(host.window(), longText, 5);
+    const Lines lines = host.Lines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], L"text " + std::wstring(1023, L'x'));
+    EXPECT_EQ(lines[2], L"statustext 5 " + std::wstring(1023, L'x'));
+    // PAGE_READWRITE (4), one page.
+    EXPECT_EQ(lines[1], L"block 4 4096");
+    EXPECT_EQ(lines[3], L"block 4 4096");
+}
+
+TEST(TextBlock, CutNeverSplitsASurrogatePair) {
+    const std::wstring emoji = L"\U0001F600";
+    const std::wstring text = std::wstring(1022, L'a') + emoji;  // pair at units 1022..1023
+    const std::wstring block = TextBlockFor(text);
+    ASSERT_EQ(block.size(), host::kTextBlockUnits);
+    EXPECT_EQ(block.find(L'\0'), 1022u);
+    EXPECT_EQ(TextBlockFor(L"short").substr(0, 6), std::wstring(L"short\0", 6));
+}
+
+TEST_F(Notifications, StatusTexts) {
+    test::TestHost host;
+    state_.notifications.Register(host.window());
+    state_.notifications.SetHostWindow(host.window());
+    const std::wstring work = state_.workFolder.Get();
+    state_.notifications.SendStatusText(host.window(), L"Downloading {zip}{process}" + work + L"a.dll", 7);
+    state_.notifications.SendStatusText(L"Checking");
+    EXPECT_EQ(host.Lines(), (Lines{L"statustext 7 Downloading a.dll", L"statustext 0 Checking"}));
+}
+
+// A window of this process that is not a notification window reads the text
+// where the sender keeps it.
+LRESULT CALLBACK OwnWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == msg::kStatusText) {
+        auto* seen = reinterpret_cast<std::wstring*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        *seen = reinterpret_cast<const wchar_t*>(wParam) + std::wstring(L"|") + std::to_wstring(lParam);
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(Notifications, StatusTextToAnOwnWindow) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = OwnWindowProc;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"MirefoldOwnStatusWindow";
+    ::RegisterClassW(&windowClass);
+    HWND own = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 windowClass.hInstance, nullptr);
+    ASSERT_NE(own, nullptr);
+    std::wstring seen;
+    ::SetWindowLongPtrW(own, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
+    state_.notifications.SendStatusText(own, L"Unpacking {zip}{process}x", 9);
+    EXPECT_EQ(seen, L"Unpacking x|9");
+    ::DestroyWindow(own);
+}
+
+TEST_F(Notifications, UnregisteredAndReleasedWindowsGetNothing) {
+    test::TestHost host;
+    state_.notifications.Register(host.window());
+    state_.notifications.SendByteProgress(1, 0);
+    state_.notifications.Unregister(host.window());
+    state_.notifications.SendByteProgress(2, 0);
+    state_.notifications.Register(host.window());
+    state_.notifications.SendTextLine(L"again");
+    state_.notifications.ReleaseAll();
+    state_.notifications.SendTextLine(L"after release");
+    SetStatus(3);
+    EXPECT_EQ(host.Lines(), (Lines{L"bytes 1 0", L"text again"}));
+    EXPECT_TRUE(state_.notifications.Windows().empty());
+}
+
+TEST_F(Notifications, ClosedHostThatAskedForItEndsTheRun) {
+    test::TestHost host(L"--exit-when-killed");
+    state_.notifications.Register(host.window());
+    EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Continue);
+    ASSERT_TRUE(host.Close());
+    ASSERT_FALSE(::IsWindow(host.window()));
+    // The window took its properties with it: the wish must have been seen
+    // while it existed.
+    EXPECT_EQ(::GetPropW(host.window(), host::kExitWhenKilledProperty), nullptr);
+    EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Stop);
+    EXPECT_FALSE(WaitForHostGoAhead(host.window()));
+}
+
+TEST_F(Notifications, ClosedHostThatDidNotAskLetsTheRunGoOn) {
+    test::TestHost host;
+    state_.notifications.Register(host.window());
+    ASSERT_TRUE(host.Close());
+    EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Continue);
+    EXPECT_TRUE(WaitForHostGoAhead(host.window()));
+}
+
+TEST_F(Notifications, PausedHostHoldsTheRunUntilItLetsGo) {
+    test::TestHost host(L"--paused");
+    state_.notifications.Register(host.window());
+    EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Paused);
+    std::atomic<int> result{-1};
+    std::thread waiter([&] { result = WaitForHostGoAhead(host.window()) ? 1 : 0; });
+    ::Sleep(300);
+    EXPECT_EQ(result.load(), -1);
+    ::RemovePropW(host.window(), host::kPausedProperty);
+    waiter.join();
+    EXPECT_EQ(result.load(), 1);
+}
+
+TEST_F(Notifications, StatusNames) {
+    EXPECT_EQ(StatusName(0), L"UpdateNone");
+    EXPECT_EQ(StatusName(3), L"UpdateCheckRemoteOk");
+    EXPECT_EQ(StatusName(8), L"UpdateCheckLocalError");
+    EXPECT_EQ(StatusName(13), L"UpdateEnd");
+    EXPECT_EQ(StatusName(14), L"");
+    EXPECT_EQ(StatusName(-1), L"");
+}
+
+TEST_F(Notifications, StatusStartsTheProgramsNamedForIt) {
+    const std::wstring waitedTrace = work_ / L"waited.txt";
+    const std::wstring startedTrace = work_ / L"started.txt";
+    ASSERT_TRUE(test::WriteFileBytes(work_ / L"waited.bat", "@echo off\r\nping -n 2 127.0.0.1 >NUL\r\necho done> \"" +
+                                                               Narrow(waitedTrace) + "\"\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(work_ / L"started.bat", "@echo off\r\necho done> \"" + Narrow(startedTrace) + "\"\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(work_ / L"mirefold.ini",
+                                     "[UpdateEventWaitClose]\r\nUpdateCheckRemoteOk=" + Narrow(work_ / L"waited.bat") +
+                                         "\r\n[UpdateEvent]\r\nUpdateDownload=" + Narrow(work_ / L"started.bat") + "\r\n"));
+    SetStatus(1);
+    SetStatus(3);
+    EXPECT_NE(::GetFileAttributesW(waitedTrace.c_str()), INVALID_FILE_ATTRIBUTES);  // waited for
+    SetStatus(4);
+    EXPECT_TRUE(test::WaitUntil([&] { return ::GetFileAttributesW(startedTrace.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                                std::chrono::seconds(20)));
+}
+
+}  // namespace
+}  // namespace mf

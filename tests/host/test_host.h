@@ -1,0 +1,38 @@
+// The sample host (mirefold-testhost.exe) started for a test: its window and
+// the messages it recorded.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace mf::test {
+
+class TestHost {
+public:
+    // Starts the host with the given extra arguments and waits for its window.
+    explicit TestHost(const std::wstring& arguments = L"");
+    ~TestHost();
+    TestHost(const TestHost&) = delete;
+    TestHost& operator=(const TestHost&) = delete;
+
+    [[nodiscard]] HWND window() const { return window_; }
+    // Every recorded line after the "window" line, UTF-8 decoded.
+    [[nodiscard]] std::vector<std::wstring> Lines() const;
+    // Only the lines that start with the given word.
+    [[nodiscard]] std::vector<std::wstring> Lines(const std::wstring& word) const;
+    [[nodiscard]] int Property(const wchar_t* name) const;
+    // Closes the window and waits for the program to end.
+    bool Close();
+
+private:
+    TempFolder folder_;
+    std::wstring record_;
+    ChildProcess process_;
+    HWND window_ = nullptr;
+};
+
+}  // namespace mf::test

@@ -1,0 +1,30 @@
+#include "support/engine_runner.h"
+
+#include "app/update_app.h"
+
+namespace mf::test {
+
+bool BrandEngine(const std::string& configText, const std::wstring& exePath) {
+    TempFolder scratch;
+    const std::wstring ini = scratch / L"brand.ini";
+    if (!WriteFileBytes(ini, configText)) return false;
+    const std::wstring line = L"\"" + BuildPath(L"bin\\mirefold-brand.exe") + L"\" \"" + BuildPath(L"bin\\mirefold.exe") +
+                              L"\" \"" + ini + L"\" \"" + exePath + L"\"";
+    return RunAndWait(line) == 0;
+}
+
+std::wstring ProductFolder(const std::wstring& name) {
+    wchar_t windows[MAX_PATH + 1] = {};
+    ::GetWindowsDirectoryW(windows, MAX_PATH);
+    return WorkFolderFor(windows, name, false);
+}
+
+EngineRun RunEngine(const std::wstring& exePath, const std::wstring& arguments, const std::wstring& productName,
+                    std::chrono::milliseconds timeout) {
+    EngineRun run;
+    run.exitCode = RunAndWait(L"\"" + exePath + L"\" " + arguments, timeout);
+    run.log = ReadFileBytes(ProductFolder(productName) + L"inst.log");
+    return run;
+}
+
+}  // namespace mf::test
