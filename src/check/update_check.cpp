@@ -281,18 +281,28 @@ bool QueryVersion() {
     return true;
 }
 
+void ReadAndCompareLists(const std::wstring& serverList, const std::wstring& localList, DownLoadList& result) {
+    // A list that cannot be read contributes no records.
+    DownLoadList server;
+    DownLoadList local;
+    (void)ReadUpdateList(serverList, server, true);
+    (void)ReadUpdateList(localList, local, false);
+    result.listIdentifier = server.listIdentifier;
+    result.fileUrlTemplate = server.fileUrlTemplate;
+    const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
+    for (const std::size_t index : SelectRecordsToUpdate(server.Records(), local.Records(), checkLost, AnyTargetMissing))
+        result.Add(server[static_cast<int>(index)]);
+}
+
 bool CheckForUpdates(HWND ownerWindow) {
     const std::wstring listUrl = ReadConfig(L"UPDATEINFO", L"ListURL");
     if (listUrl.size() < 5) {
         ShowAndLog(ownerWindow, Translate(L"mirefold.ini -> UPDATEINFO -> ListURL can't empty"));
         return false;
     }
-    ProcessState& state = Process();
-    DownLoadList& list = state.updateList;
+    DownLoadList& list = Process().updateList;
     list.SetSize(0);
     list.messageText.clear();
-    DownLoadList server;
-    DownLoadList local;
 
     ShowAndLog(ownerWindow, Translate(L"try to download the list file..."));
     std::wstring listPath = ListTempPath();
@@ -304,14 +314,7 @@ bool CheckForUpdates(HWND ownerWindow) {
     }
     list.listPath = listPath;
 
-    (void)ReadUpdateList(listPath, server, true);
-    (void)ReadUpdateList(ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml"), local, false);
-    list.listIdentifier = server.listIdentifier;
-    list.fileUrlTemplate = server.fileUrlTemplate;
-
-    const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
-    for (const std::size_t index : SelectRecordsToUpdate(server.Records(), local.Records(), checkLost, AnyTargetMissing))
-        list.Add(server[static_cast<int>(index)]);
+    ReadAndCompareLists(listPath, ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml"), list);
     list.FinishCheckedList();
     if (!list.messageText.empty()) SendMessageText(list.messageText);
     return true;

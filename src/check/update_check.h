@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "check/download_list.h"
+
 namespace mf {
 
 // The check entry of the flows and windows: the version query when
@@ -29,6 +31,11 @@ void SetListBase(const std::wstring& url);
 // Fetch (or, in the quick check, take the previous download), read and
 // compare. False when ListURL is too short or the list cannot be fetched.
 bool CheckForUpdates(HWND ownerWindow);
+
+// Reads the server list and the installed list and appends the server
+// records that need processing to `result` (with the server list's
+// identifier and file-URL template). COM must be initialised.
+void ReadAndCompareLists(const std::wstring& serverList, const std::wstring& localList, DownLoadList& result);
 
 // Where the product list is downloaded to: the temporary folder's
 // "<ListNameHash>.xml", or what the quick check chose instead.
