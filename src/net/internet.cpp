@@ -105,6 +105,15 @@ std::int64_t QueryContentLength(HINTERNET request) {
     return ParseInt64(text);
 }
 
+std::int64_t ContentRangeTotal(const std::wstring& contentRange) {
+    const std::size_t slash = contentRange.rfind(L'/');
+    if (slash == std::wstring::npos) return -1;
+    const std::wstring total = Trim(contentRange.substr(slash + 1));
+    if (total.empty() || total.find_first_not_of(L"0123456789") != std::wstring::npos) return -1;
+    if (total.size() > 18) return INT64_MAX;
+    return ParseInt64(total);
+}
+
 std::wstring JoinUrl(const std::wstring& base, const std::wstring& relative) {
     std::wstring url = base;
     if (!relative.empty()) url += L"//" + relative;

@@ -45,6 +45,10 @@ std::wstring QueryHeader(HINTERNET request, DWORD query);
 // Content-Length as a 64-bit number, -1 when absent or not a number.
 std::int64_t QueryContentLength(HINTERNET request);
 
+// The complete length from a Content-Range value ("bytes 0-0/1234"); -1
+// when it is absent or unknown ("*").
+std::int64_t ContentRangeTotal(const std::wstring& contentRange);
+
 // Base and relative name joined with "//", then backslashes turned into
 // slashes, doubled slashes reduced and the "http://" separator restored.
 std::wstring JoinUrl(const std::wstring& base, const std::wstring& relative);

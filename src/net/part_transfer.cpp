@@ -65,13 +65,23 @@ private:
     std::int32_t expected_;
     std::int32_t remaining_;
     bool lengthUnknown_ = false;
+    const bool streamToEnd_ = job_.length == 0;  // one stream: the whole file
     std::vector<char> buffer_;
 };
 
 Transfer::Connect Transfer::ConnectOnce() {
     if (++attempts_ > Process().connectTryCount) return Connect::Fail;
     const std::int64_t start = job_.offset + received_;
-    const std::wstring header = start > 0 ? Format(L"Range:bytes=%ld-", start) : std::wstring();
+    // A part asks for its own block only: WinINet reads what is left of a
+    // body when its handle is closed, so an open-ended range would make
+    // every part pay for the rest of the file. The one stream reads to the
+    // end anyway.
+    std::wstring header;
+    if (expected_ > 0 && !streamToEnd_) {
+        header = Format(L"Range:bytes=%ld-%ld", start, static_cast<std::int64_t>(job_.offset) + expected_ - 1);
+    } else if (start > 0) {
+        header = Format(L"Range:bytes=%ld-", start);
+    }
     CloseHandles();
     root_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
     if (!root_) return job_.failFast ? Connect::Fail : Connect::Retry;

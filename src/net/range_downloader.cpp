@@ -60,12 +60,18 @@ CRangeDownloader::CRangeDownloader() : jobId_(ThreadValueTable::Instance().Add(v
 std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     UniqueInternet root = OpenInternet(Format(L"querysize%d", NextQueryAgentNumber()));
     if (!root) return -1;
-    UniqueInternet request = OpenUrl(root.get(), url, L"", kFreshFlags);
+    // Only the first byte is asked for: WinINet reads the rest of an
+    // unfinished body when its handle is closed, which for a large file
+    // costs longer than the download itself. A server that ignores the
+    // range answers 200 with the whole length, which serves as well.
+    UniqueInternet request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kFreshFlags);
     if (!request) return -1;
-    const std::int64_t length = QueryContentLength(request.get());
     const DWORD status = QueryStatusCode(request.get());
     if (status != HTTP_STATUS_OK && status != HTTP_STATUS_PARTIAL_CONTENT) return -1;
     NoteServerKind(request.get());
+    std::int64_t length = -1;
+    if (status == HTTP_STATUS_PARTIAL_CONTENT) length = ContentRangeTotal(QueryHeader(request.get(), HTTP_QUERY_CONTENT_RANGE));
+    if (length < 0) length = QueryContentLength(request.get());
     if (length > INT32_MAX) {
         WriteLog(Format(L"File too large (2 GiB or more) for this downloader: %s", url));
         return kSizeUnsupported;
@@ -143,7 +149,9 @@ int CRangeDownloader::DownloadInParts(bool failFast, int word, HWND window) {
     SendProgress(window, msg::kFileSize, word, size);
     SendProgress(window, msg::kBlockSize, word, plan.blockSize);
 
-    std::int32_t lastSent = 0;
+    // The first count seen is always sent, so that a window learns that
+    // parts ran even when they all end before the loop looks again.
+    std::int32_t lastSent = -1;
     auto sendRunning = [&](std::int32_t running) {
         if (running == lastSent) return;
         lastSent = running;

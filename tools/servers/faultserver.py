@@ -85,29 +85,31 @@ class Handler(BaseHTTPRequestHandler):
         if q.get("needencoded") and "+" in self.path.split("?")[0]:
             return self.plain(404, "not found")
         size = int(q.get("size", "0"))
-        start = 0
+        start, stop = 0, size
         rng = self.headers.get("Range")
         if rng and not q.get("norange"):
-            spec = rng.strip().split("=", 1)[1]
-            start = int(spec.split("-", 1)[0] or 0)
-        if start > size:
+            first, _, last = rng.strip().split("=", 1)[1].partition("-")
+            start = int(first or 0)
+            if last:
+                stop = min(size, int(last) + 1)
+        if start >= size and size > 0 or start > size:
             return self.plain(416, "bad range")
-        status = 206 if start > 0 else 200
+        status = 206 if rng and not q.get("norange") else 200
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
         if not q.get("nolength"):
-            self.send_header("Content-Length", str(size - start))
+            self.send_header("Content-Length", str(stop - start))
         if status == 206:
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, size - 1, size))
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, stop - 1, size))
         self.send_header("Connection", "close")
         self.end_headers()
         self.close_connection = True
-        end = size
+        end = stop
         if "cutstart" in q and int(q["cutstart"]) == start:
-            end = min(size, start + int(q.get("cutat", "0")))
+            end = min(stop, start + int(q.get("cutat", "0")))
         # The cut response itself is sent at full speed, so that it fails
         # while the other parts are still running.
-        rate = int(q.get("rate", "0")) if end == size else 0
+        rate = int(q.get("rate", "0")) if end == stop else 0
         pos = start
         began = time.monotonic()
         try:
@@ -123,7 +125,7 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.flush()
         except (BrokenPipeError, ConnectionResetError):
             return
-        if end < size:
+        if end < stop:
             # Cut: make the peer see the connection end at once.
             try:
                 self.connection.shutdown(socket.SHUT_RDWR)
