@@ -77,6 +77,7 @@ Transfer::Connect Transfer::ConnectOnce() {
     // every part pay for the rest of the file. The one stream reads to the
     // end anyway.
     std::wstring header;
+    if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
     if (expected_ > 0 && !streamToEnd_) {
         header = Format(L"Range:bytes=%ld-%ld", start, static_cast<std::int64_t>(job_.offset) + expected_ - 1);
     } else if (start > 0) {
@@ -164,9 +165,9 @@ void Transfer::Report(std::int64_t count) {
     const std::int32_t total = table_.AddClamped(value_kind::kReceived, job_.jobId, count, 0, high);
     SendProgress(job_.window, msg::kFileProgress, job_.word, total);
     Process().notifications.SendByteProgress(job_.fileSize, total);
-    const std::int32_t part =
-        table_.AddClamped(value_kind::kPartBase | static_cast<std::uint32_t>(job_.index), job_.jobId, count, 0, high);
-    const auto partWord = (static_cast<std::uint32_t>(job_.index) << 16) | (static_cast<std::uint32_t>(job_.word) & 0xFFFF);
+    const std::int32_t part = table_.AddClamped(value_kind::kPartBase | static_cast<std::uint32_t>(job_.reportIndex),
+                                                job_.jobId, count, 0, high);
+    const auto partWord = (static_cast<std::uint32_t>(job_.reportIndex) << 16) | (static_cast<std::uint32_t>(job_.word) & 0xFFFF);
     SendProgress(job_.window, msg::kPartProgress, partWord, part);
 }
 
@@ -191,11 +192,19 @@ bool Transfer::Run() {
             }
             if (lengthUnknown_) return StreamToEnd();
         }
+        if (job_.share != nullptr) {
+            expected_ = job_.share->End() - job_.offset;
+            remaining_ = static_cast<std::int32_t>(expected_ - received_);
+        }
         if (Stopped() || remaining_ <= 0) break;
 
         // A read counts when it fills the block or ends the part; a short
         // read in between means the server lost bytes, and the file fails.
-        const DWORD want = static_cast<DWORD>(std::min(remaining_, kTransferBlock));
+        DWORD want = static_cast<DWORD>(std::min(remaining_, kTransferBlock));
+        if (job_.share != nullptr) {
+            want = static_cast<DWORD>(job_.share->Reserve(static_cast<std::int32_t>(job_.offset + received_),
+                                                          static_cast<std::int32_t>(want)));
+        }
         DWORD read = 0;
         bool accepted = false;
         for (int attempt = 1; attempt <= kReadTries; ++attempt) {
@@ -221,9 +230,11 @@ bool Transfer::Run() {
             return Fail();
         }
         received_ += read;
+        if (job_.share != nullptr) job_.share->Advance(static_cast<std::int32_t>(job_.offset + received_));
         Report(read);
         remaining_ -= static_cast<std::int32_t>(read);
     }
+    if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
     // Verify: the sink must hold exactly the block.
     if (expected_ != 0 && SinkLength(sink_) == expected_) {
         CloseHandles();
@@ -233,6 +244,39 @@ bool Transfer::Run() {
 }
 
 }  // namespace
+
+std::int32_t PartShare::End() {
+    std::lock_guard lock(mutex_);
+    return end_;
+}
+
+std::int32_t PartShare::Position() {
+    std::lock_guard lock(mutex_);
+    return position_;
+}
+
+std::int32_t PartShare::Reserve(std::int32_t position, std::int32_t most) {
+    std::lock_guard lock(mutex_);
+    const std::int32_t length = std::max(std::min(most, end_ - position), 0);
+    reserved_ = std::max(reserved_, position + length);
+    return length;
+}
+
+void PartShare::Advance(std::int32_t position) {
+    std::lock_guard lock(mutex_);
+    position_ = position;
+}
+
+std::pair<std::int32_t, std::int32_t> PartShare::SplitOff(std::int32_t minimumPiece) {
+    std::lock_guard lock(mutex_);
+    const std::int32_t from = std::max(position_, reserved_);
+    const std::int32_t rest = end_ - from;
+    if (rest < 2 * minimumPiece) return {-1, -1};
+    const std::int32_t split = from + rest / 2;
+    const std::int32_t oldEnd = end_;
+    end_ = split;
+    return {split, oldEnd};
+}
 
 bool TransferPart(PartJob& job, HANDLE sink) {
     Transfer transfer(job, sink);

@@ -7,13 +7,45 @@
 #include <wininet.h>
 
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <utility>
 
 namespace mf {
 
+// The byte range of a running part, shared with the downloader, which may
+// hand the far half of what is left to an idle connection: the part reads
+// up to the current end, and never past what it has reserved.
+class PartShare {
+public:
+    PartShare(std::int32_t offset, std::int32_t end) : offset_(offset), end_(end), position_(offset), reserved_(offset) {}
+    PartShare(const PartShare&) = delete;
+    PartShare& operator=(const PartShare&) = delete;
+
+    [[nodiscard]] std::int32_t offset() const { return offset_; }
+    [[nodiscard]] std::int32_t End();
+    [[nodiscard]] std::int32_t Position();
+    // The length of the next read from `position` (at most `most`), which a
+    // split can no longer take away.
+    std::int32_t Reserve(std::int32_t position, std::int32_t most);
+    void Advance(std::int32_t position);
+    // Gives away the far half of the unread rest when both halves hold at
+    // least `minimumPiece` bytes: returns {start, end} of the given-away
+    // range, or {-1, -1}.
+    std::pair<std::int32_t, std::int32_t> SplitOff(std::int32_t minimumPiece);
+
+private:
+    std::mutex mutex_;
+    const std::int32_t offset_;
+    std::int32_t end_;
+    std::int32_t position_;
+    std::int32_t reserved_;
+};
+
 struct PartJob {
     std::wstring url;
-    std::int32_t index = 0;
+    std::int32_t index = 0;        // names the part file
+    std::int32_t reportIndex = 0;  // the block whose progress it reports (message 1058)
     std::int32_t offset = 0;
     std::int32_t length = 0;    // 0: one stream, the length comes from the response
     std::int32_t jobId = 0;
@@ -21,6 +53,7 @@ struct PartJob {
     bool failFast = false;
     int word = 0;
     HWND window = nullptr;
+    PartShare* share = nullptr;  // none: the range is fixed
 };
 
 // True when the sink holds the whole block. On failure the job's stop flag

@@ -20,6 +20,7 @@ namespace {
 
 // QuerySize's answer for a size this downloader cannot hold: no retry helps.
 constexpr std::int32_t kSizeUnsupported = -2;
+constexpr DWORD kJoinBlock = 1024 * 1024;
 
 UniqueFile CreateForWriting(const std::wstring& path) {
     return UniqueFile(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -56,6 +57,8 @@ std::atomic<bool>& MirefoldServerSeen() {
 }
 
 CRangeDownloader::CRangeDownloader() : jobId_(ThreadValueTable::Instance().Add(value_kind::kJobCounter, 0, 1)) {}
+
+CRangeDownloader::~CRangeDownloader() = default;
 
 std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     UniqueInternet root = OpenInternet(Format(L"querysize%d", NextQueryAgentNumber()));
@@ -108,7 +111,7 @@ int CRangeDownloader::Download(const std::wstring& url, const std::wstring& targ
     url_ = url;
     if (threadCount_ < 2 || failFast) return DownloadOneStream(target, failFast, word, window);
     target_ = target;
-    return DownloadInParts(failFast, word, window);
+    return DownloadInParts(word, window);
 }
 
 int CRangeDownloader::DownloadOneStream(const std::wstring& target, bool failFast, int word, HWND window) {
@@ -134,7 +137,78 @@ int CRangeDownloader::DownloadOneStream(const std::wstring& target, bool failFas
     return ok ? 1 : 0;
 }
 
-int CRangeDownloader::DownloadInParts(bool failFast, int word, HWND window) {
+// One part of the file as the downloader tracks it: its file, the block it
+// reports under, and the range it shares with its thread.
+struct CRangeDownloader::Slot {
+    Slot(std::int32_t fileIndex, std::int32_t block, std::int32_t offset, std::int32_t end, std::wstring partPath)
+        : index(fileIndex), reportIndex(block), share(offset, end), path(std::move(partPath)), started(::GetTickCount64()) {}
+    std::int32_t index;
+    std::int32_t reportIndex;
+    PartShare share;
+    std::wstring path;
+    ULONGLONG started;
+};
+
+bool CRangeDownloader::StartPart(Slot& slot, int word, HWND window) {
+    ThreadValueTable& table = ThreadValueTable::Instance();
+    auto args = std::make_unique<PartThreadArgs>();
+    args->partPath = slot.path;
+    args->job.url = url_;
+    args->job.index = slot.index;
+    args->job.reportIndex = slot.reportIndex;
+    args->job.offset = slot.share.offset();
+    args->job.length = slot.share.End() - slot.share.offset();
+    args->job.jobId = jobId_;
+    args->job.fileSize = fileSize_;
+    args->job.word = word;
+    args->job.window = window;
+    args->job.share = &slot.share;
+    // Counted before the thread exists, so that the watch never sees zero
+    // while a part is still about to start.
+    table.Add(value_kind::kRunning, jobId_, 1);
+    UniqueHandle thread(::CreateThread(nullptr, 0, PartThread, args.get(), 0, nullptr));
+    if (thread) {
+        (void)args.release();
+        return true;
+    }
+    WriteLog(Format(L"Cannot start a thread for part %d of %s", slot.index, url_));
+    table.Add(value_kind::kRunning, jobId_, -1);
+    table.Set(value_kind::kStopFlag, jobId_, kStopValue);
+    return false;
+}
+
+// When the planned parts are all under way and a connection is idle, the
+// slowest part hands the far half of its rest to a new part: against a
+// server that limits each connection this keeps every connection busy to
+// the end. Parts that will be done soon are left alone.
+bool CRangeDownloader::SplitSlowestPart(int word, HWND window) {
+    constexpr std::int32_t kMinimumPiece = 512 * 1024;
+    constexpr double kWorthSeconds = 0.5;
+    Slot* victim = nullptr;
+    double longest = kWorthSeconds;
+    const ULONGLONG now = ::GetTickCount64();
+    for (const std::unique_ptr<Slot>& slot : slots_) {
+        const std::int32_t position = slot->share.Position();
+        const std::int32_t rest = slot->share.End() - position;
+        const ULONGLONG elapsed = now - slot->started;
+        if (rest < 2 * kMinimumPiece || elapsed < 200) continue;
+        const double done = static_cast<double>(position - slot->share.offset());
+        const double seconds = done > 0 ? rest * (static_cast<double>(elapsed) / 1000.0) / done : 1e9;
+        if (seconds > longest) {
+            longest = seconds;
+            victim = slot.get();
+        }
+    }
+    if (victim == nullptr) return false;
+    const auto [from, to] = victim->share.SplitOff(kMinimumPiece);
+    if (from < 0) return false;
+    const auto index = static_cast<std::int32_t>(slots_.size());
+    slots_.push_back(std::make_unique<Slot>(index, victim->reportIndex, from, to, Format(L"%s.part%d", target_, index)));
+    ++splitCount_;
+    return StartPart(*slots_.back(), word, window);
+}
+
+int CRangeDownloader::DownloadInParts(int word, HWND window) {
     ThreadValueTable& table = ThreadValueTable::Instance();
     const std::int32_t size = QuerySizeWithRetries();
     if (size < 1) {
@@ -157,42 +231,33 @@ int CRangeDownloader::DownloadInParts(bool failFast, int word, HWND window) {
         lastSent = running;
         SendProgress(window, msg::kFileStarted, word, running);
     };
+    slots_.clear();
     for (std::int32_t i = 0; i < plan.partCount; ++i) {
         const BlockRange range = PartRange(plan, size, i);
-        auto args = std::make_unique<PartThreadArgs>();
-        args->partPath = Format(L"%s.part%d", target_, i);
-        args->job = PartJob{url_, i, range.offset, range.length, jobId_, size, false, word, window};
-        // Counted before the thread exists, so that the watch below never
-        // sees zero while a part is still about to start.
-        table.Add(value_kind::kRunning, jobId_, 1);
-        UniqueHandle thread(::CreateThread(nullptr, 0, PartThread, args.get(), 0, nullptr));
-        if (thread) {
-            (void)args.release();
-        } else {
-            WriteLog(Format(L"Cannot start a thread for part %d of %s", i, url_));
-            table.Add(value_kind::kRunning, jobId_, -1);
-            table.Set(value_kind::kStopFlag, jobId_, kStopValue);
-        }
+        slots_.push_back(
+            std::make_unique<Slot>(i, i, range.offset, range.offset + range.length, Format(L"%s.part%d", target_, i)));
+        (void)StartPart(*slots_.back(), word, window);
         if (table.Get(value_kind::kStopFlag, jobId_) != 0) break;
         ::Sleep(10);
         // The thread count is a limit: the next part starts when one ends.
         while (i + 1 < plan.partCount && table.Get(value_kind::kRunning, jobId_) >= threadCount_) ::Sleep(10);
         sendRunning(table.Get(value_kind::kRunning, jobId_));
     }
-    (void)failFast;
 
     bool stopped = false;
     for (;;) {
         stopped = stopped || table.Get(value_kind::kStopFlag, jobId_) != 0;
-        const std::int32_t running = table.Get(value_kind::kRunning, jobId_);
+        std::int32_t running = table.Get(value_kind::kRunning, jobId_);
         if (running < 1) break;
+        while (!stopped && running < threadCount_ && SplitSlowestPart(word, window)) ++running;
         sendRunning(running);
         ::Sleep(50);
     }
     stopped = stopped || table.Get(value_kind::kStopFlag, jobId_) != 0;
 
     const std::int64_t joined = stopped ? -1 : JoinParts();
-    for (std::int32_t i = 0; i < plan.partCount; ++i) DeleteFileForce(Format(L"%s.part%d", target_, i));
+    for (const std::unique_ptr<Slot>& slot : slots_) DeleteFileForce(slot->path);
+    slots_.clear();
     ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (joined == size) {
         SendProgress(window, msg::kFileProgress, word, size);
@@ -204,21 +269,26 @@ int CRangeDownloader::DownloadInParts(bool failFast, int word, HWND window) {
 }
 
 std::int64_t CRangeDownloader::JoinParts() {
+    // Parts in file order: a part split off later joins right after the
+    // one it came from.
+    std::vector<const Slot*> order;
+    for (const std::unique_ptr<Slot>& slot : slots_) order.push_back(slot.get());
+    std::sort(order.begin(), order.end(),
+              [](const Slot* a, const Slot* b) { return a->share.offset() < b->share.offset(); });
     UniqueFile target = CreateForWriting(target_);
     if (!target) {
         WriteLog(Format(L"Cannot create %s", target_));
         return -1;
     }
-    std::vector<char> buffer(kTransferBlock);
+    std::vector<char> buffer(kJoinBlock);
     std::int64_t joined = 0;
-    for (std::int32_t i = 0; i < partCount_; ++i) {
-        const std::wstring path = Format(L"%s.part%d", target_, i);
-        UniqueFile part(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+    for (const Slot* slot : order) {
+        UniqueFile part(::CreateFileW(slot->path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!part) break;
         for (;;) {
             DWORD read = 0;
-            if (!::ReadFile(part.get(), buffer.data(), kTransferBlock, &read, nullptr) || read == 0) break;
+            if (!::ReadFile(part.get(), buffer.data(), kJoinBlock, &read, nullptr) || read == 0) break;
             DWORD written = 0;
             if (!::WriteFile(target.get(), buffer.data(), read, &written, nullptr) || written != read) return -1;
             joined += read;

@@ -8,12 +8,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace mf {
 
 // Bytes asked for by one network read and moved by one file copy.
-inline constexpr std::int32_t kTransferBlock = 64 * 1024;
+inline constexpr std::int32_t kTransferBlock = 256 * 1024;
 
 // Set once any response came from the engine's own server kind
 // ("Server: mirefold2.xx"); read by the update check.
@@ -22,6 +24,7 @@ std::atomic<bool>& MirefoldServerSeen();
 class CRangeDownloader {
 public:
     CRangeDownloader();
+    ~CRangeDownloader();
     CRangeDownloader(const CRangeDownloader&) = delete;
     CRangeDownloader& operator=(const CRangeDownloader&) = delete;
 
@@ -38,10 +41,15 @@ public:
     [[nodiscard]] std::int32_t fileSize() const { return fileSize_; }
     [[nodiscard]] std::int32_t partCount() const { return partCount_; }
     [[nodiscard]] const std::wstring& url() const { return url_; }
+    // Parts split off a slow part for an idle connection.
+    [[nodiscard]] std::int32_t splitCount() const { return splitCount_; }
 
 private:
     [[nodiscard]] int DownloadOneStream(const std::wstring& target, bool failFast, int word, HWND window);
-    [[nodiscard]] int DownloadInParts(bool failFast, int word, HWND window);
+    struct Slot;
+    [[nodiscard]] int DownloadInParts(int word, HWND window);
+    bool StartPart(Slot& slot, int word, HWND window);
+    bool SplitSlowestPart(int word, HWND window);
     [[nodiscard]] std::int32_t QuerySizeWithRetries();
     [[nodiscard]] std::int64_t JoinParts();
 
@@ -50,8 +58,10 @@ private:
     std::int32_t partCount_ = 0;
     std::int32_t threadCount_ = 8;
     std::int32_t blockSize_ = 0;
+    std::int32_t splitCount_ = 0;
     std::wstring url_;
     std::wstring target_;
+    std::vector<std::unique_ptr<Slot>> slots_;
 };
 
 // The download phase's entry: `threadCount` connections (at least 1); the

@@ -104,6 +104,31 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
     for (const RecordedMessage& m : running) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 8) << m.lParam;
 }
 
+TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
+    NetTestState env;
+    MessageRecorder recorder;
+    const std::int32_t size = 16 * 1024 * 1024;
+    const std::wstring target = env.folder / L"split.bin";
+    // Two connections of 4 MiB/s each: the third part would run alone.
+    CRangeDownloader downloader;
+    downloader.SetThreadCount(2);
+    ASSERT_EQ(downloader.Download(Fault(L"net/split.bin?size=16777216&rate=4194304"), target, false, 1, recorder.window()), 1);
+    EXPECT_EQ(downloader.partCount(), 3);
+    EXPECT_GE(downloader.splitCount(), 1);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
+    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    // Progress stays per planned block: a split-off piece reports under
+    // the block it came from.
+    const BlockPlan plan = PlanBlocks(size, 2);
+    std::map<std::int32_t, LPARAM> partTotals;
+    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
+        auto& total = partTotals[static_cast<std::int32_t>(m.wParam >> 16)];
+        total = std::max(total, m.lParam);
+    }
+    ASSERT_EQ(partTotals.size(), 3u);
+    for (const auto& [index, total] : partTotals) EXPECT_EQ(total, PartRange(plan, size, index).length) << index;
+}
+
 TEST(RangeDownloader, ServerIgnoringRangesServesEveryPart) {
     NetTestState env;
     const std::int32_t size = 300000;
@@ -128,9 +153,10 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     MessageRecorder recorder;
     const std::wstring target = env.folder / L"short.bin";
     test::WriteFileBytes(target, "stale");
-    // Part 0 (no Range) gets one full read and then 500 bytes before the
-    // connection ends; the other parts are slow enough to notice the stop.
-    const std::wstring url = Fault(L"net/short.bin?size=1000000&cutstart=0&cutat=66036&rate=200000");
+    // Part 0 gets one full read and then 500 bytes before the connection
+    // ends; the other parts are slow enough to notice the stop.
+    const std::wstring url = Fault(L"net/short.bin?size=3000000&rate=400000&cutstart=0&cutat=" +
+                                   std::to_wstring(kTransferBlock + 500));
     CRangeDownloader downloader;
     EXPECT_EQ(downloader.Download(url, target, false, 3, recorder.window()), 0);
     EXPECT_FALSE(FileExists(target));
@@ -142,7 +168,7 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     std::map<std::int32_t, LPARAM> lastPart;
     for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) lastPart[static_cast<std::int32_t>(m.wParam >> 16)] = m.lParam;
     for (const auto& [index, total] : lastPart) EXPECT_EQ(total, 0) << index;
-    for (const RecordedMessage& m : progress) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 1000000);
+    for (const RecordedMessage& m : progress) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 3000000);
 }
 
 TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
@@ -151,8 +177,9 @@ TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
     // Part 0 ends exactly after one full read: no short chunk, just a drop.
     CRangeDownloader downloader;
     downloader.SetThreadCount(2);
-    ASSERT_EQ(downloader.Download(Fault(L"net/resume.bin?size=300000&cutstart=0&cutat=65536"), target, false, 0, nullptr), 1);
-    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 300000));
+    const std::wstring url = Fault(L"net/resume.bin?size=2000000&cutstart=0&cutat=" + std::to_wstring(kTransferBlock));
+    ASSERT_EQ(downloader.Download(url, target, false, 0, nullptr), 1);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 2000000));
 }
 
 TEST(RangeDownloader, OneStreamWithEmptyBody) {
