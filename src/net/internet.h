@@ -18,6 +18,11 @@ namespace mf {
 // out of WinINet's own cache.
 inline constexpr DWORD kFreshFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 
+// The downloader's requests also leave cookies alone: update files need
+// none, and looking them up costs each connection a trip to WinINet's
+// cookie store.
+inline constexpr DWORD kPartFlags = kFreshFlags | INTERNET_FLAG_NO_COOKIES;
+
 // What "Proxy" and "ProxyUser" of section "Mirefold" ask for.
 struct ProxySetting {
     bool useProxy = false;     // false: the system's preconfigured settings

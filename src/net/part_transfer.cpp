@@ -86,7 +86,7 @@ Transfer::Connect Transfer::ConnectOnce() {
     CloseHandles();
     root_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
     if (!root_) return job_.failFast ? Connect::Fail : Connect::Retry;
-    request_ = OpenUrl(root_.get(), job_.url, header, kFreshFlags);
+    request_ = OpenUrl(root_.get(), job_.url, header, kPartFlags);
     if (!request_) return job_.failFast ? Connect::Fail : Connect::Retry;
 
     const DWORD status = QueryStatusCode(request_.get());

@@ -30,6 +30,10 @@ UniqueFile CreateForWriting(const std::wstring& path) {
 struct PartThreadArgs {
     PartJob job;
     std::wstring partPath;
+    // Set when the part has ended, so that the polling caller looks again at
+    // once instead of at its next tick; shared, as the caller may be gone
+    // by the time the thread lets go of it.
+    std::shared_ptr<UniqueHandle> ended;
 };
 
 DWORD WINAPI PartThread(void* parameter) {
@@ -46,6 +50,7 @@ DWORD WINAPI PartThread(void* parameter) {
         ThreadValueTable::Instance().Set(value_kind::kStopFlag, args->job.jobId, kStopValue);
     }
     ThreadValueTable::Instance().Add(value_kind::kRunning, args->job.jobId, -1);
+    if (args->ended) ::SetEvent(args->ended->get());
     return 0;
 }
 
@@ -56,7 +61,9 @@ std::atomic<bool>& MirefoldServerSeen() {
     return seen;
 }
 
-CRangeDownloader::CRangeDownloader() : jobId_(ThreadValueTable::Instance().Add(value_kind::kJobCounter, 0, 1)) {}
+CRangeDownloader::CRangeDownloader()
+    : jobId_(ThreadValueTable::Instance().Add(value_kind::kJobCounter, 0, 1)),
+      partEnded_(std::make_shared<UniqueHandle>(::CreateEventW(nullptr, FALSE, FALSE, nullptr))) {}
 
 CRangeDownloader::~CRangeDownloader() = default;
 
@@ -67,7 +74,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     // unfinished body when its handle is closed, which for a large file
     // costs longer than the download itself. A server that ignores the
     // range answers 200 with the whole length, which serves as well.
-    UniqueInternet request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kFreshFlags);
+    UniqueInternet request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kPartFlags);
     if (!request) return -1;
     const DWORD status = QueryStatusCode(request.get());
     if (status != HTTP_STATUS_OK && status != HTTP_STATUS_PARTIAL_CONTENT) return -1;
@@ -163,6 +170,7 @@ bool CRangeDownloader::StartPart(Slot& slot, int word, HWND window) {
     args->job.word = word;
     args->job.window = window;
     args->job.share = &slot.share;
+    args->ended = partEnded_;
     // Counted before the thread exists, so that the watch never sees zero
     // while a part is still about to start.
     table.Add(value_kind::kRunning, jobId_, 1);
@@ -183,7 +191,7 @@ bool CRangeDownloader::StartPart(Slot& slot, int word, HWND window) {
 // the end. Parts that will be done soon are left alone.
 bool CRangeDownloader::SplitSlowestPart(int word, HWND window) {
     constexpr std::int32_t kMinimumPiece = 512 * 1024;
-    constexpr double kWorthSeconds = 0.5;
+    constexpr double kWorthSeconds = 0.25;
     Slot* victim = nullptr;
     double longest = kWorthSeconds;
     const ULONGLONG now = ::GetTickCount64();
@@ -191,7 +199,7 @@ bool CRangeDownloader::SplitSlowestPart(int word, HWND window) {
         const std::int32_t position = slot->share.Position();
         const std::int32_t rest = slot->share.End() - position;
         const ULONGLONG elapsed = now - slot->started;
-        if (rest < 2 * kMinimumPiece || elapsed < 200) continue;
+        if (rest < 2 * kMinimumPiece || elapsed < 100) continue;
         const double done = static_cast<double>(position - slot->share.offset());
         const double seconds = done > 0 ? rest * (static_cast<double>(elapsed) / 1000.0) / done : 1e9;
         if (seconds > longest) {
@@ -207,6 +215,8 @@ bool CRangeDownloader::SplitSlowestPart(int word, HWND window) {
     ++splitCount_;
     return StartPart(*slots_.back(), word, window);
 }
+
+void CRangeDownloader::WaitTick(DWORD milliseconds) { ::WaitForSingleObject(partEnded_->get(), milliseconds); }
 
 int CRangeDownloader::DownloadInParts(int word, HWND window) {
     ThreadValueTable& table = ThreadValueTable::Instance();
@@ -238,9 +248,10 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
             std::make_unique<Slot>(i, i, range.offset, range.offset + range.length, Format(L"%s.part%d", target_, i)));
         (void)StartPart(*slots_.back(), word, window);
         if (table.Get(value_kind::kStopFlag, jobId_) != 0) break;
-        ::Sleep(10);
         // The thread count is a limit: the next part starts when one ends.
-        while (i + 1 < plan.partCount && table.Get(value_kind::kRunning, jobId_) >= threadCount_) ::Sleep(10);
+        // (The count includes a part as soon as it is started, so there is
+        // nothing to wait for below the limit.)
+        while (i + 1 < plan.partCount && table.Get(value_kind::kRunning, jobId_) >= threadCount_) WaitTick(10);
         sendRunning(table.Get(value_kind::kRunning, jobId_));
     }
 
@@ -251,7 +262,7 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
         if (running < 1) break;
         while (!stopped && running < threadCount_ && SplitSlowestPart(word, window)) ++running;
         sendRunning(running);
-        ::Sleep(50);
+        WaitTick(50);
     }
     stopped = stopped || table.Get(value_kind::kStopFlag, jobId_) != 0;
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
+
 namespace mf {
 
 // Bytes asked for by one network read and moved by one file copy.
@@ -50,6 +52,8 @@ private:
     [[nodiscard]] int DownloadInParts(int word, HWND window);
     bool StartPart(Slot& slot, int word, HWND window);
     bool SplitSlowestPart(int word, HWND window);
+    // Sleeps for one polling tick, or less when a part ends meanwhile.
+    void WaitTick(DWORD milliseconds);
     [[nodiscard]] std::int32_t QuerySizeWithRetries();
     [[nodiscard]] std::int64_t JoinParts();
 
@@ -62,6 +66,7 @@ private:
     std::wstring url_;
     std::wstring target_;
     std::vector<std::unique_ptr<Slot>> slots_;
+    std::shared_ptr<UniqueHandle> partEnded_;
 };
 
 // The download phase's entry: `threadCount` connections (at least 1); the
