@@ -8,6 +8,7 @@
 #include "app/paths.h"
 #include "base/strings.h"
 #include "net/internet.h"
+#include "net/range_downloader.h"
 #include "net_test_support.h"
 
 namespace mf {
@@ -122,6 +123,46 @@ TEST(HttpPost, SlowServerTimesOut) {
     std::wstring text;
     EXPECT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/slow?delay=9000", text), kPostTimedOut);
     EXPECT_TRUE(text.empty());
+}
+
+bool InUrlCache(const std::wstring& url) {
+    DWORD size = 0;
+    if (::GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size)) return true;
+    return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+void ReadWholeBody(HINTERNET request) {
+    char buffer[4096];
+    DWORD read = 0;
+    while (::InternetReadFile(request, buffer, sizeof(buffer), &read) && read > 0) {
+    }
+}
+
+TEST(Requests, NothingLandsInWinInetsCache) {
+    NetTestState env;
+    const std::string body = test::RandomBytes(300000, 3);
+    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body), text(L"net\\cache-text.bin", body),
+        parts(L"net\\cache-parts.bin", body), control(L"net\\cache-control.bin", body);
+
+    MemorySink memory;
+    ASSERT_TRUE(HttpGetToSink(sink.url(), memory));
+    ASSERT_EQ(HttpGetToFile(file.url(), env.folder / L"f.bin"), kGetToFileDone);
+    (void)HttpGetText(text.url(), L"");
+    ASSERT_EQ(DownloadFile(parts.url(), env.folder / L"p.bin", false, 0, nullptr, 8), 0);
+    std::wstring reply;
+    ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/cache", reply), kPostDone);
+
+    for (const std::wstring& url : {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
+        EXPECT_FALSE(InUrlCache(url)) << url;
+    }
+    // The check itself works: a plain request is cached.
+    UniqueInternet root(::InternetOpenW(L"control", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    UniqueInternet request(::InternetOpenUrlW(root.get(), control.url().c_str(), nullptr, 0, 0, 0));
+    ASSERT_TRUE(request);
+    ReadWholeBody(request.get());
+    request.reset();
+    EXPECT_TRUE(InUrlCache(control.url()));
+    ::DeleteUrlCacheEntryW(control.url().c_str());
 }
 
 TEST(OpenInternet, ProxyWithoutPortIsRefusedWithAMessage) {

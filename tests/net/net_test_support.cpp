@@ -4,13 +4,6 @@
 
 namespace mf::test {
 
-std::wstring ServerUrl(const std::wstring& name) {
-    const std::string text = ReadFileBytes(BuildPath(L"servers\\" + name + L"\\url"));
-    return Trim(Widen(text, CodePage::Utf8));
-}
-
-std::wstring WwwPath(const std::wstring& relative) { return BuildPath(L"www\\" + relative); }
-
 std::string PatternBytes(std::int64_t start, std::int64_t end) {
     std::string out;
     out.reserve(static_cast<std::size_t>(end - start));

@@ -11,17 +11,10 @@
 #include <vector>
 
 #include "app/process_state.h"
+#include "support/test_servers.h"
 #include "support/test_support.h"
 
 namespace mf::test {
-
-// Base URL (with a trailing slash) of a server started by the ctest
-// fixtures: "nginx" or "faultserver".
-std::wstring ServerUrl(const std::wstring& name);
-
-// nginx serves this folder at its base URL; tests write their files below
-// it under names of their own.
-std::wstring WwwPath(const std::wstring& relative);
 
 // Bytes [start, end) of the fault server's generated files (i % 251).
 std::string PatternBytes(std::int64_t start, std::int64_t end);
