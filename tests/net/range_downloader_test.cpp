@@ -153,7 +153,7 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     MessageRecorder recorder;
     const std::wstring target = env.folder / L"short.bin";
     test::WriteFileBytes(target, "stale");
-    // Part 0 gets one full read and then 500 bytes before the connection
+    // The first part gets one full read and then 500 bytes before the connection
     // ends; the other parts are slow enough to notice the stop.
     const std::wstring url = Fault(L"net/short.bin?size=3000000&rate=400000&cutstart=0&cutat=" +
                                    std::to_wstring(kTransferBlock + 500));
@@ -174,7 +174,7 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
 TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
     NetTestState env;
     const std::wstring target = env.folder / L"resume.bin";
-    // Part 0 ends exactly after one full read: no short chunk, just a drop.
+    // The first part ends exactly after one full read: no short chunk, just a drop.
     CRangeDownloader downloader;
     downloader.SetThreadCount(2);
     const std::wstring url = Fault(L"net/resume.bin?size=2000000&cutstart=0&cutat=" + std::to_wstring(kTransferBlock));
