@@ -8,7 +8,8 @@
 # "port" and "url" (base URL with a trailing slash). DOCROOT is served at
 # "/"; the same tree is served at "/limited/" with each connection limited to
 # RATE bytes per second (nginx limit_rate syntax, default 1m). Ranges and
-# 404s are nginx's own.
+# 404s are nginx's own. With NGINX_PORT set, that port is used instead of a
+# free one (the demo product's configuration names a fixed port).
 set -eu
 state=$(mkdir -p "$1" && cd "$1" && pwd)
 docroot=$(mkdir -p "$2" && cd "$2" && pwd)
@@ -23,7 +24,7 @@ user_line=""
 [ "$(id -u)" = 0 ] && user_line="user root root;"
 
 for try in 1 2 3 4 5; do
-  port=$(python3 "$here/free-port.py")
+  port=${NGINX_PORT:-$(python3 "$here/free-port.py")}
   cat > "$state/nginx.conf" <<CONF
 $user_line
 worker_processes 2;
