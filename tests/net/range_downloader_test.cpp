@@ -104,6 +104,29 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
     for (const RecordedMessage& m : running) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 8) << m.lParam;
 }
 
+TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
+    NetTestState env;
+    const std::int32_t size = 700000;
+    ServedFile file(L"host-progress.bin", test::RandomBytes(size, 9));
+    MessageRecorder host;
+    env.state.notifications.Register(host.window());
+    CRangeDownloader downloader;
+    ASSERT_EQ(downloader.Download(file.url(), env.folder / L"host-progress.bin", false, 0, nullptr), 1);
+    env.state.notifications.ReleaseAll();
+
+    const auto progress = host.Messages(msg::kByteProgress);
+    ASSERT_FALSE(progress.empty());
+    // Parts report from their own threads, so totals may arrive slightly out
+    // of order; each is a running total of the whole file.
+    LPARAM most = 0;
+    for (const RecordedMessage& m : progress) {
+        EXPECT_EQ(m.wParam, static_cast<WPARAM>(size));
+        EXPECT_TRUE(m.lParam > 0 && m.lParam <= size) << m.lParam;
+        most = std::max(most, m.lParam);
+    }
+    EXPECT_EQ(most, size);
+}
+
 TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
     NetTestState env;
     MessageRecorder recorder;
