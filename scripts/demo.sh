@@ -16,9 +16,8 @@ export MF_BUILD_DIR="$root/build"
 mf_wine_ensure
 
 state="$MF_BUILD_DIR/demo-server"
-url=$(tools/servers/demo-server.sh start res/demo/www 8731 "$state")
-trap 'tools/servers/demo-server.sh stop "$state"; mf_wine_stop' EXIT
-echo "demo server: $url"
+NGINX_PORT=8731 tools/servers/nginx-start.sh "$state" res/demo/www
+trap 'tools/servers/nginx-stop.sh "$state" >/dev/null; mf_wine_stop' EXIT
 
 mkdir -p "$MF_BUILD_DIR/demo"
 wine "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" res/demo/mirefold.ini \

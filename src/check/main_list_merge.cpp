@@ -7,7 +7,7 @@
 #include "base/strings.h"
 #include "check/guid_text.h"
 #include "check/server_defaults.h"
-#include "check/url_text.h"
+#include "net/url_text.h"
 #include "check/xml_dom.h"
 #include "net/internet.h"
 

@@ -6,7 +6,7 @@
 #include "check/download_limits.h"
 #include "check/list_parameters.h"
 #include "check/guid_text.h"
-#include "check/url_text.h"
+#include "net/url_text.h"
 #include "check/version_reply.h"
 
 namespace mf {

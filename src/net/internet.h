@@ -1,0 +1,101 @@
+// The WinINet session and the simple requests: root handles with the
+// configured proxy, the open-URL step of the downloader, URL joining, and
+// GET / POST requests that need no progress.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "base/handles.h"
+
+namespace mf {
+
+// Flags that ask every cache on the way for a new copy and keep the reply
+// out of WinINet's own cache.
+inline constexpr DWORD kFreshFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+
+// The downloader's requests also leave cookies alone: update files need
+// none, and looking them up costs each connection a trip to WinINet's
+// cookie store.
+inline constexpr DWORD kPartFlags = kFreshFlags | INTERNET_FLAG_NO_COOKIES;
+
+// What "Proxy" and "ProxyUser" of section "Mirefold" ask for.
+struct ProxySetting {
+    bool useProxy = false;     // false: the system's preconfigured settings
+    bool valid = true;         // false: "Proxy" is set but not host:port
+    std::wstring proxyList;    // "HTTP=HTTP://host:port"
+    bool hasUser = false;
+    std::wstring user;
+    bool hasPassword = false;
+    std::wstring password;
+};
+
+ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& proxyUser);
+
+// A root handle with the given agent and the configured proxy; null (after
+// the message "The proxy set error!") when the proxy value is unusable.
+UniqueInternet OpenInternet(const std::wstring& agent);
+
+// Synchronous InternetOpenUrlW; `headers` empty means none.
+UniqueInternet OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags);
+
+// The HTTP status of a request, 0 when it cannot be read.
+DWORD QueryStatusCode(HINTERNET request);
+// A response header as text; empty when absent.
+std::wstring QueryHeader(HINTERNET request, DWORD query);
+// Content-Length as a 64-bit number, -1 when absent or not a number.
+std::int64_t QueryContentLength(HINTERNET request);
+
+// The complete length from a Content-Range value ("bytes 0-0/1234"); -1
+// when it is absent or unknown ("*").
+std::int64_t ContentRangeTotal(const std::wstring& contentRange);
+
+// Base and relative name joined with "//", then backslashes turned into
+// slashes, doubled slashes reduced and the "http://" separator restored.
+std::wstring JoinUrl(const std::wstring& base, const std::wstring& relative);
+
+// Receives the bytes of a GET in order.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void Write(const char* bytes, std::size_t count) = 0;
+};
+
+class MemorySink final : public ByteSink {
+public:
+    void Write(const char* bytes, std::size_t count) override { data_.append(bytes, count); }
+    [[nodiscard]] const std::string& data() const { return data_; }
+
+private:
+    std::string data_;
+};
+
+// GET into the sink in chunks of up to 1024 bytes; false when the URL
+// cannot be opened, the server answers other than 200/206, or a read fails.
+[[nodiscard]] bool HttpGetToSink(const std::wstring& url, ByteSink& sink);
+
+enum HttpGetToFileResult : int {
+    kGetToFileDone = 0,
+    kGetToFileCannotCreate = 1,  // the target file cannot be created
+    kGetToFileFailed = 2,        // nothing usable came back; no file is left
+};
+// GET saved to a file.
+[[nodiscard]] int HttpGetToFile(const std::wstring& url, const std::wstring& path);
+
+// The first 1024 bytes of the reply as UTF-16LE text, or `fallback`.
+std::wstring HttpGetText(const std::wstring& url, const std::wstring& fallback);
+
+enum HttpPostResult : int {
+    kPostDone = 0,
+    kPostFailed = 1,    // failed, or not an http/https URL
+    kPostTimedOut = 2,
+};
+// POST with an empty body (the parameters travel in the query string); the
+// reply decoded as UTF-8.
+[[nodiscard]] int HttpPost(const std::wstring& url, std::wstring& text);
+
+}  // namespace mf

@@ -1,0 +1,298 @@
+#include "net/part_transfer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <vector>
+
+#include "app/process_state.h"
+#include "base/messages.h"
+#include "base/strings.h"
+#include "base/text_format.h"
+#include "net/internet.h"
+#include "net/range_downloader.h"
+#include "net/thread_value_table.h"
+
+namespace mf {
+namespace {
+
+std::atomic<int> g_partAgents{0};
+std::atomic<int> g_queryAgents{0};
+
+constexpr int kReadTries = 4;
+
+bool IsOkStatus(DWORD status) { return status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT; }
+
+std::int64_t SinkLength(HANDLE sink) {
+    LARGE_INTEGER size{};
+    return ::GetFileSizeEx(sink, &size) ? size.QuadPart : -1;
+}
+
+bool WriteAll(HANDLE sink, const char* bytes, DWORD count) {
+    DWORD written = 0;
+    return ::WriteFile(sink, bytes, count, &written, nullptr) && written == count;
+}
+
+class Transfer {
+public:
+    Transfer(PartJob& job, HANDLE sink)
+        : job_(job), sink_(sink), table_(ThreadValueTable::Instance()), expected_(job.length), remaining_(job.length),
+          buffer_(kTransferBlock) {}
+
+    bool Run();
+
+private:
+    enum class Connect { Ready, Retry, Fail, EmptyFile };
+
+    Connect ConnectOnce();
+    bool ReadLengthFromResponse(DWORD status);
+    bool DiscardLeadingBytes(std::int32_t count);
+    bool StreamToEnd();
+    bool Fail();
+    void Report(std::int64_t count);
+    [[nodiscard]] bool Stopped() { return table_.Get(value_kind::kStopFlag, job_.jobId) != 0; }
+    void CloseHandles() {
+        request_.reset();
+        root_.reset();
+    }
+
+    PartJob& job_;
+    HANDLE sink_;
+    ThreadValueTable& table_;
+    UniqueInternet root_;
+    UniqueInternet request_;
+    std::int64_t received_ = 0;
+    int attempts_ = 0;
+    std::int32_t expected_;
+    std::int32_t remaining_;
+    bool lengthUnknown_ = false;
+    const bool streamToEnd_ = job_.length == 0;  // one stream: the whole file
+    std::vector<char> buffer_;
+};
+
+Transfer::Connect Transfer::ConnectOnce() {
+    if (++attempts_ > Process().connectTryCount) return Connect::Fail;
+    const std::int64_t start = job_.offset + received_;
+    // A part asks for its own block only: WinINet reads what is left of a
+    // body when its handle is closed, so an open-ended range would make
+    // every part pay for the rest of the file. The one stream reads to the
+    // end anyway.
+    std::wstring header;
+    if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
+    if (expected_ > 0 && !streamToEnd_) {
+        header = Format(L"Range:bytes=%ld-%ld", start, static_cast<std::int64_t>(job_.offset) + expected_ - 1);
+    } else if (start > 0) {
+        header = Format(L"Range:bytes=%ld-", start);
+    }
+    CloseHandles();
+    root_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+    if (!root_) return job_.failFast ? Connect::Fail : Connect::Retry;
+    request_ = OpenUrl(root_.get(), job_.url, header, kPartFlags);
+    if (!request_) return job_.failFast ? Connect::Fail : Connect::Retry;
+
+    const DWORD status = QueryStatusCode(request_.get());
+    if (remaining_ < 1 && !lengthUnknown_) {
+        // One stream: the response itself tells the length.
+        if (!IsOkStatus(status)) {
+            WriteLog(Format(L"HTTP status %u for %s", static_cast<unsigned>(status), job_.url));
+            return Connect::Fail;
+        }
+        if (!ReadLengthFromResponse(status)) return Connect::Fail;
+        if (expected_ < 1 && !lengthUnknown_) return Connect::EmptyFile;
+        return Connect::Ready;
+    }
+    // An error page is never file content: count it as a failed attempt.
+    if (!IsOkStatus(status)) {
+        WriteLog(Format(L"HTTP status %u for %s", static_cast<unsigned>(status), job_.url));
+        return job_.failFast ? Connect::Fail : Connect::Retry;
+    }
+    // A server that ignores the range sends the file from its start.
+    if (start > 0 && status != HTTP_STATUS_PARTIAL_CONTENT &&
+        !DiscardLeadingBytes(static_cast<std::int32_t>(start))) {
+        return job_.failFast ? Connect::Fail : Connect::Retry;
+    }
+    return Connect::Ready;
+}
+
+bool Transfer::ReadLengthFromResponse(DWORD /*status*/) {
+    const std::int64_t length = QueryContentLength(request_.get());
+    if (length > INT32_MAX) {
+        WriteLog(Format(L"File too large (2 GiB or more) for this downloader: %s", job_.url));
+        return false;
+    }
+    NoteServerKind(request_.get());
+    if (length < 0) {
+        // No Content-Length: the body runs to the end of the connection.
+        lengthUnknown_ = true;
+        SendProgress(job_.window, msg::kFileSize, job_.word, 0);
+        SendProgress(job_.window, msg::kBlockSize, job_.word, 0);
+        SendProgress(job_.window, msg::kFileStarted, job_.word, 1);
+        return true;
+    }
+    expected_ = remaining_ = static_cast<std::int32_t>(length);
+    SendProgress(job_.window, msg::kFileSize, job_.word, expected_);
+    SendProgress(job_.window, msg::kBlockSize, job_.word, expected_);
+    SendProgress(job_.window, msg::kFileStarted, job_.word, 1);
+    if (expected_ > 0) job_.fileSize = expected_;
+    return true;
+}
+
+bool Transfer::DiscardLeadingBytes(std::int32_t count) {
+    while (count > 0) {
+        DWORD read = 0;
+        const DWORD want = static_cast<DWORD>(std::min<std::int32_t>(count, kTransferBlock));
+        if (!::InternetReadFile(request_.get(), buffer_.data(), want, &read) || read == 0) return false;
+        count -= static_cast<std::int32_t>(read);
+    }
+    return true;
+}
+
+bool Transfer::StreamToEnd() {
+    for (;;) {
+        if (Stopped()) return Fail();
+        DWORD read = 0;
+        if (!::InternetReadFile(request_.get(), buffer_.data(), kTransferBlock, &read)) return Fail();
+        if (read == 0) break;
+        if (!WriteAll(sink_, buffer_.data(), read)) return Fail();
+        received_ += read;
+        Report(read);
+    }
+    CloseHandles();
+    return true;
+}
+
+void Transfer::Report(std::int64_t count) {
+    const std::int64_t high = job_.fileSize > 0 ? job_.fileSize : INT32_MAX;
+    const std::int32_t total = table_.AddClamped(value_kind::kReceived, job_.jobId, count, 0, high);
+    SendProgress(job_.window, msg::kFileProgress, job_.word, total);
+    Process().notifications.SendByteProgress(job_.fileSize, total);
+    const std::int32_t part = table_.AddClamped(value_kind::kPartBase | static_cast<std::uint32_t>(job_.reportIndex),
+                                                job_.jobId, count, 0, high);
+    const auto partWord = (static_cast<std::uint32_t>(job_.reportIndex) << 16) | (static_cast<std::uint32_t>(job_.word) & 0xFFFF);
+    SendProgress(job_.window, msg::kPartProgress, partWord, part);
+}
+
+bool Transfer::Fail() {
+    table_.Set(value_kind::kStopFlag, job_.jobId, kStopValue);
+    Report(-received_);
+    CloseHandles();
+    return false;
+}
+
+bool Transfer::Run() {
+    for (;;) {
+        if (!request_ || !root_) {
+            switch (ConnectOnce()) {
+                case Connect::Ready: break;
+                case Connect::Retry:
+                    CloseHandles();
+                    ::Sleep(10);
+                    continue;
+                case Connect::Fail: return Fail();
+                case Connect::EmptyFile: CloseHandles(); return true;
+            }
+            if (lengthUnknown_) return StreamToEnd();
+        }
+        if (job_.share != nullptr) {
+            expected_ = job_.share->End() - job_.offset;
+            remaining_ = static_cast<std::int32_t>(expected_ - received_);
+        }
+        if (Stopped() || remaining_ <= 0) break;
+
+        // A read counts when it fills the block or ends the part; a short
+        // read in between means the server lost bytes, and the file fails.
+        DWORD want = static_cast<DWORD>(std::min(remaining_, kTransferBlock));
+        if (job_.share != nullptr) {
+            want = static_cast<DWORD>(job_.share->Reserve(static_cast<std::int32_t>(job_.offset + received_),
+                                                          static_cast<std::int32_t>(want)));
+        }
+        DWORD read = 0;
+        bool accepted = false;
+        for (int attempt = 1; attempt <= kReadTries; ++attempt) {
+            read = 0;
+            if (!::InternetReadFile(request_.get(), buffer_.data(), want, &read)) read = 0;
+            if (read == want) {
+                accepted = true;
+                attempts_ = 0;
+                break;
+            }
+            if (read > 0) {
+                WriteLog(Format(L"Short read of %u bytes in part %d of %s", static_cast<unsigned>(read), job_.index,
+                                job_.url));
+                return Fail();
+            }
+            if (job_.failFast) break;
+            if (attempt == kReadTries) CloseHandles();
+        }
+        if (!request_) continue;  // dropped: connect again where the part stands
+        if (!accepted) return Fail();
+        if (!WriteAll(sink_, buffer_.data(), read)) {
+            WriteLog(Format(L"Cannot write the part file of %s", job_.url));
+            return Fail();
+        }
+        received_ += read;
+        if (job_.share != nullptr) job_.share->Advance(static_cast<std::int32_t>(job_.offset + received_));
+        Report(read);
+        remaining_ -= static_cast<std::int32_t>(read);
+    }
+    if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
+    // Verify: the sink must hold exactly the block.
+    if (expected_ != 0 && SinkLength(sink_) == expected_) {
+        CloseHandles();
+        return true;
+    }
+    return Fail();
+}
+
+}  // namespace
+
+std::int32_t PartShare::End() {
+    std::lock_guard lock(mutex_);
+    return end_;
+}
+
+std::int32_t PartShare::Position() {
+    std::lock_guard lock(mutex_);
+    return position_;
+}
+
+std::int32_t PartShare::Reserve(std::int32_t position, std::int32_t most) {
+    std::lock_guard lock(mutex_);
+    const std::int32_t length = std::max(std::min(most, end_ - position), 0);
+    reserved_ = std::max(reserved_, position + length);
+    return length;
+}
+
+void PartShare::Advance(std::int32_t position) {
+    std::lock_guard lock(mutex_);
+    position_ = position;
+}
+
+std::pair<std::int32_t, std::int32_t> PartShare::SplitOff(std::int32_t minimumPiece) {
+    std::lock_guard lock(mutex_);
+    const std::int32_t from = std::max(position_, reserved_);
+    const std::int32_t rest = end_ - from;
+    if (rest < 2 * minimumPiece) return {-1, -1};
+    const std::int32_t split = from + rest / 2;
+    const std::int32_t oldEnd = end_;
+    end_ = split;
+    return {split, oldEnd};
+}
+
+bool TransferPart(PartJob& job, HANDLE sink) {
+    Transfer transfer(job, sink);
+    return transfer.Run();
+}
+
+void SendProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window != nullptr) ::SendMessageW(window, message, wParam, lParam);
+}
+
+int NextPartAgentNumber() { return ++g_partAgents; }
+int NextQueryAgentNumber() { return ++g_queryAgents; }
+
+void NoteServerKind(HINTERNET request) {
+    if (MirefoldServerSeen().load()) return;
+    if (QueryHeader(request, HTTP_QUERY_SERVER) == L"mirefold2.xx") MirefoldServerSeen().store(true);
+}
+
+}  // namespace mf

@@ -1,0 +1,73 @@
+// One block of a ranged download: connects (again when the server drops
+// it), reads the block into a sink file and reports progress. Used by the
+// part threads and, for the whole file, by the one-stream mode.
+#pragma once
+
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <utility>
+
+namespace mf {
+
+// The byte range of a running part, shared with the downloader, which may
+// hand the far half of what is left to an idle connection: the part reads
+// up to the current end, and never past what it has reserved.
+class PartShare {
+public:
+    PartShare(std::int32_t offset, std::int32_t end) : offset_(offset), end_(end), position_(offset), reserved_(offset) {}
+    PartShare(const PartShare&) = delete;
+    PartShare& operator=(const PartShare&) = delete;
+
+    [[nodiscard]] std::int32_t offset() const { return offset_; }
+    [[nodiscard]] std::int32_t End();
+    [[nodiscard]] std::int32_t Position();
+    // The length of the next read from `position` (at most `most`), which a
+    // split can no longer take away.
+    std::int32_t Reserve(std::int32_t position, std::int32_t most);
+    void Advance(std::int32_t position);
+    // Gives away the far half of the unread rest when both halves hold at
+    // least `minimumPiece` bytes: returns {start, end} of the given-away
+    // range, or {-1, -1}.
+    std::pair<std::int32_t, std::int32_t> SplitOff(std::int32_t minimumPiece);
+
+private:
+    std::mutex mutex_;
+    const std::int32_t offset_;
+    std::int32_t end_;
+    std::int32_t position_;
+    std::int32_t reserved_;
+};
+
+struct PartJob {
+    std::wstring url;
+    std::int32_t index = 0;        // names the part file
+    std::int32_t reportIndex = 0;  // the block whose progress it reports (message 1058)
+    std::int32_t offset = 0;
+    std::int32_t length = 0;    // 0: one stream, the length comes from the response
+    std::int32_t jobId = 0;
+    std::int32_t fileSize = 0;  // updated from the response in one-stream mode
+    bool failFast = false;
+    int word = 0;
+    HWND window = nullptr;
+    PartShare* share = nullptr;  // none: the range is fixed
+};
+
+// True when the sink holds the whole block. On failure the job's stop flag
+// is set and this part's bytes are taken back out of the totals.
+[[nodiscard]] bool TransferPart(PartJob& job, HANDLE sink);
+
+// Synchronous progress message to the window, when there is one.
+void SendProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Next numbers for the agents "down%d" and "querysize%d".
+int NextPartAgentNumber();
+int NextQueryAgentNumber();
+
+// Sets the server-kind flag when the response names the engine's server.
+void NoteServerKind(HINTERNET request);
+
+}  // namespace mf

@@ -1,0 +1,78 @@
+// The ranged multi-thread downloader: asks the server for the size, cuts the
+// file into blocks fetched by one thread each into part files beside the
+// target, joins them and checks the length. Progress goes to one window by
+// synchronous messages and to the notification windows.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/handles.h"
+
+namespace mf {
+
+// Bytes asked for by one network read and moved by one file copy.
+inline constexpr std::int32_t kTransferBlock = 256 * 1024;
+
+// Set once any response came from the engine's own server kind
+// ("Server: mirefold2.xx"); read by the update check.
+std::atomic<bool>& MirefoldServerSeen();
+
+class CRangeDownloader {
+public:
+    CRangeDownloader();
+    ~CRangeDownloader();
+    CRangeDownloader(const CRangeDownloader&) = delete;
+    CRangeDownloader& operator=(const CRangeDownloader&) = delete;
+
+    // 1 when the target is complete, 0 otherwise. `word` is passed through as
+    // the wParam of the progress messages.
+    [[nodiscard]] int Download(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window);
+
+    // The file size from a GET without range: -1 when the server gives none.
+    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url);
+
+    void SetThreadCount(std::int32_t count) { threadCount_ = count; }
+    [[nodiscard]] std::int32_t threadCount() const { return threadCount_; }
+    [[nodiscard]] std::int32_t jobId() const { return jobId_; }
+    [[nodiscard]] std::int32_t fileSize() const { return fileSize_; }
+    [[nodiscard]] std::int32_t partCount() const { return partCount_; }
+    [[nodiscard]] const std::wstring& url() const { return url_; }
+    // Parts split off a slow part for an idle connection.
+    [[nodiscard]] std::int32_t splitCount() const { return splitCount_; }
+
+private:
+    [[nodiscard]] int DownloadOneStream(const std::wstring& target, bool failFast, int word, HWND window);
+    struct Slot;
+    [[nodiscard]] int DownloadInParts(int word, HWND window);
+    bool StartPart(Slot& slot, int word, HWND window);
+    bool SplitSlowestPart(int word, HWND window);
+    // Sleeps for one polling tick, or less when a part ends meanwhile.
+    void WaitTick(DWORD milliseconds);
+    [[nodiscard]] std::int32_t QuerySizeWithRetries();
+    [[nodiscard]] std::int64_t JoinParts();
+
+    std::int32_t jobId_;
+    std::int32_t fileSize_ = 0;
+    std::int32_t partCount_ = 0;
+    std::int32_t threadCount_ = 8;
+    std::int32_t blockSize_ = 0;
+    std::int32_t splitCount_ = 0;
+    std::wstring url_;
+    std::wstring target_;
+    std::vector<std::unique_ptr<Slot>> slots_;
+    std::shared_ptr<UniqueHandle> partEnded_;
+};
+
+// The download phase's entry: `threadCount` connections (at least 1); the
+// target's attributes are made normal and a failed target is deleted.
+// 0 on success, 1 on failure.
+[[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
+                               int threadCount);
+
+}  // namespace mf

@@ -1,0 +1,192 @@
+// GET and POST requests against the test servers: nginx for real replies,
+// the fault server for slow and odd ones.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <vector>
+
+#include "app/paths.h"
+#include "base/strings.h"
+#include "net/internet.h"
+#include "net/range_downloader.h"
+#include "net_test_support.h"
+
+namespace mf {
+namespace {
+
+using test::NetTestState;
+using test::ServerUrl;
+
+class ChunkRecorder final : public ByteSink {
+public:
+    void Write(const char* bytes, std::size_t count) override {
+        chunks.push_back(count);
+        data.append(bytes, count);
+    }
+    std::vector<std::size_t> chunks;
+    std::string data;
+};
+
+// A file under nginx's document root, removed with the object.
+class ServedFile {
+public:
+    ServedFile(const std::wstring& name, const std::string& bytes) : path_(test::WwwPath(name)) {
+        CreateFolderTree(test::WwwPath(L"net"));
+        test::WriteFileBytes(path_, bytes);
+        url_ = ServerUrl(L"nginx") + Replaced(name, L"\\", L"/");
+    }
+    ~ServedFile() { DeleteFileForce(path_); }
+    [[nodiscard]] const std::wstring& url() const { return url_; }
+
+private:
+    std::wstring path_;
+    std::wstring url_;
+};
+
+TEST(HttpGetToSink, DeliversChunksOf1024UntilTheShortRead) {
+    NetTestState env;
+    struct Case { std::size_t size; std::vector<std::size_t> chunks; };
+    const Case cases[] = {
+        {2048, {1024, 1024}},
+        {1000, {1000}},
+        {2500, {1024, 1024, 452}},
+        {0, {}},
+    };
+    for (const Case& c : cases) {
+        const std::string body = test::RandomBytes(c.size, static_cast<std::uint32_t>(c.size));
+        ServedFile file(L"net\\sink-" + std::to_wstring(c.size) + L".bin", body);
+        ChunkRecorder sink;
+        ASSERT_TRUE(HttpGetToSink(file.url(), sink)) << c.size;
+        EXPECT_EQ(sink.chunks, c.chunks) << c.size;
+        EXPECT_EQ(sink.data, body) << c.size;
+    }
+}
+
+TEST(HttpGetToSink, ErrorStatusIsAFailure) {
+    NetTestState env;
+    ChunkRecorder sink;
+    EXPECT_FALSE(HttpGetToSink(ServerUrl(L"nginx") + L"net/no-such-list.xml", sink));
+    EXPECT_TRUE(sink.data.empty());
+}
+
+TEST(HttpGetToFile, SavesTheBodyAndReportsFailures) {
+    NetTestState env;
+    const std::string body = test::RandomBytes(70000, 7);
+    ServedFile file(L"net\\tofile.bin", body);
+    const std::wstring target = env.folder / L"list.xml";
+
+    EXPECT_EQ(HttpGetToFile(file.url(), target), kGetToFileDone);
+    EXPECT_EQ(test::ReadFileBytes(target), body);
+
+    // Neither a 404 nor an unreachable server passes for an empty download.
+    const std::wstring failing[] = {
+        ServerUrl(L"nginx") + L"net/missing.bin",
+        ServerUrl(L"faultserver") + L"x?status=500",
+        L"http://127.0.0.1:1/nothing-listens-here",
+    };
+    for (const std::wstring& url : failing) {
+        EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << url;
+        EXPECT_FALSE(FileExists(target)) << url;
+    }
+}
+
+TEST(HttpGetText, FirstBytesAsUtf16OrTheDefault) {
+    NetTestState env;
+    ServedFile three(L"net\\three.txt", "abc");
+    EXPECT_EQ(HttpGetText(three.url(), L"dflt"), std::wstring(1, static_cast<wchar_t>('a' | ('b' << 8))));
+
+    std::string digest;
+    for (char c : std::string("0123456789abcdef0123456789ABCDEF")) digest += {c, '\0'};
+    ServedFile md5(L"net\\md5.txt", digest + std::string(2000, 'x'));
+    EXPECT_EQ(HttpGetText(md5.url(), L"dflt").substr(0, 32), L"0123456789abcdef0123456789ABCDEF");
+    EXPECT_EQ(HttpGetText(md5.url(), L"dflt").size(), 512u);  // only the first 1024 bytes
+
+    EXPECT_EQ(HttpGetText(ServerUrl(L"nginx") + L"net/absent.txt", L"dflt"), L"dflt");
+    EXPECT_EQ(HttpGetText(L"http://127.0.0.1:1/x", L"dflt"), L"dflt");
+}
+
+TEST(HttpPost, ResultCodes) {
+    NetTestState env;
+    std::wstring text = L"stale";
+    EXPECT_EQ(HttpPost(L"ftp://127.0.0.1/x", text), kPostFailed);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(HttpPost(L"not a url", text), kPostFailed);
+    EXPECT_EQ(HttpPost(L"http://127.0.0.1:1/closed", text), kPostFailed);
+    EXPECT_TRUE(text.empty());
+
+    ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/msg.aspx?id=5&t=x", text), kPostDone);
+    EXPECT_EQ(text, L"POST /svc/msg.aspx ?id=5&t=x type=application/x-www-form-urlencoded \u6c49\u5b57");
+}
+
+TEST(HttpPost, SlowServerTimesOut) {
+    NetTestState env;
+    std::wstring text;
+    EXPECT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/slow?delay=9000", text), kPostTimedOut);
+    EXPECT_TRUE(text.empty());
+}
+
+bool InUrlCache(const std::wstring& url) {
+    DWORD size = 0;
+    if (::GetUrlCacheEntryInfoW(url.c_str(), nullptr, &size)) return true;
+    return ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+}
+
+void ReadWholeBody(HINTERNET request) {
+    char buffer[4096];
+    DWORD read = 0;
+    while (::InternetReadFile(request, buffer, sizeof(buffer), &read) && read > 0) {
+    }
+}
+
+TEST(Requests, NothingLandsInWinInetsCache) {
+    NetTestState env;
+    const std::string body = test::RandomBytes(300000, 3);
+    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body), text(L"net\\cache-text.bin", body),
+        parts(L"net\\cache-parts.bin", body), control(L"net\\cache-control.bin", body);
+
+    MemorySink memory;
+    ASSERT_TRUE(HttpGetToSink(sink.url(), memory));
+    ASSERT_EQ(HttpGetToFile(file.url(), env.folder / L"f.bin"), kGetToFileDone);
+    (void)HttpGetText(text.url(), L"");
+    ASSERT_EQ(DownloadFile(parts.url(), env.folder / L"p.bin", false, 0, nullptr, 8), 0);
+    std::wstring reply;
+    ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/cache", reply), kPostDone);
+
+    for (const std::wstring& url : {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
+        EXPECT_FALSE(InUrlCache(url)) << url;
+    }
+    // The check itself works: a plain request is cached.
+    UniqueInternet root(::InternetOpenW(L"control", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    UniqueInternet request(::InternetOpenUrlW(root.get(), control.url().c_str(), nullptr, 0, 0, 0));
+    ASSERT_TRUE(request);
+    ReadWholeBody(request.get());
+    request.reset();
+    EXPECT_TRUE(InUrlCache(control.url()));
+    ::DeleteUrlCacheEntryW(control.url().c_str());
+}
+
+TEST(OpenInternet, ProxyWithoutPortIsRefusedWithAMessage) {
+    NetTestState env;
+    env.state.variables.Set(L"MirefoldProxy", L"proxyhost");
+    auto answer = std::async(std::launch::async, [] { return test::AnswerMessageBox(::GetCurrentProcessId(), IDOK); });
+    UniqueInternet root = OpenInternet(L"down1");
+    EXPECT_FALSE(root);
+    EXPECT_EQ(answer.get(), L"The proxy set error!");
+}
+
+TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
+    NetTestState env;
+    env.state.variables.Set(L"MirefoldProxy", L"127.0.0.1:3128");
+    env.state.variables.Set(L"MirefoldProxyUser", L"alice,secret");
+    UniqueInternet root = OpenInternet(L"down1");
+    ASSERT_TRUE(root);
+    char buffer[512] = {};
+    DWORD size = sizeof(buffer);
+    ASSERT_TRUE(::InternetQueryOptionW(root.get(), INTERNET_OPTION_PROXY, buffer, &size));
+    const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
+    EXPECT_EQ(info->dwAccessType, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
+    EXPECT_NE(std::wstring(reinterpret_cast<const wchar_t*>(info->lpszProxy)).find(L"127.0.0.1:3128"), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace mf

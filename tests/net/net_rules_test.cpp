@@ -1,0 +1,133 @@
+// The rules of the network layer that need no server: URL joining and
+// escaping, the proxy setting, block planning and the shared value table.
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "net/block_plan.h"
+#include "net/internet.h"
+#include "net/thread_value_table.h"
+#include "net/url_text.h"
+
+namespace mf {
+namespace {
+
+TEST(JoinUrl, SlashesAndSchemes) {
+    struct Case { const wchar_t* base; const wchar_t* relative; const wchar_t* url; };
+    const Case cases[] = {
+        {L"http://h/a", L"x\\y.dll", L"http://h/a/x/y.dll"},
+        {L"http://h/a/", L"b.txt", L"http://h/a//b.txt"},     // three slashes collapse to two
+        {L"http://h/a", L"", L"http://h/a"},
+        {L"http://h\\a\\", L"", L"http://h/a/"},
+        {L"HTTP://H/a", L"b", L"HTTP://H/a/b"},
+        {L"https://h/a", L"b", L"https://h/a/b"},
+        {L"ftp://h/a", L"b", L"ftp:/h/a/b"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(JoinUrl(c.base, c.relative), c.url) << c.base << L" + " << c.relative;
+}
+
+TEST(EncodeUrlText, EscapesWhatServersChokeOn) {
+    struct Case { const wchar_t* text; const wchar_t* encoded; };
+    const Case cases[] = {
+        {L"a b+c%", L"a%20b%2Bc%25"},
+        {L"abc\\x.dll", L"abc%5Cx.dll"},
+        {L"http://h:8/d/x y.zip?a=1&b=2", L"http://h:8/d/x%20y.zip?a=1&b=2"},
+        {L"a~b[c]{d}|e^f`g\"h<i>#", L"a%7Eb%5Bc%5D%7Bd%7D%7Ce%5Ef%60g%22h%3Ci%3E%23"},
+        {L"50%20", L"50%2520"},
+        {L"\u9898\u5e93.zip", L"%E9%A2%98%E5%BA%93.zip"},
+        {L"\u00e9 \u00e9", L"%C3%A9%20%C3%A9"},  // two-byte characters get no padding
+        {L"x\U0001F600", L"x%F0%9F%98%80"},     // a surrogate pair is one character
+        {L"tab\there", L"tab%09here"},
+        {L"$&+,./:;=?@-_!*()'", L"$&%2B,./:;=?@-_!*()'"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(EncodeUrlText(c.text), c.encoded) << c.text;
+}
+
+TEST(ProxySetting, HostPortAndCredentials) {
+    struct Case {
+        const wchar_t* proxy; const wchar_t* user;
+        bool useProxy; bool valid; const wchar_t* list;
+        bool hasUser; const wchar_t* name; bool hasPassword; const wchar_t* password;
+    };
+    const Case cases[] = {
+        {L"", L"u,p", false, true, L"", false, L"", false, L""},
+        {L"proxy.lan:8080", L"", true, true, L"HTTP=HTTP://proxy.lan:8080", false, L"", false, L""},
+        {L"proxy.lan:8080", L"alice", true, true, L"HTTP=HTTP://proxy.lan:8080", true, L"alice", false, L""},
+        {L"proxy.lan:8080", L"alice,secret", true, true, L"HTTP=HTTP://proxy.lan:8080", true, L"alice", true, L"secret"},
+        {L"h:1:2", L"a,b,c", true, true, L"HTTP=HTTP://h:1", true, L"a", true, L"b"},
+        {L"proxy.lan", L"alice", true, false, L"", false, L"", false, L""},
+        {L"proxy.lan:", L"", true, false, L"", false, L"", false, L""},
+        {L":8080", L"", true, false, L"", false, L"", false, L""},
+    };
+    for (const Case& c : cases) {
+        const ProxySetting s = ParseProxySetting(c.proxy, c.user);
+        EXPECT_EQ(s.useProxy, c.useProxy) << c.proxy;
+        EXPECT_EQ(s.valid, c.valid) << c.proxy;
+        EXPECT_EQ(s.proxyList, c.list) << c.proxy;
+        EXPECT_EQ(s.hasUser, c.hasUser) << c.proxy << L" " << c.user;
+        EXPECT_EQ(s.user, c.name) << c.proxy << L" " << c.user;
+        EXPECT_EQ(s.hasPassword, c.hasPassword) << c.proxy << L" " << c.user;
+        EXPECT_EQ(s.password, c.password) << c.proxy << L" " << c.user;
+    }
+}
+
+TEST(BlockPlan, PartsOfAFile) {
+    struct Case { std::int32_t size; std::int32_t threads; std::int32_t block; std::int32_t parts; std::int32_t last; };
+    const Case cases[] = {
+        {100000, 8, 51200, 2, 48800},          // 9375 -> 9216 -> raised to the floor
+        {10485760, 8, 983040, 11, 655360},
+        {1, 8, 51200, 1, 1},
+        {51200, 8, 51200, 1, 51200},
+        {51201, 8, 51200, 2, 1},
+        {4000000, 3, 999424, 5, 2304},
+        {INT32_MAX, 2, 805305344, 3, 536872959},  // no overflow near 2 GiB
+    };
+    for (const Case& c : cases) {
+        const BlockPlan plan = PlanBlocks(c.size, c.threads);
+        EXPECT_EQ(plan.blockSize, c.block) << c.size;
+        EXPECT_EQ(plan.partCount, c.parts) << c.size;
+        const BlockRange last = PartRange(plan, c.size, plan.partCount - 1);
+        EXPECT_EQ(last.length, c.last) << c.size;
+        EXPECT_EQ(static_cast<std::int64_t>(last.offset) + last.length, c.size) << c.size;
+    }
+}
+
+TEST(ThreadValueTable, KeysAbsentValuesAndClamping) {
+    EXPECT_EQ(ThreadValueTable::Key(value_kind::kStopFlag, 5), 0x000E000100000005ull);
+    EXPECT_EQ(ThreadValueTable::Key(value_kind::kPartBase | 3, 7), 0xD000000300000007ull);
+    EXPECT_EQ(ThreadValueTable::Key(value_kind::kStopFlag, -1), 0xFFFFFFFFFFFFFFFFull);  // sign bits ORed in
+
+    ThreadValueTable& table = ThreadValueTable::Instance();
+    const std::int32_t id = 0x7100001;
+    EXPECT_EQ(table.Get(value_kind::kReceived, id), 0);
+    table.Set(value_kind::kReceived, id, 40);
+    EXPECT_EQ(table.Get(value_kind::kReceived, id), 40);
+    EXPECT_EQ(table.AddClamped(value_kind::kReceived, id, 100, 0, 100), 100);
+    EXPECT_EQ(table.AddClamped(value_kind::kReceived, id, -250, 0, 100), 0);
+    EXPECT_EQ(table.Add(value_kind::kReceived, id, 3), 3);
+    table.Set(value_kind::kReceived, id, 0);
+    EXPECT_EQ(table.Get(value_kind::kReceived, id), 0);
+}
+
+TEST(ThreadValueTable, AddsFromManyThreadsAreNotLost) {
+    ThreadValueTable& table = ThreadValueTable::Instance();
+    const std::int32_t id = 0x7100002;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) table.Add(value_kind::kRunning, id, 1);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(table.Get(value_kind::kRunning, id), 2000);
+}
+
+TEST(ThreadValueTable, JobIdsAreUnique) {
+    ThreadValueTable& table = ThreadValueTable::Instance();
+    const std::int32_t first = table.Add(value_kind::kJobCounter, 0, 1);
+    EXPECT_EQ(table.Add(value_kind::kJobCounter, 0, 1), first + 1);
+}
+
+}  // namespace
+}  // namespace mf

@@ -1,0 +1,62 @@
+// What the network tests share: the test servers' addresses, generated file
+// contents, and a window that records the progress messages it receives.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/process_state.h"
+#include "support/test_servers.h"
+#include "support/test_support.h"
+
+namespace mf::test {
+
+// Bytes [start, end) of the fault server's generated files (i % 251).
+std::string PatternBytes(std::int64_t start, std::int64_t end);
+// Deterministic pseudo-random bytes.
+std::string RandomBytes(std::size_t count, std::uint32_t seed);
+
+// A fresh process state whose working folder is a new temporary folder.
+struct NetTestState {
+    NetTestState();
+    TempFolder folder;
+    ProcessState state;
+    ScopedProcessState use{state};
+};
+
+struct RecordedMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// A message-only window on a thread of its own, so that the downloader's
+// synchronous sends are answered while the test thread waits.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    [[nodiscard]] HWND window() const { return window_; }
+    [[nodiscard]] std::vector<RecordedMessage> Messages() const;
+    [[nodiscard]] std::vector<RecordedMessage> Messages(UINT message) const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Run(HANDLE ready);
+
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<RecordedMessage> messages_;
+};
+
+}  // namespace mf::test

@@ -1,0 +1,283 @@
+// The ranged downloader against nginx and the fault server: whole files,
+// servers that ignore ranges or want escaped names, cut connections, and the
+// messages a window receives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "app/paths.h"
+#include "base/messages.h"
+#include "net/block_plan.h"
+#include "net/range_downloader.h"
+#include "net_test_support.h"
+
+namespace mf {
+namespace {
+
+using test::MessageRecorder;
+using test::NetTestState;
+using test::RecordedMessage;
+using test::ServerUrl;
+
+class ServedFile {
+public:
+    ServedFile(const std::wstring& name, const std::string& bytes) : path_(test::WwwPath(L"net\\" + name)) {
+        CreateFolderTree(test::WwwPath(L"net"));
+        test::WriteFileBytes(path_, bytes);
+        url_ = ServerUrl(L"nginx") + L"net/" + name;
+    }
+    ~ServedFile() { DeleteFileForce(path_); }
+    [[nodiscard]] const std::wstring& url() const { return url_; }
+
+private:
+    std::wstring path_;
+    std::wstring url_;
+};
+
+// Names in the folder that are left-over part files.
+std::vector<std::wstring> PartFiles(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*.part*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(data.cFileName);
+    while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return names;
+}
+
+std::wstring Fault(const std::wstring& rest) { return ServerUrl(L"faultserver") + rest; }
+
+TEST(RangeDownloader, PartsJoinToTheSameBytes) {
+    NetTestState env;
+    const std::string body = test::RandomBytes(3000000, 11);
+    ServedFile file(L"parallel.bin", body);
+    const std::wstring target = env.folder / L"parallel.bin";
+    CRangeDownloader downloader;
+    ASSERT_EQ(downloader.Download(file.url(), target, false, 0, nullptr), 1);
+    EXPECT_EQ(downloader.partCount(), 11);
+    EXPECT_TRUE(test::ReadFileBytes(target) == body);
+    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+}
+
+TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
+    NetTestState env;
+    const std::int32_t size = 300000;
+    ServedFile file(L"messages.bin", test::RandomBytes(size, 5));
+    MessageRecorder recorder;
+    CRangeDownloader downloader;
+    const int word = 7;
+    ASSERT_EQ(downloader.Download(file.url(), env.folder / L"messages.bin", false, word, recorder.window()), 1);
+
+    const std::vector<RecordedMessage> all = recorder.Messages();
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[0].message, msg::kFileSize);
+    EXPECT_EQ(all[0].lParam, size);
+    EXPECT_EQ(all[1].message, msg::kBlockSize);
+    const BlockPlan plan = PlanBlocks(size, 8);
+    EXPECT_EQ(all[1].lParam, plan.blockSize);
+    EXPECT_EQ(all.back().message, msg::kFileProgress);
+    EXPECT_EQ(all.back().lParam, size);
+
+    std::size_t chunks = 0;
+    for (std::int32_t i = 0; i < plan.partCount; ++i) {
+        chunks += static_cast<std::size_t>((PartRange(plan, size, i).length + kTransferBlock - 1) / kTransferBlock);
+    }
+    const auto progress = recorder.Messages(msg::kFileProgress);
+    EXPECT_EQ(progress.size(), chunks + 1);  // one per chunk, one after the join
+    for (const RecordedMessage& m : progress) {
+        EXPECT_EQ(m.wParam, static_cast<WPARAM>(word));
+        EXPECT_TRUE(m.lParam > 0 && m.lParam <= size) << m.lParam;
+    }
+
+    std::map<std::int32_t, LPARAM> partTotals;
+    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
+        EXPECT_EQ(m.wParam & 0xFFFF, static_cast<WPARAM>(word));
+        partTotals[static_cast<std::int32_t>(m.wParam >> 16)] = std::max(partTotals[static_cast<std::int32_t>(m.wParam >> 16)], m.lParam);
+    }
+    ASSERT_EQ(partTotals.size(), static_cast<std::size_t>(plan.partCount));
+    for (const auto& [index, total] : partTotals) EXPECT_EQ(total, PartRange(plan, size, index).length) << index;
+
+    const auto running = recorder.Messages(msg::kFileStarted);
+    ASSERT_FALSE(running.empty());
+    for (const RecordedMessage& m : running) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 8) << m.lParam;
+}
+
+TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
+    NetTestState env;
+    const std::int32_t size = 700000;
+    ServedFile file(L"host-progress.bin", test::RandomBytes(size, 9));
+    MessageRecorder host;
+    env.state.notifications.Register(host.window());
+    CRangeDownloader downloader;
+    ASSERT_EQ(downloader.Download(file.url(), env.folder / L"host-progress.bin", false, 0, nullptr), 1);
+    env.state.notifications.ReleaseAll();
+
+    const auto progress = host.Messages(msg::kByteProgress);
+    ASSERT_FALSE(progress.empty());
+    // Parts report from their own threads, so totals may arrive slightly out
+    // of order; each is a running total of the whole file.
+    LPARAM most = 0;
+    for (const RecordedMessage& m : progress) {
+        EXPECT_EQ(m.wParam, static_cast<WPARAM>(size));
+        EXPECT_TRUE(m.lParam > 0 && m.lParam <= size) << m.lParam;
+        most = std::max(most, m.lParam);
+    }
+    EXPECT_EQ(most, size);
+}
+
+TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
+    NetTestState env;
+    MessageRecorder recorder;
+    const std::int32_t size = 16 * 1024 * 1024;
+    const std::wstring target = env.folder / L"split.bin";
+    // Two connections of 4 MiB/s each: the third part would run alone.
+    CRangeDownloader downloader;
+    downloader.SetThreadCount(2);
+    ASSERT_EQ(downloader.Download(Fault(L"net/split.bin?size=16777216&rate=4194304"), target, false, 1, recorder.window()), 1);
+    EXPECT_EQ(downloader.partCount(), 3);
+    EXPECT_GE(downloader.splitCount(), 1);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
+    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    // Progress stays per planned block: a split-off piece reports under
+    // the block it came from.
+    const BlockPlan plan = PlanBlocks(size, 2);
+    std::map<std::int32_t, LPARAM> partTotals;
+    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
+        auto& total = partTotals[static_cast<std::int32_t>(m.wParam >> 16)];
+        total = std::max(total, m.lParam);
+    }
+    ASSERT_EQ(partTotals.size(), 3u);
+    for (const auto& [index, total] : partTotals) EXPECT_EQ(total, PartRange(plan, size, index).length) << index;
+}
+
+TEST(RangeDownloader, ServerIgnoringRangesServesEveryPart) {
+    NetTestState env;
+    const std::int32_t size = 300000;
+    const std::wstring target = env.folder / L"norange.bin";
+    CRangeDownloader downloader;
+    ASSERT_EQ(downloader.Download(Fault(L"net/norange.bin?norange=1&size=300000"), target, false, 0, nullptr), 1);
+    EXPECT_GT(downloader.partCount(), 1);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
+}
+
+TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
+    NetTestState env;
+    const std::wstring target = env.folder / L"escaped.bin";
+    CRangeDownloader downloader;
+    ASSERT_EQ(downloader.Download(Fault(L"net/a+b.bin?needencoded=1&size=120000"), target, false, 0, nullptr), 1);
+    EXPECT_NE(downloader.url().find(L"a%2Bb.bin"), std::wstring::npos) << downloader.url();
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 120000));
+}
+
+TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
+    NetTestState env;
+    MessageRecorder recorder;
+    const std::wstring target = env.folder / L"short.bin";
+    test::WriteFileBytes(target, "stale");
+    // The first part gets one full read and then 500 bytes before the connection
+    // ends; the other parts are slow enough to notice the stop.
+    const std::wstring url = Fault(L"net/short.bin?size=3000000&rate=400000&cutstart=0&cutat=" +
+                                   std::to_wstring(kTransferBlock + 500));
+    CRangeDownloader downloader;
+    EXPECT_EQ(downloader.Download(url, target, false, 3, recorder.window()), 0);
+    EXPECT_FALSE(FileExists(target));
+    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+
+    const auto progress = recorder.Messages(msg::kFileProgress);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().lParam, 0);  // every part took its bytes back
+    std::map<std::int32_t, LPARAM> lastPart;
+    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) lastPart[static_cast<std::int32_t>(m.wParam >> 16)] = m.lParam;
+    for (const auto& [index, total] : lastPart) EXPECT_EQ(total, 0) << index;
+    for (const RecordedMessage& m : progress) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 3000000);
+}
+
+TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
+    NetTestState env;
+    const std::wstring target = env.folder / L"resume.bin";
+    // The first part ends exactly after one full read: no short chunk, just a drop.
+    CRangeDownloader downloader;
+    downloader.SetThreadCount(2);
+    const std::wstring url = Fault(L"net/resume.bin?size=2000000&cutstart=0&cutat=" + std::to_wstring(kTransferBlock));
+    ASSERT_EQ(downloader.Download(url, target, false, 0, nullptr), 1);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 2000000));
+}
+
+TEST(RangeDownloader, OneStreamWithEmptyBody) {
+    NetTestState env;
+    ServedFile file(L"empty.bin", "");
+    MessageRecorder recorder;
+    const std::wstring target = env.folder / L"empty.bin";
+    CRangeDownloader downloader;
+    downloader.SetThreadCount(1);
+    ASSERT_EQ(downloader.Download(file.url(), target, false, 4, recorder.window()), 1);
+    EXPECT_TRUE(FileExists(target));
+    EXPECT_EQ(test::ReadFileBytes(target), "");
+    const std::vector<RecordedMessage> all = recorder.Messages();
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].message, msg::kFileSize);
+    EXPECT_EQ(all[0].lParam, 0);
+    EXPECT_EQ(all[1].message, msg::kBlockSize);
+    EXPECT_EQ(all[2].message, msg::kFileStarted);
+    EXPECT_EQ(all[2].lParam, 1);
+}
+
+TEST(RangeDownloader, OneStreamModes) {
+    NetTestState env;
+    struct Case { const wchar_t* url; int threads; bool failFast; std::int32_t size; };
+    const Case cases[] = {
+        {L"net/one.bin?size=150000", 1, false, 150000},
+        {L"net/fast.bin?size=150000", 8, true, 150000},
+        {L"net/nolength.bin?size=150000&nolength=1", 1, false, 150000},  // the body runs to the end
+        {L"net/nolength.bin?size=150000&nolength=1", 8, false, 150000},  // sized by Content-Range
+    };
+    for (const Case& c : cases) {
+        MessageRecorder recorder;
+        const std::wstring target = env.folder / L"one.bin";
+        CRangeDownloader downloader;
+        downloader.SetThreadCount(c.threads);
+        ASSERT_EQ(downloader.Download(Fault(c.url), target, c.failFast, 0, recorder.window()), 1) << c.url;
+        EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, c.size)) << c.url;
+        EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+        ASSERT_FALSE(recorder.Messages(msg::kFileStarted).empty());
+        if (c.threads < 2 || c.failFast) {
+            EXPECT_EQ(recorder.Messages(msg::kFileStarted)[0].lParam, 1);
+        }
+    }
+}
+
+TEST(RangeDownloader, FilesThatCannotBeFetchedLeaveNoTarget) {
+    NetTestState env;
+    struct Case { std::wstring url; int threads; };
+    const Case cases[] = {
+        {ServerUrl(L"nginx") + L"net/missing.bin", 8},
+        {ServerUrl(L"nginx") + L"net/missing.bin", 1},
+        {Fault(L"net/nolength.bin?size=150000&nolength=1&norange=1"), 8},  // no size to plan with
+        // 2 GiB or more. (Sent slowly: WinINet reads what is left of a body
+        // it is handed back while more keeps arriving.)
+        {Fault(L"net/huge.bin?size=3000000000&rate=1000000"), 8},
+        {Fault(L"net/huge.bin?size=3000000000&rate=1000000"), 1},
+        {Fault(L"net/error.bin?status=503"), 1},
+    };
+    for (const Case& c : cases) {
+        const std::wstring target = env.folder / L"absent.bin";
+        test::WriteFileBytes(target, "old");
+        EXPECT_EQ(DownloadFile(c.url, target, false, 0, nullptr, c.threads), 1) << c.url;
+        EXPECT_FALSE(FileExists(target)) << c.url;
+        EXPECT_TRUE(PartFiles(env.folder.path()).empty()) << c.url;
+    }
+}
+
+TEST(RangeDownloader, OwnServerKindIsNoticed) {
+    NetTestState env;
+    EXPECT_FALSE(MirefoldServerSeen().load());
+    EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder / L"a.bin", false, 0, nullptr, 8), 0);
+    EXPECT_FALSE(MirefoldServerSeen().load());
+    EXPECT_EQ(DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder / L"b.bin", false, 0, nullptr, 8), 0);
+    EXPECT_TRUE(MirefoldServerSeen().load());
+}
+
+}  // namespace
+}  // namespace mf

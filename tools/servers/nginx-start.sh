@@ -1,0 +1,75 @@
+#!/bin/bash
+# Starts Debian's nginx on a free loopback port, as a test or benchmark web
+# server for the update engine.
+#
+#   nginx-start.sh STATE_DIR DOCROOT [RATE]
+#
+# STATE_DIR gets the generated configuration, logs, pid file and the files
+# "port" and "url" (base URL with a trailing slash). DOCROOT is served at
+# "/"; the same tree is served at "/limited/" with each connection limited to
+# RATE bytes per second (nginx limit_rate syntax, default 1m). Ranges and
+# 404s are nginx's own. With NGINX_PORT set, that port is used instead of a
+# free one (the demo product's configuration names a fixed port).
+set -eu
+state=$(mkdir -p "$1" && cd "$1" && pwd)
+docroot=$(mkdir -p "$2" && cd "$2" && pwd)
+rate=${3:-1m}
+here=$(cd "$(dirname "$0")" && pwd)
+nginx=${NGINX:-/usr/sbin/nginx}
+
+"$here/nginx-stop.sh" "$state" >/dev/null 2>&1 || true
+mkdir -p "$state/temp"
+rm -f "$state/port" "$state/url"
+user_line=""
+[ "$(id -u)" = 0 ] && user_line="user root root;"
+
+for try in 1 2 3 4 5; do
+  port=${NGINX_PORT:-$(python3 "$here/free-port.py")}
+  cat > "$state/nginx.conf" <<CONF
+$user_line
+worker_processes 2;
+daemon on;
+pid $state/nginx.pid;
+error_log $state/error.log warn;
+events { worker_connections 1024; }
+http {
+  access_log off;
+  sendfile on;
+  tcp_nopush on;
+  keepalive_timeout 30;
+  default_type application/octet-stream;
+  client_body_temp_path $state/temp/body;
+  proxy_temp_path $state/temp/proxy;
+  fastcgi_temp_path $state/temp/fastcgi;
+  uwsgi_temp_path $state/temp/uwsgi;
+  scgi_temp_path $state/temp/scgi;
+  server {
+    listen 127.0.0.1:$port;
+    server_name localhost;
+    root $docroot;
+    location /limited/ {
+      alias $docroot/;
+      limit_rate $rate;
+    }
+  }
+}
+CONF
+  if "$nginx" -p "$state" -c "$state/nginx.conf" -e "$state/error.log" 2>>"$state/error.log"; then
+    for i in $(seq 1 50); do
+      if [ -s "$state/nginx.pid" ] && python3 - "$port" <<'PY'
+import socket, sys
+socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=1).close()
+PY
+      then
+        echo "$port" > "$state/port"
+        echo "http://127.0.0.1:$port/" > "$state/url"
+        echo "nginx serving $docroot at http://127.0.0.1:$port/"
+        exit 0
+      fi
+      sleep 0.1
+    done
+  fi
+  "$here/nginx-stop.sh" "$state" >/dev/null 2>&1 || true
+done
+echo "nginx did not start; see $state/error.log" >&2
+exit 1
