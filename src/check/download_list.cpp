@@ -45,13 +45,26 @@ void DownLoadList::RemoveAt(int index) {
 
 void DownLoadList::SetSize(int size) { records_.resize(size < 0 ? 0 : static_cast<std::size_t>(size)); }
 
-void DownLoadList::AddListRecord(updatefileinfo record) {
+namespace {
+void NormaliseListRecord(updatefileinfo& record) {
     record.ver = Trim(ToLower(record.ver));
     ReplaceAll(record.path, L"|", L"\\");
     ReplaceAll(record.path, L"._.zip", L"");
     record.path = Trim(record.path);
+}
+}  // namespace
+
+void DownLoadList::AddListRecord(updatefileinfo record) {
+    NormaliseListRecord(record);
     ScopedNamedLock lock(lock_id::kList);
     records_.push_back(std::move(record));
+}
+
+void DownLoadList::AddListRecords(std::vector<updatefileinfo> records) {
+    for (updatefileinfo& record : records) NormaliseListRecord(record);
+    ScopedNamedLock lock(lock_id::kList);
+    records_.reserve(records_.size() + records.size());
+    for (updatefileinfo& record : records) records_.push_back(std::move(record));
 }
 
 std::wstring ExpandMessageLineBreaks(std::wstring text) {

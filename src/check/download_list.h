@@ -45,6 +45,8 @@ public:
     // version key lower-cased and trimmed; in the path "|" becomes "\",
     // "._.zip" is removed and white space trimmed. `desname` is kept.
     void AddListRecord(updatefileinfo record);
+    // The same for the records of a whole list, under one hold of the lock.
+    void AddListRecords(std::vector<updatefileinfo> records);
 
     // The update status (0..13) as last set.
     [[nodiscard]] int Status() const { return status_.load(); }

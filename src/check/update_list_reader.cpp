@@ -5,6 +5,7 @@
 #include <oleauto.h>
 
 #include <utility>
+#include <vector>
 
 #include "app/message_box.h"
 #include "app/process_state.h"
@@ -81,16 +82,6 @@ std::wstring NodeText(IXMLDOMNode* node) {
     return text.str();
 }
 
-std::wstring AttributeOf(IXMLDOMElement* element, const wchar_t* name) {
-    if (element == nullptr) return {};
-    Variant value;
-    Bstr attributeName{std::wstring(name)};
-    Check(element->getAttribute(attributeName.get(), value.put()));
-    return value.get().vt == VT_BSTR && value.get().bstrVal != nullptr
-               ? std::wstring(value.get().bstrVal, ::SysStringLen(value.get().bstrVal))
-               : std::wstring();
-}
-
 // The first child of `parent` with exactly this name.
 ComPtr<IXMLDOMNode> ChildNamed(IXMLDOMNode* parent, const wchar_t* name) {
     ComPtr<IXMLDOMNode> child;
@@ -126,24 +117,65 @@ ComPtr<IXMLDOMNode> NextInDocumentOrder(const ComPtr<IXMLDOMNode>& node) {
     return nullptr;
 }
 
+// The attributes of an element, read once: the record rules try up to a
+// dozen names per field, and each DOM look-up is a COM call.
+class AttributeSet {
+public:
+    explicit AttributeSet(IXMLDOMNode* node) {
+        ComPtr<IXMLDOMNamedNodeMap> map;
+        if (FAILED(node->get_attributes(map.GetAddressOf())) || !map) return;
+        long count = 0;
+        Check(map->get_length(&count));
+        values_.reserve(static_cast<std::size_t>(count));
+        for (long i = 0; i < count; ++i) {
+            ComPtr<IXMLDOMNode> attribute;
+            Check(map->get_item(i, attribute.GetAddressOf()));
+            if (!attribute) continue;
+            Variant value;
+            Check(attribute->get_nodeValue(value.put()));
+            std::wstring text;
+            if (value.get().vt == VT_BSTR && value.get().bstrVal != nullptr)
+                text.assign(value.get().bstrVal, ::SysStringLen(value.get().bstrVal));
+            values_.emplace_back(NodeName(attribute.Get()), std::move(text));
+        }
+    }
+    [[nodiscard]] std::wstring Get(const wchar_t* name) const {
+        for (const auto& [key, value] : values_)
+            if (key == name) return value;
+        return {};
+    }
+
+private:
+    std::vector<std::pair<std::wstring, std::wstring>> values_;
+};
+
 // Every node from the document node on, in document order. Iterative, so
-// that a deeply nested list cannot exhaust the stack.
+// that a deeply nested list cannot exhaust the stack. The records are
+// appended in one batch (one hold of the list lock instead of one per
+// record), also when the walk fails part-way.
 void WalkRecords(IXMLDOMDocument* document, DownLoadList& target) {
     ListRecordBuilder builder;
-    ComPtr<IXMLDOMNode> node;
-    Check(document->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())));
-    while (node) {
-        ComPtr<IXMLDOMElement> element;
-        if (FAILED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf()))))
-            element.Reset();
-        if (element) {
-            const std::wstring name = NodeName(node.Get());
-            auto attribute = [&](const wchar_t* attributeName) { return AttributeOf(element.Get(), attributeName); };
-            auto text = [&] { return NodeText(node.Get()); };
-            if (auto record = builder.FromElement(name, attribute, text)) target.AddListRecord(std::move(*record));
+    std::vector<updatefileinfo> records;
+    try {
+        ComPtr<IXMLDOMNode> node;
+        Check(document->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())));
+        while (node) {
+            DOMNodeType type = NODE_INVALID;
+            Check(node->get_nodeType(&type));
+            if (type == NODE_ELEMENT) {
+                const std::wstring name = NodeName(node.Get());
+                const AttributeSet attributes(node.Get());
+                auto attribute = [&](const wchar_t* attributeName) { return attributes.Get(attributeName); };
+                auto text = [&] { return NodeText(node.Get()); };
+                if (auto record = builder.FromElement(name, attribute, text)) records.push_back(std::move(*record));
+            }
+            node = NextInDocumentOrder(node);
         }
-        node = NextInDocumentOrder(node);
+    } catch (const DomError&) {
+        target.AddListRecords(std::move(records));
+        throw;
     }
+    target.AddListRecords(std::move(records));
 }
 
 // Removes the root's first "guid" and writes the list back in place; a list
