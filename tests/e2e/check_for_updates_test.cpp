@@ -1,0 +1,102 @@
+// "checkforupdates" with the real engine against nginx and the digest
+// service: the exit code reports the files to update.
+#include <gtest/gtest.h>
+
+#include "app/paths.h"
+#include "base/strings.h"
+#include "support/engine_runner.h"
+
+namespace mf {
+namespace {
+
+std::wstring ServerUrl(const std::wstring& name) {
+    return Trim(Widen(test::ReadFileBytes(test::BuildPath(L"servers\\" + name + L"\\url")), CodePage::Utf8));
+}
+
+std::string List(const std::string& entries) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
+}
+
+const std::string kProduct =
+    "<file path=\"bin\\app.exe\" ver=\"1.2\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"
+    "<description>Welcome</description>\r\n";
+const std::string kMain =
+    "<file path=\"{agentName}\\agent.dll\" desname=\"{zqdir}\\agent.dll\"/>\r\n<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n";
+
+class CheckForUpdatesRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        site_ = L"check-e2e/" + name_ + L"/";
+        RemoveTree(Folder());
+        RemoveTree(test::BuildPath(L"www\\check-e2e\\" + name_));
+        CreateFolderTree(test::BuildPath(L"www\\check-e2e\\" + name_));
+        exe_ = folder_ / L"mirefold.exe";
+    }
+    void TearDown() override { RemoveTree(Folder()); }
+
+    void Publish(const std::wstring& file, const std::string& text) {
+        ASSERT_TRUE(test::WriteFileBytes(test::BuildPath(L"www\\check-e2e\\" + name_ + L"\\" + file), text));
+    }
+    std::string Url(const std::wstring& file) const { return Narrow(ServerUrl(L"nginx") + site_ + file); }
+    // `extra` goes to section UPDATEINFO, `application` to APPLICATION.
+    void Brand(const std::string& extra, const std::string& application = "") {
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\nCheckLostFile=1\r\n"
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nAgentName=qbagent\r\nzqdir=Z1\r\nVer=2.0\r\n" + application +
+                                   "[UPDATEINFO]\r\nMainListURL=" + Url(L"main.xml") + "\r\nFileMd5HandleUrl=" +
+                                   Narrow(ServerUrl(L"checkservice")) + "md5\r\n" + extra;
+        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    }
+    test::EngineRun Check() { return test::RunEngine(exe_, L"checkforupdates", name_); }
+    std::wstring Folder() const { return test::ProductFolder(name_); }
+
+    test::TempFolder folder_;
+    std::wstring name_, site_, exe_;
+};
+
+TEST_F(CheckForUpdatesRun, ExitCodeCountsTheFilesToUpdate) {
+    Publish(L"update.xml", List(kProduct));
+    Publish(L"main.xml", List(kMain));
+    Brand("ListURL=" + Url(L"update.xml") + "\r\n");
+
+    test::EngineRun run = Check();
+    EXPECT_EQ(run.exitCode, 4) << run.log;  // empty installation: every file
+    EXPECT_NE(run.log.find("Found 4 files need to update..."), std::string::npos) << run.log;
+
+    // The installed release is now the checked list; its files are present,
+    // except one that got lost.
+    const std::wstring folder = Folder();
+    std::string installed = List(kProduct + "<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n");
+    test::WriteFileBytes(folder + L"mirefold.xml", installed);
+    for (const wchar_t* file : {L"bin", L"data", L"common"}) CreateFolderTree(folder + file);
+    for (const wchar_t* file : {L"bin\\app.exe", L"data\\q.db", L"common\\shared.dll"})
+        test::WriteFileBytes(folder + file, "x");
+    Publish(L"main.xml", List("<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n"));
+    run = Check();
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_NE(run.log.find("Find nothing to update."), std::string::npos) << run.log;
+
+    // One changed key and one missing file.
+    Publish(L"update.xml", List("<file path=\"bin\\app.exe\" ver=\"1.3\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"));
+    ::DeleteFileW((folder + L"data\\q.db").c_str());
+    run = Check();
+    EXPECT_EQ(run.exitCode, 2) << run.log;
+}
+
+TEST_F(CheckForUpdatesRun, AnnouncedVersionGivesTheLargestExitCode) {
+    Publish(L"ver.txt", "<ver>3.0</ver>");
+    Brand("ListURL=" + Url(L"ver.txt") + "\r\n", "CheckVerNumber=1\r\n");
+    const test::EngineRun run = Check();
+    EXPECT_EQ(run.exitCode, 2147483647) << run.log;
+}
+
+TEST_F(CheckForUpdatesRun, FailedListGivesZero) {
+    Publish(L"update.xml", List(kProduct));  // no main list
+    Brand("ListURL=" + Url(L"update.xml") + "\r\n");
+    const test::EngineRun run = Check();
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_NE(run.log.find("error when download the list file."), std::string::npos) << run.log;
+}
+
+}  // namespace
+}  // namespace mf
