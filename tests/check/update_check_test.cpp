@@ -310,3 +310,57 @@ TEST_F(UpdateCheck, ParameterPackageFillsTheVariables) {
 
 }  // namespace
 }  // namespace mf::test
+
+namespace mf::test {
+namespace {
+
+class SampleConfiguration : public CheckFixture {};
+
+TEST_F(SampleConfiguration, OfferedWhenListUrlIsMissing) {
+    struct Case {
+        int answer;
+        bool written;
+    } cases[] = {{IDNO, false}, {IDYES, true}};
+    for (const Case& c : cases) {
+        Restart();
+        WriteConfig({});
+        std::wstring shown;
+        std::thread answer([&] { shown = AnswerMessageBox(::GetCurrentProcessId(), c.answer); });
+        const bool valid = ValidateListConfig(nullptr, true);
+        answer.join();
+        EXPECT_NE(shown.find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos) << shown;
+        EXPECT_NE(shown.find(L"Make a sample?"), std::wstring::npos) << shown;
+        EXPECT_EQ(valid, c.written);
+        const std::wstring ini = folder_.path() + L"\\mirefold.ini";
+        const std::wstring listUrl = ReadPrivateProfile(ini, L"UPDATEINFO", L"ListURL");
+        if (c.written) {
+            EXPECT_TRUE(EndsWith(listUrl, L"/update/mirefolden.xml")) << listUrl;
+            EXPECT_EQ(ReadPrivateProfile(ini, L"Mirefold", L"QuickCheck"), L"0");
+            EXPECT_EQ(ReadPrivateProfile(ini, L"APPLICATION", L"Application"), L"demo.exe");
+            EXPECT_EQ(ReadPrivateProfile(ini, L"APPLICATION", L"Name"), L"Mirefold demo");
+            EXPECT_EQ(state_->updateList.baseUrl, listUrl.substr(0, listUrl.find_last_of(L'/')));
+        } else {
+            EXPECT_EQ(listUrl, L"");
+            EXPECT_NE(LogText().find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos);
+        }
+    }
+}
+
+TEST(ListBase, CutBeforeTheLastSlash) {
+    struct Case {
+        const wchar_t* url;
+        const wchar_t* base;
+    } cases[] = {
+        {L"http://h/x/list.xml", L"http://h/x"},
+        {L"http://h/list.xml", L"http://h"},
+        {L"http://h/x/", L"http://h/x/"},       // nothing after the slash: the whole URL
+        {L"http://h/x/a", L"http://h/x/a"},     // one character after it: the whole URL
+        {L"http://h/x/ab", L"http://h/x"},
+        {L"list.xml", L""},                     // no slash at all
+        {L"/abc", L""},                         // a slash only at the start counts as none
+    };
+    for (const Case& c : cases) EXPECT_EQ(ListBaseOf(c.url), c.base) << c.url;
+}
+
+}  // namespace
+}  // namespace mf::test
