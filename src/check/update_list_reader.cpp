@@ -12,6 +12,7 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "check/list_records.h"
+#include "check/list_sax_reader.h"
 
 namespace mf {
 
@@ -238,6 +239,25 @@ ComPtr<IXMLDOMDocument> LoadDocument(const std::wstring& path) {
 }  // namespace
 
 bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList) {
+    // The streamed reading first; the DOM walk below when the SAX reader is
+    // not there or the file does not parse (it then reports the error).
+    StreamedList streamed;
+    if (ReadListStreamed(path, streamed)) {
+        if (!streamed.rootFound) return false;
+        if (serverList) {
+            if (streamed.hasGuid) target.listIdentifier = streamed.guid;
+            target.fileUrlTemplate = streamed.hasFileUrl ? streamed.fileUrl : kDefaultFileUrlTemplate;
+        }
+        target.AddListRecords(std::move(streamed.records));
+        if (streamed.hasGuid) {
+            try {
+                if (ComPtr<IXMLDOMDocument> document = LoadDocument(path))
+                    if (ComPtr<IXMLDOMNode> root = FindRoot(document.Get())) RemoveIdentifier(document.Get(), root.Get(), path);
+            } catch (const DomError&) {
+            }
+        }
+        return true;
+    }
     try {
         ComPtr<IXMLDOMDocument> document = LoadDocument(path);
         if (!document) return false;

@@ -1,0 +1,208 @@
+#include "check/list_sax_reader.h"
+
+#include <windows.h>
+#include <msxml2.h>
+#include <oleauto.h>
+
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "base/handles.h"
+#include "base/strings.h"
+#include "check/list_records.h"
+
+namespace mf {
+
+namespace {
+
+// The version-independent "SAXXMLReader" class.
+constexpr CLSID kSaxReaderClass = {0x079AA557, 0x4A18, 0x424A, {0x8E, 0xEE, 0xE3, 0x9F, 0x0A, 0x8D, 0x41, 0xB9}};
+constexpr IID kSaxReaderInterface = {0xA4F96ED0, 0xF829, 0x476E, {0x81, 0xC0, 0xCD, 0xC7, 0xBD, 0x2A, 0x08, 0x02}};
+constexpr IID kContentHandlerInterface = {0x1545CDFA, 0x9E4E, 0x4497, {0xA8, 0xA4, 0x2B, 0xF7, 0xD0, 0x11, 0x2C, 0x44}};
+
+bool ReadBytes(const std::wstring& path, std::string& bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+    bytes.resize(static_cast<std::size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes.empty() || (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                             read == bytes.size());
+}
+
+// Receives the elements of the list; the object lives on the caller's
+// stack for the duration of one parse, so reference counting is a no-op.
+class ListContentHandler final : public ISAXContentHandler {
+public:
+    explicit ListContentHandler(StreamedList& list) : list_(list) {}
+
+    HRESULT WINAPI QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == kContentHandlerInterface) {
+            *object = static_cast<ISAXContentHandler*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG WINAPI AddRef() override { return 2; }
+    ULONG WINAPI Release() override { return 1; }
+
+    HRESULT WINAPI putDocumentLocator(ISAXLocator*) override { return S_OK; }
+    HRESULT WINAPI startDocument() override { return S_OK; }
+    HRESULT WINAPI endDocument() override { return S_OK; }
+    HRESULT WINAPI startPrefixMapping(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI endPrefixMapping(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI ignorableWhitespace(const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
+    HRESULT WINAPI skippedEntity(const wchar_t*, int) override { return S_OK; }
+
+    HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qName, int qLength,
+                                ISAXAttributes* attributes) override {
+        try {
+            const std::wstring name(qName, static_cast<std::size_t>(qLength));
+            ++depth_;
+            if (depth_ == 1) {
+                list_.rootFound = name == L"update" || name == L"updates" || name == L"mirefold";
+            } else if (depth_ == 2 && list_.rootFound) {
+                if (name == L"guid" && !list_.hasGuid) OpenText(Kind::Guid, std::nullopt);
+                if (name == L"fileurl" && !list_.hasFileUrl) OpenText(Kind::FileUrl, std::nullopt);
+            }
+            if (!list_.rootFound) return S_OK;  // no records without a root
+            ReadAttributes(attributes);
+            auto lookup = [this](const wchar_t* wanted) {
+                for (const auto& [key, value] : attributes_)
+                    if (key == wanted) return value;
+                return std::wstring();
+            };
+            if (name == kDescriptionElement) {
+                // Its text is complete only at its end; keep its place.
+                list_.records.emplace_back();
+                slots_.push_back(true);
+                OpenText(Kind::Description, list_.records.size() - 1);
+            } else if (auto record = builder_.FromElement(name, lookup, [] { return std::wstring(); })) {
+                list_.records.push_back(std::move(*record));
+                slots_.push_back(false);
+            }
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qName, int qLength) override {
+        try {
+            if (!texts_.empty() && texts_.back().depth == depth_) {
+                OpenTextValue done = std::move(texts_.back());
+                texts_.pop_back();
+                const std::wstring text = Trim(done.text);
+                if (done.kind == Kind::Guid) {
+                    list_.hasGuid = true;
+                    list_.guid = text;
+                } else if (done.kind == Kind::FileUrl) {
+                    list_.hasFileUrl = true;
+                    list_.fileUrl = text;
+                } else if (done.slot) {
+                    const std::wstring name(qName, static_cast<std::size_t>(qLength));
+                    auto record = builder_.FromElement(name, [](const wchar_t*) { return std::wstring(); },
+                                                       [&] { return text; });
+                    if (record) list_.records[*done.slot] = std::move(*record);
+                }
+            }
+            --depth_;
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+
+    HRESULT WINAPI characters(const wchar_t* chars, int length) override {
+        try {
+            for (OpenTextValue& open : texts_) open.text.append(chars, static_cast<std::size_t>(length));
+            return S_OK;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+    }
+
+    // Message slots whose element yielded nothing are dropped.
+    void Finish() {
+        std::vector<updatefileinfo> kept;
+        kept.reserve(list_.records.size());
+        for (std::size_t i = 0; i < list_.records.size(); ++i) {
+            if (slots_[i] && list_.records[i].oper == 0 && list_.records[i].ver.empty()) continue;
+            kept.push_back(std::move(list_.records[i]));
+        }
+        list_.records = std::move(kept);
+    }
+
+private:
+    enum class Kind { Guid, FileUrl, Description };
+    struct OpenTextValue {
+        Kind kind;
+        int depth;
+        std::optional<std::size_t> slot;
+        std::wstring text;
+    };
+
+    void OpenText(Kind kind, std::optional<std::size_t> slot) { texts_.push_back({kind, depth_, slot, {}}); }
+
+    void ReadAttributes(ISAXAttributes* attributes) {
+        attributes_.clear();
+        int count = 0;
+        if (attributes == nullptr || FAILED(attributes->getLength(&count))) return;
+        for (int i = 0; i < count; ++i) {
+            const wchar_t* name = nullptr;
+            const wchar_t* value = nullptr;
+            int nameLength = 0;
+            int valueLength = 0;
+            if (FAILED(attributes->getQName(i, &name, &nameLength)) ||
+                FAILED(attributes->getValue(i, &value, &valueLength)))
+                continue;
+            attributes_.emplace_back(std::wstring(name, static_cast<std::size_t>(nameLength)),
+                                     std::wstring(value, static_cast<std::size_t>(valueLength)));
+        }
+    }
+
+    StreamedList& list_;
+    ListRecordBuilder builder_;
+    int depth_ = 0;
+    std::vector<OpenTextValue> texts_;
+    std::vector<bool> slots_;  // per record: a message whose text came at its end
+    std::vector<std::pair<std::wstring, std::wstring>> attributes_;
+};
+
+}  // namespace
+
+bool ReadListStreamed(const std::wstring& path, StreamedList& list) {
+    std::string bytes;
+    if (!ReadBytes(path, bytes) || bytes.empty()) return false;
+    ComPtr<ISAXXMLReader> reader;
+    if (FAILED(::CoCreateInstance(kSaxReaderClass, nullptr, CLSCTX_INPROC_SERVER, kSaxReaderInterface,
+                                  reinterpret_cast<void**>(reader.GetAddressOf()))))
+        return false;
+    ListContentHandler handler(list);
+    if (FAILED(reader->putContentHandler(&handler))) return false;
+
+    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    if (array == nullptr) return false;
+    void* data = nullptr;
+    if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
+        std::memcpy(data, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(array);
+    }
+    VARIANT input;
+    ::VariantInit(&input);
+    input.vt = VT_ARRAY | VT_UI1;
+    input.parray = array;
+    const HRESULT parsed = reader->parse(input);
+    ::VariantClear(&input);
+    reader->putContentHandler(nullptr);
+    if (FAILED(parsed)) return false;
+    handler.Finish();
+    return true;
+}
+
+}  // namespace mf
