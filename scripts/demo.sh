@@ -25,7 +25,9 @@ wine "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" res
 
 args=${*:-checkforupdates}
 set +e
-wine "$MF_BUILD_DIR/demo/mirefold.exe" $args
+# A Chinese Windows, as the product's users have: the log and the language
+# files are in its ANSI code page (GBK).
+LANG=zh_CN.UTF-8 wine "$MF_BUILD_DIR/demo/mirefold.exe" $args
 code=$?
 set -e
 
@@ -35,7 +37,7 @@ echo
 echo "== working folder C:\\Tarnwick\\vdzq\\$name"
 ls -la "$work"
 echo
-echo "== log ($work/inst.log)"
-cat "$work/inst.log" 2>/dev/null | tr -d '\r' | tail -40 || true
+echo "== log ($work/inst.log, shown converted from GBK)"
+iconv -f GBK -t UTF-8 "$work/inst.log" 2>/dev/null | tr -d '\r' | tail -40 || true
 echo
 echo "== exit code: $code"
