@@ -9,56 +9,16 @@
 
 #include "app/message_box.h"
 #include "app/process_state.h"
+#include "base/com_text.h"
 #include "base/handles.h"
 #include "base/strings.h"
 #include "check/list_records.h"
 #include "check/list_sax_reader.h"
+#include "check/xml_dom.h"
 
 namespace mf {
 
 namespace {
-
-// The version-independent "DOMDocument" class of the Windows XML DOM.
-constexpr CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(const std::wstring& text) : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { ::SysFreeString(value_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    [[nodiscard]] BSTR get() const { return value_; }
-    BSTR* put() {
-        ::SysFreeString(value_);
-        value_ = nullptr;
-        return &value_;
-    }
-    [[nodiscard]] std::wstring str() const { return value_ != nullptr ? std::wstring(value_, ::SysStringLen(value_)) : std::wstring(); }
-
-private:
-    BSTR value_ = nullptr;
-};
-
-class Variant {
-public:
-    Variant() { ::VariantInit(&value_); }
-    ~Variant() { ::VariantClear(&value_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* put() {
-        ::VariantClear(&value_);
-        return &value_;
-    }
-    [[nodiscard]] const VARIANT& get() const { return value_; }
-    static void SetText(VARIANT& v, const std::wstring& text) {
-        v.vt = VT_BSTR;
-        v.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-    }
-
-private:
-    VARIANT value_;
-};
 
 // A failure of the DOM while the tree is walked. Any call may fail and every
 // failure ends the reading the same way, so it is thrown from the helpers of
@@ -132,12 +92,9 @@ public:
             ComPtr<IXMLDOMNode> attribute;
             Check(map->get_item(i, attribute.GetAddressOf()));
             if (!attribute) continue;
-            Variant value;
+            OwnedVariant value;
             Check(attribute->get_nodeValue(value.put()));
-            std::wstring text;
-            if (value.get().vt == VT_BSTR && value.get().bstrVal != nullptr)
-                text.assign(value.get().bstrVal, ::SysStringLen(value.get().bstrVal));
-            values_.emplace_back(NodeName(attribute.Get()), std::move(text));
+            values_.emplace_back(NodeName(attribute.Get()), value.text());
         }
     }
     [[nodiscard]] std::wstring Get(const wchar_t* name) const {
@@ -186,11 +143,8 @@ void RemoveIdentifier(IXMLDOMDocument* document, IXMLDOMNode* root, const std::w
     if (!guid) return;
     ComPtr<IXMLDOMNode> removed;
     Check(root->removeChild(guid.Get(), removed.GetAddressOf()));
-    VARIANT target;
-    ::VariantInit(&target);
-    Variant::SetText(target, path);
-    const HRESULT saved = document->save(target);
-    ::VariantClear(&target);
+    const OwnedVariant target(path);
+    const HRESULT saved = document->save(target.get());
     // The list itself was read; a list that cannot be written back (a
     // read-only file) is not a format error.
     if (FAILED(saved)) WriteLog(L"Cannot write " + path);
@@ -217,24 +171,9 @@ void ReportFormatError(bool serverList, HRESULT code) {
     if (!text.empty()) ShowMessage(nullptr, text, MB_OK | MB_ICONERROR);
 }
 
-ComPtr<IXMLDOMDocument> LoadDocument(const std::wstring& path) {
-    ComPtr<IXMLDOMDocument> document;
-    if (FAILED(::CoCreateInstance(kDomDocumentClass, nullptr, CLSCTX_SERVER, IID_IXMLDOMDocument,
-                                  reinterpret_cast<void**>(document.GetAddressOf()))))
-        return nullptr;
-    document->put_async(VARIANT_FALSE);
-    // A list comes from the network: entities that name other files or
-    // addresses are not fetched.
-    document->put_resolveExternals(VARIANT_FALSE);
-    VARIANT source;
-    ::VariantInit(&source);
-    Variant::SetText(source, path);
-    VARIANT_BOOL loaded = VARIANT_FALSE;
-    const HRESULT hr = document->load(source, &loaded);
-    ::VariantClear(&source);
-    if (hr != S_OK || loaded != VARIANT_TRUE) return nullptr;
-    return document;
-}
+// A list comes from the network: the document does not fetch entities that
+// name other files or addresses.
+ComPtr<IXMLDOMDocument> LoadDocument(const std::wstring& path) { return xml::LoadFile(path); }
 
 }  // namespace
 

@@ -1,0 +1,59 @@
+// Owners of OLE automation strings and variants, for COM calls that take or
+// return text (the XML DOM and SAX reader).
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+
+namespace mf {
+
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(const std::wstring& text) : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    ~Bstr() { ::SysFreeString(value_); }
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    [[nodiscard]] BSTR get() const { return value_; }
+    BSTR* put() {
+        ::SysFreeString(value_);
+        value_ = nullptr;
+        return &value_;
+    }
+    [[nodiscard]] std::wstring str() const {
+        return value_ != nullptr ? std::wstring(value_, ::SysStringLen(value_)) : std::wstring();
+    }
+
+private:
+    BSTR value_ = nullptr;
+};
+
+class OwnedVariant {
+public:
+    OwnedVariant() { ::VariantInit(&value_); }
+    // A string variant.
+    explicit OwnedVariant(const std::wstring& text) : OwnedVariant() {
+        value_.vt = VT_BSTR;
+        value_.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    }
+    ~OwnedVariant() { ::VariantClear(&value_); }
+    OwnedVariant(const OwnedVariant&) = delete;
+    OwnedVariant& operator=(const OwnedVariant&) = delete;
+    VARIANT* put() {
+        ::VariantClear(&value_);
+        return &value_;
+    }
+    [[nodiscard]] const VARIANT& get() const { return value_; }
+    // The text of a string variant; empty for any other kind.
+    [[nodiscard]] std::wstring text() const {
+        if (value_.vt != VT_BSTR || value_.bstrVal == nullptr) return {};
+        return std::wstring(value_.bstrVal, ::SysStringLen(value_.bstrVal));
+    }
+
+private:
+    VARIANT value_;
+};
+
+}  // namespace mf
