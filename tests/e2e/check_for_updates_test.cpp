@@ -2,9 +2,12 @@
 // service: the exit code reports the files to update.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/paths.h"
 #include "base/strings.h"
 #include "support/engine_runner.h"
+#include "support/test_host.h"
 
 namespace mf {
 namespace {
@@ -81,6 +84,33 @@ TEST_F(CheckForUpdatesRun, ExitCodeCountsTheFilesToUpdate) {
     ::DeleteFileW((folder + L"data\\q.db").c_str());
     run = Check();
     EXPECT_EQ(run.exitCode, 2) << run.log;
+}
+
+TEST_F(CheckForUpdatesRun, HostWindowFollowsTheCheck) {
+    Publish(L"update.xml", List(kProduct));
+    Publish(L"main.xml", List(kMain));
+    Brand("ListURL=" + Url(L"update.xml") + "\r\n");
+    test::TestHost host;
+    ASSERT_NE(host.window(), nullptr);
+    const test::EngineRun run =
+        test::RunEngine(exe_, L"checkforupdates " + std::to_wstring(reinterpret_cast<UINT_PTR>(host.window())), name_);
+    EXPECT_EQ(run.exitCode, 4) << run.log;
+    // "UpdateNone" at start-up, the remote check (1, then 3 with the count),
+    // and "UpdateEnd" when the flow ends.
+    const std::vector<std::wstring> statuses = host.Lines(L"status");
+    ASSERT_GE(statuses.size(), 4u);
+    EXPECT_EQ(statuses.front(), L"status 0 0");
+    const auto checking = std::find(statuses.begin(), statuses.end(), L"status 1 0");
+    const auto found = std::find(statuses.begin(), statuses.end(), L"status 3 4");
+    EXPECT_TRUE(checking < found);
+    EXPECT_NE(found, statuses.end());
+    EXPECT_EQ(statuses.back(), L"status 13 4");
+    // The list's message, as one description (the recorder writes a line
+    // break as the two characters \r\n).
+    EXPECT_EQ(host.Lines(L"description"), (std::vector<std::wstring>{L"description Welcome\\r\\n"}));
+    // Text lines come without the working folder.
+    for (const std::wstring& line : host.Lines(L"text"))
+        EXPECT_EQ(line.find(Folder()), std::wstring::npos) << Narrow(line, CodePage::Utf8);
 }
 
 TEST_F(CheckForUpdatesRun, AnnouncedVersionGivesTheLargestExitCode) {

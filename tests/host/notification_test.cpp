@@ -8,7 +8,7 @@
 #include "base/strings.h"
 #include "host/host_protocol.h"
 #include "host/status.h"
-#include "test_host.h"
+#include "support/test_host.h"
 
 namespace mf {
 namespace {

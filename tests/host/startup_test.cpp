@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "host/host_protocol.h"
-#include "test_host.h"
+#include "support/test_host.h"
 
 namespace mf {
 namespace {
