@@ -7,22 +7,22 @@ namespace mf {
 
 namespace {
 
-struct Spec {
+struct Placeholder {
     std::wstring flags;
     std::wstring width;
     std::optional<std::wstring> precision;
     bool wide = false;  // "ll" or "I64"
     wchar_t conversion = 0;
-    std::size_t end = 0;  // index after the specification
+    std::size_t end = 0;  // index after the placeholder
 };
 
 bool IsConversion(wchar_t c) { return std::wstring_view(L"diouxXcCsSfFeEgGp").find(c) != std::wstring_view::npos; }
 
-// Parses the specification that starts at format[pos] == '%'. Returns
+// Parses the placeholder that starts at format[pos] == '%'. Returns
 // nothing for "%%", a '*' width, or an unknown conversion: such text is
 // copied as it stands.
-std::optional<Spec> ParseSpec(std::wstring_view format, std::size_t pos) {
-    Spec s;
+std::optional<Placeholder> ParsePlaceholder(std::wstring_view format, std::size_t pos) {
+    Placeholder s;
     std::size_t i = pos + 1;
     while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos) s.flags += format[i++];
     while (i < format.size() && format[i] >= L'0' && format[i] <= L'9') s.width += format[i++];
@@ -66,7 +66,7 @@ wchar_t Normalised(wchar_t c) {
     }
 }
 
-std::wstring Pad(std::wstring body, const Spec& s) {
+std::wstring Pad(std::wstring body, const Placeholder& s) {
     const std::size_t width = s.width.empty() ? 0 : static_cast<std::size_t>(std::wcstoul(s.width.c_str(), nullptr, 10));
     if (body.size() >= width) return body;
     const bool left = s.flags.find(L'-') != std::wstring::npos;
@@ -74,30 +74,30 @@ std::wstring Pad(std::wstring body, const Spec& s) {
     return left ? body + fill : fill + body;
 }
 
-std::wstring Numeric(const Spec& s, const FormatArg& arg) {
-    std::string spec = "%";
-    for (wchar_t f : s.flags) spec += static_cast<char>(f);
-    for (wchar_t w : s.width) spec += static_cast<char>(w);
+std::wstring Numeric(const Placeholder& s, const FormatArg& arg) {
+    std::string pattern = "%";
+    for (wchar_t f : s.flags) pattern += static_cast<char>(f);
+    for (wchar_t w : s.width) pattern += static_cast<char>(w);
     if (s.precision) {
-        spec += '.';
-        for (wchar_t p : *s.precision) spec += static_cast<char>(p);
+        pattern += '.';
+        for (wchar_t p : *s.precision) pattern += static_cast<char>(p);
     }
     char buffer[512];
     const wchar_t c = s.conversion;
     if (c == L'd' || c == L'i') {
         long long v = arg.asSigned();
         if (!s.wide) v = static_cast<std::int32_t>(v);
-        spec += "lld";
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+        pattern += "lld";
+        std::snprintf(buffer, sizeof buffer, pattern.c_str(), v);
     } else if (c == L'f' || c == L'F' || c == L'e' || c == L'E' || c == L'g' || c == L'G') {
-        spec += static_cast<char>(c);
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), arg.asReal());
+        pattern += static_cast<char>(c);
+        std::snprintf(buffer, sizeof buffer, pattern.c_str(), arg.asReal());
     } else {
         unsigned long long v = arg.asUnsigned();
         if (!s.wide) v = static_cast<std::uint32_t>(v);
-        spec += "ll";
-        spec += c == L'p' ? 'X' : static_cast<char>(c);
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), v);
+        pattern += "ll";
+        pattern += c == L'p' ? 'X' : static_cast<char>(c);
+        std::snprintf(buffer, sizeof buffer, pattern.c_str(), v);
     }
     std::wstring out;
     for (const char* p = buffer; *p != 0; ++p) out += static_cast<wchar_t>(static_cast<unsigned char>(*p));
@@ -126,15 +126,15 @@ std::wstring PlaceholderSignature(std::wstring_view format) {
             ++i;
             continue;
         }
-        const auto spec = ParseSpec(format, i);
-        if (!spec) {
-            // An unusable specification ("%*d", a dangling "%") makes the
+        const auto placeholder = ParsePlaceholder(format, i);
+        if (!placeholder) {
+            // An unusable placeholder ("%*d", a dangling "%") makes the
             // text unusable as a translation.
             signature += L'?';
             continue;
         }
-        signature += Normalised(spec->conversion);
-        i = spec->end - 1;
+        signature += Normalised(placeholder->conversion);
+        i = placeholder->end - 1;
     }
     return signature;
 }
@@ -158,29 +158,29 @@ std::wstring FormatArgs(std::wstring_view format, std::initializer_list<FormatAr
             ++i;
             continue;
         }
-        const auto spec = ParseSpec(format, i);
-        if (!spec || next == args.end() || !Accepts(spec->conversion, next->kind())) {
+        const auto placeholder = ParsePlaceholder(format, i);
+        if (!placeholder || next == args.end() || !Accepts(placeholder->conversion, next->kind())) {
             // Leave the placeholder visible rather than guess.
-            const std::size_t end = spec ? spec->end : i + 1;
+            const std::size_t end = placeholder ? placeholder->end : i + 1;
             out.append(format.substr(i, end - i));
             i = end - 1;
             continue;
         }
         const FormatArg& arg = *next++;
-        const wchar_t conv = Normalised(spec->conversion);
+        const wchar_t conv = Normalised(placeholder->conversion);
         if (conv == L's') {
             std::wstring_view text = arg.asText();
-            if (spec->precision) {
-                const std::size_t max = std::wcstoul(spec->precision->c_str(), nullptr, 10);
+            if (placeholder->precision) {
+                const std::size_t max = std::wcstoul(placeholder->precision->c_str(), nullptr, 10);
                 if (text.size() > max) text = text.substr(0, max);
             }
-            out += Pad(std::wstring(text), *spec);
+            out += Pad(std::wstring(text), *placeholder);
         } else if (conv == L'c') {
-            out += Pad(std::wstring(1, static_cast<wchar_t>(arg.asUnsigned())), *spec);
+            out += Pad(std::wstring(1, static_cast<wchar_t>(arg.asUnsigned())), *placeholder);
         } else {
-            out += Numeric(*spec, arg);
+            out += Numeric(*placeholder, arg);
         }
-        i = spec->end - 1;
+        i = placeholder->end - 1;
     }
     return out;
 }
