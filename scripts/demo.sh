@@ -7,9 +7,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
-cmake --preset mingw32 >/dev/null
-cmake --build --preset mingw32
+bash scripts/build.sh
 
 export MF_BUILD_DIR="$root/build"
 . tools/testing/wine-env.sh

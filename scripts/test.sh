@@ -4,7 +4,5 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
-cmake --preset mingw32 >/dev/null
-cmake --build --preset mingw32
+bash scripts/build.sh
 ctest --preset mingw32 "$@"
