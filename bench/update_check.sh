@@ -2,7 +2,9 @@
 # Update check benchmark: the engine reading a server list and an installed
 # list and comparing them (tools/checkbench under Wine), for lists of 10k
 # and 100k entries, next to the time xmllint --noout needs to parse the same
-# two files.
+# two files, and the floor: the XML library's SAX reader alone on the same
+# files with a content handler that does nothing, and with one that only
+# copies attribute names and values into strings (mfcheckbench --sax-floor).
 #
 #   bench/update_check.sh [BUILD_DIR]
 #
@@ -58,5 +60,19 @@ report=$out/update_check.md
     lint=$(best_of xmllint --noout "$out/server-$n.xml" "$out/local-$n.xml")
     ratio=$(python3 -c "print('%.1f' % ($best / max($lint, 1)))")
     echo "| $n | $best ms / $median ms | $found | $lint ms | $ratio |"
+  done
+  echo
+  echo "| Entries | SAX reader, empty handler, both files (best / median of 5) | Empty / xmllint | SAX reader, handler copying attributes (best / median of 5) | Copy / xmllint |"
+  echo "|---:|---:|---:|---:|---:|"
+  for n in 10000 100000; do
+    line=$("$build/wine-run.sh" "$bench" --sax-floor "$(winpath "$out/server-$n.xml")" "$(winpath "$out/local-$n.xml")" 5 | tr -d '\r')
+    empty=$(echo "$line" | sed -n 's/.*empty_best_ms=\([0-9.]*\).*/\1/p')
+    emptym=$(echo "$line" | sed -n 's/.*empty_median_ms=\([0-9.]*\).*/\1/p')
+    copy=$(echo "$line" | sed -n 's/.*copy_best_ms=\([0-9.]*\).*/\1/p')
+    copym=$(echo "$line" | sed -n 's/.*copy_median_ms=\([0-9.]*\).*/\1/p')
+    lint=$(best_of xmllint --noout "$out/server-$n.xml" "$out/local-$n.xml")
+    r1=$(python3 -c "print('%.1f' % ($empty / max($lint, 1)))")
+    r2=$(python3 -c "print('%.1f' % ($copy / max($lint, 1)))")
+    echo "| $n | $empty ms / $emptym ms | $r1 | $copy ms / $copym ms | $r2 |"
   done
 } | tee "$report"

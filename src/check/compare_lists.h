@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -27,7 +28,9 @@ inline constexpr std::uint32_t kCommand = 0x7E000000;
 template <class ServerList, class LocalList, class MissingTest>
 std::vector<std::size_t> SelectRecordsToUpdate(const ServerList& server, const LocalList& local, bool checkLost,
                                                MissingTest&& anyTargetMissing) {
-    std::unordered_map<std::wstring, std::size_t> localByPath;
+    // Views into the local records, which outlive the index: no copy of
+    // every installed path.
+    std::unordered_map<std::wstring_view, std::size_t> localByPath;
     localByPath.reserve(static_cast<std::size_t>(local.size()));
     for (std::size_t i = 0; i < static_cast<std::size_t>(local.size()); ++i) localByPath.emplace(local[i].path, i);
 
@@ -41,7 +44,7 @@ std::vector<std::size_t> SelectRecordsToUpdate(const ServerList& server, const L
             selected.push_back(i);
             continue;
         }
-        const auto found = localByPath.find(record.path);
+        const auto found = localByPath.find(std::wstring_view(record.path));
         if (found == localByPath.end() || local[found->second].ver != record.ver) selected.push_back(i);
     }
     return selected;

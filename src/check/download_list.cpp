@@ -46,11 +46,18 @@ void DownLoadList::RemoveAt(int index) {
 void DownLoadList::SetSize(int size) { records_.resize(size < 0 ? 0 : static_cast<std::size_t>(size)); }
 
 namespace {
+bool HasOuterSpace(const std::wstring& text) {
+    return !text.empty() && (IsSpace(text.front()) || IsSpace(text.back()));
+}
+
+// Runs for every record of both lists: a string is copied only when it
+// changes.
 void NormaliseListRecord(updatefileinfo& record) {
-    record.ver = Trim(ToLower(record.ver));
+    record.ver = ToLower(record.ver);
+    if (HasOuterSpace(record.ver)) record.ver = Trim(record.ver);
     ReplaceAll(record.path, L"|", L"\\");
     ReplaceAll(record.path, L"._.zip", L"");
-    record.path = Trim(record.path);
+    if (HasOuterSpace(record.path)) record.path = Trim(record.path);
 }
 }  // namespace
 

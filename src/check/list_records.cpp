@@ -65,14 +65,17 @@ std::optional<updatefileinfo> ListRecordBuilder::FileRecord(const AttributeLooku
         attribute, {L"iconindex", L"ICONINDEX", L"IconIndex", L"shortcuticonindex", L"SHORTCUTICONINDEX"});
     record.desname = FirstAttribute(attribute, {L"DesName", L"desname", L"dstname", L"DstName"});
 
-    const std::wstring lowerPath = ToLower(record.path);
+    std::wstring lowerPath = ToLower(record.path);
     if (StartsWith(lowerPath, L"http:") || StartsWith(lowerPath, L"https:")) {
         record.url = record.path;
         record.path.clear();
     }
-    if (!record.url.empty() && record.path.empty()) record.path = PathFromUrl(record.url);
+    if (!record.url.empty() && record.path.empty()) {
+        record.path = PathFromUrl(record.url);
+        lowerPath = ToLower(record.path);
+    }
 
-    if (!seenPaths_.insert(ToLower(record.path)).second) return std::nullopt;
+    if (!seenPaths_.insert(std::move(lowerPath)).second) return std::nullopt;
     return record;
 }
 

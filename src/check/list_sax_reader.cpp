@@ -4,8 +4,10 @@
 #include <msxml2.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "base/handles.h"
@@ -62,7 +64,7 @@ public:
     HRESULT WINAPI startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qName, int qLength,
                                 ISAXAttributes* attributes) override {
         try {
-            const std::wstring name(qName, static_cast<std::size_t>(qLength));
+            const std::wstring_view name(qName, static_cast<std::size_t>(qLength));
             ++depth_;
             if (depth_ == 1) {
                 list_.rootFound = name == L"update" || name == L"updates" || name == L"mirefold";
@@ -72,9 +74,11 @@ public:
             }
             if (!list_.rootFound) return S_OK;  // no records without a root
             ReadAttributes(attributes);
+            // Only the value that is asked for and present becomes a string.
             auto lookup = [this](const wchar_t* wanted) {
-                for (const auto& [key, value] : attributes_)
-                    if (key == wanted) return value;
+                const std::wstring_view key(wanted);
+                for (const auto& [attributeName, value] : attributes_)
+                    if (attributeName == key) return std::wstring(value);
                 return std::wstring();
             };
             if (name == kDescriptionElement) {
@@ -82,7 +86,7 @@ public:
                 list_.records.emplace_back();
                 slots_.push_back(true);
                 OpenText(Kind::Description, list_.records.size() - 1);
-            } else if (auto record = builder_.FromElement(name, lookup, [] { return std::wstring(); })) {
+            } else if (auto record = builder_.FromElement(std::wstring(name), lookup, [] { return std::wstring(); })) {
                 list_.records.push_back(std::move(*record));
                 slots_.push_back(false);
             }
@@ -129,6 +133,7 @@ public:
 
     // Message slots whose element yielded nothing are dropped.
     void Finish() {
+        if (std::find(slots_.begin(), slots_.end(), true) == slots_.end()) return;  // no message records
         std::vector<updatefileinfo> kept;
         kept.reserve(list_.records.size());
         for (std::size_t i = 0; i < list_.records.size(); ++i) {
@@ -161,8 +166,8 @@ private:
             if (FAILED(attributes->getQName(i, &name, &nameLength)) ||
                 FAILED(attributes->getValue(i, &value, &valueLength)))
                 continue;
-            attributes_.emplace_back(std::wstring(name, static_cast<std::size_t>(nameLength)),
-                                     std::wstring(value, static_cast<std::size_t>(valueLength)));
+            attributes_.emplace_back(std::wstring_view(name, static_cast<std::size_t>(nameLength)),
+                                     std::wstring_view(value, static_cast<std::size_t>(valueLength)));
         }
     }
 
@@ -171,7 +176,10 @@ private:
     int depth_ = 0;
     std::vector<OpenTextValue> texts_;
     std::vector<bool> slots_;  // per record: a message whose text came at its end
-    std::vector<std::pair<std::wstring, std::wstring>> attributes_;
+    // The current element's attributes as the reader passes them: the
+    // views are valid only during its startElement call, and copying every
+    // name and value would cost two allocations per attribute.
+    std::vector<std::pair<std::wstring_view, std::wstring_view>> attributes_;
 };
 
 }  // namespace
