@@ -18,14 +18,14 @@ NGINX_PORT=8731 tools/servers/nginx-start.sh "$state" res/demo/www
 trap 'tools/servers/nginx-stop.sh "$state" >/dev/null; mf_wine_stop' EXIT
 
 mkdir -p "$MF_BUILD_DIR/demo"
-wine "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" res/demo/mirefold.ini \
+"$MF_WINE" "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" res/demo/mirefold.ini \
   "$MF_BUILD_DIR/demo/mirefold.exe"
 
 args=${*:-checkforupdates}
 set +e
 # A Chinese Windows, as the product's users have: the log and the language
 # files are in its ANSI code page (GBK).
-LANG=zh_CN.UTF-8 wine "$MF_BUILD_DIR/demo/mirefold.exe" $args
+LANG=zh_CN.UTF-8 "$MF_WINE" "$MF_BUILD_DIR/demo/mirefold.exe" $args
 code=$?
 set -e
 

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake make git ca-certificates
   mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev googletest
   wine wine32:i386 wine64 xvfb xauth x11-apps
   fonts-wqy-microhei fonts-noto-cjk

@@ -5,4 +5,4 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/build.sh
-ctest --preset mingw32 "$@"
+ctest --preset "$(tools/testing/host-preset.sh)" "$@"

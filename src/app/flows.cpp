@@ -1,11 +1,11 @@
 #include "app/flows.h"
 
-#include "app/process_state.h"
 #include "apply/run_file.h"
-#include "check/check_reports.h"
 #include "check/parameter_package.h"
 #include "check/update_check.h"
-#include "host/status.h"
+#include "engine/command_line.h"
+#include "engine/process_state.h"
+#include "engine/status.h"
 
 namespace mf {
 
@@ -32,10 +32,9 @@ int CheckForUpdatesFlow() {
         RunCheckOnThisThread();
     }
     ProcessState& state = Process();
-    int result = state.updateList.GetSize();
-    if (!state.announcedVersion.empty() && state.announcedVersion != ReadConfig(L"APPLICATION", L"Ver"))
-        result = 2147483647;
-    ReportStatus(update_status::kEnd, nullptr);
+    const int result =
+        ComputeExitCode(state.updateList.GetSize(), state.announcedVersion, ReadConfig(L"APPLICATION", L"Ver"));
+    SetStatus(UpdateStatus::End, nullptr);
     return result;
 }
 
@@ -71,17 +70,5 @@ void ShowDotNetPrompt(const wchar_t* version) {
 }
 
 void CheckDotNetRequirement() {}
-void LoadSavedUpdateListForElevatedRun() {
-    ProcessState& state = Process();
-    const std::wstring file = state.paths.SavedListFile();
-    if (!FileExists(file)) return;
-    if (!state.updateList.LoadFromFile(file)) WriteLog(L"The saved update list is damaged: " + file);
-    if (state.updateList.GetSize() > 0) SetStatus(6);
-    DeleteFileForce(file);
-}
-
-void SaveUpdateListForElevatedRun(const std::wstring& path) {
-    if (!Process().updateList.SaveToFile(path)) WriteLog(L"The update list could not be saved: " + path);
-}
 
 }  // namespace mf

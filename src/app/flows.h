@@ -18,12 +18,9 @@ void Uninstall();
 // start-up sequence.
 void ReadMachineIdentifier();
 void LaunchMainProgramWithDotNetCheck(bool prompt);
-void CheckTimeBookkeeping();
 bool RunEmbeddedPackage();
 void LoadCachedParameterPackage();
 void ShowDotNetPrompt(const wchar_t* version);
 void CheckDotNetRequirement();
-void LoadSavedUpdateListForElevatedRun();
-void SaveUpdateListForElevatedRun(const std::wstring& path);
 
 }  // namespace mf

@@ -1,17 +1,21 @@
-#include <winsock2.h>
+#include "base/winsock_init.h"
 
 #include "app/update_app.h"
 
 #include <objbase.h>
 
-#include "app/command_line.h"
-#include "app/elevation.h"
 #include "app/flows.h"
-#include "app/privileges.h"
 #include "apply/run_file.h"
 #include "base/handles.h"
+#include "base/resources.h"
 #include "base/strings.h"
-#include "host/status.h"
+#include "check/background_refresh.h"
+#include "engine/command_line.h"
+#include "engine/elevation.h"
+#include "engine/message_box.h"
+#include "engine/privileges.h"
+#include "engine/status.h"
+#include "net/internet.h"
 
 namespace mf {
 
@@ -21,18 +25,7 @@ constexpr int kDefaultConfigResource = 179;
 
 // The embedded default configuration, as stored (ANSI bytes).
 std::string EmbeddedConfigBytes(HINSTANCE instance) {
-    HRSRC found = ::FindResourceW(instance, MAKEINTRESOURCEW(kDefaultConfigResource), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
-    if (found == nullptr) return {};
-    HGLOBAL loaded = ::LoadResource(instance, found);
-    const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-    if (data == nullptr) return {};
-    return std::string(static_cast<const char*>(data), ::SizeofResource(instance, found));
-}
-
-std::wstring WindowsFolder() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    ::GetWindowsDirectoryW(buffer, MAX_PATH);
-    return buffer;
+    return std::string(ResourceBytes(instance, RT_RCDATA, kDefaultConfigResource));
 }
 
 std::wstring BaseNameOf(const std::wstring& path) {
@@ -53,6 +46,9 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 
 }  // namespace
 
+UpdateApp::UpdateApp(HINSTANCE instance, ProcessState& state) : instance_(instance), state_(state) {}
+UpdateApp::~UpdateApp() = default;
+
 std::wstring WorkFolderFor(const std::wstring& windowsFolder, const std::wstring& folderName, bool productSet) {
     const std::wstring root = windowsFolder.substr(0, 3);
     std::wstring folder = root + L"Tarnwick" + (productSet ? L"\\vdBook\\" : L"\\vdzq\\") + folderName + L"\\";
@@ -67,15 +63,10 @@ void UpdateApp::PrepareWorkFolder() {
     std::wstring folderName = name;
     bool productSet = false;
 
-    std::wstring exeFolder = ExecutableFolder();
-    while (!exeFolder.empty() && exeFolder.back() == L'\\') exeFolder.pop_back();
-    for (const wchar_t* companion : {L"QuorvilSet.ini", L"QuorvilKC.ini"}) {
-        const std::wstring path = exeFolder + L"\\..\\" + companion;
-        if (!FileExists(path)) continue;
-        const std::wstring setId = ReadPrivateProfile(path, L"APPLICATION", L"QuorvilSetId");
-        folderName = setId + L"\\ZQ_" + name;
+    const CompanionFiles companions = CompanionFiles::ForExecutableFolder(ExecutableFolder());
+    if (companions.HasSet() || companions.HasKc()) {
+        folderName = companions.Read(L"QuorvilSetId") + L"\\ZQ_" + name;
         productSet = true;
-        break;
     }
 
     const std::wstring folder = WorkFolderFor(WindowsFolder(), folderName, productSet);
@@ -143,7 +134,7 @@ StartResult UpdateApp::InitInstance() {
     state_.executableBaseName = BaseNameOf(ExecutablePath());
     const std::wstring mainProgram = state_.paths.MainProgramPath();
     if (!mainProgram.empty() && FileExists(mainProgram)) {
-        SetStatus(13);
+        SetStatus(UpdateStatus::End);
         LaunchMainProgramWithDotNetCheck(true);
         CheckTimeBookkeeping();
         return StartResult::Continue;
@@ -151,9 +142,8 @@ StartResult UpdateApp::InitInstance() {
 
     EnableDebugPrivilege();
     WriteBrowserEmulation();
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    WSADATA wsa{};
-    ::WSAStartup(MAKEWORD(1, 1), &wsa);
+    com_.emplace(COINIT_APARTMENTTHREADED);
+    winsock_ = std::make_unique<WinsockInit>();
 
     if (RunEmbeddedPackage()) return StartResult::Continue;
     RunStartupPrograms();
@@ -174,52 +164,51 @@ StartResult UpdateApp::InitInstance() {
     }
     CheckDotNetRequirement();
     state_.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
-    std::wstring mode = line.mode;
-    state_.variables.Set(L"runmode", mode);
-    WriteLog(Format(L"Run mode [%s], host window [%u]", mode, static_cast<unsigned>(line.hostWindow)));
+    RunMode mode = line.runMode;
+    state_.variables.Set(L"runmode", line.mode);
+    WriteLog(Format(L"Run mode [%s], host window [%u]", line.mode, static_cast<unsigned>(line.hostWindow)));
+    if (!ConfiguredProxyUsable()) ReportError(nullptr, Translate(L"The proxy set error!"));
 
     if (state_.hostWindow != nullptr) {
         state_.notifications.Register(state_.hostWindow);
         state_.notifications.SetHostWindow(state_.hostWindow);
     }
-    SetStatus(0);
+    SetStatus(UpdateStatus::None);
 
     if (state_.elevatedRelaunch) {
         LoadSavedUpdateListForElevatedRun();
-        if (mode == L"appenter" || mode == L"appenternoprompt") mode.clear();
+        if (mode == RunMode::AppEnter || mode == RunMode::AppEnterNoPrompt) mode = RunMode::Launcher;
     }
     return Dispatch(mode);
 }
 
-StartResult UpdateApp::Dispatch(const std::wstring& mode) {
+StartResult UpdateApp::Dispatch(RunMode mode) {
     auto byFlow = [](int result) { return result != 0 ? StartResult::Continue : StartResult::Stop; };
-    if (mode == L"downparam0" || mode == L"downparam1") return StartResult::Stop;
-    if (mode == L"checkforupdates") return byFlow(CheckForUpdatesFlow());
-    if (mode == L"showwhenupdate") {
-        RunUpdateCheckWindowless();
-        if (state_.updateList.GetSize() > 0 && state_.updateList.Status() == 3) {
-            RunLauncherWindow();
-            SetStatus(13);
-        }
-        return state_.updateList.GetSize() > 0 ? StartResult::Continue : StartResult::Stop;
-    }
-    if (mode == L"tryicon") {
-        ShowUpdateCenter();
-        return StartResult::Stop;
-    }
-    if (mode == L"silence") return byFlow(SilentFlow());
-    if (mode == L"appenter" || mode == L"appenternoprompt") return byFlow(AppEnterFlow());
-    if (mode == L"uninstall") {
-        Uninstall();
-        EmptyTempFiles(state_);
-        return StartResult::Stop;
-    }
-    if (mode == L"emptytemp") {
-        EmptyTempFiles(state_);
-        return StartResult::Stop;
+    switch (mode) {
+        case RunMode::DownParam0:
+        case RunMode::DownParam1: return StartResult::Stop;
+        case RunMode::CheckForUpdates: return byFlow(CheckForUpdatesFlow());
+        case RunMode::ShowWhenUpdate:
+            RunUpdateCheckWindowless();
+            if (state_.updateList.GetSize() > 0 && state_.updateList.Status() == UpdateStatus::CheckRemoteOk) {
+                RunLauncherWindow();
+                SetStatus(UpdateStatus::End);
+            }
+            return state_.updateList.GetSize() > 0 ? StartResult::Continue : StartResult::Stop;
+        case RunMode::TryIcon: ShowUpdateCenter(); return StartResult::Stop;
+        case RunMode::Silence: return byFlow(SilentFlow());
+        case RunMode::AppEnter:
+        case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow());
+        case RunMode::Uninstall:
+            Uninstall();
+            EmptyTempFiles(state_);
+            return StartResult::Stop;
+        case RunMode::EmptyTemp: EmptyTempFiles(state_); return StartResult::Stop;
+        case RunMode::Launcher:
+        case RunMode::MostSimple: break;
     }
     RunLauncherWindow();
-    SetStatus(13);
+    SetStatus(UpdateStatus::End);
     return StartResult::Stop;
 }
 
@@ -241,7 +230,7 @@ int UpdateApp::Run() {
 
 int UpdateApp::ExitInstance() {
     state_.notifications.ReleaseAll();
-    ::CoUninitialize();
+    com_.reset();
     const int code = ExitCode();
     state_.variables.Clear();
     return code;

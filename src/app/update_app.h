@@ -3,17 +3,26 @@
 
 #include <windows.h>
 
+#include <memory>
+#include <optional>
 #include <string>
 
-#include "app/process_state.h"
+#include "base/handles.h"
+#include "engine/command_line.h"
+#include "engine/process_state.h"
 
 namespace mf {
+
+class WinsockInit;
 
 enum class StartResult { Continue, Stop };
 
 class UpdateApp {
 public:
-    UpdateApp(HINSTANCE instance, ProcessState& state) : instance_(instance), state_(state) {}
+    UpdateApp(HINSTANCE instance, ProcessState& state);
+    ~UpdateApp();
+    UpdateApp(const UpdateApp&) = delete;
+    UpdateApp& operator=(const UpdateApp&) = delete;
 
     StartResult InitInstance();
     int Run();
@@ -28,10 +37,12 @@ private:
     void WriteBrowserEmulation();
     void RunStartupPrograms();
     void SelectLanguage();
-    StartResult Dispatch(const std::wstring& mode);
+    StartResult Dispatch(RunMode mode);
 
     HINSTANCE instance_;
     ProcessState& state_;
+    std::optional<ComInit> com_;
+    std::unique_ptr<WinsockInit> winsock_;
 };
 
 // The working folder for a product: the drive root of the Windows folder +

@@ -1,23 +1,11 @@
 #include "apply/run_file.h"
 
-#include <shellapi.h>
-
-#include "base/handles.h"
+#include "base/run_program.h"
 
 namespace mf {
 
 bool RunFile(const std::wstring& path, const std::wstring& parameters, bool wait, int show) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.nShow = show;
-    if (!::ShellExecuteExW(&info)) return false;
-    UniqueHandle process(info.hProcess);
-    if (wait && process) ::WaitForSingleObject(process.get(), INFINITE);
-    return true;
+    return RunProgram(path, parameters, wait, show);
 }
 
 }  // namespace mf

@@ -32,9 +32,15 @@ public:
     [[nodiscard]] bool valid() const noexcept { return Traits::IsValid(value_); }
     explicit operator bool() const noexcept { return valid(); }
 
+    // Closing keeps the thread's last-error value, so that a caller can read
+    // the error of the call that failed after its handles went out of scope.
     void reset(Type value = Traits::Invalid()) noexcept {
         Type old = std::exchange(value_, value);
-        if (Traits::IsValid(old)) Traits::Close(old);
+        if (Traits::IsValid(old)) {
+            const DWORD error = ::GetLastError();
+            Traits::Close(old);
+            ::SetLastError(error);
+        }
     }
     [[nodiscard]] Type release() noexcept { return std::exchange(value_, Traits::Invalid()); }
 

@@ -1,5 +1,6 @@
 #include "base/named_lock.h"
 
+#include <atomic>
 #include <string>
 
 namespace mf {
@@ -24,9 +25,21 @@ void NamedLockTable::Leave(long id) {
     if (event != nullptr) ::SetEvent(event);
 }
 
-NamedLockTable& NamedLockTable::Instance() {
-    static NamedLockTable table;
-    return table;
+namespace {
+
+std::atomic<NamedLockTable*>& CurrentTable() {
+    static std::atomic<NamedLockTable*> current{nullptr};
+    return current;
 }
+
+}  // namespace
+
+NamedLockTable& NamedLockTable::Instance() {
+    if (NamedLockTable* table = CurrentTable().load()) return *table;
+    static NamedLockTable fallback;
+    return fallback;
+}
+
+void NamedLockTable::MakeCurrent(NamedLockTable* table) { CurrentTable().store(table); }
 
 }  // namespace mf

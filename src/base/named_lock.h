@@ -21,8 +21,11 @@ public:
     void Enter(long id);
     void Leave(long id);
 
-    // The program's one table.
+    // The current process state's table (see MakeCurrent); a table of its
+    // own for code that runs before any state exists.
     static NamedLockTable& Instance();
+    // Makes a table current; null returns to the fallback table.
+    static void MakeCurrent(NamedLockTable* table);
 
 private:
     HANDLE EventFor(long id);

@@ -1,36 +1,24 @@
 #include "check/background_refresh.h"
 
 #include <windows.h>
-#include <shellapi.h>
-
-#include "app/process_state.h"
 #include "base/strings.h"
 #include "check/check_hour.h"
-#include "check/check_reports.h"
+#include "engine/elevation.h"
+#include "engine/process_state.h"
+#include "engine/status.h"
 #include "net/range_downloader.h"
 
 namespace mf {
 
 namespace {
 
-void RelaunchHidden(const std::wstring& parameter) {
-    wchar_t self[MAX_PATH + 1] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring folder = GetWorkFolder();
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpFile = self;
-    info.lpParameters = parameter.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_HIDE;
-    ::ShellExecuteExW(&info);
-}
+void RelaunchHidden(const std::wstring& parameter) { (void)StartEngineAgain(parameter, L"open", SW_HIDE); }
 
-RelaunchStarter& Starter() {
-    static RelaunchStarter starter = RelaunchHidden;
-    return starter;
-}
+struct StarterSlot {
+    RelaunchStarter starter = RelaunchHidden;
+};
+
+RelaunchStarter& Starter() { return Process().Shared<StarterSlot>().starter; }
 
 }  // namespace
 
@@ -47,7 +35,7 @@ void StartBackgroundRefresh() {
 
 void CheckTimeBookkeeping() {
     ProcessState& state = Process();
-    if (state.updateList.Status() <= update_status::kCheckRemoteError) return;
+    if (state.updateList.Status() <= UpdateStatus::CheckRemoteError) return;
     const long long current = CurrentCheckHour();
     if (CheckHoursFarApart(current, StoredCheckHour()) || state.variables.Get(L"frommwebsvr") == L"true")
         DeleteFileForce(state.paths.PackageFile());

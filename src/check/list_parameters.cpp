@@ -1,7 +1,7 @@
 #include "check/list_parameters.h"
 
-#include "app/process_state.h"
 #include "base/strings.h"
+#include "engine/process_state.h"
 
 namespace mf {
 

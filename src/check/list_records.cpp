@@ -1,8 +1,8 @@
 #include "check/list_records.h"
 
 #include "base/strings.h"
-#include "check/oper_flags.h"
-#include "check/run_command.h"
+#include "list/oper_flags.h"
+#include "list/run_command.h"
 
 namespace mf {
 

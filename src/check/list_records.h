@@ -9,7 +9,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "check/update_file_info.h"
+#include "list/update_file_info.h"
 
 namespace mf {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "check/update_file_info.h"
+#include "list/update_file_info.h"
 
 namespace mf {
 

@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "app/process_state.h"
 #include "base/handles.h"
 #include "base/strings.h"
+#include "base/xml_dom.h"
 #include "check/guid_text.h"
 #include "check/server_defaults.h"
-#include "net/url_text.h"
-#include "check/xml_dom.h"
+#include "engine/process_state.h"
 #include "net/internet.h"
+#include "net/url_text.h"
 
 namespace mf {
 
@@ -18,23 +18,8 @@ namespace {
 constexpr const wchar_t* kNoDigest = L"00000000000000000000000000000000";
 
 ComPtr<IXMLDOMNode> UpdateRoot(IXMLDOMDocument* document) {
-    ComPtr<IXMLDOMNode> node;
-    if (FAILED(document->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())))) return nullptr;
-    return xml::FirstChildNamed(node.Get(), L"update");
-}
-
-// The children of a node, so that moving them does not disturb the walk.
-std::vector<ComPtr<IXMLDOMNode>> ChildrenOf(IXMLDOMNode* node) {
-    std::vector<ComPtr<IXMLDOMNode>> children;
-    ComPtr<IXMLDOMNode> child;
-    if (FAILED(node->get_firstChild(child.GetAddressOf()))) return children;
-    while (child) {
-        children.push_back(child);
-        ComPtr<IXMLDOMNode> next;
-        if (FAILED(child->get_nextSibling(next.GetAddressOf()))) break;
-        child = next;
-    }
-    return children;
+    const ComPtr<IXMLDOMNode> node = xml::AsNode(document);
+    return node ? xml::FirstChildNamed(node.Get(), L"update") : nullptr;
 }
 
 }  // namespace
@@ -80,7 +65,7 @@ int MergeMainListWith(const std::wstring& productList, const std::wstring& mainL
 
     // Backwards, each appended at the end: the main list's entries follow
     // the product's own, so a product entry wins over one of the same path.
-    std::vector<ComPtr<IXMLDOMNode>> children = ChildrenOf(mainRoot.Get());
+    std::vector<ComPtr<IXMLDOMNode>> children = xml::ChildNodes(mainRoot.Get());
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         IXMLDOMNode* child = it->Get();
         if (xml::HasChildNodes(child)) continue;

@@ -5,20 +5,21 @@
 #include <memory>
 #include <utility>
 
-#include "app/process_state.h"
-#include "apply/fetch_file.h"
-#include "apply/targets.h"
 #include "base/named_lock.h"
 #include "base/strings.h"
 #include "check/background_refresh.h"
 #include "check/check_hour.h"
-#include "check/check_reports.h"
 #include "check/compare_lists.h"
 #include "check/list_parameters.h"
 #include "check/main_list_merge.h"
 #include "check/server_defaults.h"
 #include "check/update_list_reader.h"
 #include "check/version_reply.h"
+#include "engine/message_box.h"
+#include "engine/process_state.h"
+#include "engine/status.h"
+#include "engine/targets.h"
+#include "net/fetch_file.h"
 #include "net/internet.h"
 
 namespace mf {
@@ -46,10 +47,7 @@ struct CheckThreadValues {
     std::wstring winningUrl;       // lock 0xF000B
 };
 
-CheckThreadValues& Shared() {
-    static CheckThreadValues values;
-    return values;
-}
+CheckThreadValues& Shared() { return Process().Shared<CheckThreadValues>(); }
 
 template <class Read>
 int ReadShared(long lock, Read read) {
@@ -271,7 +269,7 @@ bool QueryVersion() {
     WriteLog(L"download:" + url);
     MemorySink reply;
     if (!HttpGetToSink(url, reply)) {
-        ReportStatus(update_status::kCheckRemoteError, nullptr);
+        SetStatus(UpdateStatus::CheckRemoteError, nullptr);
         return false;
     }
     const VersionReply parsed = ParseVersionReply(JoinReplyLines(reply.data()));
@@ -285,8 +283,10 @@ void ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     // A list that cannot be read contributes no records.
     DownLoadList server;
     DownLoadList local;
-    (void)ReadUpdateList(serverList, server, true);
-    (void)ReadUpdateList(localList, local, false);
+    std::wstring formatError;
+    if (!ReadUpdateList(serverList, server, true, &formatError)) ReportError(nullptr, formatError);
+    formatError.clear();
+    if (!ReadUpdateList(localList, local, false, &formatError)) ReportError(nullptr, formatError);
     result.listIdentifier = server.listIdentifier;
     result.fileUrlTemplate = server.fileUrlTemplate;
     const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
@@ -326,8 +326,8 @@ void CheckAndReport(HWND owner) {
     const long long storedHour = StoredCheckHour();
     DownLoadList& list = Process().updateList;
 
-    if (!list.listUrls.empty() || list.Status() == update_status::kNone) {
-        ReportStatus(update_status::kCheckRemote, owner);
+    if (!list.listUrls.empty() || list.Status() == UpdateStatus::None) {
+        SetStatus(UpdateStatus::CheckRemote, owner);
         list.listPath = ListTempPath();
         if (ValidateListConfig(owner, owner != nullptr) && CheckForUpdates(owner)) {
             if (CheckHoursFarApart(currentHour, storedHour)) StartBackgroundRefresh();
@@ -336,12 +336,12 @@ void CheckAndReport(HWND owner) {
                 ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, kCheckFinishedCommand, 0);
             }
             ShowAndLog(owner, TranslateFormat(L"Found %d files need to update...", list.GetSize()));
-            ReportStatus(update_status::kCheckRemoteOk, owner);
+            SetStatus(UpdateStatus::CheckRemoteOk, owner);
             if (list.GetSize() == 0) ShowAndLog(owner, Translate(L"Find nothing to update."));
         }
     }
-    if (list.Status() != update_status::kCheckRemoteOk) {
-        ReportStatus(update_status::kCheckRemoteError, owner);
+    if (list.Status() != UpdateStatus::CheckRemoteOk) {
+        SetStatus(UpdateStatus::CheckRemoteError, owner);
         list.SetSize(0);
         list.messageText.clear();
     }
@@ -363,7 +363,7 @@ void RunUpdateCheck(HWND owner) {
     const int result =
         started ? WaitForStatus(kVersionQueryLock, &CheckThreadValues::versionQuery, PollCount(L"TimeOut", L"150")) : kFailed;
     const bool known = result == kDone && !list.versionText.empty();
-    ReportStatus(known ? update_status::kCheckRemoteOk : update_status::kCheckRemoteError, owner);
+    SetStatus(known ? UpdateStatus::CheckRemoteOk : UpdateStatus::CheckRemoteError, owner);
 }
 
 DWORD WINAPI RunUpdateCheckThread(void* owner) {

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "check/download_list.h"
+#include "list/download_list.h"
 
 namespace mf {
 

@@ -7,14 +7,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/message_box.h"
-#include "app/process_state.h"
 #include "base/com_text.h"
 #include "base/handles.h"
 #include "base/strings.h"
+#include "base/xml_dom.h"
 #include "check/list_records.h"
 #include "check/list_sax_reader.h"
-#include "check/xml_dom.h"
+#include "engine/process_state.h"
 
 namespace mf {
 
@@ -32,28 +31,25 @@ void Check(HRESULT hr) {
 }
 
 std::wstring NodeName(IXMLDOMNode* node) {
-    Bstr name;
-    Check(node->get_nodeName(name.put()));
-    return name.str();
+    HRESULT hr = S_OK;
+    std::wstring name = xml::NodeName(node, &hr);
+    Check(hr);
+    return name;
 }
 
 std::wstring NodeText(IXMLDOMNode* node) {
-    Bstr text;
-    Check(node->get_text(text.put()));
-    return text.str();
+    HRESULT hr = S_OK;
+    std::wstring text = xml::NodeText(node, &hr);
+    Check(hr);
+    return text;
 }
 
 // The first child of `parent` with exactly this name.
 ComPtr<IXMLDOMNode> ChildNamed(IXMLDOMNode* parent, const wchar_t* name) {
-    ComPtr<IXMLDOMNode> child;
-    Check(parent->get_firstChild(child.GetAddressOf()));
-    while (child) {
-        if (NodeName(child.Get()) == name) return child;
-        ComPtr<IXMLDOMNode> next;
-        Check(child->get_nextSibling(next.GetAddressOf()));
-        child = std::move(next);
-    }
-    return nullptr;
+    HRESULT hr = S_OK;
+    ComPtr<IXMLDOMNode> child = xml::FirstChildNamed(parent, name, &hr);
+    Check(hr);
+    return child;
 }
 
 ComPtr<IXMLDOMNode> FindRoot(IXMLDOMDocument* document) {
@@ -164,11 +160,9 @@ std::wstring ErrorMessageOf(HRESULT code) {
     return length > 0 ? Trim(std::wstring(buffer, length)) : std::wstring();
 }
 
-void ReportFormatError(bool serverList, HRESULT code) {
-    const std::wstring text = ListFormatErrorText(Translate(L"The xml file format error!"), serverList,
-                                                  ReadConfig(L"UPDATEINFO", L"ListURL"), ErrorMessageOf(code));
-    WriteLog(text);
-    if (!text.empty()) ShowMessage(nullptr, text, MB_OK | MB_ICONERROR);
+std::wstring FormatErrorText(bool serverList, HRESULT code) {
+    return ListFormatErrorText(Translate(L"The xml file format error!"), serverList,
+                               ReadConfig(L"UPDATEINFO", L"ListURL"), ErrorMessageOf(code));
 }
 
 // A list comes from the network: the document does not fetch entities that
@@ -177,7 +171,7 @@ ComPtr<IXMLDOMDocument> LoadDocument(const std::wstring& path) { return xml::Loa
 
 }  // namespace
 
-bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList) {
+bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList, std::wstring* formatError) {
     // The streamed reading first; the DOM walk below when the SAX reader is
     // not there or the file does not parse (it then reports the error).
     StreamedList streamed;
@@ -212,7 +206,7 @@ bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverL
         RemoveIdentifier(document.Get(), root.Get(), path);
         return true;
     } catch (const DomError& error) {
-        ReportFormatError(serverList, error.code);
+        if (formatError != nullptr) *formatError = FormatErrorText(serverList, error.code);
         return false;
     }
 }

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "check/download_list.h"
+#include "list/download_list.h"
 
 namespace mf {
 
@@ -12,8 +12,11 @@ namespace mf {
 // and its "fileurl" (or the default) its file-URL template. The list's
 // "guid" element is removed from the file afterwards. False when the file
 // cannot be loaded, has no root element or could not be walked to the end
-// (records read before that point stay). The calling thread must have
-// initialised COM.
-bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList);
+// (records read before that point stay); for a document that does not parse,
+// `formatError` receives the text to report ("The xml file format error!"
+// with the list's address and the parser's reason). The calling thread must
+// have initialised COM.
+bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList,
+                    std::wstring* formatError = nullptr);
 
 }  // namespace mf

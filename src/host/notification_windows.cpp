@@ -4,7 +4,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "app/work_folder.h"
+#include "base/files.h"
 #include "base/handles.h"
 #include "base/messages.h"
 #include "base/strings.h"

@@ -2,10 +2,9 @@
 
 #include <array>
 
-#include "app/message_box.h"
-#include "app/paths.h"
-#include "app/process_state.h"
 #include "base/strings.h"
+#include "engine/paths.h"
+#include "engine/process_state.h"
 
 namespace mf {
 namespace {
@@ -13,8 +12,6 @@ namespace {
 constexpr DWORD kChunk = 1024;
 constexpr wchar_t kAcceptAll[] = L"Accept: */*\r\n\r\n";
 constexpr DWORD kPostTimeoutMs = 5000;
-
-bool IsOkStatus(DWORD status) { return status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT; }
 
 UniqueInternet OpenPreconfigured(const std::wstring& agent) {
     return UniqueInternet(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -62,11 +59,17 @@ ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& pr
     return setting;
 }
 
+bool IsContentStatus(DWORD status) { return status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT; }
+
+bool ConfiguredProxyUsable() {
+    return ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser")).valid;
+}
+
 UniqueInternet OpenInternet(const std::wstring& agent) {
     const ProxySetting setting = ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser"));
     if (!setting.useProxy) return OpenPreconfigured(agent);
     if (!setting.valid) {
-        ShowMessage(nullptr, Translate(L"The proxy set error!"), MB_OK | MB_ICONWARNING);
+        WriteLog(Translate(L"The proxy set error!"));
         return {};
     }
     UniqueInternet root(
@@ -134,7 +137,7 @@ bool HttpGetToSink(const std::wstring& url, ByteSink& sink) {
     UniqueInternet request = OpenAcceptAll(root.get(), url);
     if (!request) return false;
     // An error page is not the document that was asked for.
-    if (!IsOkStatus(QueryStatusCode(request.get()))) {
+    if (!IsContentStatus(QueryStatusCode(request.get()))) {
         WriteLog(L"HTTP status " + ToWString(QueryStatusCode(request.get())) + L" for " + url);
         return false;
     }
@@ -154,12 +157,12 @@ int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        ShowMessage(nullptr, L"打开文件失败", MB_OK | MB_ICONWARNING);
+        WriteLog(L"Cannot create " + path);
         return kGetToFileCannotCreate;
     }
     // An unreachable URL or an error status must not pass for an empty
     // download: the file is removed and the caller told.
-    bool ok = request && IsOkStatus(QueryStatusCode(request.get()));
+    bool ok = request && IsContentStatus(QueryStatusCode(request.get()));
     if (request && !ok) WriteLog(L"HTTP status " + ToWString(QueryStatusCode(request.get())) + L" for " + url);
     std::array<char, kChunk> buffer;
     while (ok) {
@@ -183,7 +186,7 @@ std::wstring HttpGetText(const std::wstring& url, const std::wstring& fallback) 
     UniqueInternet root = OpenPreconfigured(L"MyDownload");
     if (!root) return fallback;
     UniqueInternet request = OpenAcceptAll(root.get(), url);
-    if (!request || !IsOkStatus(QueryStatusCode(request.get()))) return fallback;
+    if (!request || !IsContentStatus(QueryStatusCode(request.get()))) return fallback;
     std::array<char, kChunk> buffer;
     DWORD read = 0;
     if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) return fallback;

@@ -36,12 +36,19 @@ struct ProxySetting {
 
 ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& proxyUser);
 
-// A root handle with the given agent and the configured proxy; null (after
-// the message "The proxy set error!") when the proxy value is unusable.
+// Whether the configured proxy ("Proxy", "ProxyUser") can be used: none set,
+// or host:port. Start-up reports an unusable one, once.
+[[nodiscard]] bool ConfiguredProxyUsable();
+
+// A root handle with the given agent and the configured proxy; null (with a
+// log line) when the proxy value is unusable.
 UniqueInternet OpenInternet(const std::wstring& agent);
 
 // Synchronous InternetOpenUrlW; `headers` empty means none.
 UniqueInternet OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags);
+
+// 200 and 206: the statuses whose body is the content asked for.
+[[nodiscard]] bool IsContentStatus(DWORD status);
 
 // The HTTP status of a request, 0 when it cannot be read.
 DWORD QueryStatusCode(HINTERNET request);

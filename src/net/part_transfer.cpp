@@ -4,10 +4,10 @@
 #include <atomic>
 #include <vector>
 
-#include "app/process_state.h"
 #include "base/messages.h"
 #include "base/strings.h"
 #include "base/text_format.h"
+#include "engine/process_state.h"
 #include "net/internet.h"
 #include "net/range_downloader.h"
 #include "net/thread_value_table.h"
@@ -15,12 +15,14 @@
 namespace mf {
 namespace {
 
-std::atomic<int> g_partAgents{0};
-std::atomic<int> g_queryAgents{0};
+// Numbers in the agent names of part and size-query connections.
+struct AgentCounters {
+    std::atomic<int> parts{0};
+    std::atomic<int> queries{0};
+};
 
 constexpr int kReadTries = 4;
 
-bool IsOkStatus(DWORD status) { return status == HTTP_STATUS_OK || status == HTTP_STATUS_PARTIAL_CONTENT; }
 
 std::int64_t SinkLength(HANDLE sink) {
     LARGE_INTEGER size{};
@@ -92,7 +94,7 @@ Transfer::Connect Transfer::ConnectOnce() {
     const DWORD status = QueryStatusCode(request_.get());
     if (remaining_ < 1 && !lengthUnknown_) {
         // One stream: the response itself tells the length.
-        if (!IsOkStatus(status)) {
+        if (!IsContentStatus(status)) {
             WriteLog(Format(L"HTTP status %u for %s", static_cast<unsigned>(status), job_.url));
             return Connect::Fail;
         }
@@ -101,7 +103,7 @@ Transfer::Connect Transfer::ConnectOnce() {
         return Connect::Ready;
     }
     // An error page is never file content: count it as a failed attempt.
-    if (!IsOkStatus(status)) {
+    if (!IsContentStatus(status)) {
         WriteLog(Format(L"HTTP status %u for %s", static_cast<unsigned>(status), job_.url));
         return job_.failFast ? Connect::Fail : Connect::Retry;
     }
@@ -287,8 +289,8 @@ void SendProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (window != nullptr) ::SendMessageW(window, message, wParam, lParam);
 }
 
-int NextPartAgentNumber() { return ++g_partAgents; }
-int NextQueryAgentNumber() { return ++g_queryAgents; }
+int NextPartAgentNumber() { return ++Process().Shared<AgentCounters>().parts; }
+int NextQueryAgentNumber() { return ++Process().Shared<AgentCounters>().queries; }
 
 void NoteServerKind(HINTERNET request) {
     if (MirefoldServerSeen().load()) return;

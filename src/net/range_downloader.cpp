@@ -4,11 +4,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/paths.h"
-#include "app/process_state.h"
 #include "base/handles.h"
 #include "base/messages.h"
 #include "base/text_format.h"
+#include "engine/paths.h"
+#include "engine/process_state.h"
 #include "net/block_plan.h"
 #include "net/internet.h"
 #include "net/part_transfer.h"
@@ -56,10 +56,15 @@ DWORD WINAPI PartThread(void* parameter) {
 
 }  // namespace
 
-std::atomic<bool>& MirefoldServerSeen() {
-    static std::atomic<bool> seen{false};
-    return seen;
-}
+namespace {
+
+struct ServerKind {
+    std::atomic<bool> mirefoldServerSeen{false};
+};
+
+}  // namespace
+
+std::atomic<bool>& MirefoldServerSeen() { return Process().Shared<ServerKind>().mirefoldServerSeen; }
 
 CRangeDownloader::CRangeDownloader()
     : jobId_(ThreadValueTable::Instance().Add(value_kind::kJobCounter, 0, 1)),
@@ -77,7 +82,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     UniqueInternet request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kPartFlags);
     if (!request) return -1;
     const DWORD status = QueryStatusCode(request.get());
-    if (status != HTTP_STATUS_OK && status != HTTP_STATUS_PARTIAL_CONTENT) return -1;
+    if (!IsContentStatus(status)) return -1;
     NoteServerKind(request.get());
     std::int64_t length = -1;
     if (status == HTTP_STATUS_PARTIAL_CONTENT) length = ContentRangeTotal(QueryHeader(request.get(), HTTP_QUERY_CONTENT_RANGE));

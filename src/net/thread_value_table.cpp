@@ -1,5 +1,7 @@
 #include "net/thread_value_table.h"
 
+#include "engine/process_state.h"
+
 #include <algorithm>
 
 namespace mf {
@@ -24,10 +26,7 @@ ThreadValueTable::ThreadValueTable() {
     if (event_ && ::GetLastError() != ERROR_ALREADY_EXISTS) ::SetEvent(event_.get());
 }
 
-ThreadValueTable& ThreadValueTable::Instance() {
-    static ThreadValueTable table;
-    return table;
-}
+ThreadValueTable& ThreadValueTable::Instance() { return Process().Shared<ThreadValueTable>(); }
 
 std::uint64_t ThreadValueTable::Key(std::uint32_t kind, std::int32_t id) {
     // A negative id carries its sign bits into the kind half.

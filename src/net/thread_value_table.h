@@ -33,7 +33,7 @@ public:
     // Add, with the result kept within low..high, under one hold of the lock.
     std::int32_t AddClamped(std::uint32_t kind, std::int32_t id, std::int64_t delta, std::int64_t low, std::int64_t high);
 
-    // The process's one table.
+    // The current process state's table.
     static ThreadValueTable& Instance();
 
     static std::uint64_t Key(std::uint32_t kind, std::int32_t id);

@@ -54,6 +54,8 @@ ZipResult SetLastZipResult(ZipResult code) {
     return code;
 }
 
+void ResetLastZipResult() { g_lastResult = 0; }
+
 ZipResult CheckZipHandle(ZipHandle zip) {
     if (zip == nullptr) return ZipResult::BadArguments;
     std::lock_guard lock(g_handlesMutex);

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/handles.h"
 #include "zip/zip_directory.h"
 #include "zip/zip_result.h"
 
@@ -54,5 +55,17 @@ ZipResult UnzipItemToBuffer(ZipHandle zip, int index, void* buffer, std::size_t 
                             std::size_t* produced = nullptr);
 
 ZipResult CloseZip(ZipHandle zip);
+
+namespace traits {
+struct Zip {
+    using Type = ZipHandle;
+    static Type Invalid() noexcept { return nullptr; }
+    static bool IsValid(Type h) noexcept { return h != nullptr; }
+    static void Close(Type h) noexcept { CloseZip(h); }
+};
+}  // namespace traits
+
+// An open archive, closed on every path.
+using UniqueZip = UniqueResource<traits::Zip>;
 
 }  // namespace mf

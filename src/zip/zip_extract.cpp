@@ -1,5 +1,5 @@
 // Extraction of an entry to a file: folders, attributes, times.
-#include "app/paths.h"
+#include "base/files.h"
 #include "base/handles.h"
 #include "zip/unzip.h"
 #include "zip/zip_archive.h"

@@ -27,5 +27,7 @@ enum class ZipResult : std::uint32_t {
 
 // Stores `code` as the last result and returns it.
 ZipResult SetLastZipResult(ZipResult code);
+// Back to Ok, as in a process that has not used the reader yet.
+void ResetLastZipResult();
 
 }  // namespace mf

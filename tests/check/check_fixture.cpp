@@ -20,14 +20,10 @@ CheckFixture::CheckFixture() : nginx_(FixtureUrl(L"nginx")), digest_(FixtureUrl(
     site_ = L"check/" + Widen(info->test_suite_name()) + L"-" + Widen(info->name()) + L"/";
     RemoveTree(BuildPath(L"www\\" + Replaced(site_, L"/", L"\\")));
     CreateFolderTree(BuildPath(L"www\\" + Replaced(site_, L"/", L"\\")));
-    SetRelaunchStarterForTesting([this](const std::wstring& parameter) { relaunches_.push_back(parameter); });
     Restart();
 }
 
-CheckFixture::~CheckFixture() {
-    use_.reset();
-    SetRelaunchStarterForTesting(nullptr);
-}
+CheckFixture::~CheckFixture() { use_.reset(); }
 
 void CheckFixture::Restart() {
     use_.reset();
@@ -35,6 +31,8 @@ void CheckFixture::Restart() {
     use_ = std::make_unique<ScopedProcessState>(*state_);
     state_->workFolder.Set(folder_.path());
     state_->executableBaseName = L"mirefold";
+    // The starter belongs to the process state: every new state gets it.
+    SetRelaunchStarterForTesting([this](const std::wstring& parameter) { relaunches_.push_back(parameter); });
 }
 
 void CheckFixture::WriteConfig(const std::vector<std::wstring>& lines) {

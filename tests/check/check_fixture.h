@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/process_state.h"
+#include "engine/process_state.h"
 #include "support/test_support.h"
 
 namespace mf::test {

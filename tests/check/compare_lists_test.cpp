@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "apply/targets.h"
 #include "check/compare_lists.h"
+#include "engine/targets.h"
 
 namespace mf {
 namespace {

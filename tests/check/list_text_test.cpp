@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "check/check_hour.h"
-#include "check/download_limits.h"
-#include "check/list_parameters.h"
 #include "check/guid_text.h"
-#include "net/url_text.h"
+#include "check/list_parameters.h"
 #include "check/version_reply.h"
+#include "engine/download_limits.h"
+#include "net/url_text.h"
 
 namespace mf {
 namespace {

@@ -67,7 +67,7 @@ protected:
             if (record.path == path) return &record;
         return nullptr;
     }
-    int Status() const { return state_->updateList.Status(); }
+    UpdateStatus Status() const { return state_->updateList.Status(); }
     // Mirefold/OwerCheckTm lives in the temporary folder's mirefold.ini.
     void StoreCheckHour(long long hour) {
         ::WritePrivateProfileStringW(L"Mirefold", L"OwerCheckTm", std::to_wstring(hour).c_str(),
@@ -81,7 +81,7 @@ TEST_F(UpdateCheck, EmptyInstallationNeedsEveryEntry) {
     PublishLists();
     Configure();
     CheckAndReport(nullptr);
-    EXPECT_EQ(Status(), 3);
+    EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     // The main list's leaf entries follow the product's, in reverse order.
     EXPECT_EQ(UpdatePaths(), (Paths{L"bin\\app.exe", L"data\\q.db", L"common\\shared.dll", L"qbagent\\agent.dll"}));
     EXPECT_EQ(state_->updateList.messageText, L"Welcome to 2.0\r\n");
@@ -106,7 +106,7 @@ TEST_F(UpdateCheck, CurrentInstallationNeedsNothing) {
     Restart();
     Configure();
     CheckAndReport(nullptr);
-    EXPECT_EQ(Status(), 3);
+    EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(UpdatePaths(), Paths{});
     EXPECT_EQ(state_->updateList.messageText, L"");  // shown once only
     EXPECT_NE(LogText().find(L"Find nothing to update."), std::wstring::npos);
@@ -126,7 +126,7 @@ TEST_F(UpdateCheck, ChangedKeyAndMissingFile) {
         Restart();
         Configure({L"[Mirefold]", c.checkLost});
         CheckAndReport(nullptr);
-        EXPECT_EQ(Status(), 3) << c.checkLost;
+        EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.checkLost;
         EXPECT_EQ(UpdatePaths(), c.expected) << c.checkLost;
     }
 }
@@ -145,7 +145,7 @@ TEST_F(UpdateCheck, DigestServiceAnswersOrNot) {
             Restart();
             Configure({}, c.service);
             CheckAndReport(nullptr);
-            ASSERT_EQ(Status(), 3) << c.service;
+            ASSERT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.service;
             const updatefileinfo* agent = Find(L"qbagent\\agent.dll");
             ASSERT_NE(agent, nullptr) << c.service;
             key = agent->ver;
@@ -164,7 +164,7 @@ TEST_F(UpdateCheck, FailedMainListFailsTheWholeCheck) {
     Publish(L"update.xml", ListXml(kProductEntries));
     Configure();
     CheckAndReport(nullptr);
-    EXPECT_EQ(Status(), 2);
+    EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
     EXPECT_EQ(state_->updateList.GetSize(), 0);
     const std::wstring log = LogText();
     EXPECT_NE(log.find(L"error when download the list file.\n" + SiteUrl(L"update.xml")), std::wstring::npos) << log;
@@ -182,7 +182,7 @@ TEST_F(UpdateCheck, ListUrlLengthIsChecked) {
         Restart();
         WriteConfig({L"[UPDATEINFO]", std::wstring(L"ListURL=") + c.url});
         CheckAndReport(nullptr);
-        EXPECT_EQ(Status(), 2) << c.url;
+        EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError) << c.url;
         EXPECT_NE(LogText().find(c.message), std::wstring::npos) << c.url;
     }
 }
@@ -190,7 +190,7 @@ TEST_F(UpdateCheck, ListUrlLengthIsChecked) {
 TEST_F(UpdateCheck, MissingListUrlWithoutWindowFails) {
     WriteConfig({});
     CheckAndReport(nullptr);
-    EXPECT_EQ(Status(), 2);
+    EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
     EXPECT_NE(LogText().find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos);
 }
 
@@ -204,12 +204,12 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
     WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"ver.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
 
     RunUpdateCheck(nullptr);
-    EXPECT_EQ(Status(), 3);
+    EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(state_->updateList.versionText, L"2.0");
     ASSERT_EQ(state_->updateList.listUrls, (Paths{slowUrl, SiteUrl(L"fast.xml")}));
 
     CheckAndReport(nullptr);
-    EXPECT_EQ(Status(), 3);
+    EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(UpdatePaths(), (Paths{L"fast.dll", L"fast2.dll"}));
     EXPECT_EQ(state_->updateList.baseUrl, nginx_ + site_.substr(0, site_.size() - 1));
     EXPECT_TRUE(state_->updateList.listUrls.empty());
@@ -225,7 +225,7 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
 TEST_F(UpdateCheck, VersionQueryWithoutReply) {
     WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"no-such-reply.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
     RunUpdateCheck(nullptr);
-    EXPECT_EQ(Status(), 2);
+    EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
     EXPECT_TRUE(state_->updateList.versionText.empty());
 }
 
@@ -255,7 +255,7 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
         if (c.listFile) WriteFileBytes(list, older);
         if (c.previousFile) WriteFileBytes(list + L".xml", previous);
         CheckAndReport(nullptr);
-        EXPECT_EQ(Status(), 3) << c.name;
+        EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.name;
         EXPECT_EQ(UpdatePaths(), c.expected) << c.name;
         EXPECT_EQ(state_->updateList.listPath, list + L".xml") << c.name;
         EXPECT_EQ(Relaunches(), Paths{L"downparam0"}) << c.name;
@@ -286,7 +286,7 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
         WriteConfig({L"[UPDATEINFO]", L"ListURL=" + zipped + c.list, L"MainListURL=" + zipped + L"main.xml"});
         ::WritePrivateProfileStringW(L"Mirefold", L"ListFileZip", c.remembered, (folder_.path() + L"\\tmp\\mirefold.ini").c_str());
         CheckAndReport(nullptr);
-        EXPECT_EQ(Status(), 3) << c.list;
+        EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.list;
         EXPECT_EQ(UpdatePaths(), (Paths{L"zipped-a.dll", L"zipped-b.dll", L"m.dll"})) << c.list;
         EXPECT_EQ(ReadPrivateProfile(folder_.path() + L"\\tmp\\mirefold.ini", L"Mirefold", L"ListFileZip"), c.expected)
             << c.list;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/process_state.h"
 #include "base/handles.h"
-#include "check/run_command.h"
 #include "check/update_list_reader.h"
+#include "engine/process_state.h"
+#include "list/run_command.h"
 #include "support/test_support.h"
 
 namespace mf {

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "app/paths.h"
 #include "base/strings.h"
+#include "engine/paths.h"
 #include "support/engine_runner.h"
 #include "support/test_host.h"
 

@@ -2,9 +2,9 @@
 
 #include <regex>
 
-#include "app/paths.h"
 #include "app/update_app.h"
 #include "base/strings.h"
+#include "engine/paths.h"
 #include "support/engine_runner.h"
 
 namespace mf {

@@ -2,12 +2,12 @@
 
 #include <thread>
 
-#include "app/process_state.h"
-#include "app/work_folder.h"
 #include "base/messages.h"
 #include "base/strings.h"
+#include "engine/process_state.h"
+#include "engine/status.h"
+#include "engine/work_folder.h"
 #include "host/host_protocol.h"
-#include "host/status.h"
 #include "support/test_host.h"
 
 namespace mf {
@@ -40,20 +40,20 @@ TEST_F(Notifications, HostWithoutNeedMsgGetsOnlyTextAndBytesButItsPropertiesChan
     state_.notifications.Register(host.window());
     AddFiles(2);
 
-    SetStatus(1);
-    SetStatus(3);
+    SetStatus(UpdateStatus::CheckRemote);
+    SetStatus(UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(host.Property(host::kStatusProperty), 3);
     EXPECT_EQ(host.Property(host::kFileCountProperty), 2);
     state_.notifications.SendTextLine(L"one line");
     state_.notifications.SendFileCount(1, 2);
     state_.notifications.SendDescription(L"about this update");
     state_.notifications.SendByteProgress(1000, 250);
-    SetStatus(13);
+    SetStatus(UpdateStatus::End);
 
     EXPECT_EQ(host.Lines(), (Lines{L"text one line", L"bytes 1000 250"}));
     EXPECT_EQ(host.Property(host::kStatusProperty), 13);
     EXPECT_EQ(host.Property(host::kFileCountProperty), 2);
-    EXPECT_EQ(state_.updateList.Status(), 13);
+    EXPECT_EQ(state_.updateList.Status(), UpdateStatus::End);
 }
 
 TEST_F(Notifications, HostThatAsksGetsTheStatusSequence) {
@@ -61,16 +61,16 @@ TEST_F(Notifications, HostThatAsksGetsTheStatusSequence) {
     state_.notifications.Register(host.window());
     state_.notifications.Register(host.window());  // once is enough
 
-    SetStatus(0);
-    SetStatus(1);
+    SetStatus(UpdateStatus::None);
+    SetStatus(UpdateStatus::CheckRemote);
     AddFiles(3);
-    SetStatus(3);
+    SetStatus(UpdateStatus::CheckRemoteOk);
     state_.notifications.SendDescription(L"first\r\nsecond");
-    SetStatus(4);
+    SetStatus(UpdateStatus::Download);
     state_.notifications.SendFileCount(1, 3);
     state_.notifications.SendByteProgress(10, 10);
-    SetStatus(6);
-    SetStatus(13);
+    SetStatus(UpdateStatus::DownloadOk);
+    SetStatus(UpdateStatus::End);
 
     EXPECT_EQ(host.Lines(), (Lines{L"status 0 0", L"status 1 0", L"status 3 3", L"description first\\r\\nsecond",
                                   L"status 4 3", L"filecount 1 3", L"bytes 10 10", L"status 6 3", L"status 13 3"}));
@@ -159,7 +159,7 @@ TEST_F(Notifications, UnregisteredAndReleasedWindowsGetNothing) {
     state_.notifications.SendTextLine(L"again");
     state_.notifications.ReleaseAll();
     state_.notifications.SendTextLine(L"after release");
-    SetStatus(3);
+    SetStatus(UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(host.Lines(), (Lines{L"bytes 1 0", L"text again"}));
     EXPECT_TRUE(state_.notifications.Windows().empty());
 }
@@ -198,13 +198,17 @@ TEST_F(Notifications, PausedHostHoldsTheRunUntilItLetsGo) {
     EXPECT_EQ(result.load(), 1);
 }
 
-TEST_F(Notifications, StatusNames) {
-    EXPECT_EQ(StatusName(0), L"UpdateNone");
-    EXPECT_EQ(StatusName(3), L"UpdateCheckRemoteOk");
-    EXPECT_EQ(StatusName(8), L"UpdateCheckLocalError");
-    EXPECT_EQ(StatusName(13), L"UpdateEnd");
-    EXPECT_EQ(StatusName(14), L"");
-    EXPECT_EQ(StatusName(-1), L"");
+TEST_F(Notifications, StatusNamesFollowTheProtocolNumbers) {
+    const struct {
+        int number;
+        const wchar_t* name;
+    } cases[] = {{0, L"UpdateNone"}, {3, L"UpdateCheckRemoteOk"}, {8, L"UpdateCheckLocalError"}, {13, L"UpdateEnd"}};
+    for (const auto& c : cases) EXPECT_EQ(StatusName(StatusFromInt(c.number)), c.name) << c.number;
+    EXPECT_EQ(ToInt(UpdateStatus::CopyOk), 12);
+    // A stored number outside the table reads as no status at all.
+    EXPECT_EQ(StatusFromInt(14), UpdateStatus::None);
+    EXPECT_EQ(StatusFromInt(-1), UpdateStatus::None);
+    EXPECT_EQ(StatusName(static_cast<UpdateStatus>(14)), L"");
 }
 
 TEST_F(Notifications, StatusStartsTheProgramsNamedForIt) {
@@ -216,10 +220,10 @@ TEST_F(Notifications, StatusStartsTheProgramsNamedForIt) {
     ASSERT_TRUE(test::WriteFileBytes(work_ / L"mirefold.ini",
                                      "[UpdateEventWaitClose]\r\nUpdateCheckRemoteOk=" + Narrow(work_ / L"waited.bat") +
                                          "\r\n[UpdateEvent]\r\nUpdateDownload=" + Narrow(work_ / L"started.bat") + "\r\n"));
-    SetStatus(1);
-    SetStatus(3);
+    SetStatus(UpdateStatus::CheckRemote);
+    SetStatus(UpdateStatus::CheckRemoteOk);
     EXPECT_NE(::GetFileAttributesW(waitedTrace.c_str()), INVALID_FILE_ATTRIBUTES);  // waited for
-    SetStatus(4);
+    SetStatus(UpdateStatus::Download);
     EXPECT_TRUE(test::WaitUntil([&] { return ::GetFileAttributesW(startedTrace.c_str()) != INVALID_FILE_ATTRIBUTES; },
                                 std::chrono::seconds(20)));
 }

@@ -5,8 +5,8 @@
 #include <future>
 #include <vector>
 
-#include "app/paths.h"
 #include "base/strings.h"
+#include "engine/paths.h"
 #include "net/internet.h"
 #include "net/range_downloader.h"
 #include "net_test_support.h"
@@ -165,13 +165,21 @@ TEST(Requests, NothingLandsInWinInetsCache) {
     ::DeleteUrlCacheEntryW(control.url().c_str());
 }
 
-TEST(OpenInternet, ProxyWithoutPortIsRefusedWithAMessage) {
-    NetTestState env;
-    env.state.variables.Set(L"MirefoldProxy", L"proxyhost");
-    auto answer = std::async(std::launch::async, [] { return test::AnswerMessageBox(::GetCurrentProcessId(), IDOK); });
-    UniqueInternet root = OpenInternet(L"down1");
-    EXPECT_FALSE(root);
-    EXPECT_EQ(answer.get(), L"The proxy set error!");
+TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
+    // The network layer only refuses and logs; start-up reports the setting,
+    // once per run, where a window may be shown.
+    const struct {
+        const wchar_t* proxy;
+        bool usable;
+    } cases[] = {{L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
+    for (const auto& c : cases) {
+        NetTestState env;
+        env.state.variables.Set(L"MirefoldProxy", c.proxy);
+        EXPECT_EQ(ConfiguredProxyUsable(), c.usable) << c.proxy;
+        if (!c.usable) {
+            EXPECT_FALSE(OpenInternet(L"down1")) << c.proxy;
+        }
+    }
 }
 
 TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {

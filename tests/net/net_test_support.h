@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/process_state.h"
+#include "engine/process_state.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
 

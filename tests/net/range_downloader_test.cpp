@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <map>
 
-#include "app/paths.h"
 #include "base/messages.h"
+#include "engine/paths.h"
 #include "net/block_plan.h"
 #include "net/range_downloader.h"
 #include "net_test_support.h"

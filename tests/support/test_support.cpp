@@ -4,7 +4,7 @@
 #include <sstream>
 #include <thread>
 
-#include "app/paths.h"
+#include "engine/paths.h"
 
 namespace mf::test {
 
@@ -151,11 +151,12 @@ std::wstring AnswerMessageBox(DWORD processId, int buttonId, std::chrono::millis
     if (!found) return {};
     std::wstring text;
     ::EnumChildWindows(search.found, CollectStatic, reinterpret_cast<LPARAM>(&text));
-    HWND button = ::GetDlgItem(search.found, buttonId);
-    if (button != nullptr) {
+    // A press that arrives while the box is still being set up can be lost
+    // on a loaded machine: press again until the box is gone.
+    for (int attempt = 0; attempt < 20 && ::IsWindow(search.found); ++attempt) {
+        HWND button = ::GetDlgItem(search.found, buttonId);
         ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
-    } else {
-        ::PostMessageW(search.found, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+        WaitUntil([&] { return !::IsWindow(search.found); }, std::chrono::milliseconds(1000));
     }
     return text;
 }

@@ -2,8 +2,8 @@
 // name, by handle and from memory.
 #include <gtest/gtest.h>
 
-#include "app/paths.h"
 #include "base/strings.h"
+#include "engine/paths.h"
 #include "zip/unzip.h"
 #include "zip/zip_test_support.h"
 

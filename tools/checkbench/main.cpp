@@ -17,10 +17,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/process_state.h"
 #include "base/handles.h"
 #include "base/strings.h"
 #include "check/update_check.h"
+#include "engine/process_state.h"
 #include "sax_floor.h"
 
 namespace {

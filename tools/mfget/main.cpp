@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/process_state.h"
 #include "base/strings.h"
+#include "engine/process_state.h"
 #include "net/range_downloader.h"
 
 namespace {

@@ -1,7 +1,18 @@
 # Shared by the Wine wrapper and the test scripts: where the build's Wine
 # prefix and X display are, and how to bring them up. Source it with
 # MF_BUILD_DIR set.
+# The prefix's architecture is the build's: win32 for the shipped 32-bit
+# build, win64 where the machine cannot run 32-bit code (see host-preset.sh).
 export WINEARCH=win32
+[ -f "$MF_BUILD_DIR/wine-arch" ] && WINEARCH=$(cat "$MF_BUILD_DIR/wine-arch")
+# Debian's "wine" script always picks the 32-bit loader when it is
+# installed; a 64-bit prefix is run by the 64-bit loader itself.
+if [ "$WINEARCH" = win64 ]; then
+  MF_WINE=/usr/lib/wine/wine64
+  export WINELOADER=$MF_WINE
+else
+  MF_WINE=wine
+fi
 export WINEPREFIX="$MF_BUILD_DIR/wineprefix"
 export WINEDEBUG=${WINEDEBUG:--all}
 # No desktop integration, no Mono or Gecko download prompts.
@@ -44,7 +55,7 @@ mf_start_xvfb() {
 # a test does lands outside the build tree.
 mf_make_prefix() {
   rm -rf "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 < /dev/null 9>&-
+  "$MF_WINE" wineboot -i >/dev/null 2>&1 < /dev/null 9>&-
   wineserver -w 9>&-
   local d
   for d in "$WINEPREFIX"/drive_c/users/*/; do
@@ -74,7 +85,7 @@ mf_wine_ensure() {
     if setsid wineserver -p >/dev/null 2>&1 < /dev/null 9>&-; then
       # A new server: let one program bring up the session's services and
       # desktop before parallel tests race each other for them.
-      DISPLAY=$(cut -d' ' -f1 "$MF_XVFB_FILE") wine cmd.exe /c exit 0 >/dev/null 2>&1 < /dev/null 9>&-
+      DISPLAY=$(cut -d' ' -f1 "$MF_XVFB_FILE") "$MF_WINE" cmd.exe /c exit 0 >/dev/null 2>&1 < /dev/null 9>&-
     fi
     true
   ) 9> "$MF_LOCK_FILE" || return 1

@@ -1,5 +1,5 @@
 #!/bin/bash
-# Runs a Windows program under Wine in the build tree's own 32-bit prefix,
+# Runs a Windows program under Wine in the build tree's own prefix,
 # on the build's own Xvfb display. Used as CMAKE_CROSSCOMPILING_EMULATOR.
 #
 #   MF_BUILD_DIR   build tree (set by the generated wrapper)
@@ -16,4 +16,4 @@ mf_wine_ensure || exit 125
 
 # Windows programs get a Windows path for their own executable; Wine maps
 # Linux paths itself, so the Linux path can be passed on unchanged.
-exec wine "$@"
+exec "$MF_WINE" "$@"

@@ -1,0 +1,23 @@
+#include "base/run_program.h"
+
+#include <shellapi.h>
+
+#include "base/handles.h"
+
+namespace mf {
+
+bool RunProgram(const std::wstring& path, const std::wstring& parameters, bool wait, int show) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    info.nShow = show;
+    if (!::ShellExecuteExW(&info)) return false;
+    UniqueHandle process(info.hProcess);
+    if (wait && process) ::WaitForSingleObject(process.get(), INFINITE);
+    return true;
+}
+
+}  // namespace mf

@@ -1,0 +1,105 @@
+#include "engine/command_line.h"
+
+#include <array>
+#include <climits>
+#include <utility>
+
+#include "base/strings.h"
+
+namespace mf {
+
+std::wstring ModeForWord(std::wstring_view word) {
+    static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 13> kWords{{
+        {L"mostsimple", L"mostsimple"},
+        {L"showwhenhaveupdate", L"showwhenupdate"},
+        {L"showwhenupdate", L"showwhenupdate"},
+        {L"tryicon", L"tryicon"},
+        {L"icon", L"tryicon"},
+        {L"emptytemp", L"emptytemp"},
+        {L"uninstall", L"uninstall"},
+        {L"silence", L"silence"},
+        {L"appenter", L"appenter"},
+        {L"appenternoprompt", L"appenternoprompt"},
+        {L"downparam0", L"downparam0"},
+        {L"downparam1", L"downparam1"},
+        {L"checkforupdates", L"checkforupdates"},
+    }};
+    for (const auto& [w, mode] : kWords) {
+        if (word == w) return mode;
+    }
+    return {};
+}
+
+RunMode RunModeOf(std::wstring_view mode) {
+    static constexpr std::array<std::pair<const wchar_t*, RunMode>, 11> kModes{{
+        {L"mostsimple", RunMode::MostSimple},
+        {L"showwhenupdate", RunMode::ShowWhenUpdate},
+        {L"tryicon", RunMode::TryIcon},
+        {L"emptytemp", RunMode::EmptyTemp},
+        {L"uninstall", RunMode::Uninstall},
+        {L"silence", RunMode::Silence},
+        {L"appenter", RunMode::AppEnter},
+        {L"appenternoprompt", RunMode::AppEnterNoPrompt},
+        {L"downparam0", RunMode::DownParam0},
+        {L"downparam1", RunMode::DownParam1},
+        {L"checkforupdates", RunMode::CheckForUpdates},
+    }};
+    for (const auto& [text, runMode] : kModes) {
+        if (mode == text) return runMode;
+    }
+    return RunMode::Launcher;
+}
+
+CommandLine ParseCommandLine(std::wstring_view raw, std::wstring_view ownPath, std::wstring_view configuredMode,
+                             const std::function<bool(std::uintptr_t)>& isWindow) {
+    CommandLine result;
+    std::wstring line = ToLower(raw);
+    ReplaceAll(line, L"\"", L"");
+    const std::wstring own = ReduceBackslashes(ToLower(ownPath));
+    if (!own.empty()) ReplaceAll(line, own, L"");
+    line = Trim(line);
+    result.stored = line;
+    result.elevatedRelaunch = Contains(line, kElevationMarker);
+
+    static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 6> kDotNet{{
+        {L"dotnet10", L"1.0"}, {L"dotnet11", L"1.1"}, {L"dotnet20", L"2.0"},
+        {L"dotnet30", L"3.0"}, {L"dotnet35", L"3.5"}, {L"dotnet40", L"4.0"},
+    }};
+    for (const auto& [word, version] : kDotNet) {
+        const std::size_t at = line.find(word);
+        if (at != std::wstring::npos && at > 0) {
+            result.dotnetVersion = version;
+            break;
+        }
+    }
+
+    std::wstring working = line;
+    ReplaceAll(working, L"-", L",");
+    ReplaceAll(working, L"/", L",");
+    ReplaceAll(working, L" ", L",");
+
+    std::wstring mode(configuredMode);
+    for (const std::wstring& token : Split(working, L',')) {
+        const std::wstring word = ToLower(token);
+        if (std::wstring m = ModeForWord(word); !m.empty()) mode = m;
+        std::size_t digits = 0;
+        while (digits < word.size() && word[digits] >= L'0' && word[digits] <= L'9') ++digits;
+        if (digits == 0) continue;
+        const std::int64_t value = ParseInt64(std::wstring_view(word).substr(0, digits));
+        if (value > 0 && static_cast<std::uint64_t>(value) <= UINTPTR_MAX &&
+            isWindow(static_cast<std::uintptr_t>(value))) {
+            result.hostWindow = static_cast<std::uintptr_t>(value);
+        }
+    }
+    result.mode = Trim(ToLower(mode));
+    result.runMode = RunModeOf(result.mode);
+    return result;
+}
+
+int ComputeExitCode(int updateCount, const std::wstring& announcedVersion, const std::wstring& installedVersion) {
+    if (updateCount > 0) return updateCount;
+    if (!announcedVersion.empty() && announcedVersion != installedVersion) return INT_MAX;
+    return 0;
+}
+
+}  // namespace mf

@@ -1,0 +1,55 @@
+// The command line of the engine: mode words, the host window handle, the
+// .NET switches and the elevation marker.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace mf {
+
+inline constexpr wchar_t kElevationMarker[] = L"___runas_admin___";
+
+// What a run does. Launcher is the default: a mode text that names none of
+// the others opens the launcher window.
+enum class RunMode {
+    Launcher,
+    MostSimple,
+    ShowWhenUpdate,
+    TryIcon,
+    EmptyTemp,
+    Uninstall,
+    Silence,
+    AppEnter,
+    AppEnterNoPrompt,
+    DownParam0,
+    DownParam1,
+    CheckForUpdates,
+};
+
+// The run mode of a (lower-cased, trimmed) mode text.
+[[nodiscard]] RunMode RunModeOf(std::wstring_view mode);
+
+struct CommandLine {
+    std::wstring stored;        // lower-cased, quotes and own path removed, trimmed
+    bool elevatedRelaunch = false;
+    std::wstring dotnetVersion; // "1.0" ... "4.0" when a .NET switch was given
+    std::wstring mode;          // lower-cased, trimmed
+    RunMode runMode = RunMode::Launcher;
+    std::uintptr_t hostWindow = 0;
+};
+
+// Parses a raw command line. `ownPath` is the executable's path in the
+// working folder; `configuredMode` is "Mode" of section "Mirefold";
+// `isWindow` tells whether a number names an existing window.
+CommandLine ParseCommandLine(std::wstring_view raw, std::wstring_view ownPath, std::wstring_view configuredMode,
+                             const std::function<bool(std::uintptr_t)>& isWindow);
+
+// The mode a command-line word selects, or empty when it is none.
+std::wstring ModeForWord(std::wstring_view word);
+
+// The exit code rule: the update count when above 0; 2147483647 when the
+// announced version differs from the installed one; else 0.
+int ComputeExitCode(int updateCount, const std::wstring& announcedVersion, const std::wstring& installedVersion);
+
+}  // namespace mf

@@ -1,0 +1,178 @@
+#include "list/download_list.h"
+
+#include "base/named_lock.h"
+#include "base/strings.h"
+
+namespace mf {
+
+DownLoadList::DownLoadList(const DownLoadList& other)
+    : messageText(other.messageText), values(other.values), baseUrl(other.baseUrl),
+      fileUrlTemplate(other.fileUrlTemplate), listPath(other.listPath), listIdentifier(other.listIdentifier),
+      versionText(other.versionText), listUrls(other.listUrls), commands(other.commands), records_(other.records_),
+      status_(other.status_.load()) {}
+
+DownLoadList& DownLoadList::operator=(const DownLoadList& other) {
+    if (this == &other) return *this;
+    messageText = other.messageText;
+    values = other.values;
+    baseUrl = other.baseUrl;
+    fileUrlTemplate = other.fileUrlTemplate;
+    listPath = other.listPath;
+    listIdentifier = other.listIdentifier;
+    versionText = other.versionText;
+    listUrls = other.listUrls;
+    commands = other.commands;
+    records_ = other.records_;
+    status_.store(other.status_.load());
+    return *this;
+}
+
+int DownLoadList::Add(const updatefileinfo& record) {
+    records_.push_back(record);
+    return GetSize() - 1;
+}
+
+void DownLoadList::SetAtGrow(int index, const updatefileinfo& record) {
+    if (index < 0) return;
+    if (static_cast<std::size_t>(index) >= records_.size()) records_.resize(static_cast<std::size_t>(index) + 1);
+    records_[static_cast<std::size_t>(index)] = record;
+}
+
+void DownLoadList::RemoveAt(int index) {
+    if (index < 0 || index >= GetSize()) return;
+    records_.erase(records_.begin() + index);
+}
+
+void DownLoadList::SetSize(int size) { records_.resize(size < 0 ? 0 : static_cast<std::size_t>(size)); }
+
+namespace {
+bool HasOuterSpace(const std::wstring& text) {
+    return !text.empty() && (IsSpace(text.front()) || IsSpace(text.back()));
+}
+
+// Runs for every record of both lists: a string is copied only when it
+// changes.
+void NormaliseListRecord(updatefileinfo& record) {
+    record.ver = ToLower(record.ver);
+    if (HasOuterSpace(record.ver)) record.ver = Trim(record.ver);
+    ReplaceAll(record.path, L"|", L"\\");
+    ReplaceAll(record.path, L"._.zip", L"");
+    if (HasOuterSpace(record.path)) record.path = Trim(record.path);
+}
+}  // namespace
+
+void DownLoadList::AddListRecord(updatefileinfo record) {
+    NormaliseListRecord(record);
+    ScopedNamedLock lock(lock_id::kList);
+    records_.push_back(std::move(record));
+}
+
+void DownLoadList::AddListRecords(std::vector<updatefileinfo> records) {
+    for (updatefileinfo& record : records) NormaliseListRecord(record);
+    ScopedNamedLock lock(lock_id::kList);
+    records_.reserve(records_.size() + records.size());
+    for (updatefileinfo& record : records) records_.push_back(std::move(record));
+}
+
+std::wstring ExpandMessageLineBreaks(std::wstring text) {
+    ReplaceAll(text, L"\\r\\n", L"\r\n");
+    ReplaceAll(text, L"\\n", L"\r\n");
+    return text;
+}
+
+void DownLoadList::FinishCheckedList() {
+    std::wstring messages;
+    for (int i = GetSize() - 1; i >= 0; --i) {
+        const updatefileinfo& record = records_[static_cast<std::size_t>(i)];
+        if (record.oper == OPER_DESCRIPTION) {
+            messages.insert(0, record.desname + L"\r\n");
+            RemoveAt(i);
+        } else if (record.oper == OPER_COMMAND) {
+            commands.push_back(record.path);
+            RemoveAt(i);
+        }
+    }
+    messageText = ExpandMessageLineBreaks(std::move(messages));
+}
+
+bool DownLoadList::Serialize(ListArchive& archive) { return archive.IsLoading() ? Load(archive) : Store(archive); }
+
+bool DownLoadList::Store(ListArchive& archive) const {
+    for (const auto& [key, value] : values) {
+        // A key equal to the terminator would end the map early on reading
+        // and misplace everything after it.
+        if (key == kValuesEndKey) continue;
+        archive.WriteString(key);
+        archive.WriteString(value);
+    }
+    archive.WriteString(kValuesEndKey);
+    archive.WriteInt(static_cast<std::int32_t>(commands.size()));
+    for (const std::wstring& command : commands) archive.WriteString(command);
+    for (const std::wstring* text : {&messageText, &baseUrl, &fileUrlTemplate, &listPath, &listIdentifier})
+        archive.WriteString(*text);
+    archive.WriteInt(ToInt(Status()));
+    archive.WriteInt(static_cast<std::int32_t>(records_.size()));
+    for (const updatefileinfo& r : records_) {
+        for (const std::wstring* text : {&r.url, &r.path, &r.desname, &r.ver, &r.status, &r.shortcut,
+                                         &r.shortcuticon, &r.iconindex})
+            archive.WriteString(*text);
+        archive.WriteInt(r.oper);
+    }
+    return true;
+}
+
+bool DownLoadList::Load(ListArchive& archive) {
+    for (;;) {
+        std::wstring key;
+        if (!archive.ReadString(key)) return false;
+        if (key == kValuesEndKey) break;
+        std::wstring value;
+        if (!archive.ReadString(value)) return false;
+        values[key] = std::move(value);
+    }
+    std::int32_t count = 0;
+    if (!archive.ReadInt(count) || count < 0) return false;
+    std::vector<std::wstring> readCommands;
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::wstring command;
+        if (!archive.ReadString(command)) {
+            commands = std::move(readCommands);
+            return false;
+        }
+        readCommands.push_back(std::move(command));
+    }
+    commands = std::move(readCommands);
+    for (std::wstring* text : {&messageText, &baseUrl, &fileUrlTemplate, &listPath, &listIdentifier}) {
+        std::wstring read;
+        if (!archive.ReadString(read)) return false;
+        *text = std::move(read);
+    }
+    std::int32_t status = 0;
+    if (!archive.ReadInt(status)) return false;
+    SetStatus(StatusFromInt(status));
+    if (!archive.ReadInt(count) || count < 0) return false;
+    for (std::int32_t i = 0; i < count; ++i) {
+        updatefileinfo r;
+        for (std::wstring* text : {&r.url, &r.path, &r.desname, &r.ver, &r.status, &r.shortcut, &r.shortcuticon,
+                                   &r.iconindex})
+            if (!archive.ReadString(*text)) return false;
+        if (!archive.ReadInt(r.oper)) return false;
+        records_.push_back(std::move(r));
+    }
+    return true;
+}
+
+bool DownLoadList::SaveToFile(const std::wstring& path) {
+    ListArchive archive;
+    Serialize(archive);
+    return SaveArchiveFile(path, archive.Bytes());
+}
+
+bool DownLoadList::LoadFromFile(const std::wstring& path) {
+    std::string bytes;
+    if (!LoadArchiveFile(path, bytes)) return false;
+    ListArchive archive(std::move(bytes));
+    return Serialize(archive);
+}
+
+}  // namespace mf

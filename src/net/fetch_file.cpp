@@ -1,0 +1,103 @@
+#include "net/fetch_file.h"
+
+#include "base/messages.h"
+#include "base/named_lock.h"
+#include "engine/process_state.h"
+#include "net/range_downloader.h"
+#include "zip/unzip.h"
+
+namespace mf {
+
+namespace {
+
+constexpr long kRecordStatusLock = 0xF0013;
+constexpr const wchar_t* kZipSuffix = L"._.zip";
+
+std::wstring ParentFolder(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Logs a line and, for a record, appends it to the record's status text.
+void Report(int index, const std::wstring& line) {
+    WriteLog(line);
+    if (index < 0) return;
+    ScopedNamedLock lock(kRecordStatusLock);
+    DownLoadList& list = Process().updateList;
+    if (index < list.GetSize()) list[index].status += line + L"\r\n";
+}
+
+long long FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// Leaves a fetched record file as its pending file.
+bool MakePending(const std::wstring& target) {
+    return FileExists(target) && ReplaceFileWithRetry(target, target + L"_");
+}
+
+}  // namespace
+
+bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target) {
+    // A target that cannot be replaced must not pass for the new content.
+    if (FileExists(target) && !DeleteFileForce(target)) return false;
+    bool extracted = false;
+    if (UniqueZip zip(OpenZip(archive)); zip) {
+        extracted = UnzipItemToFile(zip.get(), 0, target) == ZipResult::Ok;
+        zip.reset();
+        ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    if (extracted) return true;
+    if (FileSize(target) == 158) return true;
+    DeleteFileForce(target);
+    return false;
+}
+
+int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target) {
+    const std::wstring pending = target + L"_";
+    if (index >= 0 && FileExists(pending)) {
+        const auto size = static_cast<LPARAM>(static_cast<DWORD>(FileSize(pending)));
+        if (window != nullptr) {
+            ::SendMessageW(window, msg::kFileSize, static_cast<WPARAM>(index), size);
+            ::SendMessageW(window, msg::kFileProgress, static_cast<WPARAM>(index), size);
+        }
+        return 0;
+    }
+    const std::wstring folder = ParentFolder(target);
+    if (!folder.empty() && !FolderExists(folder)) CreateFolderTree(folder);
+
+    const bool isList = index < 0;
+    bool zipMode = isList ? ReadConfigFlag(L"Mirefold", L"ListFileZip", L"0") : true;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const std::wstring requestUrl = zipMode ? url + kZipSuffix : url;
+        const std::wstring download = zipMode ? target + kZipSuffix : target;
+        if (DownloadFile(requestUrl, download, false, index, window, Process().fileConnections) != 0) {
+            Report(index, L"error[" + requestUrl + L"]");
+            zipMode = !zipMode;
+            DeleteFileForce(download);
+            continue;
+        }
+        if (isList) WriteConfig(L"Mirefold", L"ListFileZip", zipMode ? L"1" : L"0");
+        Report(index, L"done[" + requestUrl + L"]");
+        if (!zipMode) {
+            if (!isList) MakePending(target);
+            return 0;
+        }
+        if (!isList && !ReadConfigFlag(L"Mirefold", L"UnZip", L"1")) return 0;  // installed as downloaded
+        if (ExtractSingleFile(download, target)) {
+            if (!isList) MakePending(target);
+            Report(index, L"unzip ok[" + target + L"]");
+            DeleteFileForce(download);
+            return 0;
+        }
+        Report(index, L"unzip error[" + target + L"]");
+        DeleteFileForce(download);
+        DeleteFileForce(target);
+        zipMode = false;
+    }
+    return 1;
+}
+
+}  // namespace mf

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "engine/command_line.h"
+
+namespace mf {
+namespace {
+
+TEST(CommandLine, ModesHostWindowAndSwitches) {
+    const std::wstring own = L"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe";
+    auto isWindow = [](std::uintptr_t h) { return h == 65758 || h == 131072; };
+    struct Case {
+        const wchar_t* raw;
+        const wchar_t* configured;
+        const wchar_t* mode;
+        std::uintptr_t host;
+        const wchar_t* dotnet;
+        bool elevated;
+    };
+    const Case cases[] = {
+        {L"\"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe\" -SILENCE 65758", L"AppEnterNoPrompt", L"silence", 65758, L"", false},
+        {L"\"c:\\tarnwick\\vdzq\\qb\\mirefold.exe\" /silence,65758", L"", L"silence", 65758, L"", false},
+        {L"x.exe Silence 65758abc", L"", L"silence", 65758, L"", false},
+        // The later word wins; the last existing window wins.
+        {L"x.exe tryicon uninstall", L"", L"uninstall", 0, L"", false},
+        {L"x.exe uninstall-tryicon 131072 65758", L"", L"tryicon", 65758, L"", false},
+        // Aliases only from the command line; the configured mode as written.
+        {L"x.exe showwhenhaveupdate", L"", L"showwhenupdate", 0, L"", false},
+        {L"x.exe -icon", L"", L"tryicon", 0, L"", false},
+        {L"x.exe", L" Icon ", L"icon", 0, L"", false},
+        {L"x.exe", L"AppEnterNoPrompt", L"appenternoprompt", 0, L"", false},
+        // A number that names no window is not a host window.
+        {L"x.exe silence 12345", L"", L"silence", 0, L"", false},
+        {L"x.exe /checkforupdates /___runas_admin___", L"", L"checkforupdates", 0, L"", true},
+        {L"x.exe dotnet35", L"", L"", 0, L"3.5", false},
+        {L"x.exe dotnet20 dotnet40", L"", L"", 0, L"2.0", false},
+        // At index 0 of the stored line the switch does not count.
+        {L"dotnet35", L"", L"", 0, L"", false},
+        {L"\"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe\"", L"", L"", 0, L"", false},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = ParseCommandLine(c.raw, own, c.configured, isWindow);
+        SCOPED_TRACE(testing::Message() << "command line " << testing::PrintToString(std::wstring(c.raw)));
+        EXPECT_EQ(line.dotnetVersion, c.dotnet);
+        if (line.dotnetVersion.empty()) {
+            EXPECT_EQ(line.mode, c.mode);
+            EXPECT_EQ(line.hostWindow, c.host);
+        }
+        EXPECT_EQ(line.elevatedRelaunch, c.elevated);
+    }
+}
+
+TEST(CommandLine, StoredTextDropsQuotesAndOwnPath) {
+    const CommandLine line = ParseCommandLine(L"\"C:\\Tarnwick\\vdzq\\QB\\Mirefold.exe\"  Silence 42 ",
+                                              L"C:\\Tarnwick\\vdzq\\\\QB\\mirefold.exe", L"", [](std::uintptr_t) { return false; });
+    EXPECT_EQ(line.stored, L"silence 42");
+}
+
+TEST(ExitCode, Rule) {
+    EXPECT_EQ(ComputeExitCode(3, L"", L"1.0"), 3);
+    EXPECT_EQ(ComputeExitCode(3, L"2.0", L"1.0"), 3);
+    EXPECT_EQ(ComputeExitCode(0, L"2.0", L"1.0"), 2147483647);
+    EXPECT_EQ(ComputeExitCode(0, L"V1.0", L"v1.0"), 2147483647);
+    EXPECT_EQ(ComputeExitCode(0, L"1.0", L"1.0"), 0);
+    EXPECT_EQ(ComputeExitCode(0, L"", L"1.0"), 0);
+}
+
+}  // namespace
+}  // namespace mf

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "base/named_lock.h"
+#include "engine/elevation.h"
+#include "engine/process_state.h"
+#include "list/download_list.h"
+#include "support/test_support.h"
+
+namespace mf {
+namespace {
+
+updatefileinfo Record(const std::wstring& path, std::int32_t oper = 0) {
+    updatefileinfo r;
+    r.path = path;
+    r.desname = path;
+    r.oper = oper;
+    return r;
+}
+
+std::vector<std::wstring> PathsOf(const DownLoadList& list) {
+    std::vector<std::wstring> paths;
+    for (const updatefileinfo& r : list.Records()) paths.push_back(r.path);
+    return paths;
+}
+
+using Strings = std::vector<std::wstring>;
+
+TEST(DownLoadList, ArrayOperations) {
+    DownLoadList list;
+    EXPECT_EQ(list.Add(Record(L"a")), 0);
+    EXPECT_EQ(list.Add(Record(L"b")), 1);
+    list.SetAtGrow(3, Record(L"d"));
+    EXPECT_EQ(PathsOf(list), (Strings{L"a", L"b", L"", L"d"}));
+    list.SetAtGrow(1, Record(L"B"));
+    list.RemoveAt(0);
+    EXPECT_EQ(PathsOf(list), (Strings{L"B", L"", L"d"}));
+    list.ElementAt(1).path = L"c";
+    EXPECT_EQ(list.GetAt(1).path, L"c");
+    list.SetSize(0);
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_EQ(list.fileUrlTemplate, L"{listurl-base}/{filename}");
+    EXPECT_EQ(list.Status(), UpdateStatus::None);
+}
+
+TEST(DownLoadList, FinishCheckedListSeparatesMessagesAndCommands) {
+    DownLoadList list;
+    list.Add(Record(L"A", OPER_DESCRIPTION));
+    list.Add(Record(L"one.dll"));
+    list.Add(Record(L"C1", OPER_COMMAND));
+    list.Add(Record(L"B\\nsecond\\r\\nthird", OPER_DESCRIPTION));
+    list.Add(Record(L"C2", OPER_COMMAND));
+    list.Add(Record(L"two.dll", OPER_RUN));
+    list.FinishCheckedList();
+    EXPECT_EQ(PathsOf(list), (Strings{L"one.dll", L"two.dll"}));
+    EXPECT_EQ(list.messageText, L"A\r\nB\r\nsecond\r\nthird\r\n");
+    EXPECT_EQ(list.commands, (Strings{L"C2", L"C1"}));
+}
+
+std::string Le32(std::uint32_t v) {
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
+                       static_cast<char>(v >> 24)};
+}
+
+std::string Utf16(const std::wstring& text) {
+    std::string out = Le32(static_cast<std::uint32_t>(text.size()));
+    for (wchar_t c : text) {
+        out.push_back(static_cast<char>(c & 0xFF));
+        out.push_back(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+TEST(DownLoadList, EmptyListBytes) {
+    DownLoadList list;
+    list.fileUrlTemplate.clear();
+    list.SetStatus(UpdateStatus::DownloadOk);
+    ListArchive archive;
+    ASSERT_TRUE(list.Serialize(archive));
+    const std::string expected = Utf16(L"!-end------") + Le32(0) + Le32(0) + Le32(0) + Le32(0) + Le32(0) + Le32(0) +
+                                 Le32(6) + Le32(0);
+    EXPECT_EQ(archive.Bytes(), expected);
+}
+
+DownLoadList FullList() {
+    DownLoadList list;
+    list.values[L"key1"] = L"value1";
+    list.values[L"\u9898"] = L"";
+    list.commands = {L"x.exe9-s919k7", L"C2"};
+    list.messageText = L"A\r\nB\r\n";
+    list.baseUrl = L"http://h/d";
+    list.fileUrlTemplate = L"{listurl-base}/{filename}";
+    list.listPath = L"C:\\t\\x.xml";
+    list.listIdentifier = L"{G}";
+    list.SetStatus(UpdateStatus::CheckRemoteOk);
+    updatefileinfo r;
+    r.url = L"http://h/a";
+    r.path = L"bin\\a.dll";
+    r.desname = L"{app}\\a.dll";
+    r.ver = L"abc";
+    r.status = L"line\r\n";
+    r.shortcut = L"{desktop}\\a";
+    r.shortcuticon = L"a.ico";
+    r.iconindex = L"3";
+    r.oper = OPER_REG | OPER_BOOT;
+    list.Add(r);
+    list.Add(Record(L"\u9898\u5e93.txt"));
+    return list;
+}
+
+void ExpectSameContent(const DownLoadList& a, const DownLoadList& b) {
+    EXPECT_EQ(a.Records(), b.Records());
+    EXPECT_EQ(a.values, b.values);
+    EXPECT_EQ(a.commands, b.commands);
+    EXPECT_EQ(a.messageText, b.messageText);
+    EXPECT_EQ(a.baseUrl, b.baseUrl);
+    EXPECT_EQ(a.fileUrlTemplate, b.fileUrlTemplate);
+    EXPECT_EQ(a.listPath, b.listPath);
+    EXPECT_EQ(a.listIdentifier, b.listIdentifier);
+    EXPECT_EQ(a.Status(), b.Status());
+}
+
+TEST(DownLoadList, WriteThenReadThroughAFile) {
+    test::TempFolder folder;
+    DownLoadList written = FullList();
+    ASSERT_TRUE(written.SaveToFile(folder / L"x.lst"));
+    DownLoadList read;
+    read.fileUrlTemplate.clear();
+    ASSERT_TRUE(read.LoadFromFile(folder / L"x.lst"));
+    ExpectSameContent(written, read);
+}
+
+TEST(DownLoadList, ReadingAppendsRecords) {
+    ListArchive out;
+    DownLoadList full = FullList();
+    ASSERT_TRUE(full.Serialize(out));
+    DownLoadList read;
+    read.Add(Record(L"already.dll"));
+    ListArchive in(out.Bytes());
+    ASSERT_TRUE(read.Serialize(in));
+    EXPECT_EQ(PathsOf(read), (Strings{L"already.dll", L"bin\\a.dll", L"\u9898\u5e93.txt"}));
+}
+
+TEST(DownLoadList, TruncatedStreamFailsAndKeepsWhatWasRead) {
+    ListArchive out;
+    DownLoadList full = FullList();
+    ASSERT_TRUE(full.Serialize(out));
+    const std::string bytes = out.Bytes();
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+        DownLoadList read;
+        ListArchive in(bytes.substr(0, cut));
+        EXPECT_FALSE(read.Serialize(in)) << cut;
+        EXPECT_LE(read.GetSize(), 1) << cut;
+        for (int i = 0; i < read.GetSize(); ++i) EXPECT_EQ(read[i], full[i]) << cut;
+    }
+    // Cut inside the second record: the first one is kept, with everything
+    // before it.
+    DownLoadList read;
+    ListArchive in(bytes.substr(0, bytes.size() - 6));
+    EXPECT_FALSE(read.Serialize(in));
+    ASSERT_EQ(read.GetSize(), 1);
+    EXPECT_EQ(read[0], full[0]);
+    EXPECT_EQ(read.commands, full.commands);
+    EXPECT_EQ(read.listIdentifier, L"{G}");
+    EXPECT_EQ(read.Status(), UpdateStatus::CheckRemoteOk);
+}
+
+TEST(DownLoadList, ImpossibleLengthIsRejected) {
+    DownLoadList read;
+    ListArchive in(Le32(0x7FFFFFFF) + "xx");
+    EXPECT_FALSE(read.Serialize(in));
+    ListArchive negative(Utf16(L"!-end------") + Le32(0x80000000u));
+    EXPECT_FALSE(read.Serialize(negative));
+    EXPECT_TRUE(read.values.empty());
+}
+
+TEST(DownLoadList, MissingFileIsNotRead) {
+    DownLoadList read;
+    EXPECT_FALSE(read.LoadFromFile(L"C:\\no\\such\\list.lst"));
+}
+
+TEST(DownLoadList, AddListRecordWaitsForTheListLock) {
+    DownLoadList list;
+    std::thread adder;
+    {
+        ScopedNamedLock held(lock_id::kList);
+        adder = std::thread([&] { list.AddListRecord(Record(L"a|b._.zip ")); });
+        ::Sleep(300);
+        EXPECT_EQ(list.GetSize(), 0);
+    }
+    adder.join();
+    ASSERT_EQ(list.GetSize(), 1);
+    EXPECT_EQ(list[0].path, L"a\\b");
+}
+
+TEST(DownLoadList, ElevatedRunContinuesWithTheSavedList) {
+    test::TempFolder folder;
+    ProcessState state;
+    ScopedProcessState use(state);
+    state.workFolder.Set(folder.path() + L"\\");
+    ASSERT_TRUE(test::WriteFileBytes(folder / L"mirefold.ini",
+                                     "[Mirefold]\r\nTempAppPath=1\r\n[UPDATEINFO]\r\nListURL=http://h/l.xml\r\n"));
+    const std::wstring saved = state.paths.SavedListFile();
+    ASSERT_EQ(saved.find(folder.path()), 0u) << saved;
+    DownLoadList full = FullList();
+    ASSERT_TRUE(full.SaveToFile(saved));
+
+    LoadSavedUpdateListForElevatedRun();
+    EXPECT_EQ(state.updateList.GetSize(), 2);
+    EXPECT_EQ(state.updateList.Status(), UpdateStatus::DownloadOk);
+    EXPECT_EQ(state.updateList.listIdentifier, L"{G}");
+    EXPECT_EQ(::GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+}  // namespace mf
