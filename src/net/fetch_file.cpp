@@ -2,7 +2,9 @@
 
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/text_format.h"
 #include "engine/process_state.h"
+#include "net/net_limits.h"
 #include "net/range_downloader.h"
 #include "zip/unzip.h"
 
@@ -40,11 +42,20 @@ bool MakePending(const std::wstring& target) {
 
 }  // namespace
 
-bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target) {
+bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target, std::int64_t maxBytes) {
     // A target that cannot be replaced must not pass for the new content.
     if (FileExists(target) && !DeleteFileForce(target)) return false;
     bool extracted = false;
     if (UniqueZip zip(OpenZip(archive)); zip) {
+        // A small archive may unpack to gigabytes: the entry's declared size
+        // is checked before anything is written (the reader never produces
+        // more than that size, and fails when the data holds more).
+        ZipEntry entry;
+        if (GetZipItem(zip.get(), 0, entry) == ZipResult::Ok && entry.uncompressedSize > maxBytes) {
+            WriteLog(Format(L"%s unpacks to %u bytes, over the limit of %ld", archive,
+                            static_cast<unsigned>(entry.uncompressedSize), maxBytes));
+            return false;
+        }
         extracted = UnzipItemToFile(zip.get(), 0, target) == ZipResult::Ok;
         zip.reset();
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -73,7 +84,9 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::wstring requestUrl = zipMode ? url + kZipSuffix : url;
         const std::wstring download = zipMode ? target + kZipSuffix : target;
-        if (DownloadFile(requestUrl, download, false, index, window, Process().fileConnections) != 0) {
+        // A list, plain or zipped, is a document of bounded size.
+        const std::int64_t maxBytes = isList ? Limits().documentBytes : kAnySize;
+        if (DownloadFile(requestUrl, download, false, index, window, Process().fileConnections, maxBytes) != 0) {
             Report(index, L"error[" + requestUrl + L"]");
             zipMode = !zipMode;
             DeleteFileForce(download);
@@ -86,7 +99,7 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
             return 0;
         }
         if (!isList && !ReadConfigFlag(L"Mirefold", L"UnZip", L"1")) return 0;  // installed as downloaded
-        if (ExtractSingleFile(download, target)) {
+        if (ExtractSingleFile(download, target, isList ? Limits().documentBytes : Limits().extractedBytes)) {
             if (!isList) MakePending(target);
             Report(index, L"unzip ok[" + target + L"]");
             DeleteFileForce(download);

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace mf {
@@ -20,7 +21,9 @@ inline constexpr int kListFileIndex = -1;
 [[nodiscard]] int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target);
 
 // Extracts the first entry of the archive to `target`. False when the
-// archive cannot be read or the target cannot be replaced.
-[[nodiscard]] bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target);
+// archive cannot be read, the entry would unpack to more than `maxBytes`
+// (nothing is written then) or the target cannot be replaced.
+[[nodiscard]] bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target,
+                                     std::int64_t maxBytes = INT32_MAX);
 
 }  // namespace mf
