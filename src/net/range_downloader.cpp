@@ -246,6 +246,10 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     ThreadValueTable& table = ThreadValueTable::Instance();
     const std::int32_t size = QuerySizeWithRetries();
     if (size == kSizeNoTotal) return DownloadOneStream(target_, false, word, window);
+    // An empty file has no ranges to cut; one plain request fetches it (its
+    // length 0 read from the reply), so that a release holding an empty file
+    // can be downloaded at all.
+    if (size == 0) return DownloadOneStream(target_, false, word, window);
     if (size < 1) {
         WriteLog(Format(L"No size for %s", url_));
         DeleteFileForce(target_);

@@ -19,7 +19,7 @@ nginx=${NGINX:-/usr/sbin/nginx}
 
 "$here/nginx-stop.sh" "$state" >/dev/null 2>&1 || true
 mkdir -p "$state/temp"
-rm -f "$state/port" "$state/url"
+rm -f "$state/port" "$state/url" "$state/access.log"
 user_line=""
 [ "$(id -u)" = 0 ] && user_line="user root root;"
 
@@ -33,7 +33,9 @@ pid $state/nginx.pid;
 error_log $state/error.log warn;
 events { worker_connections 1024; }
 http {
-  access_log off;
+  # Tests read which files were asked for (and which were not) here.
+  log_format mirefold '\$status \$request_method \$uri';
+  access_log $state/access.log mirefold;
   sendfile on;
   tcp_nopush on;
   keepalive_timeout 30;
