@@ -112,7 +112,8 @@ bool UnpackAll(const std::wstring& package, const PackageTargets& targets, const
 bool HasPendingFiles(const DownLoadList& list, const std::wstring& downloadFolder) {
     for (const updatefileinfo& record : list.Records()) {
         if (!RecordNeedsFile(record)) continue;
-        const std::wstring pending = ReduceBackslashes(downloadFolder + L"\\" + Replaced(record.path, L"/", L"\\") + L"_");
+        const std::wstring pending =
+            ReduceBackslashes(downloadFolder + L"\\" + Replaced(record.path, L"/", L"\\") + L"_");
         if (!FileExists(pending)) return false;
     }
     return true;

@@ -141,7 +141,8 @@ std::wstring SerialFromIdentify(const unsigned char* data, std::size_t size) {
 }
 
 UniqueFile OpenDevice(const wchar_t* name, DWORD access) {
-    return UniqueFile(::CreateFileW(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    return UniqueFile(
+        ::CreateFileW(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
 }
 
 void FillIdentifyCommand(SENDCMDINPARAMS& in) {

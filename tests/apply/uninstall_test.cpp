@@ -78,7 +78,8 @@ protected:
         state().paths.SetFolderSource([desktop](ShellFolder folder) {
             return folder == ShellFolder::Desktop ? desktop : SystemShellFolder(folder);
         });
-        WriteIni("[Mirefold]\r\nLog=logs\\inst.log\r\nTempAppPath=1\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/u/update.xml\r\n");
+        WriteIni("[Mirefold]\r\nLog=logs\\inst.log\r\nTempAppPath=1\r\n"
+                 "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/u/update.xml\r\n");
     }
 
     std::wstring Work(const std::wstring& relative) const { return folder() / relative; }
@@ -88,7 +89,8 @@ protected:
     }
     UninstallOutcome RunUninstall() {
         const ComInit com;
-        return Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
+        return Uninstall(
+            [](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
     }
     void MakeBookkeeping() {
         Install(L"logs\\inst.log");

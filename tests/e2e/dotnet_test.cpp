@@ -19,8 +19,9 @@ protected:
     void TearDown() override { RemoveTree(Folder()); }
 
     void Brand(const std::string& mirefold) {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + mirefold + "[APPLICATION]\r\nName=" +
-                                   Narrow(name_) + "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + mirefold +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) +
+                                   "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
                                    Narrow(name_) + "/update.xml\r\n";
         ASSERT_TRUE(test::BrandEngine(config, exe_));
     }

@@ -56,9 +56,10 @@ protected:
         branded_ = folder_ / L"branded.exe";
         packed_ = folder_ / L"mirefold.exe";
         CleanUp();
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n[APPLICATION]\r\nName=" +
-                                   Narrow(name_) + "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=" +
-                                   Narrow(listUrl_) + "\r\nMainListURL=http://127.0.0.1:9/mirefold.xml\r\n";
+        const std::string config =
+            "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
+            "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=" + Narrow(listUrl_) +
+            "\r\nMainListURL=http://127.0.0.1:9/mirefold.xml\r\n";
         ASSERT_TRUE(test::BrandEngine(config, branded_));
     }
     void TearDown() override { CleanUp(); }
@@ -116,7 +117,8 @@ TEST_F(OfflinePackage, PackedEngineTakesTheReleaseOverWithTheServerDown) {
             << Narrow(file, CodePage::Utf8);
     }
     // The list is where a check leaves the downloaded list, as published.
-    EXPECT_EQ(test::ReadFileBytes(downloadFolder_ + L".xml"), test::ReadFileBytes(ReleaseFolder(L"product\\update.xml")));
+    EXPECT_EQ(test::ReadFileBytes(downloadFolder_ + L".xml"),
+              test::ReadFileBytes(ReleaseFolder(L"product\\update.xml")));
     EXPECT_FALSE(LeftInTemp(kPackageCopyName));
     EXPECT_FALSE(LeftInTemp(kPackageRecordsEntry));
 }
@@ -241,7 +243,8 @@ TEST(PackageTrailer, MarkerLengthAndOffset) {
         {100, 50, 170, true},  {100, 50, 169, false}, {-1, 50, 1000, false},
         {100, 0, 1000, false}, {100, -5, 1000, false}, {0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, false},
     };
-    for (const Fit& f : fits) EXPECT_EQ(PackageFits({f.offset, f.length}, f.fileSize), f.fits) << f.offset << "+" << f.length;
+    for (const Fit& f : fits)
+        EXPECT_EQ(PackageFits({f.offset, f.length}, f.fileSize), f.fits) << f.offset << "+" << f.length;
 }
 
 }  // namespace

@@ -20,9 +20,10 @@ protected:
         wchar_t desktop[MAX_PATH + 1] = {};
         ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop), S_OK);
         shortcut_ = std::wstring(desktop) + L"\\" + name_ + L".lnk";
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n[APPLICATION]\r\nName=" +
-                                   Narrow(name_) + "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
-                                   Narrow(name_) + "/update.xml\r\n";
+        const std::string config =
+            "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
+            "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" + Narrow(name_) +
+            "/update.xml\r\n";
         ASSERT_TRUE(test::BrandEngine(config, exe_));
     }
     void TearDown() override {

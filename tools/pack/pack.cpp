@@ -79,7 +79,8 @@ std::wstring ReleaseFile(const std::wstring& folder, const std::wstring& path, c
 }
 
 bool HasPackageTrailer(const std::wstring& exe) {
-    const UniqueFile file(::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const UniqueFile file(
+        ::CreateFileW(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     LARGE_INTEGER size{};
     if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart < static_cast<LONGLONG>(kPackageTrailerSize))
         return false;
@@ -108,7 +109,8 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
     {
         const ComInit com;
         if (!ReadUpdateList(listCopy, list, true, &formatError))
-            return Fail("cannot read the update list " + Utf8(listPath) + (formatError.empty() ? "" : ": " + Utf8(formatError)));
+            return Fail("cannot read the update list " + Utf8(listPath) +
+                        (formatError.empty() ? "" : ": " + Utf8(formatError)));
     }
 
     if (!::CopyFileW(engine.c_str(), out.c_str(), FALSE)) return Fail("cannot copy the engine to " + Utf8(out));

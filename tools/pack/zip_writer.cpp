@@ -36,7 +36,9 @@ void Put32(std::string& out, std::uint32_t value) {
 // Raw deflate (no zlib header), as zip entries hold it.
 class ZipWriter::Deflater {
 public:
-    Deflater() { ok_ = deflateInit2(&stream_, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK; }
+    Deflater() {
+        ok_ = deflateInit2(&stream_, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    }
     ~Deflater() {
         if (ok_) deflateEnd(&stream_);
     }
@@ -155,7 +157,8 @@ bool ZipWriter::AddFile(const std::wstring& name, const std::wstring& sourcePath
         if (!::ReadFile(source.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr))
             return Fail("cannot read " + Narrow(sourcePath, CodePage::Utf8));
         const bool last = read == 0;
-        if (!deflater.Feed(*this, chunk.data(), read, last)) return Fail("cannot compress " + Narrow(sourcePath, CodePage::Utf8));
+        if (!deflater.Feed(*this, chunk.data(), read, last))
+            return Fail("cannot compress " + Narrow(sourcePath, CodePage::Utf8));
         if (last) break;
     }
     return Complete(entry, deflater);
