@@ -126,6 +126,12 @@ void UpdateApp::SelectLanguage() {
     if (FileExists(own)) state_.language.LoadFile(own);
 }
 
+CommandLine UpdateApp::ReadCommandLine() const {
+    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
+    return ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
+                            [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
+}
+
 StartResult UpdateApp::InitInstance() {
     state_.config.SetAccessDeniedHandler(PromptElevationForConfig);
     PrepareWorkFolder();
@@ -133,7 +139,9 @@ StartResult UpdateApp::InitInstance() {
 
     state_.executableBaseName = BaseNameOf(ExecutablePath());
     const std::wstring mainProgram = state_.paths.MainProgramPath();
-    if (!mainProgram.empty() && FileExists(mainProgram)) {
+    // An installed product starts at once - except for its uninstall, which
+    // would otherwise never be reached once the main program is in place.
+    if (!mainProgram.empty() && FileExists(mainProgram) && ReadCommandLine().runMode != RunMode::Uninstall) {
         SetStatus(UpdateStatus::End);
         LaunchMainProgramWithDotNetCheck(true);
         CheckTimeBookkeeping();
@@ -145,21 +153,20 @@ StartResult UpdateApp::InitInstance() {
     com_.emplace(COINIT_APARTMENTTHREADED);
     winsock_ = std::make_unique<WinsockInit>();
 
-    if (RunEmbeddedPackage()) return StartResult::Continue;
+    const PackageOutcome package = RunEmbeddedPackage();
     RunStartupPrograms();
     state_.connectTryCount = static_cast<int>(ParseLong(ReadConfigOr(L"Mirefold", L"ConnectTryCount", L"3")));
     LoadCachedParameterPackage();
     state_.paths.PurgeOldFiles();
     SelectLanguage();
+    if (package == PackageOutcome::Damaged) ReportDamagedPackage();
 
-    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
-    const CommandLine line = ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
-                                              [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
+    const CommandLine line = ReadCommandLine();
     state_.variables.Set(L"commandline", line.stored);
     state_.elevatedRelaunch = line.elevatedRelaunch;
     state_.config.SetElevatedRelaunch(line.elevatedRelaunch);
     if (!line.dotnetVersion.empty()) {
-        ShowDotNetPrompt(line.dotnetVersion.c_str());
+        ShowDotNetPrompt(nullptr, line.dotnetVersion);
         return StartResult::Stop;
     }
     CheckDotNetRequirement();
@@ -173,9 +180,17 @@ StartResult UpdateApp::InitInstance() {
         state_.notifications.Register(state_.hostWindow);
         state_.notifications.SetHostWindow(state_.hostWindow);
     }
-    SetStatus(UpdateStatus::None);
+    const bool fromPackage = package == PackageOutcome::TakenOver;
+    if (fromPackage) {
+        AnnounceEmbeddedRelease();
+    } else {
+        SetStatus(UpdateStatus::None);
+    }
 
     if (state_.elevatedRelaunch) {
+        // The instance that asked for rights saved the list it was working
+        // on; it replaces the package's records instead of doubling them.
+        if (fromPackage && FileExists(state_.paths.SavedListFile())) state_.updateList = DownLoadList();
         LoadSavedUpdateListForElevatedRun();
         if (mode == RunMode::AppEnter || mode == RunMode::AppEnterNoPrompt) mode = RunMode::Launcher;
     }

@@ -38,6 +38,7 @@ private:
     void RunStartupPrograms();
     void SelectLanguage();
     StartResult Dispatch(RunMode mode);
+    [[nodiscard]] CommandLine ReadCommandLine() const;
 
     HINSTANCE instance_;
     ProcessState& state_;
