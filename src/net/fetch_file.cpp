@@ -131,12 +131,7 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
             continue;
         }
         if (!isList && !ReadConfigFlag(L"Mirefold", L"UnZip", L"1")) return 0;  // installed as downloaded
-<<<<<<< HEAD
         if (ExtractSingleFile(download, target, isList ? Limits().documentBytes : Limits().extractedBytes)) {
-            if (!isList) MakePending(target);
-=======
-        if (ExtractSingleFile(download, target)) {
->>>>>>> issue-11
             Report(index, L"unzip ok[" + target + L"]");
             DeleteFileForce(download);
             if (isList || AcceptAsPending(index, target, requestUrl, md5Key)) return 0;
