@@ -46,7 +46,13 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 
 }  // namespace
 
-UpdateApp::UpdateApp(HINSTANCE instance, ProcessState& state) : instance_(instance), state_(state) {}
+UpdateApp::UpdateApp(HINSTANCE instance, ProcessState& state) : instance_(instance), state_(state) {
+    // Status events start their programs through the engine's run-file
+    // operation, so that they too may name a task document.
+    state_.runFile = [](const std::wstring& path, const std::wstring& parameters, bool wait) {
+        return RunFile(path, parameters, wait);
+    };
+}
 UpdateApp::~UpdateApp() = default;
 
 std::wstring WorkFolderFor(const std::wstring& windowsFolder, const std::wstring& folderName, bool productSet) {
