@@ -1,63 +1,45 @@
 #include "base/md5.h"
 
-#include <windows.h>
-#include <wincrypt.h>
-
+#include <algorithm>
 #include <array>
 #include <vector>
 
-#include "base/handles.h"
 #include "base/strings.h"
 
 namespace mf {
 
 namespace {
 
-namespace traits {
-struct CryptProvider {
-    using Type = HCRYPTPROV;
-    static Type Invalid() noexcept { return 0; }
-    static bool IsValid(Type h) noexcept { return h != 0; }
-    static void Close(Type h) noexcept { ::CryptReleaseContext(h, 0); }
-};
-struct CryptHash {
-    using Type = HCRYPTHASH;
-    static Type Invalid() noexcept { return 0; }
-    static bool IsValid(Type h) noexcept { return h != 0; }
-    static void Close(Type h) noexcept { ::CryptDestroyHash(h); }
-};
-}  // namespace traits
-
-using UniqueCryptProvider = UniqueResource<traits::CryptProvider>;
-using UniqueCryptHash = UniqueResource<traits::CryptHash>;
-
 constexpr DWORD kReadBlock = 256 * 1024;
 constexpr DWORD kMd5Bytes = 16;
 
 }  // namespace
 
-bool Md5OfFile(const std::wstring& path, std::wstring* hexLower) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return false;
+Md5::Md5() {
     // A verify-only context: no key container is opened or created, so this
     // works for any account, elevated or not.
-    UniqueCryptProvider provider;
-    if (!::CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return false;
-    UniqueCryptHash hash;
-    if (!::CryptCreateHash(provider.get(), CALG_MD5, 0, 0, hash.put())) return false;
+    if (!::CryptAcquireContextW(provider_.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return;
+    ok_ = ::CryptCreateHash(provider_.get(), CALG_MD5, 0, 0, hash_.put()) != FALSE;
+}
 
-    std::vector<BYTE> buffer(kReadBlock);
-    for (;;) {
-        DWORD read = 0;
-        if (!::ReadFile(file.get(), buffer.data(), kReadBlock, &read, nullptr)) return false;
-        if (read == 0) break;
-        if (!::CryptHashData(hash.get(), buffer.data(), read, 0)) return false;
+void Md5::Update(const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const BYTE*>(data);
+    // CryptHashData takes a 32-bit length.
+    while (ok_ && size > 0) {
+        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(size, 0x40000000));
+        ok_ = ::CryptHashData(hash_.get(), bytes, piece, 0) != FALSE;
+        bytes += piece;
+        size -= piece;
     }
+}
+
+std::wstring Md5::Finish() {
     std::array<BYTE, kMd5Bytes> digest{};
     DWORD length = kMd5Bytes;
-    if (!::CryptGetHashParam(hash.get(), HP_HASHVAL, digest.data(), &length, 0) || length != kMd5Bytes) return false;
-
+    const bool done = ok_ && ::CryptGetHashParam(hash_.get(), HP_HASHVAL, digest.data(), &length, 0) &&
+                      length == kMd5Bytes;
+    ok_ = false;
+    if (!done) return {};
     static constexpr wchar_t kDigits[] = L"0123456789abcdef";
     std::wstring text;
     text.reserve(2 * kMd5Bytes);
@@ -65,6 +47,29 @@ bool Md5OfFile(const std::wstring& path, std::wstring* hexLower) {
         text += kDigits[b >> 4];
         text += kDigits[b & 0xF];
     }
+    return text;
+}
+
+std::wstring Md5Of(const void* data, std::size_t size) {
+    Md5 md5;
+    md5.Update(data, size);
+    return md5.Finish();
+}
+
+bool Md5OfFile(const std::wstring& path, std::wstring* hexLower) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    Md5 md5;
+    std::vector<BYTE> buffer(kReadBlock);
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file.get(), buffer.data(), kReadBlock, &read, nullptr)) return false;
+        if (read == 0) break;
+        md5.Update(buffer.data(), read);
+    }
+    std::wstring text = md5.Finish();
+    if (text.empty()) return false;
     *hexLower = std::move(text);
     return true;
 }

@@ -39,28 +39,7 @@ LRESULT CALLBACK StatusWindow::Procedure(HWND window, UINT message, WPARAM wPara
 
 namespace {
 
-struct DialogSearch {
-    DWORD processId = 0;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<DialogSearch*>(param);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId || !::IsWindowVisible(window)) return TRUE;
-    wchar_t className[64] = {};
-    ::GetClassNameW(window, className, 64);
-    if (std::wstring(className) != L"#32770") return TRUE;
-    search->found = window;
-    return FALSE;
-}
-
-HWND VisibleMessageBox() {
-    DialogSearch search{::GetCurrentProcessId(), nullptr};
-    ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
+HWND VisibleMessageBox() { return test::FindMessageBox(::GetCurrentProcessId()); }
 
 void PumpMessages() {
     MSG message;

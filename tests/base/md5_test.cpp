@@ -32,6 +32,18 @@ TEST(Md5, DigestsOfFiles) {
     }
 }
 
+TEST(Md5, DigestsOfBlocksFedInPieces) {
+    EXPECT_EQ(Md5Of("", 0), L"d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_EQ(Md5Of("abc", 3), L"900150983cd24fb0d6963f7d28e17f72");
+    const std::string fox = "The quick brown fox jumps over the lazy dog";
+    Md5 pieces;
+    ASSERT_TRUE(pieces.valid());
+    pieces.Update(fox.data(), 10);
+    pieces.Update(fox.data() + 10, fox.size() - 10);
+    EXPECT_EQ(pieces.Finish(), L"9e107d9d372bb6826bd81d3542a419d6");
+    EXPECT_FALSE(pieces.valid());  // spent
+}
+
 TEST(Md5, MissingFileLeavesTheResultAlone) {
     test::TempFolder folder;
     std::wstring digest = L"untouched";

@@ -1,8 +1,7 @@
-// Zip variants and digests as the engine will read them.
+// Zip variants as the engine will read them.
 #include <gtest/gtest.h>
 
 #include "base/strings.h"
-#include "md5.h"
 #include "publish/publish_support.h"
 #include "support/test_support.h"
 #include "zip/unzip.h"
@@ -10,18 +9,6 @@
 
 namespace mf::publish {
 namespace {
-
-TEST(Md5, KnownDigestsAndPieces) {
-    EXPECT_EQ(Md5Of("", 0), L"d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_EQ(Md5Of("abc", 3), L"900150983cd24fb0d6963f7d28e17f72");
-    const std::string fox = "The quick brown fox jumps over the lazy dog";
-    Md5 pieces;
-    pieces.Update(fox.data(), 10);
-    pieces.Update(fox.data() + 10, fox.size() - 10);
-    EXPECT_EQ(pieces.Finish(), L"9e107d9d372bb6826bd81d3542a419d6");
-    const std::string big = test::RandomBytes(3 << 20, 7);
-    EXPECT_EQ(Md5Of(big.data(), big.size()), test::LegacyMd5(big));
-}
 
 // Each variant is extracted by the engine's reader to the same bytes (the
 // reader checks size and CRC), under the file's name, with its time.

@@ -139,6 +139,12 @@ BOOL CALLBACK CollectStatic(HWND window, LPARAM param) {
 
 }  // namespace
 
+HWND FindMessageBox(DWORD processId) {
+    DialogSearch search{processId, nullptr};
+    ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::wstring AnswerMessageBox(DWORD processId, int buttonId, std::chrono::milliseconds timeout) {
     DialogSearch search{processId, nullptr};
     const bool found = WaitUntil(

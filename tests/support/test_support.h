@@ -61,6 +61,9 @@ private:
 // not start or end in time).
 long long RunAndWait(const std::wstring& commandLine, std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
+// A visible message box (dialog class "#32770") of the process, or null.
+HWND FindMessageBox(DWORD processId);
+
 // Answers a message box the way a person would: waits for a dialog of the
 // given process, reads its text, and presses the button with the given id
 // (IDYES, IDNO, IDOK, ...). Returns the text, or empty on time-out.

@@ -15,7 +15,7 @@
 #include "base/strings.h"
 #include "list_writer.h"
 #include "manifest.h"
-#include "md5.h"
+#include "base/md5.h"
 #include "previous_release.h"
 #include "release_tree.h"
 #include "zip_writer.h"
