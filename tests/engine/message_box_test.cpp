@@ -16,7 +16,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A window of this process: hidden, or shown as the engine's own windows are.
+// A window of this process: shown, as the engine's own windows are, or a
+// message-only one that stands for a host's window. (A top-level window of
+// a thread that pumps no messages would hold up Wine's desktop, and with it
+// every other test that makes a window.)
 class OwnWindow {
 public:
     explicit OwnWindow(bool visible) {
@@ -25,8 +28,8 @@ public:
         windowClass.hInstance = ::GetModuleHandleW(nullptr);
         windowClass.lpszClassName = L"MirefoldMessageBoxTestWindow";
         ::RegisterClassW(&windowClass);
-        window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"own", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                    nullptr, windowClass.hInstance, nullptr);
+        window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"own", visible ? WS_OVERLAPPEDWINDOW : 0, 0, 0, 200,
+                                    100, visible ? nullptr : HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
         if (visible) ::ShowWindow(window_, SW_SHOWNOACTIVATE);
     }
     ~OwnWindow() { ::DestroyWindow(window_); }
@@ -58,8 +61,10 @@ protected:
             if (ownWindowOnScreen) owner.emplace(true);
             answer = ShowMessage(owner ? owner->get() : nullptr, L"The proxy set error!", flags, unattendedAnswer);
         });
+        // An unattended call returns at once; a box is answered as soon as
+        // it shows.
         bool shown = false;
-        if (!test::WaitUntil([&] { return answer != -1; }, 3s)) {
+        if (!test::WaitUntil([&] { return answer != -1; }, 500ms)) {
             shown = !test::AnswerMessageBox(::GetCurrentProcessId(), press, 10s).empty();
         }
         shower.join();
