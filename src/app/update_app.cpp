@@ -4,6 +4,8 @@
 
 #include <objbase.h>
 
+#include <exception>
+
 #include "app/flows.h"
 #include "apply/run_file.h"
 #include "base/handles.h"
@@ -153,6 +155,7 @@ StartResult UpdateApp::InitInstance() {
         CheckTimeBookkeeping();
         return StartResult::Continue;
     }
+    if (!TakeProductGuard()) return StartResult::Stop;
 
     EnableDebugPrivilege();
     WriteBrowserEmulation();
@@ -203,6 +206,21 @@ StartResult UpdateApp::InitInstance() {
     return Dispatch(mode);
 }
 
+bool UpdateApp::TakeProductGuard() {
+    const std::wstring folder = state_.workFolder.Get();
+    switch (guard_.Acquire(folder)) {
+        case ProductGuard::Result::Held: return true;
+        case ProductGuard::Result::Unguarded:
+            WriteLog(L"Cannot tell whether another engine runs for " + folder + L"; going on.");
+            return true;
+        case ProductGuard::Result::Busy: break;
+    }
+    WriteLog(Format(L"Another engine is running for %s; this one ends without doing anything (exit code %d).", folder,
+                    kExitProductBusy));
+    exitCode_ = kExitProductBusy;
+    return false;
+}
+
 StartResult UpdateApp::Dispatch(RunMode mode) {
     auto byFlow = [](int result) { return result != 0 ? StartResult::Continue : StartResult::Stop; };
     switch (mode) {
@@ -240,6 +258,7 @@ void UpdateApp::EmptyTempFiles(ProcessState& state) {
 }
 
 int UpdateApp::ExitCode() {
+    if (exitCode_) return *exitCode_;
     return ComputeExitCode(state_.updateList.GetSize(), state_.announcedVersion, ReadConfig(L"APPLICATION", L"Ver"));
 }
 
@@ -257,18 +276,45 @@ int UpdateApp::ExitInstance() {
     return code;
 }
 
-int RunUpdateApp(HINSTANCE instance) {
+namespace {
+
+int EndUnexpectedly(const std::wstring& what) noexcept {
     try {
+        WriteLog(Format(L"The engine stopped on an unexpected error: %s (exit code %d)", what, kExitUnexpectedFailure));
+    } catch (...) {
+    }
+    try {
+        SetStatus(UpdateStatus::End);
+        Process().notifications.ReleaseAll();
+    } catch (...) {
+    }
+    return kExitUnexpectedFailure;
+}
+
+}  // namespace
+
+int RunGuarded(const std::function<int()>& run) noexcept {
+    try {
+        return run();
+    } catch (const std::exception& error) {
+        std::wstring what;
+        try {
+            what = Widen(error.what());
+        } catch (...) {
+        }
+        return EndUnexpectedly(what);
+    } catch (...) {
+        return EndUnexpectedly(L"(not a standard exception)");
+    }
+}
+
+int RunUpdateApp(HINSTANCE instance) {
+    return RunGuarded([instance] {
         ProcessState& state = Process();
         UpdateApp app(instance, state);
-        const StartResult started = app.InitInstance();
-        int code = 0;
-        if (started == StartResult::Continue) code = app.Run();
-        code = app.ExitInstance();
-        return code;
-    } catch (...) {
-        return 0;
-    }
+        if (app.InitInstance() == StartResult::Continue) (void)app.Run();
+        return app.ExitInstance();
+    });
 }
 
 }  // namespace mf

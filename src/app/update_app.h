@@ -1,8 +1,20 @@
 // The application object: start-up, run phase and exit phase of the engine.
+//
+// Exit codes. A host reads the code as the number of files found
+// (ComputeExitCode: the count, 2147483647 for an announced newer version,
+// 0 for nothing to update). Runs that did not get that far say so with
+// codes no count can take:
+//   -1 (0xFFFFFFFF)  kExitUnexpectedFailure: the run failed on an error
+//                    nothing handled (an exception); it was logged and
+//                    status 13 "UpdateEnd" was sent.
+//   -2 (0xFFFFFFFE)  kExitProductBusy: another engine runs for the same
+//                    product (working folder) and did not end within
+//                    kProductGuardWaitMs; this one did nothing but log it.
 #pragma once
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,8 +22,12 @@
 #include "base/handles.h"
 #include "engine/command_line.h"
 #include "engine/process_state.h"
+#include "engine/product_guard.h"
 
 namespace mf {
+
+inline constexpr int kExitUnexpectedFailure = -1;
+inline constexpr int kExitProductBusy = -2;
 
 class WinsockInit;
 
@@ -37,6 +53,8 @@ private:
     void WriteBrowserEmulation();
     void RunStartupPrograms();
     void SelectLanguage();
+    // False when another engine runs for this product (the run then ends).
+    bool TakeProductGuard();
     StartResult Dispatch(RunMode mode);
     [[nodiscard]] CommandLine ReadCommandLine() const;
 
@@ -44,11 +62,19 @@ private:
     ProcessState& state_;
     std::optional<ComInit> com_;
     std::unique_ptr<WinsockInit> winsock_;
+    ProductGuard guard_;
+    std::optional<int> exitCode_;  // a code of its own instead of the count
 };
 
 // The working folder for a product: the drive root of the Windows folder +
 // "Tarnwick\vdzq\" + folder name + "\" (or "\vdBook\" for a product set).
 std::wstring WorkFolderFor(const std::wstring& windowsFolder, const std::wstring& folderName, bool productSet);
+
+// Runs one engine run and returns its exit code. An exception that escapes
+// the run is logged, the update ends with status 13 "UpdateEnd", and the
+// code is kExitUnexpectedFailure: never 0, which a host would read as
+// "nothing to update".
+int RunGuarded(const std::function<int()>& run) noexcept;
 
 // The program's entry: start-up, run, exit; returns the exit code.
 int RunUpdateApp(HINSTANCE instance);

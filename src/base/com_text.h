@@ -5,7 +5,10 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace mf {
 
@@ -38,7 +41,25 @@ public:
         value_.vt = VT_BSTR;
         value_.bstrVal = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
     }
+    // A byte array variant (VT_ARRAY | VT_UI1), the form in which the XML
+    // readers take a document from memory; empty when it cannot be made.
+    static OwnedVariant Bytes(std::string_view bytes) {
+        OwnedVariant out;
+        SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+        if (array == nullptr) return out;
+        void* data = nullptr;
+        if (FAILED(::SafeArrayAccessData(array, &data))) {
+            ::SafeArrayDestroy(array);
+            return out;
+        }
+        if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+        ::SafeArrayUnaccessData(array);
+        out.value_.vt = VT_ARRAY | VT_UI1;
+        out.value_.parray = array;
+        return out;
+    }
     ~OwnedVariant() { ::VariantClear(&value_); }
+    OwnedVariant(OwnedVariant&& other) noexcept : OwnedVariant() { std::swap(value_, other.value_); }
     OwnedVariant(const OwnedVariant&) = delete;
     OwnedVariant& operator=(const OwnedVariant&) = delete;
     VARIANT* put() {

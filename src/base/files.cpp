@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <utility>
 #include <vector>
 
 #include "base/handles.h"
@@ -12,6 +13,21 @@ namespace mf {
 bool DeleteFileForce(const std::wstring& path) {
     ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return ::DeleteFileW(path.c_str()) != FALSE;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+    std::string out(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD read = 0;
+    if (!out.empty() &&
+        (!::ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &read, nullptr) || read != out.size()))
+        return false;
+    bytes = std::move(out);
+    return true;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -51,24 +67,168 @@ bool ReplaceFileWithRetry(const std::wstring& source, const std::wstring& target
     return false;
 }
 
-void RemoveTree(const std::wstring& folder) {
+namespace {
+
+bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+constexpr DWORD kOpenTheEntryItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
+
+// An entry of a tree being removed, opened to be deleted: the entry itself,
+// never what a link points to.
+UniqueFile OpenToDelete(const std::wstring& path) {
+    return UniqueFile(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    kOpenTheEntryItself, nullptr));
+}
+
+// A folder being emptied, held so that nobody can rename or delete it (and
+// put a link in its place) until it is empty: others may list, read and
+// write it meanwhile, but not open it for deletion.
+UniqueFile HoldFolder(const std::wstring& path) {
+    return UniqueFile(::CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, kOpenTheEntryItself,
+                                    nullptr));
+}
+
+DWORD AttributesOf(HANDLE entry) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileInformationByHandle(entry, &info) ? info.dwFileAttributes : INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsPlainFolder(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && !IsLink(attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring FinalPath(HANDLE handle) {
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const DWORD n = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                                    FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (n == 0) return {};
+        if (n < buffer.size()) return std::wstring(buffer.data(), n);
+        buffer.resize(n + 1);
+    }
+    return {};
+}
+
+// Whether the entry opened as `name` inside a folder (whose final path is
+// given) really lies there. Windows marks links as reparse points; Wine
+// shows a Unix symbolic link to a file as a plain file, and deleting it
+// there deletes its target. Its final path gives it away. When a path is
+// not known, the attributes alone decide.
+bool LiesInside(const std::wstring& folderFinal, HANDLE entry, const std::wstring& name) {
+    if (folderFinal.empty()) return true;
+    const std::wstring entryFinal = FinalPath(entry);
+    if (entryFinal.empty()) return true;
+    std::wstring expected = folderFinal;
+    if (expected.back() != L'\\') expected += L'\\';
+    expected += name;
+    return ::CompareStringOrdinal(entryFinal.c_str(), static_cast<int>(entryFinal.size()), expected.c_str(),
+                                  static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Deleted when the handle closes: the same object that was looked at.
+// Read-only entries cannot be deleted, so that attribute goes first (never
+// on a link, whose attributes would be its target's on some systems).
+void DeleteOpened(HANDLE entry, DWORD attributes) {
+    if (!IsLink(attributes) &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    ::SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition);
+}
+
+struct Listed {
+    std::wstring name;
+    DWORD attributes;  // as the listing saw them
+};
+
+std::vector<Listed> ListFolder(const std::wstring& folder) {
+    std::vector<Listed> entries;
     WIN32_FIND_DATAW data{};
     UniqueFind find(::FindFirstFileW((folder + L"\\*.*").c_str(), &data));
-    if (find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(child);
-            } else {
-                DeleteFileForce(child);
-            }
-        } while (::FindNextFileW(find.get(), &data));
+    if (!find) return entries;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") entries.push_back({name, data.dwFileAttributes});
+    } while (::FindNextFileW(find.get(), &data));
+    return entries;
+}
+
+// What an entry is, by the handle and by its name: Wine reports a Unix
+// symbolic link to a folder as a reparse point only by name, and by handle
+// as the folder it points to.
+DWORD AttributesOf(HANDLE entry, DWORD byName) {
+    const DWORD byHandle = AttributesOf(entry);
+    if (byHandle == INVALID_FILE_ATTRIBUTES || byName == INVALID_FILE_ATTRIBUTES) return INVALID_FILE_ATTRIBUTES;
+    return byHandle | (byName & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+void RemoveFolder(const std::wstring& path, const std::wstring& name, const std::wstring& parentFinal);
+
+DWORD AttributesByName(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+
+// Empties a folder that the caller holds. A link inside goes as a link,
+// never what it points to: a junction or symbolic link placed in a folder
+// that an elevated engine empties would otherwise hand it somebody else's
+// files.
+void RemoveContents(const std::wstring& folder, HANDLE held) {
+    const std::wstring folderFinal = FinalPath(held);
+    for (const Listed& listed : ListFolder(folder)) {
+        const std::wstring& name = listed.name;
+        const std::wstring child = folder + L"\\" + name;
+        UniqueFile entry = OpenToDelete(child);
+        if (!entry) continue;
+        const DWORD attributes = AttributesOf(entry.get(), listed.attributes);
+        if (attributes == INVALID_FILE_ATTRIBUTES || !LiesInside(folderFinal, entry.get(), name)) continue;
+        if (IsPlainFolder(attributes)) {
+            entry.reset();
+            RemoveFolder(child, name, folderFinal);
+        } else {
+            DeleteOpened(entry.get(), attributes);
+        }
     }
-    find.reset();
-    ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::RemoveDirectoryW(folder.c_str());
+}
+
+// A folder inside the tree: held while it is emptied, then deleted. It is
+// looked at again each time it is opened, since it may have been replaced
+// by a link in between; a link then goes as a link.
+void RemoveFolder(const std::wstring& path, const std::wstring& name, const std::wstring& parentFinal) {
+    {
+        UniqueFile held = HoldFolder(path);
+        if (!held || !LiesInside(parentFinal, held.get(), name)) return;
+        if (IsPlainFolder(AttributesOf(held.get(), AttributesByName(path)))) RemoveContents(path, held.get());
+    }
+    UniqueFile entry = OpenToDelete(path);
+    if (!entry || !LiesInside(parentFinal, entry.get(), name)) return;
+    const DWORD attributes = AttributesOf(entry.get(), AttributesByName(path));
+    if (attributes != INVALID_FILE_ATTRIBUTES) DeleteOpened(entry.get(), attributes);
+}
+
+}  // namespace
+
+bool RemoveTree(const std::wstring& folder) {
+    if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    {
+        UniqueFile held = HoldFolder(folder);
+        // A top folder that is itself a link is refused outright: whoever
+        // asked for it meant a folder of the engine's own, and this is not
+        // one.
+        if (!held || !IsPlainFolder(AttributesOf(held.get(), AttributesByName(folder)))) return false;
+        RemoveContents(folder, held.get());
+    }
+    {
+        UniqueFile top = OpenToDelete(folder);
+        if (!top) return false;
+        const DWORD attributes = AttributesOf(top.get(), AttributesByName(folder));
+        if (!IsPlainFolder(attributes)) return false;
+        DeleteOpened(top.get(), attributes);
+    }
+    return ::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 std::wstring ExecutablePath() {

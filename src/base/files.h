@@ -16,8 +16,14 @@ bool CreateFolderTree(const std::wstring& path);
 bool ReplaceFileWithRetry(const std::wstring& source, const std::wstring& target, int attempts = 20,
                           unsigned delayMs = 800);
 
-// Removes a folder with everything in it; failures are ignored.
-void RemoveTree(const std::wstring& folder);
+// Removes a folder with everything in it; true when it is gone (or was
+// never there). Junctions and symbolic links inside are removed as links,
+// never followed; a folder that is itself a link is refused (false) and
+// left as it is.
+bool RemoveTree(const std::wstring& folder);
+
+// The whole file (up to 2 GiB); false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 
 // Clears the attributes and deletes; true when deleted.
 bool DeleteFileForce(const std::wstring& path);

@@ -181,6 +181,12 @@ public:
     }
     [[nodiscard]] void* get() const noexcept { return address_; }
     explicit operator bool() const noexcept { return address_ != nullptr; }
+    // Gives the memory up without freeing it (it then lives as long as the
+    // other process).
+    void* release() noexcept {
+        process_ = nullptr;
+        return std::exchange(address_, nullptr);
+    }
     void reset() noexcept {
         if (address_ != nullptr && process_ != nullptr) ::VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
         address_ = nullptr;

@@ -18,18 +18,30 @@ struct Placeholder {
 
 bool IsConversion(wchar_t c) { return std::wstring_view(L"diouxXcCsSfFeEgGp").find(c) != std::wstring_view::npos; }
 
+// Widths and precisions this large are no layout: "%4000000000s" from a
+// language file would ask for gigabytes of padding. Such a placeholder is
+// not one (see kMaxFieldWidth in the header).
+bool ReadField(std::wstring_view format, std::size_t& i, std::wstring& digits) {
+    while (i < format.size() && format[i] >= L'0' && format[i] <= L'9') {
+        digits += format[i++];
+        if (digits.size() > 3) return false;
+    }
+    return digits.empty() || std::wcstoul(digits.c_str(), nullptr, 10) <= kMaxFieldWidth;
+}
+
 // Parses the placeholder that starts at format[pos] == '%'. Returns
-// nothing for "%%", a '*' width, or an unknown conversion: such text is
-// copied as it stands.
+// nothing for "%%", a '*' width, a width or precision above
+// kMaxFieldWidth, or an unknown conversion: such text is copied as it
+// stands.
 std::optional<Placeholder> ParsePlaceholder(std::wstring_view format, std::size_t pos) {
     Placeholder s;
     std::size_t i = pos + 1;
     while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos) s.flags += format[i++];
-    while (i < format.size() && format[i] >= L'0' && format[i] <= L'9') s.width += format[i++];
+    if (!ReadField(format, i, s.width)) return std::nullopt;
     if (i < format.size() && format[i] == L'.') {
         ++i;
         std::wstring p;
-        while (i < format.size() && format[i] >= L'0' && format[i] <= L'9') p += format[i++];
+        if (!ReadField(format, i, p)) return std::nullopt;
         s.precision = p;
     }
     // Length modifiers: h, hh, l, ll, L, w, z, j, t, I, I32, I64.
@@ -104,6 +116,12 @@ std::wstring Numeric(const Placeholder& s, const FormatArg& arg) {
     return out;
 }
 
+// "05" and "5" are the same width (the "0" is a flag there), "" is none.
+std::wstring FieldNumber(const std::wstring& digits) {
+    if (digits.empty()) return {};
+    return std::to_wstring(std::wcstoul(digits.c_str(), nullptr, 10));
+}
+
 bool Accepts(wchar_t conversion, FormatArg::Kind kind) {
     switch (Normalised(conversion)) {
         case L's': return kind == FormatArg::Kind::Text;
@@ -133,7 +151,11 @@ std::wstring PlaceholderSignature(std::wstring_view format) {
             signature += L'?';
             continue;
         }
+        // Width and precision belong to the layout the English text was
+        // written for; a translation keeps them.
         signature += Normalised(placeholder->conversion);
+        signature += FieldNumber(placeholder->width);
+        if (placeholder->precision) signature += L'.' + FieldNumber(*placeholder->precision);
         i = placeholder->end - 1;
     }
     return signature;

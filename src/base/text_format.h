@@ -1,10 +1,12 @@
 // printf-style formatting of texts that may come from a language file.
 //
 // A translation is a format string written by somebody else: before it is
-// used its placeholders are compared with those of the English text, and
-// the English text is used when they differ. Arguments are typed, so a
-// wrong or missing argument shows the placeholder itself instead of
-// reading the stack.
+// used its placeholders (conversion, width and precision) are compared with
+// those of the English text, and the English text is used when they differ.
+// Arguments are typed, so a wrong or missing argument shows the placeholder
+// itself instead of reading the stack; a width or precision above
+// kMaxFieldWidth is no placeholder at all, so no text can ask for gigabytes
+// of padding.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +44,12 @@ private:
     std::wstring_view s_;
 };
 
-// The conversion letters of a format string in order, normalised ("i" as
-// "d", "S" as "s", "%%" left out), so that "%-5d %s" and "%d%s" agree.
+inline constexpr unsigned long kMaxFieldWidth = 256;
+
+// The placeholders of a format string in order: conversion letter,
+// normalised ("i" as "d", "S" as "s"), with its width and precision, "%%"
+// left out. Flags do not count, so "%-5d %s" and "%5d%s" agree, while
+// "%5d" and "%d" do not. An unusable placeholder shows as "?".
 std::wstring PlaceholderSignature(std::wstring_view format);
 
 // True when the translation may be formatted with the English text's

@@ -2,18 +2,110 @@
 
 #include <oleauto.h>
 
+#include <string_view>
 #include <utility>
 
 #include "base/com_text.h"
+#include "base/files.h"
 
 namespace mf::xml {
 
 namespace {
 
-// The version-independent "DOMDocument" class.
+// The version-independent "DOMDocument" class, and the interface that
+// carries its parser properties.
 constexpr CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kDomDocument2Interface = {0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+bool IsXmlSpace(char32_t c) { return c == 0x20 || c == 0x09 || c == 0x0D || c == 0x0A; }
+
+// Walks the prolog, the only place a document type declaration may stand:
+// white space, the XML declaration, processing instructions and comments,
+// up to the first other markup. `unit(i)` is the i-th character or 0 past
+// the end.
+template <class Unit>
+bool PrologHasDoctype(std::size_t count, Unit unit) {
+    auto at = [&](std::size_t i, std::string_view ascii) {
+        for (std::size_t k = 0; k < ascii.size(); ++k)
+            if (i + k >= count || unit(i + k) != static_cast<char32_t>(ascii[k])) return false;
+        return true;
+    };
+    auto skipPast = [&](std::size_t i, std::string_view end) {
+        for (; i < count; ++i)
+            if (at(i, end)) return i + end.size();
+        return count;
+    };
+    std::size_t i = 0;
+    while (i < count) {
+        if (IsXmlSpace(unit(i))) {
+            ++i;
+        } else if (at(i, "<?")) {
+            i = skipPast(i + 2, "?>");
+        } else if (at(i, "<!--")) {
+            i = skipPast(i + 4, "-->");
+        } else {
+            return at(i, "<!DOCTYPE");
+        }
+    }
+    return false;
+}
+
+// No document the engine reads has any use for a DTD, and a DTD is how a
+// document makes its parser expand entities without end or take a
+// declaration for the root. MSXML refuses one when told to; Wine's
+// ignores the property, so the readers also look for one themselves
+// (DeclaresDocumentType) and after loading.
+void ProhibitDtd(IXMLDOMDocument* document) {
+    ComPtr<IXMLDOMDocument2> settings;
+    if (FAILED(document->QueryInterface(kDomDocument2Interface, reinterpret_cast<void**>(settings.GetAddressOf()))))
+        return;
+    VARIANT on;
+    ::VariantInit(&on);
+    on.vt = VT_BOOL;
+    on.boolVal = VARIANT_TRUE;
+    const Bstr name(L"ProhibitDTD");
+    settings->setProperty(name.get(), on);
+}
+
+bool HasDoctype(IXMLDOMDocument* document) {
+    ComPtr<IXMLDOMDocumentType> type;
+    return document->get_doctype(type.GetAddressOf()) == S_OK && type;
+}
+
+ComPtr<IXMLDOMDocument> Loaded(ComPtr<IXMLDOMDocument> document, HRESULT hr, VARIANT_BOOL loaded) {
+    if (FAILED(hr) || loaded != VARIANT_TRUE || HasDoctype(document.Get())) return nullptr;
+    return document;
+}
 
 }  // namespace
+
+bool DeclaresDocumentType(std::string_view bytes) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const std::size_t n = bytes.size();
+    // UTF-32 in either order: not a form the engine's documents take.
+    if (n >= 4 && ((byte(0) == 0 && byte(1) == 0) || (byte(2) == 0 && byte(3) == 0))) return true;
+    if (n >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == '<' && byte(1) == 0))) {
+        const std::size_t skip = byte(0) == 0xFF ? 2 : 0;
+        return PrologHasDoctype((n - skip) / 2, [&](std::size_t i) {
+            return static_cast<char32_t>(byte(skip + 2 * i) | (byte(skip + 2 * i + 1) << 8));
+        });
+    }
+    if (n >= 2 && ((byte(0) == 0xFE && byte(1) == 0xFF) || (byte(0) == 0 && byte(1) == '<'))) {
+        const std::size_t skip = byte(0) == 0xFE ? 2 : 0;
+        return PrologHasDoctype((n - skip) / 2, [&](std::size_t i) {
+            return static_cast<char32_t>((byte(skip + 2 * i) << 8) | byte(skip + 2 * i + 1));
+        });
+    }
+    // Single-byte and ASCII-compatible multi-byte encodings (UTF-8, GBK,
+    // Big5 ...): markup characters are plain bytes there.
+    const std::size_t skip = (n >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) ? 3 : 0;
+    return PrologHasDoctype(n - skip, [&](std::size_t i) { return static_cast<char32_t>(byte(skip + i)); });
+}
+
+bool DeclaresDocumentType(std::wstring_view text) {
+    const std::size_t skip = !text.empty() && text[0] == 0xFEFF ? 1 : 0;
+    return PrologHasDoctype(text.size() - skip, [&](std::size_t i) { return static_cast<char32_t>(text[skip + i]); });
+}
 
 ComPtr<IXMLDOMDocument> NewDocument() {
     ComPtr<IXMLDOMDocument> document;
@@ -22,27 +114,38 @@ ComPtr<IXMLDOMDocument> NewDocument() {
         return nullptr;
     document->put_async(VARIANT_FALSE);
     // Documents come from the network: entities naming other files or
-    // addresses are not fetched.
+    // addresses are not fetched, and no DTD is accepted at all.
     document->put_resolveExternals(VARIANT_FALSE);
+    ProhibitDtd(document.Get());
     return document;
 }
 
 ComPtr<IXMLDOMDocument> LoadFile(const std::wstring& path) {
+    // Read once and parsed from memory: what was checked is what is parsed.
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return nullptr;
+    return LoadBytes(bytes);
+}
+
+ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes) {
+    if (DeclaresDocumentType(bytes)) return nullptr;
     ComPtr<IXMLDOMDocument> document = NewDocument();
     if (!document) return nullptr;
-    const OwnedVariant source(path);
+    const OwnedVariant source = OwnedVariant::Bytes(bytes);
+    if (source.get().vt == VT_EMPTY) return nullptr;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (FAILED(document->load(source.get(), &loaded)) || loaded != VARIANT_TRUE) return nullptr;
-    return document;
+    const HRESULT hr = document->load(source.get(), &loaded);
+    return Loaded(std::move(document), hr, loaded);
 }
 
 ComPtr<IXMLDOMDocument> LoadText(const std::wstring& text) {
+    if (DeclaresDocumentType(std::wstring_view(text))) return nullptr;
     ComPtr<IXMLDOMDocument> document = NewDocument();
     if (!document) return nullptr;
     const Bstr source(text);
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (FAILED(document->loadXML(source.get(), &loaded)) || loaded != VARIANT_TRUE) return nullptr;
-    return document;
+    const HRESULT hr = document->loadXML(source.get(), &loaded);
+    return Loaded(std::move(document), hr, loaded);
 }
 
 bool SaveFile(IXMLDOMDocument* document, const std::wstring& path) {

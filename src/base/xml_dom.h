@@ -1,22 +1,38 @@
-// Small helpers over the Windows XML DOM for the list merge and the
-// parameter package. The calling thread must have initialised COM.
+// Small helpers over the Windows XML DOM for the update lists, the list
+// merge, the parameter package and task documents. The calling thread must
+// have initialised COM.
+//
+// Every document the engine reads comes from elsewhere (the update server,
+// the temporary folder), and none has any use for a DTD: a document that
+// declares a document type is not loaded at all, and external entities are
+// never fetched.
 #pragma once
 
 #include <windows.h>
 #include <msxml2.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/handles.h"
 
 namespace mf::xml {
 
-// A new DOMDocument (synchronous loading), or null.
+// Whether a document's prolog holds a document type declaration
+// ("<!DOCTYPE"): the bytes of a document in any encoding the readers
+// accept (UTF-8 and other ASCII-compatible ones, UTF-16 either way round),
+// or a text already decoded.
+bool DeclaresDocumentType(std::string_view bytes);
+bool DeclaresDocumentType(std::wstring_view text);
+
+// A new DOMDocument (synchronous loading, no DTD, no external entities),
+// or null.
 ComPtr<IXMLDOMDocument> NewDocument();
-// The document loaded from a file, or null when it cannot be loaded.
+// The document loaded from a file, from its bytes, or parsed from a text;
+// null when it cannot be loaded or declares a document type.
 ComPtr<IXMLDOMDocument> LoadFile(const std::wstring& path);
-// The document parsed from a text, or null.
+ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes);
 ComPtr<IXMLDOMDocument> LoadText(const std::wstring& text);
 bool SaveFile(IXMLDOMDocument* document, const std::wstring& path);
 

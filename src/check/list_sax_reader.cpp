@@ -10,8 +10,11 @@
 #include <string_view>
 #include <utility>
 
+#include "base/com_text.h"
+#include "base/files.h"
 #include "base/handles.h"
 #include "base/strings.h"
+#include "base/xml_dom.h"
 #include "check/list_records.h"
 
 namespace mf {
@@ -23,16 +26,13 @@ constexpr CLSID kSaxReaderClass = {0x079AA557, 0x4A18, 0x424A, {0x8E, 0xEE, 0xE3
 constexpr IID kSaxReaderInterface = {0xA4F96ED0, 0xF829, 0x476E, {0x81, 0xC0, 0xCD, 0xC7, 0xBD, 0x2A, 0x08, 0x02}};
 constexpr IID kContentHandlerInterface = {0x1545CDFA, 0x9E4E, 0x4497, {0xA8, 0xA4, 0x2B, 0xF7, 0xD0, 0x11, 0x2C, 0x44}};
 
-bool ReadBytes(const std::wstring& path, std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD read = 0;
-    return bytes.empty() || (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-                             read == bytes.size());
+// The same rule as the DOM's (base/xml_dom.h): no list has any use for a
+// DTD. MSXML's reader refuses one when told to; Wine's ignores the
+// feature, which is why the prolog is also looked at before parsing.
+void ProhibitDtd(ISAXXMLReader* reader) {
+    reader->putFeature(L"prohibit-dtd", VARIANT_TRUE);
+    reader->putFeature(L"http://xml.org/sax/features/external-general-entities", VARIANT_FALSE);
+    reader->putFeature(L"http://xml.org/sax/features/external-parameter-entities", VARIANT_FALSE);
 }
 
 // Receives the elements of the list; the object lives on the caller's
@@ -187,27 +187,18 @@ private:
 
 bool ReadListStreamed(const std::wstring& path, StreamedList& list) {
     std::string bytes;
-    if (!ReadBytes(path, bytes) || bytes.empty()) return false;
+    if (!ReadWholeFile(path, bytes) || bytes.empty() || xml::DeclaresDocumentType(bytes)) return false;
     ComPtr<ISAXXMLReader> reader;
     if (FAILED(::CoCreateInstance(kSaxReaderClass, nullptr, CLSCTX_INPROC_SERVER, kSaxReaderInterface,
                                   reinterpret_cast<void**>(reader.GetAddressOf()))))
         return false;
+    ProhibitDtd(reader.Get());
     ListContentHandler handler(list);
     if (FAILED(reader->putContentHandler(&handler))) return false;
 
-    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
-    if (array == nullptr) return false;
-    void* data = nullptr;
-    if (SUCCEEDED(::SafeArrayAccessData(array, &data))) {
-        std::memcpy(data, bytes.data(), bytes.size());
-        ::SafeArrayUnaccessData(array);
-    }
-    VARIANT input;
-    ::VariantInit(&input);
-    input.vt = VT_ARRAY | VT_UI1;
-    input.parray = array;
-    const HRESULT parsed = reader->parse(input);
-    ::VariantClear(&input);
+    OwnedVariant input = OwnedVariant::Bytes(bytes);
+    if (input.get().vt == VT_EMPTY) return false;
+    const HRESULT parsed = reader->parse(input.get());
     reader->putContentHandler(nullptr);
     if (FAILED(parsed)) return false;
     handler.Finish();

@@ -18,9 +18,17 @@ namespace {
 
 constexpr const wchar_t* kNoDigest = L"00000000000000000000000000000000";
 
+// The document element when it is named "update". Only an element will
+// do: a document type declaration "<!DOCTYPE update>" bears the same name,
+// and entries appended to it would vanish from the list unseen.
 ComPtr<IXMLDOMNode> UpdateRoot(IXMLDOMDocument* document) {
-    const ComPtr<IXMLDOMNode> node = xml::AsNode(document);
-    return node ? xml::FirstChildNamed(node.Get(), L"update") : nullptr;
+    ComPtr<IXMLDOMElement> root;
+    if (document->get_documentElement(root.GetAddressOf()) != S_OK || !root) return nullptr;
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(root->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf()))) ||
+        xml::NodeName(node.Get()) != L"update")
+        return nullptr;
+    return node;
 }
 
 std::wstring RootHash(const ComPtr<IXMLDOMNode>& root) {
@@ -81,7 +89,11 @@ int MergeMainListWith(const std::wstring& productList, const std::wstring& mainL
 
     // Backwards, each appended at the end: the main list's entries follow
     // the product's own, so a product entry wins over one of the same path.
-    std::vector<ComPtr<IXMLDOMNode>> children = xml::ChildNodes(mainRoot.Get());
+    // A list that cannot be merged whole is no list: any failed step fails
+    // the merge, rather than leave a shorter list that looks complete.
+    HRESULT walked = S_OK;
+    std::vector<ComPtr<IXMLDOMNode>> children = xml::ChildNodes(mainRoot.Get(), &walked);
+    if (FAILED(walked)) return 0;
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         IXMLDOMNode* child = it->Get();
         if (xml::HasChildNodes(child)) continue;
@@ -91,9 +103,9 @@ int MergeMainListWith(const std::wstring& productList, const std::wstring& mainL
             if (!sameHash) KeepHashDeclaration(element.Get(), mainMd5Keys);
         }
         ComPtr<IXMLDOMNode> removed;
-        mainRoot->removeChild(child, removed.GetAddressOf());
+        if (FAILED(mainRoot->removeChild(child, removed.GetAddressOf())) || !removed) return 0;
         ComPtr<IXMLDOMNode> appended;
-        productRoot->appendChild(removed ? removed.Get() : child, appended.GetAddressOf());
+        if (FAILED(productRoot->appendChild(removed.Get(), appended.GetAddressOf())) || !appended) return 0;
     }
     return xml::SaveFile(product.Get(), productList) ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "base/text_format.h"
 #include "base/xml_dom.h"
 #include "engine/download_limits.h"
 #include "engine/process_state.h"
@@ -12,31 +13,41 @@ namespace mf {
 
 namespace {
 
-// The entry as bytes, or nothing when the package cannot be read.
+// The entry as bytes, or nothing when the package cannot be read. The
+// package lies in the user's temporary folder, where anybody may put one:
+// its declared size is a claim, checked before it sizes anything.
 bool ReadPackageEntry(const std::wstring& path, std::string& text) {
     if (!FileExists(path)) return false;
     UniqueZip zip(OpenZip(path, kParameterPackagePassword));
     if (!zip) return false;
-    bool complete = false;
     ZipEntry entry;
-    if (FindZipItem(zip.get(), kParameterPackageEntry, true, entry) == ZipResult::Ok) {
-        // Zero-filled and a little longer than the entry, so the text always ends.
-        std::vector<char> buffer(entry.uncompressedSize + 10, '\0');
-        std::size_t filled = 0;
-        for (;;) {
-            std::size_t produced = 0;
-            const ZipResult result =
-                UnzipItemToBuffer(zip.get(), entry.index, buffer.data() + filled, entry.uncompressedSize - filled, &produced);
-            filled += produced;
-            if (result == ZipResult::Ok) {
-                complete = true;
-                break;
-            }
-            if (result != ZipResult::More || produced == 0 || filled >= entry.uncompressedSize) break;
-        }
-        if (complete) text.assign(buffer.data(), filled);
+    if (FindZipItem(zip.get(), kParameterPackageEntry, true, entry) != ZipResult::Ok) return false;
+    const std::size_t declared = entry.uncompressedSize;
+    if (declared > kParameterPackageEntryMax) {
+        WriteLog(Format(L"The parameter package %s declares %u bytes; it is not read.", path,
+                        static_cast<unsigned>(entry.uncompressedSize)));
+        return false;
     }
-    return complete;
+    // A little longer than the entry and zero-filled, so the text always
+    // ends; the reader is never offered more room than the entry declares.
+    std::vector<char> buffer(declared + 10, '\0');
+    std::size_t filled = 0;
+    for (;;) {
+        std::size_t produced = 0;
+        const ZipResult result =
+            UnzipItemToBuffer(zip.get(), entry.index, buffer.data() + filled, declared - filled, &produced);
+        filled += produced;
+        if (result == ZipResult::Ok) break;
+        if (result != ZipResult::More || produced == 0 || filled >= declared) return false;
+    }
+    text.assign(buffer.data(), filled);
+    return true;
+}
+
+bool IsPackageField(const std::wstring& name) {
+    for (const wchar_t* known : kParameterPackageFields)
+        if (name == known) return true;
+    return false;
 }
 
 }  // namespace
@@ -51,7 +62,13 @@ bool ApplyParameterFields(const std::wstring& xmlText) {
 
     ProcessState& state = Process();
     for (const ComPtr<IXMLDOMNode>& child : xml::ChildNodes(fields.Get())) {
-        if (xml::IsElement(child.Get())) state.variables.Set(xml::NodeName(child.Get()), xml::NodeText(child.Get()));
+        if (!xml::IsElement(child.Get())) continue;
+        const std::wstring name = xml::NodeName(child.Get());
+        if (IsPackageField(name)) {
+            state.variables.Set(name, xml::NodeText(child.Get()));
+        } else {
+            WriteLog(L"The parameter package field [" + name + L"] is not one the engine reads; ignored.");
+        }
     }
     if (const auto count = state.variables.Find(L"threadcount")) state.fileConcurrency = ClampFileConcurrency(ParseLong(*count));
     if (const auto count = state.variables.Find(L"filethread")) state.fileConnections = ClampFileConnections(ParseLong(*count));

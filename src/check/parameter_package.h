@@ -1,14 +1,22 @@
 // The parameter package: a password-protected zip in the temporary folder
 // ("<ListNameHash>.bin") whose one entry is an XML document
-//   <fields><threadcount>4</threadcount><anyname>value</anyname>...</fields>
-// Every child of "fields" lands in the VariableTable under its element
-// name; "threadcount" and "filethread" also set the download limits.
+//   <fields><threadcount>4</threadcount><filethread>8</filethread></fields>
+// The children of "fields" that the engine reads (kParameterPackageFields)
+// land in the VariableTable under their element names; "threadcount" and
+// "filethread" also set the download limits.
+//
+// The temporary folder is the user's, and the engine often runs elevated:
+// any other element is ignored and logged, since the VariableTable is also
+// the configuration cache that every configuration read looks into first
+// (an element "UPDATEINFOListURL" would otherwise replace ListURL). An
+// entry larger than kParameterPackageEntryMax is not read at all.
 //
 // Whoever produces packages uses the password and entry name below:
 //   password   "Mirefold.ParameterPackage/2026#qbank!?" (38 bytes, ASCII)
 //   entry name the five bytes 0x01 0x02 0x03 0x04 0x05 (looked up ignoring case)
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -16,6 +24,10 @@ namespace mf {
 
 inline constexpr std::string_view kParameterPackagePassword = "Mirefold.ParameterPackage/2026#qbank!?";
 inline constexpr std::wstring_view kParameterPackageEntry = L"\x01\x02\x03\x04\x05";
+
+// A package holds a few short settings.
+inline constexpr std::size_t kParameterPackageEntryMax = 64 * 1024;
+inline constexpr const wchar_t* kParameterPackageFields[] = {L"threadcount", L"filethread", L"frommwebsvr"};
 
 // Stores the fields of a package document; false when it is not XML or has
 // no "fields" element. COM must be initialised.

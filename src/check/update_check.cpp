@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "base/named_lock.h"
@@ -11,6 +12,7 @@
 #include "check/check_hour.h"
 #include "check/compare_lists.h"
 #include "check/list_parameters.h"
+#include "check/list_records.h"
 #include "check/main_list_merge.h"
 #include "check/server_defaults.h"
 #include "check/update_list_reader.h"
@@ -37,14 +39,25 @@ constexpr int kFailed = 3;
 
 constexpr UINT kCheckFinishedCommand = 1056;
 
-// Shared with the worker threads, each value under its named lock. The
-// threads are never joined; a late result of a thread whose wait timed out
-// is overwritten when the next wait starts.
+// Shared with the worker threads, each group under its named lock. The
+// threads are never joined, and a wait may give up on them. So every wait
+// opens a round, and a thread reports only into the round it was started
+// for: a result that comes after its waiter gave up is dropped, never
+// written into what the check is reading by then (the version text and the
+// list URLs once lived in the update list, written by whichever thread
+// came last).
 struct CheckThreadValues {
-    int listDownload = kPending;   // lock 0xF000C
-    int versionQuery = kPending;   // lock 0xF000D
-    int pendingCandidates = 0;     // lock 0xF000B
-    std::wstring winningUrl;       // lock 0xF000B
+    // lock 0xF000C
+    unsigned listRound = 0;
+    int listDownload = kPending;
+    // lock 0xF000D
+    unsigned versionRound = 0;
+    int versionQuery = kPending;
+    VersionReply versionReply;
+    // lock 0xF000B
+    unsigned candidateRound = 0;
+    int pendingCandidates = 0;
+    std::wstring winningUrl;
 };
 
 CheckThreadValues& Shared() { return Process().Shared<CheckThreadValues>(); }
@@ -65,15 +78,33 @@ long PollCount(const wchar_t* key, const wchar_t* fallback) {
     return ParseLong(ReadConfigOr(L"Mirefold", key, fallback)) * 100;
 }
 
+// Opens a round of a wait: the status pending, the round number new.
+unsigned OpenRound(long lock, int CheckThreadValues::*status, unsigned CheckThreadValues::*round) {
+    ScopedNamedLock guard(lock);
+    CheckThreadValues& v = Shared();
+    v.*status = kPending;
+    return ++(v.*round);
+}
+
 // Polls a status under its lock every millisecond until it is no longer
-// pending; the status, or kFailed when the polls ran out.
-int WaitForStatus(long lock, int CheckThreadValues::*field, long polls) {
+// pending or the polls run out, then closes the round under the same lock
+// hold in which the result is taken (`take`, when the status is kDone), so
+// that nothing a thread reports afterwards reaches the caller. The status,
+// or kFailed when the polls ran out.
+template <class Take>
+int WaitAndCloseRound(long lock, int CheckThreadValues::*status, unsigned CheckThreadValues::*round, long polls,
+                      Take take) {
     for (long i = 0; i < polls; ++i) {
-        const int status = ReadShared(lock, [&](CheckThreadValues& v) { return v.*field; });
-        if (status == kDone || status == kFailed) return status;
+        const int seen = ReadShared(lock, [&](CheckThreadValues& v) { return v.*status; });
+        if (seen == kDone || seen == kFailed) break;
         ::Sleep(1);
     }
-    return kFailed;
+    ScopedNamedLock guard(lock);
+    CheckThreadValues& v = Shared();
+    ++(v.*round);
+    const int result = v.*status == kDone ? kDone : kFailed;
+    if (result == kDone) take(v);
+    return result;
 }
 
 template <class Work>
@@ -119,21 +150,29 @@ bool QuickCheckAllowed() {
 
 // The product list and the main list through the list download thread.
 bool DownloadListsInBackground(const std::wstring& listPath) {
-    WriteShared(kListDownloadLock, [](CheckThreadValues& v) { v.listDownload = kPending; });
-    const bool started = StartDetached([listPath] {
+    const unsigned round = OpenRound(kListDownloadLock, &CheckThreadValues::listDownload, &CheckThreadValues::listRound);
+    const bool started = StartDetached([listPath, round] {
         const bool merged = DownloadAndMergeLists(listPath);
-        WriteShared(kListDownloadLock, [&](CheckThreadValues& v) { v.listDownload = merged ? kDone : kFailed; });
+        WriteShared(kListDownloadLock, [&](CheckThreadValues& v) {
+            if (v.listRound == round) v.listDownload = merged ? kDone : kFailed;
+        });
     });
-    if (!started) return false;
-    return WaitForStatus(kListDownloadLock, &CheckThreadValues::listDownload, PollCount(L"TimeOut", L"150")) == kDone;
+    if (!started) WriteShared(kListDownloadLock, [](CheckThreadValues& v) { v.listDownload = kFailed; });
+    return WaitAndCloseRound(kListDownloadLock, &CheckThreadValues::listDownload, &CheckThreadValues::listRound,
+                             PollCount(L"TimeOut", L"150"), [](CheckThreadValues&) {}) == kDone;
 }
 
-// One candidate list of a version reply: the first that arrives becomes the
-// product list, the others are thrown away.
-void FetchCandidate(const std::wstring& url, const std::wstring& file, const std::wstring& listPath) {
-    if (FetchFile(nullptr, kListFileIndex, url, file) == 0) {
-        ScopedNamedLock guard(kCandidateLock);
-        CheckThreadValues& v = Shared();
+// One candidate list of a version reply: the first that arrives in its
+// round becomes the product list, the others are thrown away.
+void FetchCandidate(const std::wstring& url, const std::wstring& file, const std::wstring& listPath, unsigned round) {
+    const bool fetched = FetchFile(nullptr, kListFileIndex, url, file) == 0;
+    ScopedNamedLock guard(kCandidateLock);
+    CheckThreadValues& v = Shared();
+    if (v.candidateRound != round) {
+        if (fetched) DeleteFileForce(file);
+        return;
+    }
+    if (fetched) {
         if (!v.winningUrl.empty()) {
             DeleteFileForce(file);
         } else {
@@ -141,36 +180,39 @@ void FetchCandidate(const std::wstring& url, const std::wstring& file, const std
             ReplaceFileWithRetry(file, listPath);
         }
     }
-    WriteShared(kCandidateLock, [](CheckThreadValues& v) { --v.pendingCandidates; });
+    --v.pendingCandidates;
 }
 
 bool DownloadCandidates(const std::wstring& listPath) {
     DownLoadList& list = Process().updateList;
     const std::vector<std::wstring> urls = list.listUrls;
+    unsigned round = 0;
     WriteShared(kCandidateLock, [&](CheckThreadValues& v) {
         v.pendingCandidates = static_cast<int>(urls.size());
         v.winningUrl.clear();
+        round = ++v.candidateRound;
     });
     for (std::size_t i = 0; i < urls.size(); ++i) {
         const std::wstring url = SubstituteListParameters(urls[i]);
         WriteLog(L"download:" + url);
         const std::wstring file = listPath + std::to_wstring(i);
         DeleteFileForce(file);
-        if (!StartDetached([url, file, listPath] { FetchCandidate(url, file, listPath); }))
+        if (!StartDetached([url, file, listPath, round] { FetchCandidate(url, file, listPath, round); }))
             WriteShared(kCandidateLock, [](CheckThreadValues& v) { --v.pendingCandidates; });
     }
     const long polls = PollCount(L"MultCheckTimeOut", L"60");
-    std::wstring winner;
     for (long i = 0; i < polls; ++i) {
-        int pending = 0;
-        {
-            ScopedNamedLock guard(kCandidateLock);
-            winner = Shared().winningUrl;
-            pending = Shared().pendingCandidates;
-        }
-        if (!winner.empty() || pending < 1) break;
+        const bool settled = ReadShared(kCandidateLock, [](CheckThreadValues& v) {
+            return !v.winningUrl.empty() || v.pendingCandidates < 1;
+        });
+        if (settled) break;
         ::Sleep(1);
     }
+    std::wstring winner;
+    WriteShared(kCandidateLock, [&](CheckThreadValues& v) {
+        winner = v.winningUrl;
+        ++v.candidateRound;
+    });
     if (winner.empty()) return false;
     SetListBase(winner);
     list.listUrls.clear();
@@ -239,7 +281,7 @@ void SetListBase(const std::wstring& url) { Process().updateList.baseUrl = ListB
 bool ValidateListConfig(HWND ownerWindow, bool interactive) {
     if (ReadConfig(L"UPDATEINFO", L"ListURL").empty() && interactive) {
         const std::wstring question = MissingListUrlText() + L"\n" + Translate(L"Make a sample?");
-        if (::MessageBoxW(ownerWindow, question.c_str(), L"Mirefold", MB_YESNO | MB_ICONQUESTION) == IDYES)
+        if (ShowMessage(ownerWindow, question, MB_YESNO | MB_ICONQUESTION, IDNO, L"Mirefold") == IDYES)
             WriteSampleConfiguration();
     }
     const std::wstring listUrl = ReadConfig(L"UPDATEINFO", L"ListURL");
@@ -264,27 +306,31 @@ bool DownloadAndMergeLists(const std::wstring& listPath) {
     return product && main && MergeMainList(listPath, mainPath) == 1;
 }
 
-bool QueryVersion() {
+std::optional<VersionReply> QueryVersion() {
     const std::wstring url = SubstituteListParameters(ReadConfig(L"UPDATEINFO", L"ListURL"));
     WriteLog(L"download:" + url);
     MemorySink reply;
-    if (!HttpGetToSink(url, reply)) {
-        SetStatus(UpdateStatus::CheckRemoteError, nullptr);
-        return false;
-    }
-    const VersionReply parsed = ParseVersionReply(JoinReplyLines(reply.data()));
-    DownLoadList& list = Process().updateList;
-    if (!parsed.version.empty()) list.versionText = parsed.version;
-    for (const std::wstring& listUrl : parsed.listUrls) list.listUrls.push_back(listUrl);
-    return true;
+    if (!HttpGetToSink(url, reply)) return std::nullopt;
+    return ParseVersionReply(JoinReplyLines(reply.data()));
 }
 
-void ReadAndCompareLists(const std::wstring& serverList, const std::wstring& localList, DownLoadList& result) {
-    // A list that cannot be read contributes no records.
+bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& localList, DownLoadList& result) {
     DownLoadList server;
     DownLoadList local;
     std::wstring formatError;
-    if (!ReadUpdateList(serverList, server, true, &formatError)) ReportError(nullptr, formatError);
+    if (!ReadUpdateList(serverList, server, true, &formatError) && FileExists(serverList)) {
+        // A server list that is there but cannot be read whole is a failed
+        // list: reading what could be read would report a smaller update as
+        // the whole one. (An absent list, as the quick check may find, has
+        // nothing to update.)
+        if (formatError.empty())
+            formatError = ListFormatErrorText(Translate(L"The xml file format error!"), true,
+                                              ReadConfig(L"UPDATEINFO", L"ListURL"), L"");
+        ReportError(nullptr, formatError);
+        return false;
+    }
+    // An installed list that cannot be read contributes no records: every
+    // file of the server list then counts as new.
     formatError.clear();
     if (!ReadUpdateList(localList, local, false, &formatError)) ReportError(nullptr, formatError);
     result.listIdentifier = server.listIdentifier;
@@ -292,6 +338,7 @@ void ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
     for (const std::size_t index : SelectRecordsToUpdate(server.Records(), local.Records(), checkLost, AnyTargetMissing))
         result.Add(server[static_cast<int>(index)]);
+    return true;
 }
 
 bool CheckForUpdates(HWND ownerWindow) {
@@ -314,7 +361,7 @@ bool CheckForUpdates(HWND ownerWindow) {
     }
     list.listPath = listPath;
 
-    ReadAndCompareLists(listPath, ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml"), list);
+    if (!ReadAndCompareLists(listPath, ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml"), list)) return false;
     list.FinishCheckedList();
     if (!list.messageText.empty()) SendMessageText(list.messageText);
     return true;
@@ -355,13 +402,28 @@ void RunUpdateCheck(HWND owner) {
         CheckAndReport(owner);
         return;
     }
-    WriteShared(kVersionQueryLock, [](CheckThreadValues& v) { v.versionQuery = kPending; });
-    const bool started = StartDetached([] {
-        const bool answered = QueryVersion();
-        WriteShared(kVersionQueryLock, [&](CheckThreadValues& v) { v.versionQuery = answered ? kDone : kFailed; });
+    const unsigned round = OpenRound(kVersionQueryLock, &CheckThreadValues::versionQuery, &CheckThreadValues::versionRound);
+    const bool started = StartDetached([round] {
+        std::optional<VersionReply> reply = QueryVersion();
+        bool late = false;
+        WriteShared(kVersionQueryLock, [&](CheckThreadValues& v) {
+            late = v.versionRound != round;
+            if (late) return;
+            v.versionQuery = reply ? kDone : kFailed;
+            v.versionReply = reply ? std::move(*reply) : VersionReply{};
+        });
+        if (late) WriteLog(L"The version reply came after the check stopped waiting; it is dropped.");
     });
-    const int result =
-        started ? WaitForStatus(kVersionQueryLock, &CheckThreadValues::versionQuery, PollCount(L"TimeOut", L"150")) : kFailed;
+    if (!started) WriteShared(kVersionQueryLock, [](CheckThreadValues& v) { v.versionQuery = kFailed; });
+    VersionReply reply;
+    const int result = WaitAndCloseRound(kVersionQueryLock, &CheckThreadValues::versionQuery,
+                                         &CheckThreadValues::versionRound, PollCount(L"TimeOut", L"150"),
+                                         [&](CheckThreadValues& v) { reply = std::move(v.versionReply); });
+    // Only the waiting thread writes the update list.
+    if (result == kDone) {
+        if (!reply.version.empty()) list.versionText = reply.version;
+        for (std::wstring& listUrl : reply.listUrls) list.listUrls.push_back(std::move(listUrl));
+    }
     const bool known = result == kDone && !list.versionText.empty();
     SetStatus(known ? UpdateStatus::CheckRemoteOk : UpdateStatus::CheckRemoteError, owner);
 }

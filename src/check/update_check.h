@@ -5,8 +5,10 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
+#include "check/version_reply.h"
 #include "list/download_list.h"
 
 namespace mf {
@@ -34,8 +36,10 @@ bool CheckForUpdates(HWND ownerWindow);
 
 // Reads the server list and the installed list and appends the server
 // records that need processing to `result` (with the server list's
-// identifier and file-URL template). COM must be initialised.
-void ReadAndCompareLists(const std::wstring& serverList, const std::wstring& localList, DownLoadList& result);
+// identifier and file-URL template). False, with the error reported, when
+// the server list is there but cannot be read whole. COM must be
+// initialised.
+bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& localList, DownLoadList& result);
 
 // Where the product list is downloaded to: the temporary folder's
 // "<ListNameHash>.xml", or what the quick check chose instead.
@@ -45,8 +49,9 @@ std::wstring ListTempPath();
 // merged into `listPath`. True when both arrived and merged.
 bool DownloadAndMergeLists(const std::wstring& listPath);
 
-// The body of the version query: true when a reply came back (stored as
-// the version text and list URLs of the DownLoadList).
-bool QueryVersion();
+// The body of the version query: the reply, or nothing when none came back.
+// It only reads: the waiting side stores the reply in the DownLoadList when
+// it arrived in time.
+std::optional<VersionReply> QueryVersion();
 
 }  // namespace mf

@@ -52,9 +52,17 @@ ComPtr<IXMLDOMNode> ChildNamed(IXMLDOMNode* parent, const wchar_t* name) {
     return child;
 }
 
+// The document element, when it has one of the root names. Only an element
+// counts: a document type declaration may bear the same name.
 ComPtr<IXMLDOMNode> FindRoot(IXMLDOMDocument* document) {
-    for (const wchar_t* name : {L"update", L"updates", L"mirefold"})
-        if (ComPtr<IXMLDOMNode> root = ChildNamed(document, name)) return root;
+    ComPtr<IXMLDOMElement> element;
+    Check(document->get_documentElement(element.GetAddressOf()));
+    if (!element) return nullptr;
+    ComPtr<IXMLDOMNode> root;
+    Check(element->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(root.GetAddressOf())));
+    const std::wstring name = NodeName(root.Get());
+    for (const wchar_t* known : {L"update", L"updates", L"mirefold"})
+        if (name == known) return root;
     return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/process_state.h"
 
 #include "base/run_program.h"
+#include "base/text_format.h"
 #include "zip/unzip.h"
 
 namespace mf {
@@ -17,6 +18,12 @@ ProcessState::ProcessState()
     config.SetTempFolderSource([this] { return paths.TempFolder(); });
     log.SetForwarder([this](const std::wstring& line) { notifications.SendTextLine(line); });
     notifications.SetWorkFolderSource([this] { return workFolder.Get(); });
+    notifications.SetUnresponsiveHandler([this](HWND window) {
+        const auto handle = static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
+        log.Write(::IsWindow(window)
+                      ? Format(L"The window [%u] does not answer its messages in time; it gets no more of them.", handle)
+                      : Format(L"The window [%u] is gone; it gets no more messages.", handle));
+    });
 }
 
 ProcessState& Process() {

@@ -28,6 +28,10 @@ DWORD ProcessOf(HWND window) {
     return id;
 }
 
+// How long one message may take a receiver. Hosts answer at once; one that
+// takes longer is hung and would otherwise hold the update with it.
+constexpr UINT kSendTimeoutMs = 5000;
+
 // Text blocks hold data only: read-write, never executable.
 void* CommitRemote(HANDLE process, std::size_t bytes) {
     if (process == nullptr) return nullptr;
@@ -46,6 +50,14 @@ struct NotificationWindows::Receiver {
     // receiver that logs from its own handler cannot lock the sender out.
     std::recursive_timed_mutex blockLock;
     std::atomic<bool> exitWhenKilled{false};
+    // Set when a send to the window timed out or failed: no message is sent
+    // to it again. A message that timed out may still be read when the
+    // receiver wakes up, so its memory is then never freed by the engine.
+    std::atomic<bool> skipped{false};
+
+    ~Receiver() {
+        if (skipped) (void)block.release();
+    }
 
     // Reads the host's wish while the window exists; a window destroyed
     // meanwhile has lost its properties, so the value is kept only when
@@ -120,19 +132,39 @@ std::shared_ptr<NotificationWindows::Receiver> NotificationWindows::Find(HWND wi
     return found != receivers_.end() ? found->second : nullptr;
 }
 
+bool NotificationWindows::Send(Receiver& receiver, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (receiver.skipped) return false;
+    DWORD_PTR result = 0;
+    if (::SendMessageTimeoutW(receiver.window, message, wParam, lParam, SMTO_NORMAL | SMTO_ABORTIFHUNG, kSendTimeoutMs,
+                              &result) != 0)
+        return true;
+    if (!receiver.skipped.exchange(true)) {
+        std::function<void(HWND)> report;
+        {
+            std::lock_guard lock(mutex_);
+            report = unresponsive_;
+        }
+        if (report) report(receiver.window);
+    }
+    return false;
+}
+
 void NotificationWindows::BroadcastStatus(int code, int fileCount) {
     for (const auto& receiver : Snapshot()) {
         receiver->RefreshExitWhenKilled();
         if (PropertyOn(receiver->window, host::kNeedMessagesProperty))
-            ::SendMessageW(receiver->window, msg::kStatus, static_cast<WPARAM>(code), static_cast<LPARAM>(fileCount));
+            Send(*receiver, msg::kStatus, static_cast<WPARAM>(code), static_cast<LPARAM>(fileCount));
         SetIntProperty(receiver->window, host::kStatusProperty, code);
         SetIntProperty(receiver->window, host::kFileCountProperty, fileCount);
     }
 }
 
 void NotificationWindows::SendText(Receiver& receiver, UINT message, const std::wstring& text, LPARAM value) {
+    if (receiver.skipped) return;
     std::unique_lock lock(receiver.blockLock, std::defer_lock);
     (void)lock.try_lock_for(std::chrono::seconds(2));
+    // A receiver that stopped answering meanwhile may still read its block.
+    if (receiver.skipped) return;
     void* address = receiver.block.get();
     if (address != nullptr) {
         const std::wstring block = TextBlockFor(text);
@@ -140,7 +172,8 @@ void NotificationWindows::SendText(Receiver& receiver, UINT message, const std::
         if (!::WriteProcessMemory(receiver.process.get(), address, block.data(), host::kTextBlockBytes, &written))
             address = nullptr;
     }
-    ::SendMessageW(receiver.window, message, reinterpret_cast<WPARAM>(address), value);
+    lock.unlock();
+    Send(receiver, message, reinterpret_cast<WPARAM>(address), value);
 }
 
 void NotificationWindows::SendTextLine(const std::wstring& text) {
@@ -155,12 +188,12 @@ void NotificationWindows::SendTextLine(const std::wstring& text) {
 void NotificationWindows::SendFileCount(int completed, int total) {
     for (const auto& receiver : Snapshot())
         if (PropertyOn(receiver->window, host::kNeedMessagesProperty))
-            ::SendMessageW(receiver->window, msg::kFileCount, static_cast<WPARAM>(completed), static_cast<LPARAM>(total));
+            Send(*receiver, msg::kFileCount, static_cast<WPARAM>(completed), static_cast<LPARAM>(total));
 }
 
 void NotificationWindows::SendDescription(const std::wstring& text) {
     for (const auto& receiver : Snapshot()) {
-        if (!PropertyOn(receiver->window, host::kNeedMessagesProperty)) continue;
+        if (receiver->skipped || !PropertyOn(receiver->window, host::kNeedMessagesProperty)) continue;
         // A block of its own, with room for the terminator, released as soon
         // as the receiver has returned.
         const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -169,13 +202,14 @@ void NotificationWindows::SendDescription(const std::wstring& text) {
         UniqueRemoteMemory owned(receiver->process.get(), address);
         SIZE_T written = 0;
         if (!::WriteProcessMemory(receiver->process.get(), address, text.c_str(), bytes, &written)) continue;
-        ::SendMessageW(receiver->window, msg::kDescription, reinterpret_cast<WPARAM>(address), 0);
+        // Unanswered, the message may still be read later: the block stays.
+        if (!Send(*receiver, msg::kDescription, reinterpret_cast<WPARAM>(address), 0)) (void)owned.release();
     }
 }
 
 void NotificationWindows::SendByteProgress(long size, long received) {
     for (const auto& receiver : Snapshot())
-        ::SendMessageW(receiver->window, msg::kByteProgress, static_cast<WPARAM>(size), static_cast<LPARAM>(received));
+        Send(*receiver, msg::kByteProgress, static_cast<WPARAM>(size), static_cast<LPARAM>(received));
 }
 
 void NotificationWindows::SendStatusText(const std::wstring& text) {
@@ -202,7 +236,12 @@ void NotificationWindows::SendStatusText(HWND window, const std::wstring& text, 
         return;
     }
     // Not a notification window: one of this process's own windows, which
-    // can read the text where it is.
+    // can read the text where it is. (The address means nothing to another
+    // process, so such a window gets nothing.) No time-out here: the text
+    // must stay where it is until the window has read it.
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != ::GetCurrentProcessId()) return;
     ::SendMessageW(window, msg::kStatusText, reinterpret_cast<WPARAM>(shown.c_str()), value);
 }
 
@@ -226,6 +265,11 @@ void NotificationWindows::SetApplicationFolder(std::wstring folder) {
     std::lock_guard lock(mutex_);
     applicationFolder_ = std::move(folder);
     applicationFolderSet_ = true;
+}
+
+void NotificationWindows::SetUnresponsiveHandler(std::function<void(HWND)> handler) {
+    std::lock_guard lock(mutex_);
+    unresponsive_ = std::move(handler);
 }
 
 void NotificationWindows::SetWorkFolderSource(std::function<std::wstring()> source) {

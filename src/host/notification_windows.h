@@ -1,7 +1,13 @@
 // Windows that follow an update: the engine's own windows and the windows of
 // host applications. Each listed window gets a text block committed in its
 // own process, into which text lines and status texts are written before the
-// message that points to them is sent. All sends are synchronous.
+// message that points to them is sent.
+//
+// All sends are synchronous, each with a time-out (and none at all to a
+// receiver that Windows already counts as hung): a listed window that does
+// not answer in time is skipped from then on, so a host that stops
+// processing messages cannot hold the update. Its window properties are
+// still set.
 #pragma once
 
 #include <windows.h>
@@ -47,7 +53,9 @@ public:
     void SendByteProgress(long size, long received);
     // Message 1034 to the host window (nothing when there is none).
     void SendStatusText(const std::wstring& text);
-    // Message 1034 to the given window, with `value` as lParam.
+    // Message 1034 to the given window, with `value` as lParam. A window
+    // that is not listed must be one of this process (it reads the text in
+    // the sender's memory); another process's window gets nothing.
     void SendStatusText(HWND window, const std::wstring& text, LPARAM value = 0);
 
     // Decommits every text block, closes the process handles and forgets
@@ -60,6 +68,9 @@ public:
     void SetApplicationFolder(std::wstring folder);
     // Supplies the working folder, removed from status texts.
     void SetWorkFolderSource(std::function<std::wstring()> source);
+    // Told (once per window, on the sending thread) when a window stops
+    // answering and is skipped from then on.
+    void SetUnresponsiveHandler(std::function<void(HWND)> handler);
 
     // Whether the window asked to end the run when it is gone. A destroyed
     // window has lost its properties, so the value seen while it still
@@ -73,6 +84,8 @@ private:
     [[nodiscard]] ReceiverList Snapshot() const;
     [[nodiscard]] std::shared_ptr<Receiver> Find(HWND window) const;
     void SendText(Receiver& receiver, UINT message, const std::wstring& text, LPARAM value);
+    // One message with the time-out; false when it was not delivered.
+    bool Send(Receiver& receiver, UINT message, WPARAM wParam, LPARAM lParam);
     [[nodiscard]] std::wstring ApplicationFolder();
 
     mutable std::mutex mutex_;
@@ -82,6 +95,7 @@ private:
     std::wstring applicationFolder_;
     bool applicationFolderSet_ = false;
     std::function<std::wstring()> workFolder_;
+    std::function<void(HWND)> unresponsive_;
 };
 
 // The text a receiver finds in its block: cut to leave room for the NUL

@@ -31,7 +31,11 @@ TEST(TextFormat, PlaceholderSignatures) {
     struct Case { const wchar_t* english; const wchar_t* translated; bool same; };
     const Case cases[] = {
         {L"Found %d files", L"发现 %d 个文件", true},
-        {L"%d/%d", L"%i/%-3d", true},
+        {L"%d/%d", L"%i/%-d", true},
+        {L"%3d/%d", L"%-3i/%d", true},        // flags are free
+        {L"%d", L"%5d", false},               // a width the English text does not have
+        {L"%.2s", L"%.3s", false},            // another precision
+        {L"%02d:%02d", L"%2d:%2d", true},     // "0" is a flag, the width is 2 both times
         {L"%s at %d", L"%d at %s", false},  // order changed
         {L"%s", L"%s %s", false},           // one more
         {L"%d", L"", false},
@@ -41,6 +45,17 @@ TEST(TextFormat, PlaceholderSignatures) {
         {L"no placeholder", L"没有", true},
     };
     for (const Case& c : cases) EXPECT_EQ(SamePlaceholders(c.english, c.translated), c.same) << c.english;
+}
+
+TEST(TextFormat, HugeWidthsAndPrecisionsAreNoPlaceholders) {
+    // Gigabytes of padding, or a numeric field far larger than any buffer:
+    // the text is copied as it stands, whoever wrote it.
+    EXPECT_EQ(Format(L"a%4000000000sb", L"x"), L"a%4000000000sb");
+    EXPECT_EQ(Format(L"%2000000000d", 5), L"%2000000000d");
+    EXPECT_EQ(Format(L"%.2000000000f", 1.5), L"%.2000000000f");
+    EXPECT_EQ(Format(L"%1000d|", 1), L"%1000d|");
+    EXPECT_EQ(Format(L"%256d", 1).size(), 256u);  // the largest width still formats
+    EXPECT_EQ(PlaceholderSignature(L"%4000000000s"), L"?");
 }
 
 TEST(TextFormat, TranslationWithOtherPlaceholdersFallsBackToEnglish) {

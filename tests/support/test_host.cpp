@@ -42,6 +42,11 @@ int TestHost::Property(const wchar_t* name) const {
     return static_cast<int>(reinterpret_cast<INT_PTR>(::GetPropW(window_, name)));
 }
 
+void TestHost::Kill() {
+    process_.Kill();
+    process_.Wait(10s);
+}
+
 bool TestHost::Close() {
     if (!process_.started()) return true;
     if (window_ != nullptr) ::PostMessageW(window_, WM_CLOSE, 0, 0);

@@ -27,6 +27,8 @@ public:
     [[nodiscard]] int Property(const wchar_t* name) const;
     // Closes the window and waits for the program to end.
     bool Close();
+    // Ends the program at once (a host that hangs does not close).
+    void Kill();
 
 private:
     TempFolder folder_;

@@ -103,6 +103,49 @@ bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds
     }
 }
 
+bool RunningUnderWine() {
+    return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+namespace {
+
+// The Unix path of a Windows path, through Wine's own export.
+std::string UnixPathOf(const std::wstring& path) {
+    using ToUnix = char*(__cdecl*)(const wchar_t*);
+    const auto toUnix =
+        reinterpret_cast<ToUnix>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    if (toUnix == nullptr) return {};
+    char* unixPath = toUnix(path.c_str());
+    if (unixPath == nullptr) return {};
+    std::string out = unixPath;
+    ::HeapFree(::GetProcessHeap(), 0, unixPath);
+    return out;
+}
+
+}  // namespace
+
+bool MakeLink(const std::wstring& target, const std::wstring& link, bool folder) {
+    if (RunningUnderWine()) {
+        // Wine starts a Unix program given by its path like any other.
+        const std::string from = UnixPathOf(target);
+        const std::string to = UnixPathOf(link);
+        if (from.empty() || to.empty()) return false;
+        std::wstring line = L"Z:\\bin\\ln -s \"" + std::wstring(from.begin(), from.end()) + L"\" \"" +
+                            std::wstring(to.begin(), to.end()) + L"\"";
+        // Wine gives no process handle for a Unix program: the link itself
+        // tells when ln has run.
+        (void)ChildProcess::Start(line);
+        return WaitUntil([&] { return ::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                         std::chrono::seconds(20));
+    } else if (folder) {
+        if (RunAndWait(L"cmd.exe /c mklink /J \"" + link + L"\" \"" + target + L"\"", std::chrono::seconds(20)) != 0)
+            return false;
+    } else if (!::CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+        return false;
+    }
+    return ::GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 namespace {
 
 struct DialogSearch {

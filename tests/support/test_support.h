@@ -70,6 +70,15 @@ HWND FindMessageBox(DWORD processId);
 std::wstring AnswerMessageBox(DWORD processId, int buttonId,
                               std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+// Whether the tests run under Wine.
+bool RunningUnderWine();
+
+// Makes `link` a link to `target`, the way somebody who can write to a
+// folder would: under Wine a Unix symbolic link (made by ln), on Windows a
+// junction for a folder and a symbolic link for a file. False when the
+// platform would not make one.
+bool MakeLink(const std::wstring& target, const std::wstring& link, bool folder);
+
 // Polls until the predicate holds; false on time-out.
 bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout,
                std::chrono::milliseconds step = std::chrono::milliseconds(50));

@@ -39,4 +39,29 @@ printf '<?xml version="1.0"?>\n<fields><threadcount>99</threadcount><filethread>
    && rm -f $'\x01\x02\x03\x04\x05')
 (cd "$fixtures/package" && printf '<fields><threadcount>3</threadcount></fields>' > $'\x01\x02\x03\x04\x05' \
    && zip -q -X -P 'another password' wrong-password.bin $'\x01\x02\x03\x04\x05' && rm -f $'\x01\x02\x03\x04\x05')
+# Hostile packages, as anybody who can write to the temporary folder could
+# leave them: an entry that declares 0xFFFFFFF7 bytes (the zip holds a small
+# deflated stream that unpacks to 64 KiB), one larger than any package, and
+# one whose fields name configuration keys.
+mkdir -p "$fixtures/package/hostile"
+entry=$'\x01\x02\x03\x04\x05'
+(cd "$fixtures/package/hostile" \
+   && python3 -c 'import sys; sys.stdout.write("<fields><threadcount>2</threadcount>" + " " * 65500 + "</fields>")' > "$entry" \
+   && zip -q -X -9 -P 'Mirefold.ParameterPackage/2026#qbank!?' declared-huge.bin "$entry" \
+   && python3 - declared-huge.bin <<'PY'
+import struct, sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+central = data.find(b"PK\x01\x02")
+struct.pack_into("<I", data, central + 24, 0xFFFFFFF7)
+local = data.find(b"PK\x03\x04")
+if struct.unpack_from("<I", data, local + 22)[0]:
+    struct.pack_into("<I", data, local + 22, 0xFFFFFFF7)
+open(path, "wb").write(bytes(data))
+PY
+   python3 -c 'import sys; sys.stdout.write("<fields><threadcount>2</threadcount><!--" + "x" * 70000 + "--></fields>")' > "$entry" \
+   && zip -q -X -9 -P 'Mirefold.ParameterPackage/2026#qbank!?' too-large.bin "$entry" \
+   && printf '<fields><UPDATEINFOListURL>http://127.0.0.1:9/evil.xml</UPDATEINFOListURL><APPLICATIONApplication>evil.exe</APPLICATIONApplication><commandline>evil</commandline><threadcount>3</threadcount><frommwebsvr>true</frommwebsvr></fields>' > "$entry" \
+   && zip -q -X -P 'Mirefold.ParameterPackage/2026#qbank!?' config-fields.bin "$entry" \
+   && rm -f "$entry")
 echo "digest service at $(cat "$state/url")"

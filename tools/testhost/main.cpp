@@ -1,6 +1,7 @@
 // mirefold-testhost: a sample host application for mirefold.exe.
 //
 //   mirefold-testhost --record FILE [--no-needmsg] [--paused] [--exit-when-killed] [--block-info]
+//                     [--stall-on-status MS]
 //
 // Creates a (hidden) window, sets "mirefold.needmsg" to 1974 on it unless
 // told not to (and "mirefold.paused" / "mirefold.exitwhenwndkilled" when
@@ -17,13 +18,18 @@
 // With --block-info every text block is followed by a line
 //   block <page protection in hex> <region size>
 // describing the memory the engine wrote the text into.
+// With --stall-on-status the host stops answering for MS milliseconds in
+// its handler of the first status message (after recording it), as a host
+// that hangs does.
 // A line break inside a text is written as the two characters \r and \n.
 // The program ends when its window is closed (WM_CLOSE).
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "base/messages.h"
 #include "host/host_protocol.h"
@@ -32,6 +38,7 @@ namespace {
 
 std::wstring g_recordPath;
 bool g_blockInfo = false;
+DWORD g_stallMs = 0;
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
@@ -99,6 +106,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
         case msg::kStatus:
             Record(L"status " + std::to_wstring(wParam) + L" " + std::to_wstring(lParam));
+            if (g_stallMs != 0) ::Sleep(std::exchange(g_stallMs, 0));
             return 0;
         case msg::kTextLine:
             Record(L"text " + BlockText(wParam));
@@ -147,6 +155,7 @@ int wmain() {
         else if (arg == L"--paused") paused = true;
         else if (arg == L"--exit-when-killed") exitWhenKilled = true;
         else if (arg == L"--block-info") g_blockInfo = true;
+        else if (arg == L"--stall-on-status" && i + 1 < argc) g_stallMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
         else {
             std::fwprintf(stderr, L"unknown argument: %ls\n", arg.c_str());
             return 2;
@@ -154,7 +163,8 @@ int wmain() {
     }
     ::LocalFree(argv);
     if (g_recordPath.empty()) {
-        std::fwprintf(stderr, L"usage: mirefold-testhost --record FILE [--no-needmsg] [--paused] [--exit-when-killed] [--block-info]\n");
+        std::fwprintf(stderr, L"usage: mirefold-testhost --record FILE [--no-needmsg] [--paused] [--exit-when-killed] "
+                              L"[--block-info] [--stall-on-status MS]\n");
         return 2;
     }
 

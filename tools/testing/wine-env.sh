@@ -75,6 +75,15 @@ mf_make_prefix() {
   touch "$WINEPREFIX/.mirefold-ready"
 }
 
+# Whether a program whose command line matches runs in this build's prefix.
+mf_prefix_runs() {
+  local p
+  for p in $(pgrep -f "$1"); do
+    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
+}
+
 mf_wine_ensure() {
   (
     flock 9
@@ -91,6 +100,17 @@ mf_wine_ensure() {
       # A new server: let one program bring up the session's services and
       # desktop before parallel tests race each other for them.
       DISPLAY=$(cut -d' ' -f1 "$MF_XVFB_FILE") "$MF_WINE" cmd.exe /c exit 0 >/dev/null 2>&1 < /dev/null 9>&-
+      # The desktop process (explorer.exe /desktop) is started by the first
+      # program that makes a window, keeps that program's stderr and lives
+      # while any program uses the desktop: the first test with a window
+      # would keep ctest waiting on its output until the end. A minimised
+      # program that holds the desktop for the whole session starts it here
+      # instead, with its output dropped.
+      DISPLAY=$(cut -d' ' -f1 "$MF_XVFB_FILE") setsid "$MF_WINE" start /min notepad.exe >/dev/null 2>&1 < /dev/null 9>&-
+      for _ in $(seq 1 100); do
+        mf_prefix_runs 'explorer.exe /desktop' && break
+        sleep 0.1
+      done
     fi
     true
   ) 9> "$MF_LOCK_FILE" || return 1

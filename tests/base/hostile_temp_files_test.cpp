@@ -1,0 +1,69 @@
+// Files that somebody else placed in the temporary folder, which the engine
+// (often elevated) cleans up: removing a tree must never reach through a
+// link into files outside it.
+#include <gtest/gtest.h>
+
+#include "base/files.h"
+#include "support/test_support.h"
+
+namespace mf {
+namespace {
+
+class RemoveTreeWithLinks : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(::CreateDirectoryW((outside_ / L"victim").c_str(), nullptr));
+        ASSERT_TRUE(test::WriteFileBytes(outside_ / L"victim\\precious.txt", "keep me"));
+        ASSERT_TRUE(test::WriteFileBytes(outside_ / L"precious-file.txt", "keep me too"));
+        ASSERT_TRUE(::CreateDirectoryW((temp_ / L"cache").c_str(), nullptr));
+        ASSERT_TRUE(test::WriteFileBytes(temp_ / L"cache\\part.bin", "part"));
+    }
+    void ExpectVictimsIntact() {
+        EXPECT_EQ(test::ReadFileBytes(outside_ / L"victim\\precious.txt"), "keep me");
+        EXPECT_EQ(test::ReadFileBytes(outside_ / L"precious-file.txt"), "keep me too");
+    }
+
+    test::TempFolder outside_;  // somebody else's files
+    test::TempFolder temp_;     // the engine's temporary folder
+};
+
+TEST_F(RemoveTreeWithLinks, LinksInsideAreNeverFollowed) {
+    const std::wstring cache = temp_ / L"cache";
+    ASSERT_TRUE(test::MakeLink(outside_ / L"victim", cache + L"\\linked-folder", true));
+    if (!test::MakeLink(outside_ / L"precious-file.txt", cache + L"\\linked-file.txt", false))
+        ADD_FAILURE() << "no file link could be made";
+    ASSERT_NE(::GetFileAttributesW((cache + L"\\linked-folder\\precious.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    RemoveTree(cache);
+
+    ExpectVictimsIntact();
+    // The engine's own files went.
+    EXPECT_EQ(::GetFileAttributesW((cache + L"\\part.bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    if (!test::RunningUnderWine()) {
+        // Windows removes a link itself; Wine cannot, so there the link and
+        // its folder stay, which is the safe way to fail.
+        EXPECT_EQ(::GetFileAttributesW(cache.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+TEST_F(RemoveTreeWithLinks, TopFolderThatIsALinkIsRefused) {
+    const std::wstring top = temp_ / L"ABCD-123456";
+    ASSERT_TRUE(test::MakeLink(outside_ / L"victim", top, true));
+    EXPECT_FALSE(RemoveTree(top));
+    ExpectVictimsIntact();
+}
+
+TEST_F(RemoveTreeWithLinks, PlainTreeGoesWhole) {
+    const std::wstring cache = temp_ / L"cache";
+    ASSERT_TRUE(::CreateDirectoryW((cache + L"\\deep").c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW((cache + L"\\deep\\deeper").c_str(), nullptr));
+    ASSERT_TRUE(test::WriteFileBytes(cache + L"\\deep\\deeper\\locked.dat", "x"));
+    ::SetFileAttributesW((cache + L"\\deep\\deeper\\locked.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW((cache + L"\\deep").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(RemoveTree(cache));
+    EXPECT_EQ(::GetFileAttributesW(cache.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(RemoveTree(cache));  // nothing there: nothing to do
+}
+
+}  // namespace
+}  // namespace mf
