@@ -70,9 +70,13 @@ ImmutablePath::ImmutablePath(std::wstring path) : path_(std::move(path)) {
         reason_ = L"already refused before";
         return;
     }
-    StartChattr(L"+i", unixPath_);
+    // Now and then a Linux program started from Wine under load never runs;
+    // chattr is idempotent, so it is simply started again.
     started_ = true;
-    made_ = WaitUntil([&] { return WriteRefused(path_); }, std::chrono::seconds(10));
+    for (int attempt = 0; attempt < 3 && !made_; ++attempt) {
+        StartChattr(L"+i", unixPath_);
+        made_ = WaitUntil([&] { return WriteRefused(path_); }, std::chrono::seconds(5));
+    }
     if (!made_) {
         reason_ = L"chattr +i " + unixPath_ +
                   L" had no effect (it needs root, CAP_LINUX_IMMUTABLE and a file system that keeps the attribute)";
@@ -82,8 +86,10 @@ ImmutablePath::ImmutablePath(std::wstring path) : path_(std::move(path)) {
 ImmutablePath::~ImmutablePath() {
     // Also after a time-out: the attribute may have come late.
     if (!started_) return;
-    StartChattr(L"-i", unixPath_);
-    WaitUntil([&] { return !WriteRefused(path_); }, std::chrono::seconds(10));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        StartChattr(L"-i", unixPath_);
+        if (WaitUntil([&] { return !WriteRefused(path_); }, std::chrono::seconds(5))) break;
+    }
 }
 
 }  // namespace mf::test
