@@ -126,14 +126,27 @@ void UpdateApp::SelectLanguage() {
     if (FileExists(own)) state_.language.LoadFile(own);
 }
 
+CommandLine UpdateApp::ReadCommandLine() {
+    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
+    return ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
+                            [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
+}
+
 StartResult UpdateApp::InitInstance() {
     state_.config.SetAccessDeniedHandler(PromptElevationForConfig);
     PrepareWorkFolder();
     ReadMachineIdentifier();
 
     state_.executableBaseName = BaseNameOf(ExecutablePath());
+    // A present main program is started only on a plain start (as from a
+    // shortcut). A caller that names a mode on the command line (a host's
+    // "silence", a script's "checkforupdates") asks for that mode: skipping
+    // it would never update an installed product again, and a host that is
+    // itself the main program would get a second copy of itself. The
+    // elevated relaunch carries on the run that asked for it.
+    const CommandLine line = ReadCommandLine();
     const std::wstring mainProgram = state_.paths.MainProgramPath();
-    if (!mainProgram.empty() && FileExists(mainProgram)) {
+    if (!line.modeOnCommandLine && !line.elevatedRelaunch && !mainProgram.empty() && FileExists(mainProgram)) {
         SetStatus(UpdateStatus::End);
         LaunchMainProgramWithDotNetCheck(true);
         CheckTimeBookkeeping();
@@ -152,9 +165,6 @@ StartResult UpdateApp::InitInstance() {
     state_.paths.PurgeOldFiles();
     SelectLanguage();
 
-    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
-    const CommandLine line = ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
-                                              [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
     state_.variables.Set(L"commandline", line.stored);
     state_.elevatedRelaunch = line.elevatedRelaunch;
     state_.config.SetElevatedRelaunch(line.elevatedRelaunch);
@@ -198,7 +208,7 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
         case RunMode::TryIcon: ShowUpdateCenter(); return StartResult::Stop;
         case RunMode::Silence: return byFlow(SilentFlow());
         case RunMode::AppEnter:
-        case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow());
+        case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow(mode));
         case RunMode::Uninstall:
             Uninstall();
             EmptyTempFiles(state_);

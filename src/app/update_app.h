@@ -34,6 +34,7 @@ public:
 
 private:
     void PrepareWorkFolder();
+    [[nodiscard]] CommandLine ReadCommandLine();
     void WriteBrowserEmulation();
     void RunStartupPrograms();
     void SelectLanguage();

@@ -27,3 +27,13 @@ inline constexpr UINT kDownloadDone = 1060;
 inline constexpr UINT kDownloadFailed = 1061;
 
 }  // namespace mf::msg
+
+// WM_COMMAND identifiers the engine's workers post or send to their owner
+// window.
+namespace mf::cmd {
+
+inline constexpr UINT kCheckFinished = 1056;  // the update check found its list
+inline constexpr UINT kInstallDone = 4323;    // the update worker installed (or had nothing to install)
+inline constexpr UINT kWorkerDone = 4380;     // the update worker has finished
+
+}  // namespace mf::cmd

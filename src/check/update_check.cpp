@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "base/messages.h"
 #include "base/named_lock.h"
 #include "base/strings.h"
 #include "check/background_refresh.h"
@@ -35,7 +36,6 @@ constexpr int kPending = 0;
 constexpr int kDone = 2;
 constexpr int kFailed = 3;
 
-constexpr UINT kCheckFinishedCommand = 1056;
 
 // Shared with the worker threads, each value under its named lock. The
 // threads are never joined; a late result of a thread whose wait timed out
@@ -333,7 +333,7 @@ void CheckAndReport(HWND owner) {
             if (CheckHoursFarApart(currentHour, storedHour)) StartBackgroundRefresh();
             if (owner != nullptr) {
                 HWND parent = ::GetParent(owner);
-                ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, kCheckFinishedCommand, 0);
+                ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, cmd::kCheckFinished, 0);
             }
             ShowAndLog(owner, TranslateFormat(L"Found %d files need to update...", list.GetSize()));
             SetStatus(UpdateStatus::CheckRemoteOk, owner);
