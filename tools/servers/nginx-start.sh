@@ -23,6 +23,10 @@ rm -f "$state/port" "$state/url"
 user_line=""
 [ "$(id -u)" = 0 ] && user_line="user root root;"
 
+# NGINX_ACCESS_LOG=1 logs every request to STATE_DIR/access.log.
+access_line="access_log off;"
+[ "${NGINX_ACCESS_LOG:-0}" = 1 ] && access_line="access_log $state/access.log;"
+
 for try in 1 2 3 4 5; do
   port=${NGINX_PORT:-$(python3 "$here/free-port.py")}
   cat > "$state/nginx.conf" <<CONF
@@ -33,7 +37,7 @@ pid $state/nginx.pid;
 error_log $state/error.log warn;
 events { worker_connections 1024; }
 http {
-  access_log off;
+  $access_line
   sendfile on;
   tcp_nopush on;
   keepalive_timeout 30;
