@@ -6,12 +6,18 @@
 #include "apply/install_phase.h"
 #include "apply/local_check.h"
 #include "apply/run_file.h"
+#include "apply/uninstall.h"
+#include "base/files.h"
 #include "base/messages.h"
+#include "base/run_program.h"
 #include "check/background_refresh.h"
 #include "check/parameter_package.h"
 #include "check/update_check.h"
+#include "check/update_list_reader.h"
 #include "engine/command_line.h"
+#include "engine/dotnet.h"
 #include "engine/elevation.h"
+#include "engine/machine_id.h"
 #include "engine/message_box.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
@@ -204,24 +210,52 @@ void RunLauncherWindow() {
 
 void ShowUpdateCenter() { NotAvailable(L"The update center"); }
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
-void Uninstall() { NotAvailable(L"Uninstall"); }
-
-void ReadMachineIdentifier() {}
-
-void LaunchMainProgramWithDotNetCheck(bool /*prompt*/) {
-    const std::wstring program = Process().paths.MainProgramPath();
-    if (program.empty()) return;
-    WriteLog(L"Start " + program);
-    RunFile(program, L"", false);
+void Uninstall() {
+    (void)Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
 }
 
-bool RunEmbeddedPackage() { return false; }
+void ReadMachineIdentifier() { ComputeMachineIdentifier(); }
+
+void LaunchMainProgramWithDotNetCheck(bool prompt) {
+    const std::wstring program = Process().paths.MainProgramPath();
+    if (program.empty() || !FileExists(program)) return;
+    std::wstring required;
+    if (!DotNetRequirementMetHere(&required)) {
+        if (prompt) ShowDotNetPrompt(Process().mainWindow, required);
+        return;
+    }
+    WriteLog(L"Start " + program);
+    if (!RunProgramIn(program, L"", GetWorkFolder(), false)) WriteLog(L"Cannot start " + program);
+}
+
+PackageOutcome RunEmbeddedPackage() {
+    ProcessState& state = Process();
+    const PackageTargets targets{state.paths.TempFolder(), state.paths.ListCacheBase(), state.paths.ListFile()};
+    return ExtractEmbeddedPackage(ExecutablePath(), targets, state.updateList);
+}
+
+void ReportDamagedPackage() { ReportError(nullptr, Translate(L"Find some wrong in this update package!")); }
+
+void AnnounceEmbeddedRelease() {
+    DownLoadList& list = Process().updateList;
+    if (!list.messageText.empty()) SendMessageText(list.messageText);
+    ShowAndLog(nullptr, TranslateFormat(L"Found %d files need to update...", list.GetSize()));
+    SetStatus(UpdateStatus::CheckRemoteOk);
+}
+
 void LoadCachedParameterPackage() { (void)LoadParameterPackage(); }
 
-void ShowDotNetPrompt(const wchar_t* version) {
-    WriteLog(std::wstring(L"The .NET Framework ") + version + L" prompt is not available in this build.");
+void ShowDotNetPrompt(HWND owner, const std::wstring& version) {
+    const std::wstring address = DotNetDownloadAddress(DotNetVersionKey(version));
+    // The download dialog comes with the engine's windows; until then a
+    // version it could download is asked for like one it could not.
+    if (!address.empty()) WriteLog(L"The .NET Framework download dialog is not available in this build: " + address);
+    ShowMessage(owner, DotNetPromptMessage(version), MB_OK | MB_ICONWARNING);
 }
 
-void CheckDotNetRequirement() {}
+void CheckDotNetRequirement() {
+    std::wstring required;
+    if (!DotNetRequirementMetHere(&required)) ShowDotNetPrompt(nullptr, required);
+}
 
 }  // namespace mf

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "apply/embedded_package.h"
 #include "engine/command_line.h"
 
 namespace mf {
@@ -32,13 +33,23 @@ void ShowUpdateCenter();
 void RunUpdateCheckWindowless();
 void Uninstall();
 
-// Start-up steps whose Parts come later; each is a named place in the
-// start-up sequence.
+// Start-up steps; each is a named place in the start-up sequence.
 void ReadMachineIdentifier();
+// Starts the main program in the working folder unless the .NET version it
+// needs is missing; then, with `prompt`, asks for that version.
 void LaunchMainProgramWithDotNetCheck(bool prompt);
-bool RunEmbeddedPackage();
+// Takes over the package appended to this executable: its files become
+// pending files and its list the update list. Start-up goes on whatever the
+// outcome; a damaged package is reported once the language is loaded.
+PackageOutcome RunEmbeddedPackage();
+void ReportDamagedPackage();
+// The run goes on with the package's release as if a check had found it:
+// its messages to the host windows, status 3 with the count.
+void AnnounceEmbeddedRelease();
 void LoadCachedParameterPackage();
-void ShowDotNetPrompt(const wchar_t* version);
+// Tells the user that the main program needs the given .NET version.
+void ShowDotNetPrompt(HWND owner, const std::wstring& version);
+// Prompts (without an owner) when the configured .NET version is missing.
 void CheckDotNetRequirement();
 
 }  // namespace mf

@@ -46,7 +46,13 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 
 }  // namespace
 
-UpdateApp::UpdateApp(HINSTANCE instance, ProcessState& state) : instance_(instance), state_(state) {}
+UpdateApp::UpdateApp(HINSTANCE instance, ProcessState& state) : instance_(instance), state_(state) {
+    // Status events start their programs through the engine's run-file
+    // operation, so that they too may name a task document.
+    state_.runFile = [](const std::wstring& path, const std::wstring& parameters, bool wait) {
+        return RunFile(path, parameters, wait);
+    };
+}
 UpdateApp::~UpdateApp() = default;
 
 std::wstring WorkFolderFor(const std::wstring& windowsFolder, const std::wstring& folderName, bool productSet) {
@@ -126,7 +132,7 @@ void UpdateApp::SelectLanguage() {
     if (FileExists(own)) state_.language.LoadFile(own);
 }
 
-CommandLine UpdateApp::ReadCommandLine() {
+CommandLine UpdateApp::ReadCommandLine() const {
     const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
     return ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
                             [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
@@ -158,18 +164,19 @@ StartResult UpdateApp::InitInstance() {
     com_.emplace(COINIT_APARTMENTTHREADED);
     winsock_ = std::make_unique<WinsockInit>();
 
-    if (RunEmbeddedPackage()) return StartResult::Continue;
+    const PackageOutcome package = RunEmbeddedPackage();
     RunStartupPrograms();
     state_.connectTryCount = static_cast<int>(ParseLong(ReadConfigOr(L"Mirefold", L"ConnectTryCount", L"3")));
     LoadCachedParameterPackage();
     state_.paths.PurgeOldFiles();
     SelectLanguage();
+    if (package == PackageOutcome::Damaged) ReportDamagedPackage();
 
     state_.variables.Set(L"commandline", line.stored);
     state_.elevatedRelaunch = line.elevatedRelaunch;
     state_.config.SetElevatedRelaunch(line.elevatedRelaunch);
     if (!line.dotnetVersion.empty()) {
-        ShowDotNetPrompt(line.dotnetVersion.c_str());
+        ShowDotNetPrompt(nullptr, line.dotnetVersion);
         return StartResult::Stop;
     }
     CheckDotNetRequirement();
@@ -183,9 +190,17 @@ StartResult UpdateApp::InitInstance() {
         state_.notifications.Register(state_.hostWindow);
         state_.notifications.SetHostWindow(state_.hostWindow);
     }
-    SetStatus(UpdateStatus::None);
+    const bool fromPackage = package == PackageOutcome::TakenOver;
+    if (fromPackage) {
+        AnnounceEmbeddedRelease();
+    } else {
+        SetStatus(UpdateStatus::None);
+    }
 
     if (state_.elevatedRelaunch) {
+        // The instance that asked for rights saved the list it was working
+        // on; it replaces the package's records instead of doubling them.
+        if (fromPackage && FileExists(state_.paths.SavedListFile())) state_.updateList = DownLoadList();
         LoadSavedUpdateListForElevatedRun();
         if (mode == RunMode::AppEnter || mode == RunMode::AppEnterNoPrompt) mode = RunMode::Launcher;
     }

@@ -34,11 +34,11 @@ public:
 
 private:
     void PrepareWorkFolder();
-    [[nodiscard]] CommandLine ReadCommandLine();
     void WriteBrowserEmulation();
     void RunStartupPrograms();
     void SelectLanguage();
     StartResult Dispatch(RunMode mode);
+    [[nodiscard]] CommandLine ReadCommandLine() const;
 
     HINSTANCE instance_;
     ProcessState& state_;

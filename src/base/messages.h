@@ -26,6 +26,10 @@ inline constexpr UINT kBlockSize = 1059;     // 0x423
 inline constexpr UINT kDownloadDone = 1060;
 inline constexpr UINT kDownloadFailed = 1061;
 
+// Phase results for the update center (posted to the dialog's parent).
+inline constexpr UINT kPhaseResult = 1136;             // WM_USER+112: lParam 3 local check ran, 5 installed
+inline constexpr UINT kUpdateCenterContinue = 12324;   // WM_COMMAND id: the local check is ready, go on
+
 }  // namespace mf::msg
 
 // WM_COMMAND identifiers the engine's workers post or send to their owner

@@ -29,6 +29,8 @@ std::wstring PathFromUrl(std::wstring url) {
     return path;
 }
 
+bool DeclaresMd5Keys(const std::wstring& hashValue) { return EqualsNoCase(Trim(hashValue), kMd5HashValue); }
+
 std::optional<updatefileinfo> ListRecordBuilder::FromElement(const std::wstring& name, const AttributeLookup& attribute,
                                                              const std::function<std::wstring()>& text) {
     if (name == kDescriptionElement) {
@@ -52,7 +54,14 @@ std::optional<updatefileinfo> ListRecordBuilder::FromElement(const std::wstring&
 
 std::optional<updatefileinfo> ListRecordBuilder::FileRecord(const AttributeLookup& attribute) {
     updatefileinfo record;
-    record.ver = FirstAttribute(attribute, {L"ver", L"Ver", L"md5", L"MD5"});
+    record.ver = FirstAttribute(attribute, {L"ver", L"Ver"});
+    if (record.ver.empty()) {
+        record.ver = FirstAttribute(attribute, {L"md5", L"MD5"});
+        if (!record.ver.empty()) {
+            const std::wstring ownHash = attribute(kHashAttribute);
+            record.md5key = ownHash.empty() ? listMd5Keys_ : DeclaresMd5Keys(ownHash);
+        }
+    }
     record.oper = ParseOperFlags(FirstAttribute(
         attribute, {L"oper", L"Oper", L"OPER", L"do", L"Do", L"DO", L"Action", L"action", L"ACTION", L"Activity",
                     L"activity", L"ACTIVITY"}));

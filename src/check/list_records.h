@@ -32,11 +32,25 @@ inline constexpr const wchar_t* kFileElement = L"file";
 inline constexpr const wchar_t* kDescriptionElement = L"description";
 inline constexpr const wchar_t* kRunElement = L"run";
 
+// A list declares that the keys of its "md5"/"MD5" attributes are content
+// digests with this attribute on its root (hash="md5"). A file element may
+// carry the attribute too; its own value then counts instead of the root's
+// (a merged list keeps what the list an entry came from declared).
+inline constexpr const wchar_t* kHashAttribute = L"hash";
+inline constexpr const wchar_t* kMd5HashValue = L"md5";
+// Any other value, written onto merged entries of a list without the marker.
+inline constexpr const wchar_t* kNoHashValue = L"none";
+[[nodiscard]] bool DeclaresMd5Keys(const std::wstring& hashValue);
+
 // Builds the records of one list, remembering the file paths already seen
 // (lower-cased) so that the first of several equal paths wins.
 class ListRecordBuilder {
 public:
     ListRecordBuilder() : seenPaths_(10) {}
+
+    // The root's "hash" attribute: whether file records whose key came from
+    // "md5"/"MD5" get `md5key`.
+    void SetListHash(const std::wstring& hashValue) { listMd5Keys_ = DeclaresMd5Keys(hashValue); }
 
     // The record an element yields, if any. `text` is called only for the
     // elements whose text is used.
@@ -47,6 +61,7 @@ private:
     std::optional<updatefileinfo> FileRecord(const AttributeLookup& attribute);
 
     std::unordered_set<std::wstring> seenPaths_;
+    bool listMd5Keys_ = false;
 };
 
 // The text of the report when a list could not be walked: the translated

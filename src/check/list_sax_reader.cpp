@@ -81,6 +81,7 @@ public:
                     if (attributeName == key) return std::wstring(value);
                 return std::wstring();
             };
+            if (depth_ == 1) builder_.SetListHash(lookup(kHashAttribute));
             if (name == kDescriptionElement) {
                 // Its text is complete only at its end; keep its place.
                 list_.records.emplace_back();

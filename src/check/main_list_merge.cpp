@@ -6,6 +6,7 @@
 #include "base/strings.h"
 #include "base/xml_dom.h"
 #include "check/guid_text.h"
+#include "check/list_records.h"
 #include "check/server_defaults.h"
 #include "engine/process_state.h"
 #include "net/internet.h"
@@ -20,6 +21,19 @@ constexpr const wchar_t* kNoDigest = L"00000000000000000000000000000000";
 ComPtr<IXMLDOMNode> UpdateRoot(IXMLDOMDocument* document) {
     const ComPtr<IXMLDOMNode> node = xml::AsNode(document);
     return node ? xml::FirstChildNamed(node.Get(), L"update") : nullptr;
+}
+
+std::wstring RootHash(const ComPtr<IXMLDOMNode>& root) {
+    ComPtr<IXMLDOMElement> element;
+    if (FAILED(root->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf())))) return {};
+    return xml::GetAttribute(element.Get(), kHashAttribute);
+}
+
+// An entry moved into a list that declares its digest keys otherwise than
+// the main list does keeps the main list's declaration as its own.
+void KeepHashDeclaration(IXMLDOMElement* element, bool mainMd5Keys) {
+    if (!xml::GetAttribute(element, kHashAttribute).empty()) return;
+    xml::SetAttribute(element, kHashAttribute, mainMd5Keys ? kMd5HashValue : kNoHashValue);
 }
 
 }  // namespace
@@ -62,6 +76,8 @@ int MergeMainListWith(const std::wstring& productList, const std::wstring& mainL
     const ComPtr<IXMLDOMNode> productRoot = UpdateRoot(product.Get());
     const ComPtr<IXMLDOMNode> mainRoot = UpdateRoot(main.Get());
     if (!productRoot || !mainRoot) return 0;
+    const bool mainMd5Keys = DeclaresMd5Keys(RootHash(mainRoot));
+    const bool sameHash = mainMd5Keys == DeclaresMd5Keys(RootHash(productRoot));
 
     // Backwards, each appended at the end: the main list's entries follow
     // the product's own, so a product entry wins over one of the same path.
@@ -70,8 +86,10 @@ int MergeMainListWith(const std::wstring& productList, const std::wstring& mainL
         IXMLDOMNode* child = it->Get();
         if (xml::HasChildNodes(child)) continue;
         ComPtr<IXMLDOMElement> element;
-        if (SUCCEEDED(child->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf()))))
+        if (SUCCEEDED(child->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf())))) {
             PrepareMainListEntry(element.Get(), macros, fetch);
+            if (!sameHash) KeepHashDeclaration(element.Get(), mainMd5Keys);
+        }
         ComPtr<IXMLDOMNode> removed;
         mainRoot->removeChild(child, removed.GetAddressOf());
         ComPtr<IXMLDOMNode> appended;

@@ -107,8 +107,9 @@ private:
 // that a deeply nested list cannot exhaust the stack. The records are
 // appended in one batch (one hold of the list lock instead of one per
 // record), also when the walk fails part-way.
-void WalkRecords(IXMLDOMDocument* document, DownLoadList& target) {
+void WalkRecords(IXMLDOMDocument* document, IXMLDOMNode* root, DownLoadList& target) {
     ListRecordBuilder builder;
+    builder.SetListHash(AttributeSet(root).Get(kHashAttribute));
     std::vector<updatefileinfo> records;
     try {
         ComPtr<IXMLDOMNode> node;
@@ -202,7 +203,7 @@ bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverL
             if (ComPtr<IXMLDOMNode> fileUrl = ChildNamed(root.Get(), L"fileurl"))
                 target.fileUrlTemplate = NodeText(fileUrl.Get());
         }
-        WalkRecords(document.Get(), target);
+        WalkRecords(document.Get(), root.Get(), target);
         RemoveIdentifier(document.Get(), root.Get(), path);
         return true;
     } catch (const DomError& error) {

@@ -47,7 +47,12 @@ void LoadSavedUpdateListForElevatedRun() {
     ProcessState& state = Process();
     const std::wstring file = state.paths.SavedListFile();
     if (!FileExists(file)) return;
-    if (!state.updateList.LoadFromFile(file)) WriteLog(L"The saved update list is damaged: " + file);
+    if (!state.updateList.LoadFromFile(file)) {
+        // Part of a list would install part of an update and report it
+        // done: the elevated instance checks again instead.
+        WriteLog(L"The saved update list is damaged: " + file);
+        state.updateList.SetSize(0);
+    }
     if (state.updateList.GetSize() > 0) SetStatus(UpdateStatus::DownloadOk);
     DeleteFileForce(file);
 }

@@ -15,7 +15,8 @@ void RelaunchElevated(bool saveList);
 bool StartEngineAgain(const std::wstring& parameters, const wchar_t* verb, int show);
 
 // The elevated instance's side of the hand-over: loads the saved update
-// list (status 6 when it holds records) and deletes it.
+// list (status 6 when it holds records) and deletes it. A damaged list is
+// dropped whole, so that the run checks again.
 void LoadSavedUpdateListForElevatedRun();
 // Writes the current update list for the elevated instance.
 void SaveUpdateListForElevatedRun(const std::wstring& path);

@@ -18,3 +18,20 @@ bool EnableDebugPrivilege() {
 }
 
 }  // namespace mf
+
+namespace mf {
+
+bool SystemSupportsElevation() {
+    // GetVersionEx reports what the manifest declares support for; the
+    // kernel's own version is the one that decides.
+    using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto rtlGetVersion =
+        ntdll != nullptr ? reinterpret_cast<RtlGetVersionFn>(::GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+    if (rtlGetVersion == nullptr || rtlGetVersion(&info) != 0) return false;
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 6;
+}
+
+}  // namespace mf

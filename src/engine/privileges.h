@@ -6,4 +6,9 @@ namespace mf {
 // users can be inspected and closed. Failures are silent.
 bool EnableDebugPrivilege();
 
+// Whether the system can run a program with administrator rights that the
+// user's own programs lack (NT major version 6 or later): only there does a
+// write refused for lack of rights call for the elevated relaunch.
+bool SystemSupportsElevation();
+
 }  // namespace mf

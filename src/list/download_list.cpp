@@ -97,13 +97,37 @@ void DownLoadList::FinishCheckedList() {
 
 bool DownLoadList::Serialize(ListArchive& archive) { return archive.IsLoading() ? Load(archive) : Store(archive); }
 
+namespace {
+std::wstring Md5KeyIndices(const std::vector<updatefileinfo>& records) {
+    std::wstring text;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!records[i].md5key) continue;
+        if (!text.empty()) text += L',';
+        text += std::to_wstring(i);
+    }
+    return text;
+}
+
+void ApplyMd5KeyIndices(const std::wstring& text, std::vector<updatefileinfo>& records, std::size_t first) {
+    for (const std::wstring& part : Split(text, L',')) {
+        if (part.empty() || part.size() > 9 || part.find_first_not_of(L"0123456789") != std::wstring::npos) continue;
+        const std::size_t index = first + static_cast<std::size_t>(ParseLong(part));
+        if (index < records.size()) records[index].md5key = true;
+    }
+}
+}  // namespace
+
 bool DownLoadList::Store(ListArchive& archive) const {
     for (const auto& [key, value] : values) {
         // A key equal to the terminator would end the map early on reading
         // and misplace everything after it.
-        if (key == kValuesEndKey) continue;
+        if (key == kValuesEndKey || key == kMd5KeysValue) continue;
         archive.WriteString(key);
         archive.WriteString(value);
+    }
+    if (const std::wstring digestKeys = Md5KeyIndices(records_); !digestKeys.empty()) {
+        archive.WriteString(kMd5KeysValue);
+        archive.WriteString(digestKeys);
     }
     archive.WriteString(kValuesEndKey);
     archive.WriteInt(static_cast<std::int32_t>(commands.size()));
@@ -122,13 +146,23 @@ bool DownLoadList::Store(ListArchive& archive) const {
 }
 
 bool DownLoadList::Load(ListArchive& archive) {
+    const std::size_t first = records_.size();
+    std::wstring digestKeys;
+    const bool complete = LoadParts(archive, digestKeys);
+    // Also for a stream that ended early: the records read keep their flags.
+    ApplyMd5KeyIndices(digestKeys, records_, first);
+    return complete;
+}
+
+bool DownLoadList::LoadParts(ListArchive& archive, std::wstring& digestKeys) {
     for (;;) {
         std::wstring key;
         if (!archive.ReadString(key)) return false;
         if (key == kValuesEndKey) break;
         std::wstring value;
         if (!archive.ReadString(value)) return false;
-        values[key] = std::move(value);
+        if (key == kMd5KeysValue) digestKeys = std::move(value);
+        else values[key] = std::move(value);
     }
     std::int32_t count = 0;
     if (!archive.ReadInt(count) || count < 0) return false;

@@ -18,6 +18,12 @@ namespace mf {
 inline constexpr const wchar_t* kDefaultFileUrlTemplate = L"{listurl-base}/{filename}";
 // Ends the values map in a saved list.
 inline constexpr const wchar_t* kValuesEndKey = L"!-end------";
+// The values-map entry of a saved list that names the records whose key is
+// a content digest (`md5key`): their indices, in decimal, comma-separated.
+// Kept in the map so that the saved layout stays as it was: an older engine
+// reads such a list (and ignores the entry), and a list saved by an older
+// engine reads as one without digest keys.
+inline constexpr const wchar_t* kMd5KeysValue = L"mirefold.md5keys";
 
 class DownLoadList {
 public:
@@ -80,6 +86,7 @@ public:
 private:
     bool Store(ListArchive& archive) const;
     bool Load(ListArchive& archive);
+    bool LoadParts(ListArchive& archive, std::wstring& digestKeys);
 
     std::vector<updatefileinfo> records_;
     std::atomic<UpdateStatus> status_{UpdateStatus::None};

@@ -30,6 +30,10 @@ struct updatefileinfo {
     std::wstring shortcuticon;  // icon file of that shortcut
     std::wstring iconindex;     // icon index, as text
     std::int32_t oper = 0;      // OPER_* flags, or OPER_DESCRIPTION / OPER_COMMAND
+    // `ver` is the MD5 digest of the file's content, to be checked when the
+    // file arrives: the key came from an "md5"/"MD5" attribute of a list
+    // that declares its keys digests (root attribute hash="md5").
+    bool md5key = false;
 
     friend bool operator==(const updatefileinfo&, const updatefileinfo&) = default;
 };

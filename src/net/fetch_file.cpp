@@ -1,8 +1,11 @@
 #include "net/fetch_file.h"
 
+#include "base/md5.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/text_format.h"
 #include "engine/process_state.h"
+#include "net/net_limits.h"
 #include "net/range_downloader.h"
 #include "zip/unzip.h"
 
@@ -33,18 +36,56 @@ long long FileSize(const std::wstring& path) {
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-// Leaves a fetched record file as its pending file.
-bool MakePending(const std::wstring& target) {
-    return FileExists(target) && ReplaceFileWithRetry(target, target + L"_");
+// Whether a file has the content its digest key names; a file that cannot
+// be read has not.
+bool HasDigest(const std::wstring& path, const std::wstring& md5Key) {
+    std::wstring digest;
+    return Md5OfFile(path, &digest) && Md5Matches(digest, md5Key);
+}
+
+// Makes a fetched record file its pending file, once it is known to be the
+// content the list names. False (the file deleted) when it is not, or when
+// it could not be moved: either way there is no pending file to install.
+bool AcceptAsPending(int index, const std::wstring& target, const std::wstring& requestUrl,
+                     const std::wstring& md5Key) {
+    if (!md5Key.empty() && !HasDigest(target, md5Key)) {
+        Report(index, TranslateFormat(L"md5 error[%s]", requestUrl));
+        DeleteFileForce(target);
+        return false;
+    }
+    const std::wstring pending = target + L"_";
+    if (FileExists(target) && ReplaceFileWithRetry(target, pending)) return true;
+    Report(index, L"error[" + pending + L"]");
+    DeleteFileForce(target);
+    return false;
+}
+
+// A pending file left by an earlier run stands for the file unless it is
+// known to hold other content (a digest key it does not match: an earlier
+// release of the file). Such a file is deleted and fetched again.
+bool PendingFileUsable(int index, const std::wstring& pending, const std::wstring& md5Key) {
+    if (md5Key.empty() || HasDigest(pending, md5Key)) return true;
+    Report(index, TranslateFormat(L"md5 error[%s]", pending));
+    DeleteFileForce(pending);
+    return false;
 }
 
 }  // namespace
 
-bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target) {
+bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target, std::int64_t maxBytes) {
     // A target that cannot be replaced must not pass for the new content.
     if (FileExists(target) && !DeleteFileForce(target)) return false;
     bool extracted = false;
     if (UniqueZip zip(OpenZip(archive)); zip) {
+        // A small archive may unpack to gigabytes: the entry's declared size
+        // is checked before anything is written (the reader never produces
+        // more than that size, and fails when the data holds more).
+        ZipEntry entry;
+        if (GetZipItem(zip.get(), 0, entry) == ZipResult::Ok && entry.uncompressedSize > maxBytes) {
+            WriteLog(Format(L"%s unpacks to %u bytes, over the limit of %ld", archive,
+                            static_cast<unsigned>(entry.uncompressedSize), maxBytes));
+            return false;
+        }
         extracted = UnzipItemToFile(zip.get(), 0, target) == ZipResult::Ok;
         zip.reset();
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -55,9 +96,10 @@ bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target) 
     return false;
 }
 
-int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target) {
+int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target,
+              const std::wstring& md5Key) {
     const std::wstring pending = target + L"_";
-    if (index >= 0 && FileExists(pending)) {
+    if (index >= 0 && FileExists(pending) && PendingFileUsable(index, pending, md5Key)) {
         const auto size = static_cast<LPARAM>(static_cast<DWORD>(FileSize(pending)));
         if (window != nullptr) {
             ::SendMessageW(window, msg::kFileSize, static_cast<WPARAM>(index), size);
@@ -73,7 +115,9 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
     for (int attempt = 0; attempt < 2; ++attempt) {
         const std::wstring requestUrl = zipMode ? url + kZipSuffix : url;
         const std::wstring download = zipMode ? target + kZipSuffix : target;
-        if (DownloadFile(requestUrl, download, false, index, window, Process().fileConnections) != 0) {
+        // A list, plain or zipped, is a document of bounded size.
+        const std::int64_t maxBytes = isList ? Limits().documentBytes : kAnySize;
+        if (DownloadFile(requestUrl, download, false, index, window, Process().fileConnections, maxBytes) != 0) {
             Report(index, L"error[" + requestUrl + L"]");
             zipMode = !zipMode;
             DeleteFileForce(download);
@@ -82,15 +126,17 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
         if (isList) WriteConfig(L"Mirefold", L"ListFileZip", zipMode ? L"1" : L"0");
         Report(index, L"done[" + requestUrl + L"]");
         if (!zipMode) {
-            if (!isList) MakePending(target);
-            return 0;
+            if (isList || AcceptAsPending(index, target, requestUrl, md5Key)) return 0;
+            zipMode = true;
+            continue;
         }
         if (!isList && !ReadConfigFlag(L"Mirefold", L"UnZip", L"1")) return 0;  // installed as downloaded
-        if (ExtractSingleFile(download, target)) {
-            if (!isList) MakePending(target);
+        if (ExtractSingleFile(download, target, isList ? Limits().documentBytes : Limits().extractedBytes)) {
             Report(index, L"unzip ok[" + target + L"]");
             DeleteFileForce(download);
-            return 0;
+            if (isList || AcceptAsPending(index, target, requestUrl, md5Key)) return 0;
+            zipMode = false;
+            continue;
         }
         Report(index, L"unzip error[" + target + L"]");
         DeleteFileForce(download);

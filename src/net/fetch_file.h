@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace mf {
@@ -17,10 +18,18 @@ inline constexpr int kListFileIndex = -1;
 // fetched. For the list (index -1) the result is `target` itself and the
 // form that worked is remembered as Mirefold/ListFileZip. 0 on success,
 // 1 on failure.
-[[nodiscard]] int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target);
+//
+// With `md5Key` (a record whose key is a content digest) the plain file
+// must have that MD5 before it becomes the pending file: a file that does
+// not is deleted, logged as "md5 error[url]" and counts as a failed attempt;
+// a pending file of an earlier run that does not is fetched again.
+[[nodiscard]] int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target,
+                            const std::wstring& md5Key = {});
 
 // Extracts the first entry of the archive to `target`. False when the
-// archive cannot be read or the target cannot be replaced.
-[[nodiscard]] bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target);
+// archive cannot be read, the entry would unpack to more than `maxBytes`
+// (nothing is written then) or the target cannot be replaced.
+[[nodiscard]] bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target,
+                                     std::int64_t maxBytes = INT32_MAX);
 
 }  // namespace mf

@@ -3,24 +3,22 @@
 #include <array>
 
 #include "base/strings.h"
+#include "base/text_format.h"
 #include "engine/paths.h"
 #include "engine/process_state.h"
+#include "net/net_limits.h"
+#include "net/scratch_file.h"
 
 namespace mf {
 namespace {
 
 constexpr DWORD kChunk = 1024;
-constexpr wchar_t kAcceptAll[] = L"Accept: */*\r\n\r\n";
 constexpr DWORD kPostTimeoutMs = 5000;
+// "Accept: */*" on every GET, as the requests have always sent.
+const wchar_t* kAcceptAny[] = {L"*/*", nullptr};
 
 UniqueInternet OpenPreconfigured(const std::wstring& agent) {
     return UniqueInternet(::InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-}
-
-// A GET with "Accept: */*" that must reach the server, not a cache.
-UniqueInternet OpenAcceptAll(HINTERNET root, const std::wstring& url) {
-    return UniqueInternet(::InternetOpenUrlW(root, url.c_str(), kAcceptAll, static_cast<DWORD>(wcslen(kAcceptAll)),
-                                             kFreshFlags, 0));
 }
 
 bool SetStringOption(HINTERNET handle, DWORD option, const std::wstring& value) {
@@ -30,6 +28,86 @@ bool SetStringOption(HINTERNET handle, DWORD option, const std::wstring& value) 
 
 void SetTimeout(HINTERNET handle, DWORD option, DWORD value) {
     ::InternetSetOptionW(handle, option, &value, sizeof(value));
+}
+
+// Windows hands a session's time-outs down to its requests; Wine does not,
+// so every handle gets them itself, before the request is sent.
+void SetTimeouts(HINTERNET handle, DWORD milliseconds) {
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+        SetTimeout(handle, option, milliseconds);
+    }
+}
+
+struct CrackedUrl {
+    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
+    std::wstring host;
+    std::wstring object;  // path and query
+    INTERNET_PORT port = 0;
+};
+
+bool CrackUrl(const std::wstring& url, CrackedUrl& out) {
+    std::array<wchar_t, INTERNET_MAX_HOST_NAME_LENGTH + 1> host{};
+    std::vector<wchar_t> path(url.size() + 2);
+    std::vector<wchar_t> extra(url.size() + 2);
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof(parts);
+    parts.lpszHostName = host.data();
+    parts.dwHostNameLength = static_cast<DWORD>(host.size());
+    parts.lpszUrlPath = path.data();
+    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+    parts.lpszExtraInfo = extra.data();
+    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+    if (!::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+    out.scheme = parts.nScheme;
+    out.host.assign(host.data(), parts.dwHostNameLength);
+    out.object.assign(path.data(), parts.dwUrlPathLength);
+    out.object.append(extra.data(), parts.dwExtraInfoLength);
+    if (out.object.empty()) out.object = L"/";
+    out.port = parts.nPort;
+    return !out.host.empty();
+}
+
+bool IsHttp(const CrackedUrl& parts) {
+    return parts.scheme == INTERNET_SCHEME_HTTP || parts.scheme == INTERNET_SCHEME_HTTPS;
+}
+
+bool IsRedirect(DWORD status) {
+    return status == HTTP_STATUS_MOVED || status == HTTP_STATUS_REDIRECT || status == HTTP_STATUS_REDIRECT_METHOD ||
+           status == HTTP_STATUS_REDIRECT_KEEP_VERB || status == 308;
+}
+
+// Where a redirect leads: its Location taken relative to the URL that sent it.
+std::wstring RedirectTarget(const std::wstring& from, const std::wstring& location) {
+    DWORD length = static_cast<DWORD>(from.size() + location.size() + 64);
+    std::vector<wchar_t> buffer(length);
+    if (!::InternetCombineUrlW(from.c_str(), location.c_str(), buffer.data(), &length, 0)) {
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+        buffer.resize(length + 1);
+        if (!::InternetCombineUrlW(from.c_str(), location.c_str(), buffer.data(), &length, 0)) return {};
+    }
+    return std::wstring(buffer.data(), length);
+}
+
+void SetError(OpenUrlError* error, OpenUrlError value) {
+    if (error != nullptr) *error = value;
+}
+
+// The Content-Length of a reply, when it is within `most`; -2 (with a log
+// line) when it announces more, -1 when it announces nothing.
+std::int64_t AnnouncedLength(HINTERNET request, std::int64_t most, const std::wstring& url) {
+    const std::int64_t length = QueryContentLength(request);
+    if (length <= most) return length;
+    WriteLog(Format(L"Reply of %ld bytes is over the limit of %ld: %s", length, most, url));
+    return -2;
+}
+
+// A reply that ends before its announced length lost its connection; WinINet
+// reports that as an ordinary end.
+bool EndedEarly(std::int64_t announced, std::int64_t received, const std::wstring& url) {
+    if (announced < 0 || received == announced) return false;
+    WriteLog(Format(L"Connection lost after %ld of %ld bytes: %s", received, announced, url));
+    return true;
 }
 
 }  // namespace
@@ -81,9 +159,47 @@ UniqueInternet OpenInternet(const std::wstring& agent) {
     return root;
 }
 
-UniqueInternet OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags) {
-    return UniqueInternet(::InternetOpenUrlW(root, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
-                                             headers.empty() ? 0 : static_cast<DWORD>(-1), flags, 0));
+HttpRequest OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags,
+                    OpenUrlError* error) {
+    SetError(error, OpenUrlError::Failed);
+    const NetLimits& limits = Limits();
+    // WinINet follows redirects on its own without any limit (a loop runs
+    // until something else gives up), and to any scheme it knows; so
+    // they are followed here, counted, and only to http and https.
+    std::wstring current = url;
+    for (int redirects = 0;; ++redirects) {
+        CrackedUrl parts;
+        if (!CrackUrl(current, parts) || !IsHttp(parts)) {
+            WriteLog(Format(L"Not an http or https URL: %s", current));
+            SetError(error, OpenUrlError::NotHttp);
+            return {};
+        }
+        const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+        UniqueInternet connection(::InternetConnectW(root, parts.host.c_str(), parts.port, nullptr, nullptr,
+                                                     INTERNET_SERVICE_HTTP, 0, 0));
+        if (!connection) return {};
+        UniqueInternet request(::HttpOpenRequestW(connection.get(), L"GET", parts.object.c_str(), nullptr, nullptr,
+                                                  kAcceptAny, flags | INTERNET_FLAG_NO_AUTO_REDIRECT | secure, 0));
+        if (!request) return {};
+        SetTimeouts(connection.get(), limits.timeoutMs);
+        SetTimeouts(request.get(), limits.timeoutMs);
+        if (!::HttpSendRequestW(request.get(), headers.empty() ? nullptr : headers.c_str(),
+                                headers.empty() ? 0 : static_cast<DWORD>(-1), nullptr, 0)) {
+            return {};
+        }
+        const DWORD status = QueryStatusCode(request.get());
+        const std::wstring location = IsRedirect(status) ? QueryHeader(request.get(), HTTP_QUERY_LOCATION) : L"";
+        if (location.empty()) {
+            SetError(error, OpenUrlError::None);
+            return HttpRequest(std::move(connection), std::move(request));
+        }
+        if (redirects >= limits.redirects) {
+            WriteLog(Format(L"More than %d redirects for %s", limits.redirects, url));
+            SetError(error, OpenUrlError::TooManyRedirects);
+            return {};
+        }
+        current = RedirectTarget(current, location);
+    }
 }
 
 DWORD QueryStatusCode(HINTERNET request) {
@@ -94,10 +210,17 @@ DWORD QueryStatusCode(HINTERNET request) {
 }
 
 std::wstring QueryHeader(HINTERNET request, DWORD query) {
-    std::array<wchar_t, 512> buffer{};
-    DWORD size = static_cast<DWORD>(sizeof(buffer) - sizeof(wchar_t));
-    if (!::HttpQueryInfoW(request, query, buffer.data(), &size, nullptr)) return {};
-    return std::wstring(buffer.data(), size / sizeof(wchar_t));
+    std::vector<wchar_t> buffer(512);
+    for (int pass = 0; pass < 2; ++pass) {
+        DWORD size = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+        if (::HttpQueryInfoW(request, query, buffer.data(), &size, nullptr))
+            return std::wstring(buffer.data(), size / sizeof(wchar_t));
+        // A long value (a Location, say) is read once more at its length;
+        // a header of more than 64 KiB is not one worth reading.
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || size > 65536) return {};
+        buffer.assign(size / sizeof(wchar_t) + 2, L'\0');
+    }
+    return {};
 }
 
 std::int64_t QueryContentLength(HINTERNET request) {
@@ -108,13 +231,38 @@ std::int64_t QueryContentLength(HINTERNET request) {
     return ParseInt64(text);
 }
 
+namespace {
+
+// A run of decimal digits as a number; -1 for anything else. Values past
+// what 63 bits hold are taken as the largest one, which every limit refuses.
+std::int64_t DecimalOrMinusOne(const std::wstring& text) {
+    if (text.empty() || text.find_first_not_of(L"0123456789") != std::wstring::npos) return -1;
+    if (text.size() > 18) return INT64_MAX;
+    return ParseInt64(text);
+}
+
+}  // namespace
+
+ContentRange ParseContentRange(const std::wstring& text) {
+    ContentRange range;
+    const std::wstring value = Trim(text);
+    if (ToLower(value.substr(0, 6)) != L"bytes ") return range;
+    const std::size_t dash = value.find(L'-', 6);
+    const std::size_t slash = value.find(L'/', 6);
+    if (dash == std::wstring::npos || slash == std::wstring::npos || dash > slash) return range;
+    range.first = DecimalOrMinusOne(Trim(value.substr(6, dash - 6)));
+    range.last = DecimalOrMinusOne(Trim(value.substr(dash + 1, slash - dash - 1)));
+    const std::wstring total = Trim(value.substr(slash + 1));
+    range.total = total == L"*" ? -1 : DecimalOrMinusOne(total);
+    if (range.first < 0 || range.last < range.first) return range;
+    if (total != L"*" && (range.total < 0 || range.last >= range.total)) return range;
+    range.valid = true;
+    return range;
+}
+
 std::int64_t ContentRangeTotal(const std::wstring& contentRange) {
-    const std::size_t slash = contentRange.rfind(L'/');
-    if (slash == std::wstring::npos) return -1;
-    const std::wstring total = Trim(contentRange.substr(slash + 1));
-    if (total.empty() || total.find_first_not_of(L"0123456789") != std::wstring::npos) return -1;
-    if (total.size() > 18) return INT64_MAX;
-    return ParseInt64(total);
+    const ContentRange range = ParseContentRange(contentRange);
+    return range.valid ? range.total : -1;
 }
 
 std::wstring JoinUrl(const std::wstring& base, const std::wstring& relative) {
@@ -134,28 +282,38 @@ std::wstring JoinUrl(const std::wstring& base, const std::wstring& relative) {
 bool HttpGetToSink(const std::wstring& url, ByteSink& sink) {
     UniqueInternet root = OpenPreconfigured(L"MyDownload");
     if (!root) return false;
-    UniqueInternet request = OpenAcceptAll(root.get(), url);
+    HttpRequest request = OpenUrl(root.get(), url, L"", kFreshFlags);
     if (!request) return false;
     // An error page is not the document that was asked for.
     if (!IsContentStatus(QueryStatusCode(request.get()))) {
         WriteLog(L"HTTP status " + ToWString(QueryStatusCode(request.get())) + L" for " + url);
         return false;
     }
+    const std::int64_t most = Limits().documentBytes;
+    const std::int64_t announced = AnnouncedLength(request.get(), most, url);
+    if (announced == -2) return false;
     std::array<char, kChunk> buffer;
+    std::int64_t total = 0;
     for (;;) {
         DWORD read = 0;
         if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) return false;
+        total += read;
+        if (total > most) {
+            WriteLog(Format(L"Reply over the limit of %ld bytes: %s", most, url));
+            return false;
+        }
         if (read > 0) sink.Write(buffer.data(), read);
-        if (read < kChunk) return true;
+        if (read < kChunk) return !EndedEarly(announced, total, url);
     }
 }
 
 int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
     UniqueInternet root = OpenPreconfigured(L"");
-    UniqueInternet request;
+    HttpRequest request;
     if (root) request = OpenUrl(root.get(), url, L"", kFreshFlags);
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Written as a scratch file: a reply that fails, or the end of the
+    // process in the middle of one, leaves nothing at `path`.
+    ScratchFile file = ScratchFile::Create(path);
     if (!file) {
         WriteLog(L"Cannot create " + path);
         return kGetToFileCannotCreate;
@@ -164,7 +322,11 @@ int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
     // download: the file is removed and the caller told.
     bool ok = request && IsContentStatus(QueryStatusCode(request.get()));
     if (request && !ok) WriteLog(L"HTTP status " + ToWString(QueryStatusCode(request.get())) + L" for " + url);
+    const std::int64_t most = Limits().documentBytes;
+    const std::int64_t announced = ok ? AnnouncedLength(request.get(), most, url) : -1;
+    if (announced == -2) ok = false;
     std::array<char, kChunk> buffer;
+    std::int64_t total = 0;
     while (ok) {
         DWORD read = 0;
         if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) {
@@ -172,11 +334,18 @@ int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
             break;
         }
         if (read == 0) break;
+        total += read;
+        if (total > most) {
+            WriteLog(Format(L"Reply over the limit of %ld bytes: %s", most, url));
+            ok = false;
+            break;
+        }
         DWORD written = 0;
         if (!::WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read) ok = false;
     }
-    file.reset();
-    if (ok) return kGetToFileDone;
+    if (ok && EndedEarly(announced, total, url)) ok = false;
+    if (ok && file.Keep()) return kGetToFileDone;
+    file.Close();
     DeleteFileForce(path);
     WriteLog(L"Download failed: " + url);
     return kGetToFileFailed;
@@ -185,7 +354,7 @@ int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
 std::wstring HttpGetText(const std::wstring& url, const std::wstring& fallback) {
     UniqueInternet root = OpenPreconfigured(L"MyDownload");
     if (!root) return fallback;
-    UniqueInternet request = OpenAcceptAll(root.get(), url);
+    HttpRequest request = OpenUrl(root.get(), url, L"", kFreshFlags);
     if (!request || !IsContentStatus(QueryStatusCode(request.get()))) return fallback;
     std::array<char, kChunk> buffer;
     DWORD read = 0;
@@ -194,35 +363,6 @@ std::wstring HttpGetText(const std::wstring& url, const std::wstring& fallback) 
 }
 
 namespace {
-
-struct CrackedUrl {
-    INTERNET_SCHEME scheme = INTERNET_SCHEME_UNKNOWN;
-    std::wstring host;
-    std::wstring object;  // path and query
-    INTERNET_PORT port = 0;
-};
-
-bool CrackUrl(const std::wstring& url, CrackedUrl& out) {
-    std::array<wchar_t, INTERNET_MAX_HOST_NAME_LENGTH + 1> host{};
-    std::vector<wchar_t> path(url.size() + 2);
-    std::vector<wchar_t> extra(url.size() + 2);
-    URL_COMPONENTSW parts{};
-    parts.dwStructSize = sizeof(parts);
-    parts.lpszHostName = host.data();
-    parts.dwHostNameLength = static_cast<DWORD>(host.size());
-    parts.lpszUrlPath = path.data();
-    parts.dwUrlPathLength = static_cast<DWORD>(path.size());
-    parts.lpszExtraInfo = extra.data();
-    parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-    if (!::InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
-    out.scheme = parts.nScheme;
-    out.host.assign(host.data(), parts.dwHostNameLength);
-    out.object.assign(path.data(), parts.dwUrlPathLength);
-    out.object.append(extra.data(), parts.dwExtraInfoLength);
-    if (out.object.empty()) out.object = L"/";
-    out.port = parts.nPort;
-    return !out.host.empty();
-}
 
 void SetPostTimeouts(HINTERNET handle) {
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
@@ -254,42 +394,71 @@ std::wstring ApplicationName() {
 int HttpPost(const std::wstring& url, std::wstring& text) {
     text.clear();
     CrackedUrl parts;
-    if (!CrackUrl(url, parts)) return kPostFailed;
-    if (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS) return kPostFailed;
-    const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+    if (!CrackUrl(url, parts) || !IsHttp(parts)) return kPostFailed;
 
     ULONGLONG started = ::GetTickCount64();
     UniqueInternet session(::InternetOpenW(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return PostFailure(started);
     SetPostTimeouts(session.get());
 
-    UniqueInternet connection(::InternetConnectW(session.get(), parts.host.c_str(), parts.port, nullptr, nullptr,
-                                                 INTERNET_SERVICE_HTTP, INTERNET_FLAG_KEEP_CONNECTION | secure, 1));
-    if (!connection) return PostFailure(started);
-    const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION | secure;
-    UniqueInternet request(
-        ::HttpOpenRequestW(connection.get(), L"POST", parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
-    if (!request) return PostFailure(started);
-    // Windows hands the session's time-outs down to its requests; Wine does
-    // not, so the request gets them too.
-    SetPostTimeouts(connection.get());
-    SetPostTimeouts(request.get());
-    for (const wchar_t* header : {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"}) {
-        ::HttpAddRequestHeadersW(request.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    // Redirects are followed here, counted, as for every GET (OpenUrl);
+    // like a browser, a 307 or 308 repeats the POST and the others ask with
+    // a GET (the body is empty either way).
+    const wchar_t* verb = L"POST";
+    std::wstring current = url;
+    UniqueInternet connection;
+    UniqueInternet request;
+    for (int redirects = 0;; ++redirects) {
+        if (redirects > 0 && (!CrackUrl(current, parts) || !IsHttp(parts))) return kPostFailed;
+        const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+        request.reset();
+        connection.reset(::InternetConnectW(session.get(), parts.host.c_str(), parts.port, nullptr, nullptr,
+                                            INTERNET_SERVICE_HTTP, INTERNET_FLAG_KEEP_CONNECTION | secure, 1));
+        if (!connection) return PostFailure(started);
+        const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                            INTERNET_FLAG_NO_AUTO_REDIRECT | secure;
+        request.reset(::HttpOpenRequestW(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
+        if (!request) return PostFailure(started);
+        // Windows hands the session's time-outs down to its requests; Wine
+        // does not, so the request gets them too.
+        SetPostTimeouts(connection.get());
+        SetPostTimeouts(request.get());
+        for (const wchar_t* header : {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"}) {
+            ::HttpAddRequestHeadersW(request.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+        }
+        started = ::GetTickCount64();
+        if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) return PostFailure(started);
+        const DWORD status = QueryStatusCode(request.get());
+        const std::wstring location = IsRedirect(status) ? QueryHeader(request.get(), HTTP_QUERY_LOCATION) : L"";
+        if (location.empty()) break;
+        if (redirects >= Limits().redirects) {
+            WriteLog(Format(L"More than %d redirects for %s", Limits().redirects, url));
+            return kPostFailed;
+        }
+        if (status != HTTP_STATUS_REDIRECT_KEEP_VERB && status != 308) verb = L"GET";
+        current = RedirectTarget(current, location);
     }
-    started = ::GetTickCount64();
-    if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) return PostFailure(started);
 
+    const std::int64_t most = Limits().documentBytes;
+    const std::int64_t announced = AnnouncedLength(request.get(), most, url);
+    if (announced == -2) return kPostFailed;
     std::string bytes;
     std::array<char, kChunk> buffer;
+    std::int64_t total = 0;
     for (;;) {
         DWORD read = 0;
         started = ::GetTickCount64();
         if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) return PostFailure(started);
         if (read == 0) break;
+        total += read;
+        if (total > most) {
+            WriteLog(Format(L"Reply over the limit of %ld bytes: %s", most, url));
+            return kPostFailed;
+        }
         // A chunk counts up to its first NUL byte.
         bytes.append(buffer.data(), strnlen(buffer.data(), read));
     }
+    if (EndedEarly(announced, total, url)) return kPostFailed;
     text = Widen(bytes, CodePage::Utf8);
     return kPostDone;
 }

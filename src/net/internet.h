@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/handles.h"
@@ -44,8 +45,39 @@ ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& pr
 // log line) when the proxy value is unusable.
 UniqueInternet OpenInternet(const std::wstring& agent);
 
-// Synchronous InternetOpenUrlW; `headers` empty means none.
-UniqueInternet OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags);
+// An open HTTP request and the connection that it belongs to (closing the
+// connection would close the request).
+class HttpRequest {
+public:
+    HttpRequest() = default;
+    HttpRequest(UniqueInternet connection, UniqueInternet request)
+        : connection_(std::move(connection)), request_(std::move(request)) {}
+    [[nodiscard]] explicit operator bool() const { return static_cast<bool>(request_); }
+    [[nodiscard]] HINTERNET get() const { return request_.get(); }
+    void reset() {
+        request_.reset();
+        connection_.reset();
+    }
+
+private:
+    UniqueInternet connection_;  // declared first: closed after the request
+    UniqueInternet request_;
+};
+
+enum class OpenUrlError {
+    None,
+    Failed,            // no connection, no reply, or the time-out passed
+    NotHttp,           // not an http or https URL (also a redirect to one)
+    TooManyRedirects,  // more redirects than NetLimits::redirects
+};
+
+// A synchronous GET of `url` through the root handle with the headers
+// (empty: none) and flags given. Every request gets the time-outs of
+// NetLimits; redirects are followed here, up to NetLimits::redirects, so
+// that a loop ends as a failure. Null on failure, with the reason in
+// `error` when one is given.
+[[nodiscard]] HttpRequest OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags,
+                                  OpenUrlError* error = nullptr);
 
 // 200 and 206: the statuses whose body is the content asked for.
 [[nodiscard]] bool IsContentStatus(DWORD status);
@@ -57,8 +89,19 @@ std::wstring QueryHeader(HINTERNET request, DWORD query);
 // Content-Length as a 64-bit number, -1 when absent or not a number.
 std::int64_t QueryContentLength(HINTERNET request);
 
-// The complete length from a Content-Range value ("bytes 0-0/1234"); -1
-// when it is absent or unknown ("*").
+// A Content-Range value ("bytes 0-0/1234") taken apart. `total` is -1 when
+// the server wrote "*" (length unknown); `valid` is false for anything that
+// is not one satisfied byte range.
+struct ContentRange {
+    bool valid = false;
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    std::int64_t total = -1;
+};
+ContentRange ParseContentRange(const std::wstring& text);
+
+// The complete length from a Content-Range value; -1 when it is absent or
+// unknown ("*").
 std::int64_t ContentRangeTotal(const std::wstring& contentRange);
 
 // Base and relative name joined with "//", then backslashes turned into
@@ -82,7 +125,8 @@ private:
 };
 
 // GET into the sink in chunks of up to 1024 bytes; false when the URL
-// cannot be opened, the server answers other than 200/206, or a read fails.
+// cannot be opened, the server answers other than 200/206, a read fails, or
+// the reply is longer than NetLimits::documentBytes.
 [[nodiscard]] bool HttpGetToSink(const std::wstring& url, ByteSink& sink);
 
 enum HttpGetToFileResult : int {
@@ -90,7 +134,8 @@ enum HttpGetToFileResult : int {
     kGetToFileCannotCreate = 1,  // the target file cannot be created
     kGetToFileFailed = 2,        // nothing usable came back; no file is left
 };
-// GET saved to a file.
+// GET saved to a file, for a document (at most NetLimits::documentBytes).
+// Nothing is left at `path` unless the whole reply arrived.
 [[nodiscard]] int HttpGetToFile(const std::wstring& url, const std::wstring& path);
 
 // The first 1024 bytes of the reply as UTF-16LE text, or `fallback`.
@@ -102,7 +147,7 @@ enum HttpPostResult : int {
     kPostTimedOut = 2,
 };
 // POST with an empty body (the parameters travel in the query string); the
-// reply decoded as UTF-8.
+// reply decoded as UTF-8. A reply longer than NetLimits::documentBytes fails.
 [[nodiscard]] int HttpPost(const std::wstring& url, std::wstring& text);
 
 }  // namespace mf

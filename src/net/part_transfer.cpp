@@ -9,6 +9,7 @@
 #include "base/text_format.h"
 #include "engine/process_state.h"
 #include "net/internet.h"
+#include "net/net_limits.h"
 #include "net/range_downloader.h"
 #include "net/thread_value_table.h"
 
@@ -47,6 +48,7 @@ private:
 
     Connect ConnectOnce();
     bool ReadLengthFromResponse(DWORD status);
+    bool ReplyMatches(DWORD status, std::int64_t start, std::int64_t askedLast);
     bool DiscardLeadingBytes(std::int32_t count);
     bool StreamToEnd();
     bool Fail();
@@ -61,7 +63,7 @@ private:
     HANDLE sink_;
     ThreadValueTable& table_;
     UniqueInternet root_;
-    UniqueInternet request_;
+    HttpRequest request_;
     std::int64_t received_ = 0;
     int attempts_ = 0;
     std::int32_t expected_;
@@ -79,17 +81,21 @@ Transfer::Connect Transfer::ConnectOnce() {
     // every part pay for the rest of the file. The one stream reads to the
     // end anyway.
     std::wstring header;
+    std::int64_t askedLast = -1;  // -1: to the end of the file
     if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
     if (expected_ > 0 && !streamToEnd_) {
-        header = Format(L"Range:bytes=%ld-%ld", start, static_cast<std::int64_t>(job_.offset) + expected_ - 1);
+        askedLast = static_cast<std::int64_t>(job_.offset) + expected_ - 1;
+        header = Format(L"Range:bytes=%ld-%ld", start, askedLast);
     } else if (start > 0) {
         header = Format(L"Range:bytes=%ld-", start);
     }
     CloseHandles();
     root_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
     if (!root_) return job_.failFast ? Connect::Fail : Connect::Retry;
-    request_ = OpenUrl(root_.get(), job_.url, header, kPartFlags);
-    if (!request_) return job_.failFast ? Connect::Fail : Connect::Retry;
+    OpenUrlError error = OpenUrlError::None;
+    request_ = OpenUrl(root_.get(), job_.url, header, kPartFlags, &error);
+    // A redirect loop or a redirect away from http is the same on every try.
+    if (!request_) return job_.failFast || error != OpenUrlError::Failed ? Connect::Fail : Connect::Retry;
 
     const DWORD status = QueryStatusCode(request_.get());
     if (remaining_ < 1 && !lengthUnknown_) {
@@ -107,6 +113,7 @@ Transfer::Connect Transfer::ConnectOnce() {
         WriteLog(Format(L"HTTP status %u for %s", static_cast<unsigned>(status), job_.url));
         return job_.failFast ? Connect::Fail : Connect::Retry;
     }
+    if (!ReplyMatches(status, start, askedLast)) return Connect::Fail;
     // A server that ignores the range sends the file from its start.
     if (start > 0 && status != HTTP_STATUS_PARTIAL_CONTENT &&
         !DiscardLeadingBytes(static_cast<std::int32_t>(start))) {
@@ -115,10 +122,46 @@ Transfer::Connect Transfer::ConnectOnce() {
     return Connect::Ready;
 }
 
-bool Transfer::ReadLengthFromResponse(DWORD /*status*/) {
+// The bytes that follow must be the ones asked for: a 206 names exactly the
+// range from `start` (to `askedLast` at least) of a file of the known size;
+// a 200 (a server that ignores ranges) is the whole file of that size.
+// Anything else is another file or another piece of it, which no retry
+// mends.
+bool Transfer::ReplyMatches(DWORD status, std::int64_t start, std::int64_t askedLast) {
+    const std::int64_t size = job_.fileSize;
+    if (status == HTTP_STATUS_PARTIAL_CONTENT) {
+        const std::wstring text = QueryHeader(request_.get(), HTTP_QUERY_CONTENT_RANGE);
+        const ContentRange range = ParseContentRange(text);
+        const std::int64_t wantedLast = askedLast >= 0 ? askedLast : size - 1;
+        if (range.valid && range.first == start && range.last >= wantedLast && range.total == size) return true;
+        WriteLog(Format(L"Reply range \"%s\" is not bytes %ld-%ld/%ld of %s", text, start, wantedLast, size, job_.url));
+        return false;
+    }
     const std::int64_t length = QueryContentLength(request_.get());
+    if (length < 0 || length == size) return true;
+    WriteLog(Format(L"Reply of %ld bytes for a file of %ld: %s", length, size, job_.url));
+    return false;
+}
+
+bool Transfer::ReadLengthFromResponse(DWORD status) {
+    std::int64_t length = QueryContentLength(request_.get());
+    if (status == HTTP_STATUS_PARTIAL_CONTENT) {
+        // Nothing but the whole file answers a request without a range.
+        const std::wstring text = QueryHeader(request_.get(), HTTP_QUERY_CONTENT_RANGE);
+        const ContentRange range = ParseContentRange(text);
+        if (!range.valid || range.first != 0 || range.total < 0 || range.last != range.total - 1 ||
+            (length >= 0 && length != range.total)) {
+            WriteLog(Format(L"Reply range \"%s\" is not the whole file: %s", text, job_.url));
+            return false;
+        }
+        length = range.total;
+    }
     if (length > INT32_MAX) {
         WriteLog(Format(L"File too large (2 GiB or more) for this downloader: %s", job_.url));
+        return false;
+    }
+    if (length > job_.maxBytes) {
+        WriteLog(Format(L"Reply of %ld bytes is over the limit of %ld: %s", length, job_.maxBytes, job_.url));
         return false;
     }
     NoteServerKind(request_.get());
@@ -149,11 +192,22 @@ bool Transfer::DiscardLeadingBytes(std::int32_t count) {
 }
 
 bool Transfer::StreamToEnd() {
+    // Nothing tells how much is coming: a body that does not end by the
+    // limit is not a file this engine takes.
+    const std::int64_t most = std::min(job_.maxBytes, Limits().unsizedBytes);
     for (;;) {
         if (Stopped()) return Fail();
         DWORD read = 0;
-        if (!::InternetReadFile(request_.get(), buffer_.data(), kTransferBlock, &read)) return Fail();
+        // A transport error (a reset, a time-out) is not the end of the body.
+        if (!::InternetReadFile(request_.get(), buffer_.data(), kTransferBlock, &read)) {
+            WriteLog(Format(L"Connection lost after %ld bytes of %s", received_, job_.url));
+            return Fail();
+        }
         if (read == 0) break;
+        if (received_ + read > most) {
+            WriteLog(Format(L"Reply without a length is over the limit of %ld bytes: %s", most, job_.url));
+            return Fail();
+        }
         if (!WriteAll(sink_, buffer_.data(), read)) return Fail();
         received_ += read;
         Report(read);
@@ -211,7 +265,13 @@ bool Transfer::Run() {
         bool accepted = false;
         for (int attempt = 1; attempt <= kReadTries; ++attempt) {
             read = 0;
-            if (!::InternetReadFile(request_.get(), buffer_.data(), want, &read)) read = 0;
+            if (!::InternetReadFile(request_.get(), buffer_.data(), want, &read)) {
+                // A transport error (a reset, a time-out) ends this
+                // connection: reading it again only waits once more.
+                if (job_.failFast) return Fail();
+                CloseHandles();
+                break;
+            }
             if (read == want) {
                 accepted = true;
                 attempts_ = 0;

@@ -50,6 +50,9 @@ struct PartJob {
     std::int32_t length = 0;    // 0: one stream, the length comes from the response
     std::int32_t jobId = 0;
     std::int32_t fileSize = 0;  // updated from the response in one-stream mode
+    // One stream: the largest file accepted (a reply without Content-Length
+    // is also cut at NetLimits::unsizedBytes).
+    std::int64_t maxBytes = INT64_MAX;
     bool failFast = false;
     int word = 0;
     HWND window = nullptr;
@@ -57,7 +60,9 @@ struct PartJob {
 };
 
 // True when the sink holds the whole block. On failure the job's stop flag
-// is set and this part's bytes are taken back out of the totals.
+// is set and this part's bytes are taken back out of the totals. A reply
+// that is not the range asked for (another range, another total, another
+// length) fails the part at once: its bytes would not be this block.
 [[nodiscard]] bool TransferPart(PartJob& job, HANDLE sink);
 
 // Synchronous progress message to the window, when there is one.

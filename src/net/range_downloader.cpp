@@ -11,25 +11,26 @@
 #include "engine/process_state.h"
 #include "net/block_plan.h"
 #include "net/internet.h"
+#include "net/net_limits.h"
 #include "net/part_transfer.h"
+#include "net/scratch_file.h"
 #include "net/thread_value_table.h"
 #include "net/url_text.h"
 
 namespace mf {
 namespace {
 
-// QuerySize's answer for a size this downloader cannot hold: no retry helps.
-constexpr std::int32_t kSizeUnsupported = -2;
+// QuerySize's answer for a size this downloader will not take (2 GiB or
+// more, over the caller's limit, a redirect loop): no retry helps.
+constexpr std::int32_t kSizeRefused = -2;
+// QuerySize's answer for a range reply that names no complete length: the
+// file is fetched in one stream instead, its length taken from that reply.
+constexpr std::int32_t kSizeNoTotal = -3;
 constexpr DWORD kJoinBlock = 1024 * 1024;
-
-UniqueFile CreateForWriting(const std::wstring& path) {
-    return UniqueFile(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-}
 
 struct PartThreadArgs {
     PartJob job;
-    std::wstring partPath;
+    UniqueFile file;  // a second handle to the part's scratch file
     // Set when the part has ended, so that the polling caller looks again at
     // once instead of at its next tick; shared, as the caller may be gone
     // by the time the thread lets go of it.
@@ -39,13 +40,8 @@ struct PartThreadArgs {
 DWORD WINAPI PartThread(void* parameter) {
     std::unique_ptr<PartThreadArgs> args(static_cast<PartThreadArgs*>(parameter));
     try {
-        UniqueFile file = CreateForWriting(args->partPath);
-        if (!file) {
-            WriteLog(Format(L"Cannot create %s", args->partPath));
-            ThreadValueTable::Instance().Set(value_kind::kStopFlag, args->job.jobId, kStopValue);
-        } else {
-            (void)TransferPart(args->job, file.get());
-        }
+        (void)TransferPart(args->job, args->file.get());
+        args->file.reset();
     } catch (...) {
         ThreadValueTable::Instance().Set(value_kind::kStopFlag, args->job.jobId, kStopValue);
     }
@@ -79,17 +75,32 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     // unfinished body when its handle is closed, which for a large file
     // costs longer than the download itself. A server that ignores the
     // range answers 200 with the whole length, which serves as well.
-    UniqueInternet request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kPartFlags);
-    if (!request) return -1;
+    OpenUrlError error = OpenUrlError::None;
+    HttpRequest request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kPartFlags, &error);
+    if (!request) return error == OpenUrlError::Failed ? -1 : kSizeRefused;
     const DWORD status = QueryStatusCode(request.get());
     if (!IsContentStatus(status)) return -1;
     NoteServerKind(request.get());
     std::int64_t length = -1;
-    if (status == HTTP_STATUS_PARTIAL_CONTENT) length = ContentRangeTotal(QueryHeader(request.get(), HTTP_QUERY_CONTENT_RANGE));
-    if (length < 0) length = QueryContentLength(request.get());
+    if (status == HTTP_STATUS_PARTIAL_CONTENT) {
+        // The Content-Length of a range reply is the length of the range
+        // (1 here): only the complete length after the "/" is the size.
+        const ContentRange range = ParseContentRange(QueryHeader(request.get(), HTTP_QUERY_CONTENT_RANGE));
+        if (!range.valid || range.total < 0) {
+            WriteLog(Format(L"No complete length in the range reply for %s: fetching it in one stream", url));
+            return kSizeNoTotal;
+        }
+        length = range.total;
+    } else {
+        length = QueryContentLength(request.get());
+    }
     if (length > INT32_MAX) {
         WriteLog(Format(L"File too large (2 GiB or more) for this downloader: %s", url));
-        return kSizeUnsupported;
+        return kSizeRefused;
+    }
+    if (length > maxBytes_) {
+        WriteLog(Format(L"File of %ld bytes is over the limit of %ld: %s", length, maxBytes_, url));
+        return kSizeRefused;
     }
     if (length < 0) {
         WriteLog(Format(L"No Content-Length in the reply for %s", url));
@@ -99,23 +110,21 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
 }
 
 std::int32_t CRangeDownloader::QuerySizeWithRetries() {
-    std::int32_t size = -1;
     const int passes = std::max(Process().connectTryCount, 1);
-    for (int pass = 0; pass < passes && size < 0; ++pass) {
-        size = QuerySize(url_);
-        if (size == kSizeUnsupported) return size;
-        if (size >= 0) break;
+    for (int pass = 0; pass < passes; ++pass) {
+        const std::int32_t size = QuerySize(url_);
+        if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal) return size;
         // Some servers want the name escaped; from then on use that form.
         const std::wstring encoded = EncodeUrlText(url_);
         if (encoded == url_) continue;
         const std::int32_t encodedSize = QuerySize(encoded);
-        if (encodedSize == kSizeUnsupported) return encodedSize;
-        if (encodedSize >= 0) {
+        if (encodedSize == kSizeRefused) return encodedSize;
+        if (encodedSize >= 0 || encodedSize == kSizeNoTotal) {
             url_ = encoded;
-            size = encodedSize;
+            return encodedSize;
         }
     }
-    return size;
+    return -1;
 }
 
 int CRangeDownloader::Download(const std::wstring& url, const std::wstring& target, bool failFast, int word,
@@ -135,14 +144,15 @@ int CRangeDownloader::DownloadOneStream(const std::wstring& target, bool failFas
     job.failFast = failFast;
     job.word = word;
     job.window = window;
+    job.maxBytes = maxBytes_;
     bool ok = false;
     {
-        UniqueFile file = CreateForWriting(target);
+        ScratchFile file = ScratchFile::Create(target);
         if (!file) {
             WriteLog(Format(L"Cannot create %s", target));
             return 0;
         }
-        ok = TransferPart(job, file.get());
+        ok = TransferPart(job, file.get()) && file.Keep();
     }
     fileSize_ = job.fileSize;
     if (!ok) DeleteFileForce(target);
@@ -159,12 +169,21 @@ struct CRangeDownloader::Slot {
     PartShare share;
     std::wstring path;
     ULONGLONG started;
+    // Removed by the system when the downloader lets go of it, whatever
+    // became of the download (or of the process).
+    ScratchFile file;
 };
 
 bool CRangeDownloader::StartPart(Slot& slot, int word, HWND window) {
     ThreadValueTable& table = ThreadValueTable::Instance();
     auto args = std::make_unique<PartThreadArgs>();
-    args->partPath = slot.path;
+    slot.file = ScratchFile::Create(slot.path);
+    args->file = slot.file.Duplicate();
+    if (!args->file) {
+        WriteLog(Format(L"Cannot create %s", slot.path));
+        table.Set(value_kind::kStopFlag, jobId_, kStopValue);
+        return false;
+    }
     args->job.url = url_;
     args->job.index = slot.index;
     args->job.reportIndex = slot.reportIndex;
@@ -226,6 +245,11 @@ void CRangeDownloader::WaitTick(DWORD milliseconds) { ::WaitForSingleObject(part
 int CRangeDownloader::DownloadInParts(int word, HWND window) {
     ThreadValueTable& table = ThreadValueTable::Instance();
     const std::int32_t size = QuerySizeWithRetries();
+    if (size == kSizeNoTotal) return DownloadOneStream(target_, false, word, window);
+    // An empty file has no ranges to cut; one plain request fetches it (its
+    // length 0 read from the reply), so that a release holding an empty file
+    // can be downloaded at all.
+    if (size == 0) return DownloadOneStream(target_, false, word, window);
     if (size < 1) {
         WriteLog(Format(L"No size for %s", url_));
         DeleteFileForce(target_);
@@ -271,9 +295,8 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     }
     stopped = stopped || table.Get(value_kind::kStopFlag, jobId_) != 0;
 
-    const std::int64_t joined = stopped ? -1 : JoinParts();
-    for (const std::unique_ptr<Slot>& slot : slots_) DeleteFileForce(slot->path);
-    slots_.clear();
+    const std::int64_t joined = stopped ? -1 : JoinParts(size);
+    slots_.clear();  // the part files go with their handles
     ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (joined == size) {
         SendProgress(window, msg::kFileProgress, word, size);
@@ -284,14 +307,15 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     return 0;
 }
 
-std::int64_t CRangeDownloader::JoinParts() {
+std::int64_t CRangeDownloader::JoinParts(std::int64_t expected) {
     // Parts in file order: a part split off later joins right after the
     // one it came from.
     std::vector<const Slot*> order;
     for (const std::unique_ptr<Slot>& slot : slots_) order.push_back(slot.get());
     std::sort(order.begin(), order.end(),
               [](const Slot* a, const Slot* b) { return a->share.offset() < b->share.offset(); });
-    UniqueFile target = CreateForWriting(target_);
+    // The target stays only once it holds the whole file.
+    ScratchFile target = ScratchFile::Create(target_);
     if (!target) {
         WriteLog(Format(L"Cannot create %s", target_));
         return -1;
@@ -299,12 +323,11 @@ std::int64_t CRangeDownloader::JoinParts() {
     std::vector<char> buffer(kJoinBlock);
     std::int64_t joined = 0;
     for (const Slot* slot : order) {
-        UniqueFile part(::CreateFileW(slot->path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!part) break;
+        const LARGE_INTEGER start{};
+        if (!slot->file || !::SetFilePointerEx(slot->file.get(), start, nullptr, FILE_BEGIN)) break;
         for (;;) {
             DWORD read = 0;
-            if (!::ReadFile(part.get(), buffer.data(), kJoinBlock, &read, nullptr) || read == 0) break;
+            if (!::ReadFile(slot->file.get(), buffer.data(), kJoinBlock, &read, nullptr) || read == 0) break;
             DWORD written = 0;
             if (!::WriteFile(target.get(), buffer.data(), read, &written, nullptr) || written != read) return -1;
             joined += read;
@@ -312,13 +335,15 @@ std::int64_t CRangeDownloader::JoinParts() {
     }
     // No flush to the disk here: the install phase copies the file anyway,
     // and a forced write-back would cost more than the whole transfer.
-    return joined;
+    if (joined != expected) return joined;
+    return target.Keep() ? joined : -1;
 }
 
 int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
-                 int threadCount) {
+                 int threadCount, std::int64_t maxBytes) {
     CRangeDownloader downloader;
     downloader.SetThreadCount(std::max(threadCount, 1));
+    downloader.SetMaxBytes(maxBytes);
     const int done = downloader.Download(url, target, failFast, word, window);
     ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (done != 1) {

@@ -38,6 +38,9 @@ public:
     [[nodiscard]] std::int32_t QuerySize(const std::wstring& url);
 
     void SetThreadCount(std::int32_t count) { threadCount_ = count; }
+    // A file larger than this is refused before it is fetched (and a reply
+    // that runs past it fails).
+    void SetMaxBytes(std::int64_t bytes) { maxBytes_ = bytes; }
     [[nodiscard]] std::int32_t threadCount() const { return threadCount_; }
     [[nodiscard]] std::int32_t jobId() const { return jobId_; }
     [[nodiscard]] std::int32_t fileSize() const { return fileSize_; }
@@ -55,7 +58,8 @@ private:
     // Sleeps for one polling tick, or less when a part ends meanwhile.
     void WaitTick(DWORD milliseconds);
     [[nodiscard]] std::int32_t QuerySizeWithRetries();
-    [[nodiscard]] std::int64_t JoinParts();
+    // The joined length; the target is kept only when it is `expected`.
+    [[nodiscard]] std::int64_t JoinParts(std::int64_t expected);
 
     std::int32_t jobId_;
     std::int32_t fileSize_ = 0;
@@ -63,16 +67,21 @@ private:
     std::int32_t threadCount_ = 8;
     std::int32_t blockSize_ = 0;
     std::int32_t splitCount_ = 0;
+    std::int64_t maxBytes_ = INT64_MAX;
     std::wstring url_;
     std::wstring target_;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::shared_ptr<UniqueHandle> partEnded_;
 };
 
+// No limit of the caller's on a file's size (the downloader's own 2 GiB
+// still holds).
+inline constexpr std::int64_t kAnySize = INT64_MAX;
+
 // The download phase's entry: `threadCount` connections (at least 1); the
 // target's attributes are made normal and a failed target is deleted.
-// 0 on success, 1 on failure.
+// A file of more than `maxBytes` fails. 0 on success, 1 on failure.
 [[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
-                               int threadCount);
+                               int threadCount, std::int64_t maxBytes = kAnySize);
 
 }  // namespace mf

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/handles.h"
+#include "check/main_list_merge.h"
 #include "check/update_list_reader.h"
 #include "engine/process_state.h"
 #include "list/run_command.h"
@@ -16,7 +17,9 @@ protected:
     // Writes a list (UTF-8, with declaration) and reads it.
     bool Read(const std::string& body, bool server = false, const std::string& root = "update") {
         path_ = folder_ / L"list.xml";
-        test::WriteFileBytes(path_, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<" + root + ">" + body + "</" + root + ">");
+        // The root may carry attributes: "update hash=\"md5\"".
+        const std::string name = root.substr(0, root.find(' '));
+        test::WriteFileBytes(path_, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<" + root + ">" + body + "</" + name + ">");
         return ReadUpdateList(path_, list_, server);
     }
 
@@ -187,6 +190,70 @@ TEST_F(UpdateListReader, DeclaredEncodingIsHonoured) {
     ASSERT_EQ(list_.GetSize(), 2);
     EXPECT_EQ(list_[0].path, L"caf\u00e9");
     EXPECT_EQ(list_[1].path, L"\u9898\u5e93.txt");
+}
+
+// Which records carry a content digest: only keys from "md5"/"MD5" in a list
+// whose root says hash="md5" (or an entry that says so itself).
+std::vector<bool> DigestFlags(const DownLoadList& list) {
+    std::vector<bool> flags;
+    for (const updatefileinfo& r : list.Records()) flags.push_back(r.md5key);
+    return flags;
+}
+
+constexpr const char* kKeyedEntries =
+    R"(<file path="a.dll" md5="AAAA"/><file path="b.dll" MD5="bbbb"/><file path="c.dll" ver="3" md5="cccc"/>)"
+    R"(<file path="d.dll" Ver="4"/><group><file path="e.dll" md5="eeee"/></group><description>text</description>)";
+
+TEST_F(UpdateListReader, MarkedListDeclaresItsMd5KeysDigests) {
+    ASSERT_TRUE(Read(kKeyedEntries, true, R"(update hash="md5")"));
+    EXPECT_EQ(DigestFlags(list_), (std::vector<bool>{true, true, false, false, true, false}));
+    EXPECT_EQ(list_[0].ver, L"aaaa");
+    EXPECT_EQ(list_[2].ver, L"3");  // "ver" first, as always
+
+    for (const char* root : {"update", R"(update hash="sha1")", R"(update hash="")"}) {
+        list_.SetSize(0);
+        ASSERT_TRUE(Read(kKeyedEntries, true, root)) << root;
+        EXPECT_EQ(DigestFlags(list_), std::vector<bool>(6, false)) << root;
+    }
+    list_.SetSize(0);
+    ASSERT_TRUE(Read(kKeyedEntries, false, R"(updates hash=" MD5 ")"));
+    EXPECT_EQ(DigestFlags(list_), (std::vector<bool>{true, true, false, false, true, false}));
+}
+
+TEST_F(UpdateListReader, EntryDeclarationWinsOverTheRoot) {
+    ASSERT_TRUE(Read(R"(<file path="a.dll" md5="aa" hash="none"/><file path="b.dll" md5="bb"/>)", true,
+                     R"(update hash="md5")"));
+    EXPECT_EQ(DigestFlags(list_), (std::vector<bool>{false, true}));
+    list_.SetSize(0);
+    ASSERT_TRUE(Read(R"(<file path="a.dll" md5="aa" hash="md5"/><file path="b.dll" md5="bb"/>)", true));
+    EXPECT_EQ(DigestFlags(list_), (std::vector<bool>{true, false}));
+}
+
+// The main list's entries join the product list: each keeps what its own
+// list declared.
+TEST_F(UpdateListReader, MergedEntriesKeepTheirListsDeclaration) {
+    struct Case {
+        const char* productRoot;
+        const char* mainRoot;
+        std::vector<bool> flags;  // p.dll, m.dll
+    };
+    const Case cases[] = {
+        {R"(update hash="md5")", "update", {true, false}},
+        {"update", R"(update hash="md5")", {false, true}},
+        {R"(update hash="md5")", R"(update hash="md5")", {true, true}},
+        {"update", "update", {false, false}},
+    };
+    for (const Case& c : cases) {
+        const std::wstring product = folder_ / L"product.xml";
+        const std::wstring main = folder_ / L"main.xml";
+        test::WriteFileBytes(product, std::string("<") + c.productRoot + R"(><file path="p.dll" md5="11"/></update>)");
+        test::WriteFileBytes(main, std::string("<") + c.mainRoot + R"(><file path="m.dll" md5="22"/></update>)");
+        ASSERT_EQ(MergeMainListWith(product, main, MainListMacros{}, nullptr), 1);
+        DownLoadList merged;
+        ASSERT_TRUE(ReadUpdateList(product, merged, true));
+        ASSERT_EQ(merged.GetSize(), 2);
+        EXPECT_EQ(DigestFlags(merged), c.flags) << c.productRoot << " + " << c.mainRoot;
+    }
 }
 
 }  // namespace

@@ -129,10 +129,13 @@ TEST_F(StartupTest, ADecimalTokenNamingAWindowBecomesTheHostWindow) {
 
 TEST_F(StartupTest, DotNetSwitchEndsStartUpBeforeTheMode) {
     Brand(Config());
-    const EngineRun run = Run(L"emptytemp dotnet35");
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(LoggedMode(run.log), "(none)");
-    EXPECT_NE(run.log.find("3.5"), std::string::npos) << run.log;
+    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" emptytemp dotnet35");
+    ASSERT_TRUE(engine.started());
+    const std::wstring prompt = test::AnswerMessageBox(engine.id(), IDOK);
+    EXPECT_NE(prompt.find(L"3.5"), std::wstring::npos) << Narrow(prompt);
+    ASSERT_TRUE(engine.Wait(std::chrono::seconds(60)));
+    EXPECT_EQ(engine.ExitCode(), 0u);
+    EXPECT_EQ(LoggedMode(test::ReadFileBytes(Folder() + L"inst.log")), "(none)");
 }
 
 TEST_F(StartupTest, OnlyStartsTheMainProgramWhenItIsPresent) {

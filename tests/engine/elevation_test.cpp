@@ -2,7 +2,10 @@
 
 #include <future>
 
+#include "base/strings.h"
+#include "engine/command_line.h"
 #include "engine/elevation.h"
+#include "engine/status.h"
 #include "support/engine_fixture.h"
 
 namespace mf {
@@ -34,6 +37,141 @@ TEST_F(ElevationPromptTest, PromptIsTranslated) {
     PromptElevationForConfig(L"C:\\x\\mirefold.ini");
     const std::wstring text = answer.get();
     EXPECT_NE(text.find(L"无法写入文件\nC:\\x\\mirefold.ini\n"), std::wstring::npos);
+}
+
+// The elevated relaunch end to end: RelaunchElevated starts this test
+// program again through the shell's "runas" verb, with a stored command
+// line that makes it run only the child case below. The child plays the new
+// instance: it reports what it was started with and takes over the saved
+// list.
+constexpr wchar_t kChildFolderVariable[] = L"MF_ELEVATED_CHILD_FOLDER";
+constexpr char kRelaunchIni[] =
+    "[Mirefold]\r\nTempAppPath=1\r\n[APPLICATION]\r\nName=Relaunch Demo\r\n"
+    "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/relaunch/update.xml\r\n";
+
+updatefileinfo FileRecord(const std::wstring& path) {
+    updatefileinfo record;
+    record.path = path;
+    record.ver = L"2";
+    return record;
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+    while (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+TEST(ElevatedChild, DISABLED_TakesOverTheSavedList) {
+    wchar_t folder[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(kChildFolderVariable, folder, MAX_PATH) == 0) GTEST_SKIP() << "child only";
+    ProcessState state;
+    ScopedProcessState use(state);
+    state.workFolder.Set(folder);
+    wchar_t current[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current);
+    const std::wstring saved = state.paths.SavedListFile();
+    std::wstring report = L"commandline " + std::wstring(::GetCommandLineW()) + L"\n";
+    report += L"current " + std::wstring(current) + L"\n";
+    report += L"found " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
+    LoadSavedUpdateListForElevatedRun();
+    report += L"status " + std::to_wstring(ToInt(state.updateList.Status())) + L"\n";
+    for (const updatefileinfo& record : state.updateList.Records()) report += L"record " + record.path + L"\n";
+    report += L"left " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
+    ASSERT_TRUE(test::WriteFileBytes(std::wstring(folder) + L"child-report.txt", Narrow(report, CodePage::Utf8)));
+}
+
+class ElevatedRelaunchTest : public test::EngineFixture {};
+
+TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTakesOverTheSavedList) {
+    WriteIni(kRelaunchIni);
+    const std::wstring saved = state().paths.SavedListFile();
+    ASSERT_EQ(WithoutTrailingBackslash(saved.substr(0, saved.find_last_of(L'\\'))),
+              WithoutTrailingBackslash(folder().path()));
+    // A list an earlier run left behind is never resumed.
+    DownLoadList stale;
+    stale.Add(FileRecord(L"stale.dll"));
+    ASSERT_TRUE(stale.SaveToFile(saved));
+
+    state().updateList.Add(FileRecord(L"bin\\QBank.exe"));
+    state().updateList.Add(FileRecord(L"data\\bank.db"));
+    const std::wstring stored =
+        L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList silence 65758";
+    state().variables.Set(L"commandline", stored);
+    const std::wstring report = folder() / L"child-report.txt";
+
+    ::SetEnvironmentVariableW(kChildFolderVariable, (folder().path() + L"\\").c_str());
+    RelaunchElevated(true);
+    ::SetEnvironmentVariableW(kChildFolderVariable, nullptr);
+    EXPECT_EQ(state().variables.Get(L"runasadmin"), kElevationMarker);
+
+    ASSERT_TRUE(test::WaitUntil([&] { return FileExists(report); }, std::chrono::seconds(60)));
+    std::vector<std::wstring> lines;
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            lines = Split(Widen(test::ReadFileBytes(report), CodePage::Utf8), L'\n');
+            return lines.size() >= 6 && StartsWith(lines[lines.size() - 2], L"left ");
+        },
+        std::chrono::seconds(10)));
+    EXPECT_TRUE(EndsWith(lines[0], L" " + stored + L" /___runas_admin___")) << Narrow(lines[0]);
+    EXPECT_TRUE(EqualsNoCase(WithoutTrailingBackslash(lines[1].substr(8)), WithoutTrailingBackslash(folder().path())))
+        << Narrow(lines[1]);
+    EXPECT_EQ(lines[2], L"found 1");
+    EXPECT_EQ(lines[3], L"status 6");
+    EXPECT_EQ(lines[4], L"record bin\\QBank.exe");
+    EXPECT_EQ(lines[5], L"record data\\bank.db");
+    EXPECT_EQ(lines[6], L"left 0");
+}
+
+TEST_F(ElevatedRelaunchTest, WithoutSavingAStaleListIsDeletedAllTheSame) {
+    WriteIni(kRelaunchIni);
+    const std::wstring saved = state().paths.SavedListFile();
+    DownLoadList stale;
+    stale.Add(FileRecord(L"stale.dll"));
+    ASSERT_TRUE(stale.SaveToFile(saved));
+    // The new instance runs the child case without its folder: it does
+    // nothing.
+    ::SetEnvironmentVariableW(kChildFolderVariable, nullptr);
+    state().variables.Set(L"commandline",
+                          L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList");
+    RelaunchElevated(false);
+    EXPECT_FALSE(FileExists(saved));
+    EXPECT_EQ(state().variables.Get(L"runasadmin"), kElevationMarker);
+}
+
+// The elevated instance's side alone: a list with files resumes at status
+// 6; an empty or damaged one leaves the run to check again. The file is
+// gone in every case.
+TEST_F(ElevatedRelaunchTest, TheSavedListResumesTheRunOnlyWhenItIsWhole) {
+    struct Case {
+        const char* name;
+        int records;
+        bool damaged;
+        UpdateStatus status;
+        int loaded;
+    };
+    const Case cases[] = {
+        {"two files", 2, false, UpdateStatus::DownloadOk, 2},
+        {"no files", 0, false, UpdateStatus::None, 0},
+        {"cut short", 3, true, UpdateStatus::None, 0},
+    };
+    WriteIni(kRelaunchIni);
+    const std::wstring saved = state().paths.SavedListFile();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        state().updateList.SetSize(0);
+        state().updateList.SetStatus(UpdateStatus::None);
+        DownLoadList list;
+        for (int i = 0; i < c.records; ++i) list.Add(FileRecord(L"file" + std::to_wstring(i) + L".dll"));
+        ASSERT_TRUE(list.SaveToFile(saved));
+        if (c.damaged) {
+            const std::string bytes = test::ReadFileBytes(saved);
+            ASSERT_TRUE(test::WriteFileBytes(saved, bytes.substr(0, bytes.size() / 2)));
+        }
+        LoadSavedUpdateListForElevatedRun();
+        EXPECT_EQ(state().updateList.Status(), c.status);
+        EXPECT_EQ(state().updateList.GetSize(), c.loaded);
+        EXPECT_FALSE(FileExists(saved));
+    }
 }
 
 }  // namespace

@@ -166,6 +166,63 @@ TEST(DownLoadList, TruncatedStreamFailsAndKeepsWhatWasRead) {
     EXPECT_EQ(read.Status(), UpdateStatus::CheckRemoteOk);
 }
 
+// Records whose key is a content digest keep that across the saved list
+// (the elevated relaunch), through an entry of the values map: the layout
+// of the file stays as it was.
+TEST(DownLoadList, DigestKeysSurviveTheSavedList) {
+    DownLoadList written = FullList();
+    written[0].md5key = true;
+    updatefileinfo third = Record(L"c.dll");
+    third.ver = L"900150983cd24fb0d6963f7d28e17f72";
+    third.md5key = true;
+    written.Add(third);
+    ListArchive out;
+    ASSERT_TRUE(written.Serialize(out));
+    EXPECT_NE(out.Bytes().find(Utf16(kMd5KeysValue) + Utf16(L"0,2")), std::string::npos);
+
+    DownLoadList read;
+    read.fileUrlTemplate.clear();
+    ListArchive in(out.Bytes());
+    ASSERT_TRUE(read.Serialize(in));
+    ExpectSameContent(written, read);  // flags included; the entry is not left in the map
+    EXPECT_EQ(read.values.count(kMd5KeysValue), 0u);
+
+    // Read behind records already there: the flags land on the read ones.
+    DownLoadList appended;
+    appended.Add(Record(L"already.dll"));
+    ListArchive again(out.Bytes());
+    ASSERT_TRUE(appended.Serialize(again));
+    ASSERT_EQ(appended.GetSize(), 4);
+    EXPECT_EQ((std::vector<bool>{appended[0].md5key, appended[1].md5key, appended[2].md5key, appended[3].md5key}),
+              (std::vector<bool>{false, true, false, true}));
+}
+
+TEST(DownLoadList, ListsWithoutDigestKeysAreWrittenAsBefore) {
+    // No entry at all, and a stale one in the map is not written either.
+    DownLoadList list = FullList();
+    ListArchive plain;
+    ASSERT_TRUE(list.Serialize(plain));
+    list.values[kMd5KeysValue] = L"0,1";
+    ListArchive stale;
+    ASSERT_TRUE(list.Serialize(stale));
+    EXPECT_EQ(stale.Bytes(), plain.Bytes());
+    EXPECT_EQ(plain.Bytes().find(Utf16(kMd5KeysValue)), std::string::npos);
+
+    // A damaged entry flags only the records it names properly.
+    DownLoadList damaged = FullList();
+    damaged.values.clear();
+    ListArchive out;
+    ASSERT_TRUE(damaged.Serialize(out));
+    std::string bytes = out.Bytes();
+    bytes.insert(0, Utf16(kMd5KeysValue) + Utf16(L"x,-1,,99999999999,7,1"));
+    DownLoadList read;
+    ListArchive in(bytes);
+    ASSERT_TRUE(read.Serialize(in));
+    ASSERT_EQ(read.GetSize(), 2);
+    EXPECT_FALSE(read[0].md5key);
+    EXPECT_TRUE(read[1].md5key);
+}
+
 TEST(DownLoadList, ImpossibleLengthIsRejected) {
     DownLoadList read;
     ListArchive in(Le32(0x7FFFFFFF) + "xx");

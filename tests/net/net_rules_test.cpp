@@ -44,6 +44,34 @@ TEST(EncodeUrlText, EscapesWhatServersChokeOn) {
     for (const Case& c : cases) EXPECT_EQ(EncodeUrlText(c.text), c.encoded) << c.text;
 }
 
+TEST(ContentRange, OneSatisfiedRangeOrNothing) {
+    struct Case { const wchar_t* text; bool valid; std::int64_t first, last, total; };
+    const Case cases[] = {
+        {L"bytes 0-0/1234", true, 0, 0, 1234},
+        {L"bytes 51200-102399/300000", true, 51200, 102399, 300000},
+        {L"BYTES 5-9/10", true, 5, 9, 10},
+        {L"bytes 0-0/*", true, 0, 0, -1},         // valid, but no complete length
+        {L"bytes 0-99/50", false, 0, 99, 50},     // past the end
+        {L"bytes 9-5/10", false, 9, 5, 10},
+        {L"bytes */1234", false, -1, 0, 1234},    // the unsatisfied form
+        {L"bytes 0-0/12x", false, 0, 0, -1},
+        {L"items 0-0/10", false, 0, 0, -1},
+        {L"", false, 0, 0, -1},
+        {L"bytes 0-0/99999999999999999999", true, 0, 0, INT64_MAX},  // refused later by every limit
+    };
+    for (const Case& c : cases) {
+        const ContentRange range = ParseContentRange(c.text);
+        EXPECT_EQ(range.valid, c.valid) << c.text;
+        if (!c.valid) continue;
+        EXPECT_EQ(range.first, c.first) << c.text;
+        EXPECT_EQ(range.last, c.last) << c.text;
+        EXPECT_EQ(range.total, c.total) << c.text;
+    }
+    EXPECT_EQ(ContentRangeTotal(L"bytes 0-0/1234"), 1234);
+    EXPECT_EQ(ContentRangeTotal(L"bytes 0-0/*"), -1);
+    EXPECT_EQ(ContentRangeTotal(L"garbage/77"), -1);
+}
+
 TEST(ProxySetting, HostPortAndCredentials) {
     struct Case {
         const wchar_t* proxy; const wchar_t* user;

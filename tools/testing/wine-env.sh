@@ -54,6 +54,11 @@ mf_start_xvfb() {
 # the Linux home folder become real folders inside the prefix, so nothing
 # a test does lands outside the build tree.
 mf_make_prefix() {
+  # A test that died while it kept a file immutable (tests/support/
+  # immutable_path.h) would keep the old prefix from being removed.
+  if [ -d "$WINEPREFIX/drive_c/users" ] && command -v chattr >/dev/null 2>&1; then
+    chattr -R -f -i "$WINEPREFIX/drive_c/users" 2>/dev/null || true
+  fi
   rm -rf "$WINEPREFIX"
   "$MF_WINE" wineboot -i >/dev/null 2>&1 < /dev/null 9>&-
   wineserver -w 9>&-

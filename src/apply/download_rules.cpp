@@ -1,0 +1,70 @@
+#include "apply/download_rules.h"
+
+#include "base/strings.h"
+#include "engine/process_state.h"
+#include "net/internet.h"
+
+namespace mf {
+
+namespace {
+// Operation bits of records that the download phase leaves alone.
+constexpr std::uint32_t kNotFetchedBits = 0x2u | 0x10u | 0x20u | 0x7F000000u;
+}  // namespace
+
+std::wstring BuildFileUrlWith(const updatefileinfo& record, const std::wstring& fileUrlTemplate,
+                              const std::wstring& baseUrl) {
+    if (!record.url.empty()) return record.url;
+    std::wstring url = fileUrlTemplate;
+    ReplaceAll(url, L"{listurl-base}", baseUrl);
+    ReplaceAll(url, L"{filename}", record.path);
+    return JoinUrl(url, L"");
+}
+
+std::wstring DownloadPathWith(const std::wstring& downloadFolder, const std::wstring& recordPath) {
+    if (recordPath.find(L':', 1) != std::wstring::npos) return recordPath;
+    std::wstring path = downloadFolder + L"\\" + recordPath;
+    ReplaceAll(path, L"/", L"\\");
+    while (Contains(path, L"\\\\")) path = ReduceBackslashes(std::move(path));
+    return path;
+}
+
+bool NothingToDownload(std::int32_t oper) { return (static_cast<std::uint32_t>(oper) & kNotFetchedBits) != 0; }
+
+std::vector<int> DownloadWorkList(int recordCount, const std::vector<unsigned>& errors) {
+    std::vector<int> work;
+    if (errors.empty()) {
+        for (int i = 0; i < recordCount; ++i) work.push_back(i);
+        return work;
+    }
+    for (const unsigned index : errors)
+        if (index < static_cast<unsigned>(recordCount < 0 ? 0 : recordCount)) work.push_back(static_cast<int>(index));
+    return work;
+}
+
+bool FileSlotsFull(int position, int completedInRun, int errorCount, int threadCount) {
+    return (position + 1) - completedInRun - errorCount >= threadCount;
+}
+
+bool AllFilesCounted(int errorCount, int completed, int recordCount) { return errorCount + completed >= recordCount; }
+
+std::wstring ProgressText(const DownloadProgress& p) {
+    if (p.errors == 0)
+        return TranslateFormat(L"Downloading, complete %d/%d, total thread %d ...", p.completed, p.total, p.active);
+    return TranslateFormat(L"Error %d files,complete %d/%d", p.errors, p.completed, p.total);
+}
+
+std::wstring CompletionText(const DownloadProgress& p) {
+    if (p.errors == 0) return TranslateFormat(L"Download completed %d/%d.", p.completed, p.total);
+    return TranslateFormat(L"Error %d files,complete %d/%d", p.errors, p.completed, p.total);
+}
+
+std::wstring StartText(bool errorFilesOnly) {
+    return Translate(errorFilesOnly ? L"Downloading error files..." : L"Downloading to temporary directory...");
+}
+
+bool ShouldRetryDownload(UpdateStatus status, int completed, int retriesDone, bool stopRequested) {
+    return status == UpdateStatus::DownloadError && completed != 0 && retriesDone < kMaxDownloadRetries &&
+           !stopRequested;
+}
+
+}  // namespace mf

@@ -1,0 +1,231 @@
+#include "apply/install_phase.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "apply/install_file.h"
+#include "apply/install_rules.h"
+#include "apply/installed_list.h"
+#include "apply/run_file.h"
+#include "apply/shortcut.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/messages.h"
+#include "base/strings.h"
+#include "engine/process_state.h"
+#include "engine/status.h"
+#include "engine/targets.h"
+#include "net/fetch_file.h"
+
+namespace mf {
+
+namespace {
+
+void Show(HWND owner, const std::wstring& text) {
+    if (owner != nullptr) Process().notifications.SendStatusText(owner, text);
+}
+
+void ShowAndLogLine(HWND owner, const std::wstring& text) { ShowAndLogWith(owner, 0, text); }
+
+// The Cancel button of the owner's parent, disabled for the phase.
+class CancelDisabled {
+public:
+    explicit CancelDisabled(HWND owner) {
+        const HWND parent = owner != nullptr ? ::GetParent(owner) : nullptr;
+        cancel_ = parent != nullptr ? ::GetDlgItem(parent, IDCANCEL) : nullptr;
+        if (cancel_ != nullptr) ::EnableWindow(cancel_, FALSE);
+    }
+    ~CancelDisabled() {
+        if (cancel_ != nullptr) ::EnableWindow(cancel_, TRUE);
+    }
+    CancelDisabled(const CancelDisabled&) = delete;
+    CancelDisabled& operator=(const CancelDisabled&) = delete;
+
+private:
+    HWND cancel_ = nullptr;
+};
+
+// Installs the file of every record but those to delete; returns the paths
+// of the records that could not be installed.
+std::vector<std::wstring> CopyRecords(HWND owner, const std::vector<updatefileinfo>& records,
+                                      const std::wstring& temporaryFolder, const std::wstring& tool) {
+    std::vector<std::wstring> failed;
+    const int n = static_cast<int>(records.size());
+    for (int i = 0; i < n; ++i) {
+        if (owner != nullptr) ::SendMessageW(owner, msg::kRecordProgress, static_cast<WPARAM>(i), n);
+        ::Sleep(1);
+        Show(owner, TranslateFormat(L"Copying files[%d/%d]...", i + 1, n));
+        const updatefileinfo& record = records[static_cast<std::size_t>(i)];
+        if ((record.oper & OPER_DEL) != 0) continue;
+        const std::vector<std::wstring> targets = ExpandTargets(record.path, record.desname);
+        if (targets.empty()) continue;
+        if (!InstallFile(JoinFolderPath(temporaryFolder, record.path), targets)) failed.push_back(record.path);
+        // Granted once the new file is in place: before, the grant could
+        // land on the file being replaced.
+        for (const std::wstring& target : targets) GrantUsersRights(tool, target);
+        const std::wstring icon =
+            record.shortcuticon.empty() ? std::wstring() : Process().paths.Resolve(record.shortcuticon);
+        CreateRecordShortcuts(targets.front(), icon, record.iconindex, ExpandList(record.path, record.shortcut),
+                              owner);
+    }
+    return failed;
+}
+
+// Registers, deletes or runs what the records' flags ask for; true when a
+// record needs the computer restarted.
+bool RunRecordOperations(HWND owner, const std::vector<updatefileinfo>& records, const std::wstring& installFolder) {
+    bool restart = false;
+    for (const updatefileinfo& record : records) {
+        ::Sleep(1);
+        if (record.oper == 0) continue;
+        if ((record.oper & OPER_BOOT) != 0) restart = true;
+        const std::vector<std::wstring> targets = ExpandTargets(record.path, record.desname);
+        for (std::size_t j = 0; j < targets.size(); ++j) {
+            const std::wstring& target = targets[j];
+            const std::wstring shown = DisplayPath(target, installFolder);
+            if ((record.oper & OPER_REG) != 0 && j == 0) {
+                ShowAndLogLine(owner, Translate(L"Register file") + L"[" + shown + L"]");
+                RegisterLibrary(target);
+            }
+            if ((record.oper & OPER_DEL) != 0) {
+                if (DeleteFileForce(target)) ShowAndLogLine(owner, Translate(L"Remove file") + L"[" + shown + L"]");
+            } else if ((record.oper & OPER_RUN) != 0) {
+                RunFile(target, L"", L"", owner, 0, false);
+            }
+        }
+    }
+    return restart;
+}
+
+// The downloaded list becomes the installed list; when it is gone, its
+// other name is tried, and then it is fetched again.
+void PutNewListInPlace(const std::wstring& installedList, const std::vector<std::wstring>& failed) {
+    ProcessState& state = Process();
+    const std::wstring list = state.updateList.listPath.empty() ? state.paths.ListFile() : state.updateList.listPath;
+    if (PlaceUpdateList(list, installedList, failed)) return;
+    if (PlaceUpdateList(SecondListPath(list), installedList, failed)) return;
+    const std::wstring url = state.variables.Get(L"__down|" + list);
+    if (!url.empty()) (void)FetchFile(nullptr, kListFileIndex, url, list);
+    PlaceUpdateList(list, installedList, failed);
+}
+
+bool MoveNewFile(const std::wstring& source, const std::wstring& target) {
+    return ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES && MoveIntoPlace(source, target);
+}
+
+}  // namespace
+
+std::wstring RightsTool() {
+    if (!ReadConfigFlag(L"Mirefold", L"icacls", L"0")) return {};
+    const std::wstring tool = Process().paths.ExpandMacros(L"{sys}\\icacls.exe");
+    return FileExists(tool) ? tool : std::wstring();
+}
+
+void GrantUsersRights(const std::wstring& tool, const std::wstring& path) {
+    if (tool.empty() || path.empty()) return;
+    const std::wstring parameters = GrantParameters(path);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = tool.c_str();
+    info.lpParameters = parameters.c_str();
+    info.nShow = SW_HIDE;
+    ::ShellExecuteExW(&info);
+}
+
+bool RegisterLibrary(const std::wstring& path) {
+    // No system dialog for a library that cannot load: the phase may run
+    // without anybody to answer it.
+    DWORD previousMode = 0;
+    ::SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
+    const UniqueModule library(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    ::SetThreadErrorMode(previousMode, nullptr);
+    if (!library) return false;
+    using RegisterServer = HRESULT(STDAPICALLTYPE*)();
+    const auto registerServer =
+        reinterpret_cast<RegisterServer>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "DllRegisterServer")));
+    if (registerServer != nullptr) registerServer();
+    return true;
+}
+
+void RunListEntry(const std::wstring& command, HWND owner) {
+    const ListCommand entry = ParseListCommand(command, [](const std::wstring& field) {
+        return Process().paths.ExpandMacros(field);
+    });
+    ShowAndLogLine(owner, ListCommandLine(Translate(L"Run"), entry));
+    if (FileExists(entry.path)) StartProgram(entry.path, entry.parameters, L"", entry.wait);
+}
+
+void MoveFolderTree(const std::wstring& source, const std::wstring& destination) {
+    WIN32_FIND_DATAW data{};
+    UniqueFind find(::FindFirstFileW((source + L"\\*.*").c_str(), &data));
+    if (find) {
+        do {
+            const std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring from = source + L"\\" + name;
+            const std::wstring to = ReduceBackslashes(destination + L"\\" + name);
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                // A folder the installation does not have yet is made, or
+                // its files would be left behind in the temporary folder.
+                CreateFolderTree(to);
+                MoveFolderTree(from, to);
+            } else if (!MoveNewFile(from, to)) {
+                WriteLog(TranslateFormat(L"move file error[%s]to[%s]", from, to));
+            }
+        } while (::FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    ::RemoveDirectoryW(source.c_str());
+}
+
+bool ApplyUpdate(HWND owner) {
+    ProcessState& state = Process();
+    const std::wstring tool = RightsTool();
+    const bool unzip = ReadConfigFlag(L"Mirefold", L"UnZip", L"1");
+    ShowAndLogLine(owner, Translate(L"Copy from temporary directory"));
+    const std::wstring temporaryFolder = state.paths.ListCacheBase();
+    const std::wstring installFolder = GetWorkFolder();
+    if (!unzip) {
+        MoveFolderTree(temporaryFolder, installFolder);
+        return true;
+    }
+
+    const std::vector<updatefileinfo> records = state.updateList.Records();
+    const std::vector<std::wstring> failed = CopyRecords(owner, records, temporaryFolder, tool);
+
+    ShowAndLogLine(owner, Translate(L"Do upgrade tasks"));
+    const bool restart = RunRecordOperations(owner, records, installFolder);
+    const std::vector<std::wstring> commands = state.updateList.commands;
+    for (const std::wstring& command : commands) RunListEntry(command, owner);
+
+    ShowAndLogLine(owner, Translate(L"Clear temp files"));
+    RemoveTree(temporaryFolder);
+    ShowAndLogLine(owner, TranslateFormat(L"Update completed,done %d files", static_cast<int>(records.size())));
+    if (!failed.empty())
+        ShowAndLogLine(owner, TranslateFormat(L"%d files could not be updated", static_cast<int>(failed.size())));
+    if (restart) ShowAndLogLine(owner, Translate(L"Need to restart your computer"));
+
+    const std::wstring installedList = JoinFolderPath(installFolder, L"mirefold.xml");
+    PutNewListInPlace(installedList, failed);
+    GrantUsersRights(tool, installedList);
+    return true;
+}
+
+bool RunInstallPhase(HWND owner) {
+    ProcessState& state = Process();
+    if (state.updateList.Status() != UpdateStatus::CheckLocalOk) return false;
+    SetStatus(UpdateStatus::Copy, owner);
+    const ComInit com;
+    {
+        const CancelDisabled cancel(owner);
+        ApplyUpdate(owner);
+        SetStatus(UpdateStatus::CopyOk, owner);
+        if (!state.updateList.versionText.empty()) WriteConfig(L"APPLICATION", L"Ver", state.updateList.versionText);
+    }
+    return true;
+}
+
+}  // namespace mf

@@ -1,0 +1,37 @@
+// Uninstall ("uninstall" run mode): removes every file and shortcut that the
+// local update list names, the folders that became empty, the log and the
+// engine's bookkeeping files. mirefold.ini and the engine itself stay.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "list/download_list.h"
+
+namespace mf {
+
+// Reads an update list file into a record array, in the mode used for
+// server lists (the reader lives in the check, beside this layer).
+using UpdateListReader = std::function<bool(const std::wstring& path, DownLoadList& target)>;
+
+enum class UninstallOutcome {
+    Done,
+    // This process may not write the installation; an elevated instance was
+    // started to do the uninstall instead.
+    HandedToElevatedInstance,
+};
+
+// Whether `path` is `folder` or lies below it, once both are made full paths
+// (so "..", "." and "/" cannot lead out of it); letter case is ignored.
+bool IsInFolder(const std::wstring& path, const std::wstring& folder);
+
+// Removes `path` as a folder, then its parent and so on upward, for as long
+// as the path lies in the installation folder; only empty folders go (a
+// file or a folder with something in it stays, and so do its parents).
+void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& installFolder);
+
+// The uninstall of the installation in the working folder. The update list
+// is emptied and filled from the local list "mirefold.xml".
+UninstallOutcome Uninstall(const UpdateListReader& readList);
+
+}  // namespace mf

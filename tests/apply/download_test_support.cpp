@@ -1,0 +1,133 @@
+#include "download_test_support.h"
+
+#include <chrono>
+
+#include "base/files.h"
+#include "base/messages.h"
+#include "base/strings.h"
+#include "support/test_servers.h"
+#include "support/test_support.h"
+
+namespace mf::test {
+
+namespace {
+
+void CopyTree(const std::wstring& from, const std::wstring& to) {
+    CreateFolderTree(to);
+    WIN32_FIND_DATAW data{};
+    HANDLE find = ::FindFirstFileW((from + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) CopyTree(from + L"\\" + name, to + L"\\" + name);
+        else ::CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+}
+
+}  // namespace
+
+ServedTree::ServedTree(const std::wstring& name)
+    : name_(name), folder_(WwwPath(L"dl\\" + name)), baseUrl_(ServerUrl(L"nginx") + L"dl/" + name) {
+    RemoveTree(folder_);
+    CopyTree(WwwPath(L"download-tree"), folder_);
+}
+
+ServedTree::~ServedTree() { RemoveTree(folder_); }
+
+std::wstring ServedTree::Source(const std::wstring& relative) const {
+    return WwwPath(L"download-tree\\" + relative);
+}
+
+std::vector<std::wstring> ServedTree::Requests(std::size_t atLeast) const {
+    const std::wstring prefix = L"/dl/" + name_ + L"/";
+    std::vector<std::wstring> found;
+    WaitUntil(
+        [&] {
+            found.clear();
+            const std::wstring log = Widen(ReadFileBytes(BuildPath(L"servers\\nginx\\access.log")), CodePage::Utf8);
+            for (const std::wstring& line : Split(log, L'\n')) {
+                // "<status> GET <uri>"
+                const std::size_t at = line.find(prefix);
+                if (at == std::wstring::npos) continue;
+                found.push_back(line.substr(0, line.find(L' ')) + L" " + TrimRight(line.substr(at + prefix.size())));
+            }
+            return found.size() >= atLeast;
+        },
+        std::chrono::seconds(1), std::chrono::milliseconds(20));
+    return found;
+}
+
+OwnerWindow::OwnerWindow() {
+    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread([this, ready] { Run(ready); });
+    ::WaitForSingleObject(ready, 10000);
+    ::CloseHandle(ready);
+}
+
+OwnerWindow::~OwnerWindow() {
+    if (window_ != nullptr) ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    if (thread_.joinable()) thread_.join();
+}
+
+void OwnerWindow::Run(HANDLE ready) {
+    static const wchar_t kClass[] = L"MirefoldDownloadTestOwner";
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = Proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = kClass;
+    ::RegisterClassW(&wc);  // fails harmlessly when registered before
+    window_ = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    threadId_ = ::GetCurrentThreadId();
+    MSG message;
+    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+    ::SetEvent(ready);
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_CLOSE && message.hwnd == window_) break;
+        ::DispatchMessageW(&message);
+    }
+    ::DestroyWindow(window_);
+}
+
+LRESULT CALLBACK OwnerWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<OwnerWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self != nullptr && message >= WM_USER) {
+        OwnerMessage recorded{message, wParam, lParam, {}};
+        // The window is not a notification window: the text is in the
+        // sender's (this process's) memory.
+        if (message == msg::kStatusText && wParam != 0) recorded.text = reinterpret_cast<const wchar_t*>(wParam);
+        std::lock_guard lock(self->mutex_);
+        self->messages_.push_back(std::move(recorded));
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+std::vector<OwnerMessage> OwnerWindow::Messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+std::vector<OwnerMessage> OwnerWindow::Messages(UINT message) const {
+    std::vector<OwnerMessage> out;
+    for (const OwnerMessage& m : Messages())
+        if (m.message == message) out.push_back(m);
+    return out;
+}
+
+std::vector<std::wstring> OwnerWindow::StatusTexts() const {
+    std::vector<std::wstring> texts;
+    for (const OwnerMessage& m : Messages(msg::kStatusText)) texts.push_back(m.text);
+    return texts;
+}
+
+std::vector<std::wstring> OwnerWindow::PhaseStates() const {
+    std::vector<std::wstring> states;
+    for (const OwnerMessage& m : Messages(msg::kPhaseState))
+        states.push_back(std::to_wstring(m.lParam) + L":" + std::to_wstring(m.wParam));
+    return states;
+}
+
+}  // namespace mf::test

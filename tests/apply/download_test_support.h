@@ -1,0 +1,74 @@
+// What the download phase's tests share: a copy of the product tree served
+// by nginx under a folder of the test's own, the lines nginx logged for it,
+// and an owner window on a thread of its own that records what the phase
+// sends it.
+#pragma once
+
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace mf::test {
+
+// The fixture's product tree (build/www/download-tree) copied to
+// build/www/dl/<name>, removed with the object. Tests run in parallel, so
+// each serves its own copy and finds its own requests in the access log.
+class ServedTree {
+public:
+    explicit ServedTree(const std::wstring& name);
+    ~ServedTree();
+    ServedTree(const ServedTree&) = delete;
+    ServedTree& operator=(const ServedTree&) = delete;
+
+    // The base URL of the copy, without a trailing slash (a list's base).
+    [[nodiscard]] const std::wstring& baseUrl() const { return baseUrl_; }
+    // The served file for a relative path (backslashes).
+    [[nodiscard]] std::wstring File(const std::wstring& relative) const { return folder_ + L"\\" + relative; }
+    [[nodiscard]] std::wstring Source(const std::wstring& relative) const;
+    // Requests nginx logged for this copy, in order: "<status> <path below
+    // the copy>", for example "404 bin/app.exe._.zip". Waits up to a second
+    // for at least `atLeast` lines (nginx logs after it has answered).
+    [[nodiscard]] std::vector<std::wstring> Requests(std::size_t atLeast = 0) const;
+
+private:
+    std::wstring name_;
+    std::wstring folder_;
+    std::wstring baseUrl_;
+};
+
+struct OwnerMessage {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    std::wstring text;  // status texts (1034): the text the phase sent
+};
+
+class OwnerWindow {
+public:
+    OwnerWindow();
+    ~OwnerWindow();
+    OwnerWindow(const OwnerWindow&) = delete;
+    OwnerWindow& operator=(const OwnerWindow&) = delete;
+
+    [[nodiscard]] HWND window() const { return window_; }
+    [[nodiscard]] std::vector<OwnerMessage> Messages() const;
+    [[nodiscard]] std::vector<OwnerMessage> Messages(UINT message) const;
+    [[nodiscard]] std::vector<std::wstring> StatusTexts() const;
+    // Message 1057: "<lParam>:<wParam>" in arrival order, e.g. "8:0", "7:0".
+    [[nodiscard]] std::vector<std::wstring> PhaseStates() const;
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Run(HANDLE ready);
+
+    HWND window_ = nullptr;
+    DWORD threadId_ = 0;
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::vector<OwnerMessage> messages_;
+};
+
+}  // namespace mf::test

@@ -1,0 +1,178 @@
+#include "local_check_support.h"
+
+#include <algorithm>
+#include <future>
+#include <thread>
+
+#include "base/messages.h"
+
+namespace mf::test {
+
+StatusWindow::StatusWindow() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = &StatusWindow::Procedure;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = L"MirefoldTestStatusWindow";
+    ::RegisterClassW(&windowClass);  // fails harmlessly when registered before
+    window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"status", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                nullptr, instance, nullptr);
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+StatusWindow::~StatusWindow() {
+    if (window_ != nullptr) ::DestroyWindow(window_);
+}
+
+bool StatusWindow::Shown(const std::wstring& text) const {
+    return std::find(texts_.begin(), texts_.end(), text) != texts_.end();
+}
+
+LRESULT CALLBACK StatusWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == msg::kStatusText) {
+        auto* self = reinterpret_cast<StatusWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self != nullptr && wParam != 0) self->texts_.push_back(reinterpret_cast<const wchar_t*>(wParam));
+        return 0;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+namespace {
+
+struct DialogSearch {
+    DWORD processId = 0;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId || !::IsWindowVisible(window)) return TRUE;
+    wchar_t className[64] = {};
+    ::GetClassNameW(window, className, 64);
+    if (std::wstring(className) != L"#32770") return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND VisibleMessageBox() {
+    DialogSearch search{::GetCurrentProcessId(), nullptr};
+    ::EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void PumpMessages() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+AnsweredRun RunAnswering(const std::function<bool()>& phase, const std::vector<int>& answers,
+                         const std::function<void(std::size_t)>& beforeAnswer) {
+    AnsweredRun run;
+    const auto start = std::chrono::steady_clock::now();
+    std::future<bool> done = std::async(std::launch::async, phase);
+    // The box is answered on a thread of its own: closing a box whose owner
+    // is a window of this thread needs this thread to answer messages.
+    std::future<std::wstring> answering;
+    HWND answered = nullptr;
+    Question pending;
+    for (;;) {
+        PumpMessages();
+        if (answering.valid() && answering.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready) {
+            pending.text = answering.get();
+            run.questions.push_back(pending);
+        }
+        if (!answering.valid()) {
+            const HWND box = VisibleMessageBox();
+            if (box != nullptr && box != answered) {
+                answered = box;
+                pending = Question{};
+                wchar_t caption[256] = {};
+                ::GetWindowTextW(box, caption, 256);
+                pending.caption = caption;
+                pending.answer =
+                    answers.empty() ? IDCANCEL : answers[std::min(run.questions.size(), answers.size() - 1)];
+                if (beforeAnswer) beforeAnswer(run.questions.size());
+                answering = std::async(std::launch::async, [answer = pending.answer] {
+                    return AnswerMessageBox(::GetCurrentProcessId(), answer, std::chrono::seconds(5));
+                });
+            }
+        }
+        if (!answering.valid() && done.wait_for(std::chrono::milliseconds(20)) == std::future_status::ready) break;
+        if (answering.valid()) ::Sleep(10);
+    }
+    run.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    run.result = done.get();
+    PumpMessages();
+    return run;
+}
+
+bool DenyingFiles::Exists(const std::wstring& path) {
+    tested_.push_back(path);
+    return system_.Exists(path);
+}
+
+DWORD DenyingFiles::OpenForWriting(const std::wstring& path) {
+    return Denied(path) ? ERROR_ACCESS_DENIED : system_.OpenForWriting(path);
+}
+
+DWORD DenyingFiles::SetNormalAttributes(const std::wstring& path) {
+    return Denied(path) ? ERROR_ACCESS_DENIED : system_.SetNormalAttributes(path);
+}
+
+DWORD DenyingFiles::Rename(const std::wstring& from, const std::wstring& to) {
+    return Denied(from) ? ERROR_ACCESS_DENIED : system_.Rename(from, to);
+}
+
+void DenyingFiles::Delete(const std::wstring& path) {
+    if (!Denied(path)) system_.Delete(path);
+}
+
+DWORD DenyingFiles::CreateAndDelete(const std::wstring& path) {
+    created.push_back(path);
+    return Denied(path) ? ERROR_ACCESS_DENIED : system_.CreateAndDelete(path);
+}
+
+void LocalCheckFixture::SetUp() {
+    EngineFixture::SetUp();
+    // Every system this engine runs on has user account control; the tests
+    // that need an older one say so.
+    AssumeSystemSupportsElevation(true);
+}
+
+void LocalCheckFixture::WriteProductConfig(const std::string& application, const std::string& extra) {
+    std::string text = "[Mirefold]\r\nLog=inst.log\r\n[APPLICATION]\r\nName=Question Bank\r\n";
+    if (!application.empty()) text += "Application=" + application + "\r\n";
+    WriteIni(text + extra);
+}
+
+std::string LocalCheckFixture::Log() const { return ReadFileBytes(folder() / L"inst.log"); }
+
+bool LocalCheckFixture::Logged(const std::wstring& text) const {
+    return Log().find(Narrow(text)) != std::string::npos;
+}
+
+void LocalCheckFixture::AddRecord(const std::wstring& path, const std::wstring& desname, std::int32_t oper) {
+    updatefileinfo record;
+    record.path = path;
+    record.desname = desname;
+    record.ver = L"2";
+    record.oper = oper;
+    state().updateList.Add(record);
+}
+
+void LocalCheckFixture::ReadyForLocalCheck() { state().updateList.SetStatus(UpdateStatus::DownloadOk); }
+
+std::shared_ptr<DenyingFiles> LocalCheckFixture::UseDenyingFiles() {
+    auto files = std::make_shared<DenyingFiles>();
+    UseFileOperations(files);
+    return files;
+}
+
+}  // namespace mf::test

@@ -1,0 +1,101 @@
+// Shared by the local check tests: a process state with a product
+// configuration, records to check, a window that collects the status texts
+// shown to it, and file operations that refuse chosen paths with access
+// denied.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "apply/local_check.h"
+#include "base/strings.h"
+#include "engine/process_state.h"
+#include "support/engine_fixture.h"
+
+namespace mf::test {
+
+// A window of the test thread that keeps every status text (message 1034)
+// shown to it.
+class StatusWindow {
+public:
+    StatusWindow();
+    ~StatusWindow();
+    StatusWindow(const StatusWindow&) = delete;
+    StatusWindow& operator=(const StatusWindow&) = delete;
+    [[nodiscard]] HWND get() const { return window_; }
+    [[nodiscard]] const std::vector<std::wstring>& Texts() const { return texts_; }
+    [[nodiscard]] bool Shown(const std::wstring& text) const;
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    HWND window_ = nullptr;
+    std::vector<std::wstring> texts_;
+};
+
+// The system's file operations, except that the chosen paths are refused
+// with access denied; every path tested is written down.
+class DenyingFiles final : public FileOperations {
+public:
+    void Deny(const std::wstring& path) { denied_.insert(ToLower(path)); }
+    [[nodiscard]] const std::vector<std::wstring>& Tested() const { return tested_; }
+
+    bool Exists(const std::wstring& path) override;
+    DWORD OpenForWriting(const std::wstring& path) override;
+    DWORD SetNormalAttributes(const std::wstring& path) override;
+    DWORD Rename(const std::wstring& from, const std::wstring& to) override;
+    void Delete(const std::wstring& path) override;
+    DWORD CreateAndDelete(const std::wstring& path) override;
+    void Pause(unsigned milliseconds) override { system_.Pause(milliseconds); }
+
+    std::vector<std::wstring> created;  // paths CreateAndDelete was asked for
+
+private:
+    [[nodiscard]] bool Denied(const std::wstring& path) const { return denied_.count(ToLower(path)) != 0; }
+    SystemFileOperations system_;
+    std::set<std::wstring> denied_;
+    std::vector<std::wstring> tested_;
+};
+
+// A message box the phase showed, and how it was answered.
+struct Question {
+    std::wstring caption;
+    std::wstring text;
+    int answer = 0;
+};
+
+struct AnsweredRun {
+    bool result = false;
+    std::vector<Question> questions;
+    std::chrono::milliseconds took{};
+};
+
+// Runs `phase` on a thread of its own while this thread keeps its own
+// windows answering and answers every message box of this process the way
+// a person would: with the next of `answers` (the last one repeats), after
+// calling `beforeAnswer` with the question's index.
+AnsweredRun RunAnswering(const std::function<bool()>& phase, const std::vector<int>& answers,
+                         const std::function<void(std::size_t)>& beforeAnswer = {});
+
+class LocalCheckFixture : public EngineFixture {
+protected:
+    void SetUp() override;
+
+    // mirefold.ini with a log, the product name and, unless empty, the main
+    // program.
+    void WriteProductConfig(const std::string& application, const std::string& extra = "");
+    [[nodiscard]] std::string Log() const;
+    [[nodiscard]] bool Logged(const std::wstring& text) const;
+    [[nodiscard]] std::wstring InFolder(const std::wstring& name) const { return folder() / name; }
+    void AddRecord(const std::wstring& path, const std::wstring& desname = L"", std::int32_t oper = 0);
+    // Status 6, where the local check starts.
+    void ReadyForLocalCheck();
+    [[nodiscard]] UpdateStatus Status() { return state().updateList.Status(); }
+    std::shared_ptr<DenyingFiles> UseDenyingFiles();
+};
+
+}  // namespace mf::test

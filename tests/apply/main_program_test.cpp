@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include "apply/local_check.h"
+#include "apply/local_check_support.h"
+#include "base/files.h"
+#include "base/strings.h"
+#include "support/test_main_program.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::AnsweredRun;
+using test::RunAnswering;
+using test::TestMainProgram;
+
+// The product's main program is the test main program, copied into the
+// installation folder under a name of this test process alone (any program
+// of that name on the machine counts as the main program, and other tests
+// may run at the same time).
+class MainProgramTest : public test::LocalCheckFixture {
+protected:
+    void SetUp() override {
+        LocalCheckFixture::SetUp();
+        name_ = L"QBank" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+        mainProgram_ = InFolder(name_);
+        ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), mainProgram_.c_str(), FALSE));
+        WriteProductConfig(Narrow(name_));
+        AddRecord(L"data\\bank.db");
+        ReadyForLocalCheck();
+    }
+
+    std::unique_ptr<TestMainProgram> StartMainProgram(const std::wstring& arguments = L"") {
+        auto program = std::make_unique<TestMainProgram>(arguments, mainProgram_);
+        EXPECT_TRUE(program->ready());
+        return program;
+    }
+
+    // The local check as the launcher runs it, answering the question.
+    AnsweredRun CheckAnswering(int answer, HWND owner = nullptr) {
+        return RunAnswering([owner] { return CheckLocalFiles(owner); }, {answer});
+    }
+
+    static std::wstring Question() { return L"Find main program [Question Bank] not closed, Close it now?\n"; }
+
+    std::wstring name_;
+    std::wstring mainProgram_;
+};
+
+TEST_F(MainProgramTest, ARunningMainProgramIsClosedOnYesAndTheRunStillEndsWithStatusEight) {
+    auto program = StartMainProgram();
+    test::StatusWindow owner;
+    const AnsweredRun run = CheckAnswering(IDYES, owner.get());
+
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
+    ASSERT_EQ(run.questions.size(), 1u);
+    EXPECT_EQ(run.questions[0].text, Question() + mainProgram_);
+    EXPECT_EQ(run.questions[0].caption, L"Mirefold");
+    EXPECT_TRUE(program->WaitForExit(10s));
+    EXPECT_TRUE(program->Received(L"queryendsession yes"));
+    EXPECT_TRUE(program->Received(L"close"));
+    EXPECT_TRUE(Logged(L"The main program has not closed " + mainProgram_));
+    EXPECT_TRUE(owner.Shown(L"The main program has not closed " + mainProgram_));
+
+    // The next run finds it closed.
+    ReadyForLocalCheck();
+    const AnsweredRun next = CheckAnswering(IDNO);
+    EXPECT_TRUE(next.result);
+    EXPECT_TRUE(next.questions.empty());
+    EXPECT_EQ(Status(), UpdateStatus::CheckLocalOk);
+    EXPECT_TRUE(Logged(L"The main program has closed[" + name_ + L"]"));
+}
+
+TEST_F(MainProgramTest, NoLeavesItRunning) {
+    auto program = StartMainProgram();
+    const AnsweredRun run = CheckAnswering(IDNO);
+    EXPECT_FALSE(run.result);
+    ASSERT_EQ(run.questions.size(), 1u);
+    EXPECT_TRUE(program->Running());
+    EXPECT_TRUE(program->Events().empty());
+}
+
+TEST_F(MainProgramTest, TheMostSimpleSkinClosesItWithoutAsking) {
+    state().variables.Set(L"updateskin", L"mostsimple");
+    auto program = StartMainProgram();
+    const AnsweredRun run = CheckAnswering(IDNO);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
+    EXPECT_TRUE(run.questions.empty());
+    EXPECT_TRUE(program->WaitForExit(10s));
+    EXPECT_TRUE(program->Received(L"queryendsession yes"));
+}
+
+// A window that refuses to end its session, or does not answer at all, is
+// left alone, and a hung one does not hold up the phase.
+TEST_F(MainProgramTest, AWindowThatRefusesOrHangsIsNotClosed) {
+    for (const wchar_t* answer : {L"no", L"hang"}) {
+        SCOPED_TRACE(Narrow(answer));
+        auto program = StartMainProgram(std::wstring(L"--query-end ") + answer);
+        ReadyForLocalCheck();
+        const AnsweredRun run = CheckAnswering(IDYES);
+        EXPECT_FALSE(run.result);
+        EXPECT_EQ(run.questions.size(), 1u);
+        ASSERT_TRUE(test::WaitUntil([&] { return program->Received(std::wstring(L"queryendsession ") + answer); }, 10s));
+        // The hung window sleeps a minute; the phase did not wait for it.
+        EXPECT_LT(run.took, 30s);
+        EXPECT_TRUE(program->Running());
+        EXPECT_FALSE(program->Received(L"close"));
+    }
+}
+
+TEST_F(MainProgramTest, AProgramThatAgreesButDoesNotEndIsTerminatedAfterFiveSeconds) {
+    auto program = StartMainProgram(L"--ignore-close --ignore-quit");
+    const AnsweredRun run = CheckAnswering(IDYES);
+    EXPECT_FALSE(run.result);
+    EXPECT_TRUE(program->WaitForExit(1s));
+    EXPECT_GE(run.took, 4500ms);
+    EXPECT_TRUE(program->Received(L"close ignored"));
+    EXPECT_TRUE(program->Received(L"quit ignored"));
+    EXPECT_FALSE(program->Received(L"exit"));
+}
+
+// Any program whose path holds the configured name, in any letter case and
+// any folder, counts as the main program.
+TEST_F(MainProgramTest, AProgramOfTheSameNameElsewhereIsTheMainProgram) {
+    WriteProductConfig(Narrow(ToLower(name_.substr(0, name_.size() - 4)) + L".EXE"));
+    test::TempFolder elsewhere;
+    const std::wstring other = elsewhere / name_;
+    ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), other.c_str(), FALSE));
+    TestMainProgram program(L"", other);
+    ASSERT_TRUE(program.ready());
+    EXPECT_FALSE(IsMainProgramClosed());
+    EXPECT_TRUE(Logged(L"The main program has not closed " + other));
+}
+
+TEST_F(MainProgramTest, WithoutAnApplicationKeyNothingIsAskedOrClosed) {
+    WriteProductConfig("");
+    auto program = StartMainProgram();
+    const AnsweredRun run = CheckAnswering(IDYES);
+    EXPECT_TRUE(run.result);
+    EXPECT_EQ(Status(), UpdateStatus::CheckLocalOk);
+    EXPECT_TRUE(run.questions.empty());
+    EXPECT_TRUE(program->Running());
+    EXPECT_FALSE(Logged(L"The main program has"));
+}
+
+// Without a main program, a local list held open fails the check but asks
+// nothing: the question would name no program, and closing the empty name
+// would close every program on the machine.
+TEST_F(MainProgramTest, ALockedListWithoutAMainProgramClosesNothing) {
+    WriteProductConfig("");
+    TestMainProgram holder(L"--hold \"" + InFolder(L"mirefold.xml") + L"\"");
+    ASSERT_TRUE(holder.ready());
+    auto bystander = StartMainProgram();
+    const AnsweredRun run = CheckAnswering(IDYES);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
+    EXPECT_TRUE(run.questions.empty());
+    EXPECT_TRUE(holder.Running());
+    EXPECT_TRUE(bystander->Running());
+    EXPECT_TRUE(holder.Events().empty());
+    EXPECT_TRUE(bystander->Events().empty());
+}
+
+TEST_F(MainProgramTest, ALockedListAsksToCloseTheMainProgramEvenWhenItIsNotRunning) {
+    TestMainProgram holder(L"--hold \"" + InFolder(L"{2767A2C0-0767-4958-ADA9-E813DF1BC478}.xml") + L"\"");
+    ASSERT_TRUE(holder.ready());
+    const AnsweredRun run = CheckAnswering(IDYES);
+    EXPECT_FALSE(run.result);
+    ASSERT_EQ(run.questions.size(), 1u);
+    EXPECT_EQ(run.questions[0].text, Question() + mainProgram_);
+    EXPECT_TRUE(holder.Running());
+}
+
+// The engine never takes itself for the program it closes. A copy of this
+// test program under a name of its own plays the engine: it opens a window
+// that would agree to end its session and closes the programs of its own
+// path.
+constexpr wchar_t kOwnCloseReport[] = L"MF_OWN_CLOSE_REPORT";
+int g_queries = 0;
+
+LRESULT CALLBACK CountingWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_QUERYENDSESSION) {
+        ++g_queries;
+        return TRUE;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(CloseProgramChild, DISABLED_LeavesItsOwnProcessAlone) {
+    wchar_t report[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(kOwnCloseReport, report, MAX_PATH) == 0) GTEST_SKIP() << "child only";
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = CountingWindowProcedure;
+    windowClass.hInstance = ::GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"MirefoldTestOwnWindow";
+    ::RegisterClassW(&windowClass);
+    HWND own = ::CreateWindowExW(0, windowClass.lpszClassName, L"own", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                                 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    ASSERT_NE(own, nullptr);
+    const std::size_t found = FindRunningPrograms(ExecutablePath()).size();
+    CloseProgramByPath(ExecutablePath());
+    const std::string text = "found " + std::to_string(found) + "\nqueries " + std::to_string(g_queries) +
+                             "\nwindow " + (::IsWindow(own) ? "1" : "0") + "\n";
+    ASSERT_TRUE(test::WriteFileBytes(report, text));
+    ::DestroyWindow(own);
+}
+
+TEST(CloseProgram, TheEngineLeavesItsOwnProcessAlone) {
+    test::TempFolder folder;
+    const std::wstring engine = folder / (L"Engine" + std::to_wstring(::GetCurrentProcessId()) + L".exe");
+    const std::wstring report = folder / L"report.txt";
+    ASSERT_TRUE(::CopyFileW(ExecutablePath().c_str(), engine.c_str(), FALSE));
+    ::SetEnvironmentVariableW(kOwnCloseReport, report.c_str());
+    test::ChildProcess child = test::ChildProcess::Start(
+        L"\"" + engine +
+        L"\" --gtest_also_run_disabled_tests --gtest_filter=CloseProgramChild.DISABLED_LeavesItsOwnProcessAlone");
+    ::SetEnvironmentVariableW(kOwnCloseReport, nullptr);
+    ASSERT_TRUE(child.Wait(60s));
+    EXPECT_EQ(child.ExitCode(), 0u);
+    EXPECT_EQ(test::ReadFileBytes(report), "found 0\nqueries 0\nwindow 1\n");
+}
+
+TEST(CloseProgram, AnEmptyNameNamesNoProgram) {
+    TestMainProgram program;
+    ASSERT_TRUE(program.ready());
+    EXPECT_FALSE(ModulePathNames(L"C:\\app\\QBank.exe", L""));
+    EXPECT_FALSE(ModulePathNames(L"C:\\app\\QBank.exe", L"  "));
+    EXPECT_FALSE(ModulePathNames(L"", L"qbank.exe"));
+    EXPECT_TRUE(ModulePathNames(L"C:\\APP\\QBank.exe", L" qbank.EXE "));
+    EXPECT_TRUE(FindRunningPrograms(L"").empty());
+    CloseProgramByPath(L"");
+    EXPECT_TRUE(program.Running());
+    EXPECT_TRUE(program.Events().empty());
+}
+
+TEST(CloseProgram, ClosesEveryWindowOfEveryProcessOfTheProgram) {
+    test::TempFolder folder;
+    const std::wstring exe = folder / L"Reader.exe";
+    ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), exe.c_str(), FALSE));
+    TestMainProgram first(L"", exe);
+    TestMainProgram second(L"", exe);
+    TestMainProgram bystander;
+    ASSERT_TRUE(first.ready() && second.ready() && bystander.ready());
+    EXPECT_EQ(FindRunningPrograms(exe).size(), 2u);
+    CloseProgramByPath(ToLower(exe));
+    EXPECT_TRUE(first.WaitForExit(10s));
+    EXPECT_TRUE(second.WaitForExit(10s));
+    EXPECT_TRUE(bystander.Running());
+}
+
+}  // namespace
+}  // namespace mf

@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include "apply/uninstall.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "check/update_list_reader.h"
+#include "support/engine_fixture.h"
+
+namespace mf {
+namespace {
+
+TEST(UninstallFolders, InsideTheInstallationFolderOnly) {
+    struct Case {
+        const wchar_t* path;
+        bool inside;
+    };
+    const Case cases[] = {
+        {L"C:\\Inst\\a.dll", true},
+        {L"C:\\Inst\\sub\\a.dll", true},
+        {L"C:\\Inst", true},
+        {L"C:\\Inst\\", true},
+        {L"c:\\inst\\SUB", true},
+        {L"C:\\Inst/sub/a.dll", true},
+        {L"C:\\Installer\\a.dll", false},  // a name that only begins like it
+        {L"C:\\", false},
+        {L"C:\\Inst\\..\\Other\\a.dll", false},
+        {L"C:\\Inst\\sub\\..\\..\\a.dll", false},
+        {L"D:\\Inst\\a.dll", false},
+        {L"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst\\"), c.inside) << Narrow(c.path);
+        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst"), c.inside) << Narrow(c.path);
+    }
+}
+
+TEST(UninstallFolders, EmptiedFoldersGoUpToTheInstallationFolderAndNoFurther) {
+    test::TempFolder root;
+    const std::wstring install = root / L"inst";
+    ASSERT_TRUE(CreateFolderTree(install + L"\\a\\b\\c"));
+    ASSERT_TRUE(CreateFolderTree(install + L"\\keep\\empty"));
+    ASSERT_TRUE(test::WriteFileBytes(install + L"\\keep\\other.txt", "x"));
+
+    // From a file path that is gone: c, b and a were empty; the installation
+    // folder was emptied too and goes, its parent does not.
+    RemoveEmptiedFolders(install + L"\\a\\b\\c\\gone.dll", install + L"\\");
+    EXPECT_FALSE(FolderExists(install + L"\\a"));
+    EXPECT_TRUE(FolderExists(install + L"\\keep\\empty"));
+
+    // A folder holding a file stays, and so does everything above it.
+    RemoveEmptiedFolders(install + L"\\keep\\empty\\x.dll", install + L"\\");
+    EXPECT_FALSE(FolderExists(install + L"\\keep\\empty"));
+    EXPECT_TRUE(FolderExists(install + L"\\keep"));
+    EXPECT_TRUE(FolderExists(install));
+
+    // A path that climbs out of the installation removes nothing outside.
+    ASSERT_TRUE(CreateFolderTree(root / L"outside\\deep"));
+    RemoveEmptiedFolders(install + L"\\..\\outside\\deep\\x.dll", install + L"\\");
+    EXPECT_TRUE(FolderExists(root / L"outside\\deep"));
+
+    // An emptied installation folder goes, its parent never.
+    const std::wstring second = root / L"second";
+    ASSERT_TRUE(CreateFolderTree(second + L"\\x"));
+    RemoveEmptiedFolders(second + L"\\x\\f.dll", second);
+    EXPECT_FALSE(FolderExists(second));
+    EXPECT_TRUE(FolderExists(root.path()));
+}
+
+class UninstallTest : public test::EngineFixture {
+protected:
+    void SetUp() override {
+        EngineFixture::SetUp();
+        desktop_ = desktopRoot_ / L"Desktop";
+        ASSERT_TRUE(CreateFolderTree(desktop_));
+        ASSERT_TRUE(test::WriteFileBytes(desktop_ + L"\\someone-elses.txt", "x"));
+        const std::wstring desktop = desktop_;
+        state().paths.SetFolderSource([desktop](ShellFolder folder) {
+            return folder == ShellFolder::Desktop ? desktop : SystemShellFolder(folder);
+        });
+        WriteIni("[Mirefold]\r\nLog=logs\\inst.log\r\nTempAppPath=1\r\n"
+                 "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/u/update.xml\r\n");
+    }
+
+    std::wstring Work(const std::wstring& relative) const { return folder() / relative; }
+    void Install(const std::wstring& relative) {
+        ASSERT_TRUE(CreateFolderTree(Work(relative).substr(0, Work(relative).find_last_of(L'\\'))));
+        ASSERT_TRUE(test::WriteFileBytes(Work(relative), "installed"));
+    }
+    UninstallOutcome RunUninstall() {
+        const ComInit com;
+        return Uninstall(
+            [](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
+    }
+    void MakeBookkeeping() {
+        Install(L"logs\\inst.log");
+        Install(L"__oldfiles.lst");
+        Install(L"logs\\other.log");
+        const std::wstring pending = state().paths.ListCacheBase() + L"\\data\\q.dat_";
+        ASSERT_TRUE(CreateFolderTree(state().paths.ListCacheBase() + L"\\data"));
+        ASSERT_TRUE(test::WriteFileBytes(pending, "pending"));
+    }
+
+    test::TempFolder desktopRoot_;
+    std::wstring desktop_;
+};
+
+TEST_F(UninstallTest, RemovesEveryListedFileShortcutAndEmptiedFolder) {
+    for (const wchar_t* file : {L"main.exe", L"bin\\a.dll", L"lib\\b.dll", L"data\\deep\\q.dat", L"keep\\x.dat",
+                                L"keep\\not-listed.txt", L"old.txt"})
+        Install(file);
+    ASSERT_TRUE(test::WriteFileBytes(desktop_ + L"\\Demo.lnk", "link"));
+    test::TempFolder outside;
+    ASSERT_TRUE(test::WriteFileBytes(outside / L"shared.dat", "x"));
+    MakeBookkeeping();
+    ASSERT_TRUE(test::WriteFileBytes(
+        Work(L"mirefold.xml"),
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update><guid>g1</guid>\r\n"
+        "<file path=\"main.exe\" ver=\"1\"/>\r\n"
+        "<file path=\"bin\\a.dll\" ver=\"1\" desname=\"a.dll;lib/b.dll;a.dll\"/>\r\n"
+        "<group><file path=\"data\\deep\\q.dat\" ver=\"1\" shortcut=\"{desktop}\\Demo.lnk\"/></group>\r\n"
+        "<file path=\"keep\\x.dat\" ver=\"1\"/>\r\n"
+        "<file path=\"old.txt\" oper=\"del\"/>\r\n"
+        "<file path=\"" + Narrow(outside / L"shared.dat") + "\" ver=\"1\"/>\r\n"
+        // The configuration and the engine stay whatever the list says.
+        "<file path=\"mirefold.ini\" ver=\"1\"/>\r\n"
+        "<file path=\"x\" desname=\"" + Narrow(ExecutablePath()) + "\" ver=\"1\"/>\r\n"
+        "<description>bye</description><run path=\"not-run.exe\" wait=\"1\"/>\r\n"
+        "</update>\r\n"));
+
+    EXPECT_EQ(RunUninstall(), UninstallOutcome::Done);
+
+    for (const wchar_t* gone : {L"main.exe", L"bin", L"lib", L"data", L"keep\\x.dat", L"old.txt", L"logs\\inst.log",
+                                L"__oldfiles.lst", L"mirefold.xml"})
+        EXPECT_EQ(::GetFileAttributesW(Work(gone).c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(gone);
+    // A folder with a file the list does not name stays, as does that file.
+    EXPECT_TRUE(FileExists(Work(L"keep\\not-listed.txt")));
+    EXPECT_TRUE(FileExists(Work(L"logs\\other.log")));
+    EXPECT_TRUE(FileExists(Work(L"mirefold.ini")));
+    EXPECT_TRUE(FileExists(ExecutablePath()));
+    EXPECT_TRUE(FolderExists(folder().path()));
+    // The shortcut goes; the desktop, outside the installation, stays.
+    EXPECT_FALSE(FileExists(desktop_ + L"\\Demo.lnk"));
+    EXPECT_TRUE(FolderExists(desktop_));
+    // A listed file outside the installation is removed, its folder is not.
+    EXPECT_FALSE(FileExists(outside / L"shared.dat"));
+    EXPECT_TRUE(FolderExists(outside.path()));
+    // The temporary download folder is gone.
+    EXPECT_FALSE(FolderExists(state().paths.ListCacheBase()));
+    // The update list holds what the local list named.
+    EXPECT_EQ(state().updateList.GetSize(), 10);
+}
+
+TEST_F(UninstallTest, WithoutALocalListOnlyTheBookkeepingGoes) {
+    Install(L"main.exe");
+    MakeBookkeeping();
+    EXPECT_EQ(RunUninstall(), UninstallOutcome::Done);
+    EXPECT_TRUE(FileExists(Work(L"main.exe")));
+    EXPECT_TRUE(FileExists(Work(L"mirefold.ini")));
+    EXPECT_FALSE(FileExists(Work(L"logs\\inst.log")));
+    EXPECT_FALSE(FileExists(Work(L"__oldfiles.lst")));
+    EXPECT_FALSE(FolderExists(state().paths.ListCacheBase()));
+    EXPECT_EQ(state().updateList.GetSize(), 0);
+}
+
+}  // namespace
+}  // namespace mf

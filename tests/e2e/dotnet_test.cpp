@@ -1,0 +1,107 @@
+// The .NET prerequisite with the real engine: the main program starts only
+// with the framework it needs, and the prompt can be asked for directly.
+#include <gtest/gtest.h>
+
+#include "base/files.h"
+#include "base/strings.h"
+#include "support/engine_runner.h"
+
+namespace mf {
+namespace {
+
+class DotNetRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        exe_ = folder_ / L"mirefold.exe";
+        RemoveTree(Folder());
+    }
+    void TearDown() override { RemoveTree(Folder()); }
+
+    void Brand(const std::string& mirefold) {
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + mirefold +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) +
+                                   "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
+                                   Narrow(name_) + "/update.xml\r\n";
+        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    }
+    void InstallMainProgram() {
+        ASSERT_TRUE(CreateFolderTree(Folder()));
+        ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(Marker()) + "\"\r\n"));
+    }
+    // Runs the engine, answering the .NET prompt when one comes; the prompt's
+    // text, or empty when there was none.
+    std::wstring RunAnswering(const std::wstring& arguments, bool expectPrompt) {
+        test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" " + arguments);
+        EXPECT_TRUE(engine.started());
+        std::wstring text;
+        if (expectPrompt) text = test::AnswerMessageBox(engine.id(), IDOK);
+        EXPECT_TRUE(engine.Wait(std::chrono::seconds(60)));
+        return text;
+    }
+    std::string Log() const { return test::ReadFileBytes(Folder() + L"inst.log"); }
+    std::wstring Folder() const { return test::ProductFolder(name_); }
+    std::wstring Marker() const { return Folder() + L"started.txt"; }
+
+    test::TempFolder folder_;
+    std::wstring name_, exe_;
+};
+
+TEST_F(DotNetRun, SwitchAsksForItsVersionAndEndsStartUp) {
+    Brand("");
+    const std::wstring text = RunAnswering(L"emptytemp -dotnet20", true);
+    EXPECT_EQ(text, L"You must install .Net Framework 2.0 to run main application.");
+    const std::string log = Log();
+    // The download dialog is not part of this build; the address it would use is logged.
+    EXPECT_NE(log.find("http://update.mirefold.net/dotnetfx/dotnetfx20.exe"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Run mode"), std::string::npos) << log;
+}
+
+TEST_F(DotNetRun, MainProgramStartsOnlyWithTheFrameworkItNeeds) {
+    // A framework folder of the test's own in this prefix's Windows folder.
+    const std::wstring framework = WindowsFolder() + L"\\Microsoft.NET\\Framework\\v3.5.e2e" +
+                                   std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(CreateFolderTree(framework));
+    struct Case {
+        const char* mirefold;
+        const wchar_t* prompt;  // nullptr: none, and the program starts
+    };
+    const Case cases[] = {
+        {"DotNetFix=1.0\r\n", L"You must install .Net Framework 1.0 to run main application."},
+        {"dotnetfx11=1\r\n", L"You must install .Net Framework 1.1 to run main application."},
+        {"dotnetfx35=yes\r\n", nullptr},
+        {"DotNetFx=7.0\r\n", nullptr},  // a version the engine does not know counts as present
+        {"", nullptr},
+    };
+    const std::wstring baseName = name_;
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mirefold);
+        // A product folder per case: the main program started by one case
+        // may still have its folder as current folder while the next begins.
+        RemoveTree(Folder());
+        name_ = baseName + std::to_wstring(++index);
+        RemoveTree(Folder());
+        Brand(c.mirefold);
+        InstallMainProgram();
+        const std::wstring text = RunAnswering(L"", c.prompt != nullptr);
+        if (c.prompt != nullptr) {
+            EXPECT_EQ(text, c.prompt);
+            ::Sleep(1000);
+            EXPECT_FALSE(FileExists(Marker()));
+        } else {
+            EXPECT_TRUE(test::WaitUntil([&] { return FileExists(Marker()); }, std::chrono::seconds(20))) << Log();
+        }
+    }
+    RemoveTree(framework);
+}
+
+TEST_F(DotNetRun, StartUpAsksForAMissingFrameworkAndGoesOn) {
+    Brand("DotNetFix=1.1\r\n");
+    const std::wstring text = RunAnswering(L"", true);
+    EXPECT_EQ(text, L"You must install .Net Framework 1.1 to run main application.");
+    EXPECT_NE(Log().find("Run mode [emptytemp]"), std::string::npos) << Log();
+}
+
+}  // namespace
+}  // namespace mf

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "base/files.h"
+#include "base/strings.h"
+#include "engine/process_state.h"
+#include "support/engine_runner.h"
+#include "support/test_host.h"
+
+namespace mf {
+namespace {
+
+// The new instance of an elevated relaunch: the real engine, started with
+// the stored command line followed by the marker, finds the update list
+// the other instance saved, goes on from status 6 with it instead of
+// checking again, and deletes the saved file.
+class ElevatedHandoverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        exe_ = folder_ / L"mirefold.exe";
+        RemoveTree(Folder());
+    }
+    void TearDown() override { RemoveTree(Folder()); }
+
+    std::string Config() const {
+        // The list server does not answer: a new check would fail loudly.
+        return "[Mirefold]\r\nLog=inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
+               "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" + Narrow(name_) + "/update.xml\r\n";
+    }
+    std::wstring Folder() const { return test::ProductFolder(name_); }
+
+    // Saves a list of two files where the non-elevated instance saves it.
+    std::wstring SaveList() {
+        EXPECT_TRUE(CreateFolderTree(Folder()));
+        EXPECT_TRUE(test::WriteFileBytes(Folder() + L"mirefold.ini", Config()));
+        ProcessState state;
+        ScopedProcessState use(state);
+        state.workFolder.Set(Folder());
+        DownLoadList list;
+        for (const wchar_t* path : {L"bin\\QBank.exe", L"data\\bank.db"}) {
+            updatefileinfo record;
+            record.path = path;
+            record.ver = L"2";
+            list.Add(record);
+        }
+        const std::wstring saved = state.paths.SavedListFile();
+        EXPECT_TRUE(list.SaveToFile(saved));
+        return saved;
+    }
+
+    test::TempFolder folder_;
+    std::wstring name_;
+    std::wstring exe_;
+};
+
+TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckingAgain) {
+    ASSERT_TRUE(test::BrandEngine(Config(), exe_));
+    for (const wchar_t* mode : {L"appenter", L"silence"}) {
+        SCOPED_TRACE(Narrow(mode));
+        const std::wstring saved = SaveList();
+        ASSERT_TRUE(FileExists(saved));
+        test::TestHost host;
+        ASSERT_NE(host.window(), nullptr);
+        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(host.window()));
+        const test::EngineRun run =
+            test::RunEngine(exe_, std::wstring(mode) + L" " + handle + L" /___runas_admin___", name_);
+        ASSERT_GE(run.exitCode, 0);
+
+        const std::vector<std::wstring> statuses = host.Lines(L"status");
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"status 6 2"), statuses.end()) << run.log;
+        for (const std::wstring& status : statuses) EXPECT_FALSE(StartsWith(status, L"status 1 ")) << run.log;
+        EXPECT_FALSE(FileExists(saved));
+        EXPECT_EQ(run.exitCode, 2);  // the files of the saved list
+    }
+}
+
+}  // namespace
+}  // namespace mf

@@ -1,0 +1,316 @@
+// What a hostile or broken server can do to the network layer, played by the
+// fault server: replies that never end, sizes that lie, ranges other than the
+// ones asked for, redirect loops, servers that stop answering and archives
+// that unpack to far more than they weigh. Whatever the reply, a request
+// ends in bounded time, writes a bounded number of bytes, leaves nothing
+// behind when it fails, and fails rather than passing off a wrong file.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+
+#include "base/strings.h"
+#include "engine/paths.h"
+#include "net/fetch_file.h"
+#include "net/internet.h"
+#include "net/net_limits.h"
+#include "net/range_downloader.h"
+#include "net_test_support.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+using test::NetTestState;
+using test::ServerUrl;
+
+std::wstring Fault(const std::wstring& rest) { return ServerUrl(L"faultserver") + rest; }
+
+// Every name in the folder: a failed download leaves none.
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return names;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& names) {
+    std::wstring text;
+    for (const std::wstring& name : names) text += name + L" ";
+    return text;
+}
+
+// How many requests the fault server has counted under `tag`.
+int RequestCount(const std::wstring& tag) {
+    MemorySink reply;
+    if (!HttpGetToSink(Fault(L"count?tag=" + tag), reply)) return -1;
+    return static_cast<int>(ParseLong(Widen(reply.data(), CodePage::Utf8)));
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A 206 reply to the size query whose Content-Range gives no complete length
+// must not make the file one byte long (its Content-Length): the file is
+// fetched whole in one stream instead, or fails.
+TEST(HostileServer, RangeReplyWithoutCompleteLength) {
+    NetTestState env;
+    struct Case { const wchar_t* query; bool fetched; };
+    const Case cases[] = {
+        {L"size=150000&total=star", true},
+        {L"size=150000&total=none", true},
+        // Even the request without a range gets a range reply without a
+        // complete length: nothing says how long the file is.
+        {L"size=150000&total=star&always206=1", false},
+    };
+    for (const Case& c : cases) {
+        const std::wstring target = env.folder / L"total.bin";
+        const int result = DownloadFile(Fault(L"net/total.bin?") + c.query, target, false, 0, nullptr, 8);
+        if (c.fetched) {
+            ASSERT_EQ(result, 0) << c.query;
+            EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 150000)) << c.query;
+        } else {
+            EXPECT_EQ(result, 1) << c.query;
+        }
+        DeleteFileForce(target);
+        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    }
+}
+
+// A part whose 206 reply names other bytes than it asked for (another
+// offset, another file length, no length, no range at all) fails the file;
+// before, the other bytes were joined into a "complete" file.
+TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
+    NetTestState env;
+    // 300000 bytes on 8 connections: parts of 51200 bytes, the second one
+    // starting at 51200. Only that part's reply is odd.
+    const wchar_t* odd[] = {L"rangeshift=1", L"total=400000", L"total=star", L"total=none"};
+    for (const wchar_t* query : odd) {
+        const std::wstring target = env.folder / L"range.bin";
+        const std::wstring url = Fault(L"net/range.bin?size=300000&onlyat=51200&") + query;
+        EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 1) << query;
+        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+    }
+    // The same server answering that part straight serves the file.
+    const std::wstring target = env.folder / L"range.bin";
+    ASSERT_EQ(DownloadFile(Fault(L"net/range.bin?size=300000&onlyat=1&rangeshift=1"), target, false, 0, nullptr, 8), 0);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 300000));
+}
+
+// A reply without Content-Length runs until the connection ends: it may not
+// write more than the limit, and a connection that breaks is not the end of
+// the file.
+TEST(HostileServer, ReplyWithoutLengthIsBounded) {
+    NetTestState env;
+    Limits().unsizedBytes = 1024 * 1024;
+    struct Case { const wchar_t* query; bool fetched; };
+    const Case cases[] = {
+        {L"nolength=1&size=1000000", true},   // under the limit
+        {L"nolength=1&size=3000000", false},  // over it
+        {L"endless=1", false},                // never ends
+        {L"chunked=1&size=1000000", true},
+        // (A chunked body cut before its last chunk, or a reset connection,
+        // looks like the end of the body to Wine's WinINet: nothing tells a
+        // body without a length from one cut short there.)
+    };
+    for (const Case& c : cases) {
+        const std::wstring target = env.folder / L"unsized.bin";
+        const auto start = std::chrono::steady_clock::now();
+        const int result = DownloadFile(Fault(L"net/unsized.bin?") + c.query, target, false, 0, nullptr, 1);
+        EXPECT_LT(SecondsSince(start), 20.0) << c.query;
+        if (c.fetched) {
+            ASSERT_EQ(result, 0) << c.query;
+            EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 1000000)) << c.query;
+            DeleteFileForce(target);
+        } else {
+            EXPECT_EQ(result, 1) << c.query;
+        }
+        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << c.query << L": " << Joined(FilesIn(env.folder.path()));
+    }
+}
+
+// A connection lost before the announced length is not the end of the
+// document: a request that reads to the end fails, and leaves nothing.
+TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
+    NetTestState env;
+    const std::wstring target = env.folder / L"cut.xml";
+    for (const wchar_t* query : {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
+        const std::wstring url = Fault(L"net/cut.xml?") + query;
+        MemorySink sink;
+        EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
+        EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << query;
+        EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 1), 1) << query;
+        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+    }
+}
+
+// A list (and every simple request for a document) has a size limit: a
+// reply that announces more is refused before anything is written, one that
+// runs past it fails, and nothing is left in the folder either way.
+TEST(HostileServer, ListsAndDocumentsAreBounded) {
+    NetTestState env;
+    Limits().documentBytes = 1024 * 1024;
+    const std::wstring target = env.folder / L"list.xml";
+    const wchar_t* oversized[] = {
+        L"size=3000000",                     // an honest length over the limit
+        L"size=3000000&nolength=1&norange=1",  // no length
+        L"endless=1",                        // no end
+        // A length of 1 GiB (sent slowly, so that closing the reply does not
+        // read what keeps arriving).
+        L"size=1073741824&rate=1000000",
+    };
+    for (const wchar_t* query : oversized) {
+        const std::wstring url = Fault(L"net/list.xml?") + query;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(FetchFile(nullptr, kListFileIndex, url, target), 1) << query;
+        EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << query;
+        MemorySink sink;
+        EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
+        EXPECT_LE(sink.data().size(), 1024u * 1024u) << query;
+        EXPECT_LT(SecondsSince(start), 30.0) << query;
+        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+    }
+    // A list under the limit still comes through every way.
+    const std::wstring url = Fault(L"net/list.xml?size=900000");
+    ASSERT_EQ(FetchFile(nullptr, kListFileIndex, url, target), 0);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 900000));
+    ASSERT_EQ(HttpGetToFile(url, target), kGetToFileDone);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 900000));
+    MemorySink sink;
+    ASSERT_TRUE(HttpGetToSink(url, sink));
+    EXPECT_EQ(sink.data().size(), 900000u);
+}
+
+// The zip variant of a list is a few kilobytes that may unpack to gigabytes:
+// what it would unpack to is checked before anything is written. The same
+// holds, with its own limit, for the zip variant of a file.
+TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
+    NetTestState env;
+    Limits().documentBytes = 1024 * 1024;
+    Limits().extractedBytes = 2 * 1024 * 1024;
+    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    const std::wstring list = env.folder / L"list.xml";
+    // 3 MB of zeros in an archive of a few kilobytes; the plain list is
+    // missing, so nothing is fetched at all.
+    EXPECT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=3000000"), list), 1);
+    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    // A file's zip variant over its limit is no file either.
+    const std::wstring file = env.folder / L"data.bin";
+    EXPECT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=3000000"), file), 1);
+    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+
+    // Under the limits both unpack.
+    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    ASSERT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=1000000"), list), 0);
+    EXPECT_EQ(test::ReadFileBytes(list), std::string(1000000, '\0'));
+    ASSERT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=1500000"), file), 0);
+    EXPECT_EQ(test::ReadFileBytes(file + L"_"), std::string(1500000, '\0'));
+}
+
+// Redirects are followed, relative and absolute, up to a small number; a loop
+// is a failure after that number, not after thousands of requests.
+TEST(HostileServer, RedirectsAreFollowedAndCounted) {
+    NetTestState env;
+    Limits().redirects = 5;
+    const std::wstring target = env.folder / L"moved.bin";
+    for (int threads : {1, 8}) {
+        ASSERT_EQ(DownloadFile(Fault(L"net/moved.bin?size=150000&redirect=3"), target, false, 0, nullptr, threads), 0);
+        EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 150000)) << threads;
+    }
+    MemorySink sink;
+    ASSERT_TRUE(HttpGetToSink(Fault(L"net/moved.bin?size=5000&redirect=5"), sink));
+    EXPECT_EQ(sink.data(), test::PatternBytes(0, 5000));
+    EXPECT_FALSE(HttpGetToSink(Fault(L"net/moved.bin?size=5000&redirect=6"), sink));
+
+    // A loop: the first request and five redirects, then the request fails
+    // without a retry.
+    struct Case { const wchar_t* tag; std::function<bool(const std::wstring&)> fetch; int requests; };
+    const Case cases[] = {
+        {L"loop-parts", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; }, 6},
+        {L"loop-stream", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; }, 6},
+        {L"loop-sink", [](const std::wstring& url) { MemorySink s; return HttpGetToSink(url, s); }, 6},
+        {L"loop-file", [&](const std::wstring& url) { return HttpGetToFile(url, target) == kGetToFileDone; }, 6},
+        {L"loop-text", [](const std::wstring& url) { return HttpGetText(url, L"none") != L"none"; }, 6},
+        {L"loop-post", [](const std::wstring& url) { std::wstring t; return HttpPost(url, t) == kPostDone; }, 6},
+        // The zip variant and the plain list, one loop each.
+        {L"loop-list", [&](const std::wstring& url) { return FetchFile(nullptr, kListFileIndex, url, target) == 0; }, 12},
+    };
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(c.fetch(Fault(L"net/loop.bin?redirect=loop&tag=") + c.tag + L"&size=1000")) << c.tag;
+        EXPECT_LT(SecondsSince(start), 10.0) << c.tag;
+        EXPECT_EQ(RequestCount(c.tag), c.requests) << c.tag;
+    }
+    DeleteFileForce(target);
+    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+}
+
+// A server that stops answering (before its headers, or in the middle of the
+// body) fails the request after the time-out instead of holding it.
+TEST(HostileServer, SilentServerTimesOut) {
+    NetTestState env;
+    Limits().timeoutMs = 1000;
+    const std::wstring target = env.folder / L"silent.bin";
+    struct Case { const wchar_t* query; int threads; };
+    const Case cases[] = {
+        {L"size=300000&delay=20000", 8},
+        {L"size=300000&stall=20000", 8},
+        {L"size=300000&stall=20000&stallat=100000", 1},
+        {L"size=300000&nolength=1&stall=20000&stallat=100000", 1},
+    };
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1) << c.query;
+        EXPECT_LT(SecondsSince(start), 10.0) << c.query;
+        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << c.query << L": " << Joined(FilesIn(env.folder.path()));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    MemorySink sink;
+    EXPECT_FALSE(HttpGetToSink(Fault(L"net/silent.bin?size=300000&stall=20000&stallat=5000"), sink));
+    EXPECT_EQ(HttpGetToFile(Fault(L"net/silent.bin?delay=20000"), target), kGetToFileFailed);
+    EXPECT_LT(SecondsSince(start), 8.0);
+}
+
+// A download cut off by the end of the process (a host that kills the
+// engine, a run that gives up waiting for a list and exits) leaves neither
+// part files nor a half-written target.
+TEST(HostileServer, DownloadCutOffByTheEndOfTheProcessLeavesNothing) {
+    NetTestState env;
+    for (const wchar_t* threads : {L"8", L"1"}) {
+        test::TempFolder folder;
+        const std::wstring target = folder / L"killed.bin";
+        // 100 MB at 2 MB/s per connection: still running when it is killed.
+        const std::wstring url = Fault(L"net/killed.bin?size=100000000&rate=2000000");
+        test::ChildProcess mfget = test::ChildProcess::Start(
+            L"\"" + test::BuildPath(L"bin\\mfget.exe") + L"\" -t " + threads + L" \"" + url + L"\" \"" + target + L"\"",
+            folder.path());
+        ASSERT_TRUE(mfget.started());
+        const bool writing = test::WaitUntil(
+            [&] {
+                for (const std::wstring& name : FilesIn(folder.path())) {
+                    WIN32_FILE_ATTRIBUTE_DATA data{};
+                    if (::GetFileAttributesExW((folder / name).c_str(), GetFileExInfoStandard, &data) &&
+                        data.nFileSizeLow > 300000) {
+                        return true;
+                    }
+                }
+                return false;
+            },
+            20s);
+        ASSERT_TRUE(writing) << threads << L": " << Joined(FilesIn(folder.path()));
+        mfget.Kill();
+        ASSERT_TRUE(mfget.Wait(10s));
+        EXPECT_TRUE(test::WaitUntil([&] { return FilesIn(folder.path()).empty(); }, 5s))
+            << threads << L": " << Joined(FilesIn(folder.path()));
+    }
+}
+
+}  // namespace
+}  // namespace mf

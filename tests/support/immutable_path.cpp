@@ -1,0 +1,89 @@
+#include "support/immutable_path.h"
+
+#include <windows.h>
+
+#include <chrono>
+
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "support/test_support.h"
+
+namespace mf::test {
+
+namespace {
+
+constexpr wchar_t kChattr[] = L"Z:\\usr\\bin\\chattr";
+
+// The Linux path of a Windows path, through Wine's own export; empty when
+// not running under Wine.
+std::wstring UnixPathOf(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto toUnix =
+        kernel != nullptr ? reinterpret_cast<ToUnix>(::GetProcAddress(kernel, "wine_get_unix_file_name")) : nullptr;
+    if (toUnix == nullptr) return {};
+    char* unixPath = toUnix(path.c_str());
+    if (unixPath == nullptr) return {};
+    std::wstring result = Widen(unixPath, CodePage::Utf8);
+    ::HeapFree(::GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+// Wine starts a Linux program given by its path like a Windows one, but
+// its process handle cannot be waited for: the effect is what tells.
+void StartChattr(const wchar_t* flag, const std::wstring& unixPath) {
+    ChildProcess::Start(std::wstring(kChattr) + L" " + flag + L" \"" + unixPath + L"\"");
+}
+
+// Whether writing the file, or creating a file in the folder, is refused
+// with access denied.
+bool WriteRefused(const std::wstring& path) {
+    if (FolderExists(path)) {
+        const std::wstring probe = path + L"\\immutable.probe";
+        UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        const DWORD error = file ? ERROR_SUCCESS : ::GetLastError();
+        if (file) {
+            file.reset();
+            ::DeleteFileW(probe.c_str());
+        }
+        return error == ERROR_ACCESS_DENIED;
+    }
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    return !file && ::GetLastError() == ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+ImmutablePath::ImmutablePath(std::wstring path) : path_(std::move(path)) {
+    unixPath_ = UnixPathOf(path_);
+    if (unixPath_.empty()) {
+        reason_ = L"not running under Wine";
+        return;
+    }
+    if (::GetFileAttributesW(kChattr) == INVALID_FILE_ATTRIBUTES) {
+        reason_ = L"no chattr on this machine";
+        return;
+    }
+    if (WriteRefused(path_)) {
+        reason_ = L"already refused before";
+        return;
+    }
+    StartChattr(L"+i", unixPath_);
+    started_ = true;
+    made_ = WaitUntil([&] { return WriteRefused(path_); }, std::chrono::seconds(10));
+    if (!made_) {
+        reason_ = L"chattr +i " + unixPath_ +
+                  L" had no effect (it needs root, CAP_LINUX_IMMUTABLE and a file system that keeps the attribute)";
+    }
+}
+
+ImmutablePath::~ImmutablePath() {
+    // Also after a time-out: the attribute may have come late.
+    if (!started_) return;
+    StartChattr(L"-i", unixPath_);
+    WaitUntil([&] { return !WriteRefused(path_); }, std::chrono::seconds(10));
+}
+
+}  // namespace mf::test
