@@ -74,7 +74,7 @@ wine_q "$MF_BUILD_DIR/bin/mirefold-publish.exe" "$(win "$demo/release")" "$(win 
 printf '<?xml version="1.0" encoding="utf-8"?>\r\n<update>\r\n</update>\r\n' > "$demo/www/mirefold.xml"
 echo "   $(find "$demo/www/demo" -type f ! -name '*._.zip' | wc -l) files, $(find "$demo/www/demo" -name '*._.zip' | wc -l) zip variants"
 
-NGINX_PORT=8731 NGINX_ACCESS_LOG=1 tools/servers/nginx-start.sh "$state" "$demo/www" >/dev/null
+NGINX_PORT=8731 tools/servers/nginx-start.sh "$state" "$demo/www" >/dev/null
 "$MF_WINE" "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" "$(win "$root/res/demo/mirefold.ini")" \
   "$(win "$demo/mirefold.exe")" >/dev/null 2>&1
 
@@ -107,7 +107,7 @@ run_update() {
 echo
 echo "== run 1: silent update of an empty installation"
 run_update 1
-echo "   files fetched from the server: $(grep -c '" 20[06] ' "$state/access.log" || true) requests"
+echo "   requests answered by the server: $(grep -c '^20[06] GET' "$state/access.log" || true)"
 echo "   installed: $(find "$work" -type f | wc -l) files in C:\\Tarnwick\\vdzq\\$name"
 (cd "$work" && find . -maxdepth 2 | sort | head -20)
 if diff -rq -x mirefold-publish.ini "$demo/release" "$work" 2>/dev/null | grep -v "^Only in $work" | grep -q .; then
@@ -125,7 +125,7 @@ wine_q "$MF_BUILD_DIR/bin/mirefold-publish.exe" "$(win "$demo/release")" "$(win 
   --previous "$(win "$demo/www/demo")" | sed 's/^/   publish: /'
 run_update 2
 echo "   files the engine requested:"
-grep -o '"GET [^ ]*' "$state/access.log" | sed 's/"GET /     /' | grep -v '\.xml' || true
+awk '$2 == "GET" { print "     " $1 " " $3 }' "$state/access.log" | grep -v '\.xml' || true
 
 echo
 echo "== run 3: nothing changed"
