@@ -12,6 +12,7 @@
 #include "app/flows.h"
 #include "base/files.h"
 #include "base/messages.h"
+#include "base/strings.h"
 #include "engine/process_state.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
@@ -25,6 +26,7 @@ class CommandRecorder {
 public:
     CommandRecorder() {
         thread_ = std::thread([this] {
+            threadId_.store(::GetCurrentThreadId());
             WNDCLASSW wc{};
             wc.lpfnWndProc = Proc;
             wc.hInstance = ::GetModuleHandleW(nullptr);
@@ -41,7 +43,7 @@ public:
         test::WaitUntil([&] { return window_.load() != nullptr; }, std::chrono::seconds(10));
     }
     ~CommandRecorder() {
-        ::PostThreadMessageW(::GetThreadId(thread_.native_handle()), WM_QUIT, 0, 0);
+        ::PostThreadMessageW(threadId_.load(), WM_QUIT, 0, 0);
         thread_.join();
     }
     [[nodiscard]] HWND window() const { return window_.load(); }
@@ -65,6 +67,7 @@ private:
 
     std::thread thread_;
     std::atomic<HWND> window_{nullptr};
+    std::atomic<DWORD> threadId_{0};
     std::mutex mutex_;
     std::vector<UINT> commands_;
 };
