@@ -1,13 +1,22 @@
 #include "app/flows.h"
 
+#include <atomic>
+
+#include "apply/download_phase.h"
+#include "apply/install_phase.h"
+#include "apply/local_check.h"
+#include "apply/run_file.h"
 #include "apply/uninstall.h"
 #include "base/files.h"
+#include "base/messages.h"
 #include "base/run_program.h"
+#include "check/background_refresh.h"
 #include "check/parameter_package.h"
 #include "check/update_check.h"
 #include "check/update_list_reader.h"
 #include "engine/command_line.h"
 #include "engine/dotnet.h"
+#include "engine/elevation.h"
 #include "engine/machine_id.h"
 #include "engine/message_box.h"
 #include "engine/process_state.h"
@@ -16,10 +25,15 @@
 namespace mf {
 
 namespace {
-void NotAvailable(const wchar_t* what) { WriteLog(std::wstring(what) + L" is not available in this build."); }
-}  // namespace
 
-namespace {
+// Until the launcher window exists, the flows that would show it do its
+// work without a window; the log says so, so that nobody mistakes the
+// windowless run for the windowed one.
+void WithoutWindow(const wchar_t* what) {
+    WriteLog(std::wstring(what) + L" is not available in this build: its work runs without a window.");
+}
+
+void NotAvailable(const wchar_t* what) { WriteLog(std::wstring(what) + L" is not available in this build."); }
 
 // The check without a window, on this thread; the version a version reply
 // announced becomes the one the exit code reports.
@@ -29,32 +43,171 @@ void RunCheckOnThisThread() {
     state.announcedVersion = state.updateList.versionText;
 }
 
+UpdateStatus CurrentStatus() { return Process().updateList.Status(); }
+int UpdateCount() { return Process().updateList.GetSize(); }
+
+// The update count, or 2147483647 when the check announced a version other
+// than the installed one.
+int CountOrAnnouncedVersion() {
+    ProcessState& state = Process();
+    return ComputeExitCode(UpdateCount(), state.announcedVersion, ReadConfig(L"APPLICATION", L"Ver"));
+}
+
+// The end of every path of a run that its flow owns.
+void EndRun() { SetStatus(UpdateStatus::End); }
+
+struct WorkerState {
+    std::atomic<bool> busy{false};
+};
+
+void SendToOwner(HWND owner, UINT command) {
+    if (owner != nullptr) ::SendMessageW(owner, WM_COMMAND, command, 0);
+}
+
+// The phases of a whole update after a successful check, for UpdateWorker.
+// False when a phase did not end as it should.
+bool RunPhasesAfterCheck(HWND owner) {
+    if (CurrentStatus() < UpdateStatus::DownloadOk && UpdateCount() > 0) {
+        (void)RunDownloadPhaseWithRetries(owner);
+        if (CurrentStatus() != UpdateStatus::DownloadOk) return false;
+    }
+    if (CurrentStatus() < UpdateStatus::CheckLocalOk && UpdateCount() > 0) {
+        (void)CheckLocalFiles(owner);
+        if (CurrentStatus() != UpdateStatus::CheckLocalOk) return false;
+    }
+    if (CurrentStatus() < UpdateStatus::CopyOk && UpdateCount() > 0) {
+        (void)RunInstallPhase(owner);
+        if (CurrentStatus() != UpdateStatus::CopyOk && CurrentStatus() != UpdateStatus::End) return false;
+    }
+    SendToOwner(owner, cmd::kInstallDone);
+    return true;
+}
+
 }  // namespace
 
 int CheckForUpdatesFlow() {
-    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
-        NotAvailable(L"The launcher window");
-    } else {
-        RunCheckOnThisThread();
-    }
-    ProcessState& state = Process();
-    const int result =
-        ComputeExitCode(state.updateList.GetSize(), state.announcedVersion, ReadConfig(L"APPLICATION", L"Ver"));
-    SetStatus(UpdateStatus::End, nullptr);
+    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (check form)");
+    RunCheckOnThisThread();
+    const int result = CountOrAnnouncedVersion();
+    EndRun();
     return result;
 }
 
 int SilentFlow() {
-    NotAvailable(L"The silent update");
-    return 0;
+    ProcessState& state = Process();
+    HWND host = state.hostWindow;
+    auto finish = [] {
+        EndRun();
+        LaunchMainProgramWithDotNetCheck(false);
+        CheckTimeBookkeeping();
+        return 1;
+    };
+    if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
+        RunCheckOnThisThread();
+        if (UpdateCount() == 0) return finish();
+    }
+    if (!WaitForHostGoAhead(host)) return finish();
+    if (CurrentStatus() == UpdateStatus::CheckRemoteOk) {
+        (void)RunDownloadPhaseWithRetries(nullptr);
+        if (!WaitForHostGoAhead(host)) return finish();
+    }
+    if (CurrentStatus() == UpdateStatus::DownloadOk) {
+        (void)CheckLocalFiles(nullptr);
+        if (!WaitForHostGoAhead(host)) return finish();
+        if (state.elevatedRelaunch) ClearAdministratorFiles();
+        if (HasAdministratorFiles()) {
+            const std::wstring text = Translate(L"continue update as administrator");
+            if (host != nullptr) state.notifications.SendStatusText(host, text);
+            WriteLog(text);
+            RelaunchElevated(true);
+            return 1;
+        }
+    }
+    if (CurrentStatus() == UpdateStatus::CheckLocalOk) {
+        (void)RunInstallPhase(nullptr);
+        if (!WaitForHostGoAhead(host)) return finish();
+    }
+    return finish();
 }
 
-int AppEnterFlow() {
-    NotAvailable(L"The application enter flow");
-    return 0;
+int UpdateWorker(HWND owner) {
+    std::atomic<bool>& busy = Process().Shared<WorkerState>().busy;
+    if (busy.exchange(true)) return 0;
+    bool checked = true;
+    if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
+        CheckAndReport(owner);
+        checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+    }
+    if (checked && CurrentStatus() == UpdateStatus::CheckRemoteOk && !Process().updateList.listUrls.empty()) {
+        // The version reply named lists: check against them now.
+        CheckAndReport(owner);
+        checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+    }
+    if (checked) (void)RunPhasesAfterCheck(owner);
+    SendToOwner(owner, cmd::kWorkerDone);
+    busy.store(false);
+    return 1;
 }
 
-void RunLauncherWindow() { NotAvailable(L"The launcher window"); }
+DWORD WINAPI UpdateWorkerThread(void* owner) {
+    try {
+        return static_cast<DWORD>(UpdateWorker(static_cast<HWND>(owner)));
+    } catch (...) {
+        WriteLog(L"The update worker ended on an unexpected error.");
+        Process().Shared<WorkerState>().busy.store(false);
+        SendToOwner(static_cast<HWND>(owner), cmd::kWorkerDone);
+        return 0;
+    }
+}
+
+int AppEnterFlow(RunMode mode) {
+    ProcessState& state = Process();
+    if (ReadConfig(L"APPLICATION", L"Application").empty()) {
+        ReportError(nullptr, Translate(L"At AppEnter mode,You must set Application in mirefold.ini file."));
+        return 0;
+    }
+    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (enter form)");
+    RunCheckOnThisThread();
+    const int count = CountOrAnnouncedVersion();
+    if (CurrentStatus() == UpdateStatus::CheckRemoteOk && count > 0) {
+        if (mode != RunMode::AppEnterNoPrompt) {
+            const std::wstring question =
+                state.announcedVersion.empty()
+                    ? TranslateFormat(L"%d updates found at the website,now to upgrade?", UpdateCount())
+                    : Translate(L"found new version at the website,now to upgrade?");
+            const int answer = ShowMessage(nullptr, question, MB_YESNOCANCEL | MB_ICONQUESTION);
+            if (answer == IDCANCEL) {
+                EndRun();
+                CheckTimeBookkeeping();
+                return 1;
+            }
+            if (answer != IDYES) {
+                EndRun();
+                LaunchMainProgramWithDotNetCheck(true);
+                CheckTimeBookkeeping();
+                return 1;
+            }
+        }
+        RunLauncherWindow();
+        EndRun();
+        return 1;
+    }
+    EndRun();
+    LaunchMainProgramWithDotNetCheck(true);
+    CheckTimeBookkeeping();
+    return 1;
+}
+
+void RunLauncherWindow() {
+    // The plain form starts the update worker with itself as owner once its
+    // page has loaded, and the main program when the update ends.
+    WithoutWindow(L"The launcher window");
+    Process().variables.Set(L"updateskin", L"mostsimple");
+    (void)UpdateWorker(nullptr);
+    LaunchMainProgramWithDotNetCheck(true);
+    CheckTimeBookkeeping();
+}
+
 void ShowUpdateCenter() { NotAvailable(L"The update center"); }
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
 void Uninstall() {

@@ -7,12 +7,27 @@
 #include <string>
 
 #include "apply/embedded_package.h"
+#include "engine/command_line.h"
 
 namespace mf {
 
+// "checkforupdates": the check, then the update count (or 2147483647 for an
+// announced version) as the result; status 13.
 int CheckForUpdatesFlow();
+// "silence": a whole update without a window (check, download with its
+// retries, local check, elevated hand-over, install), with the host's pause
+// and stop checks between the phases; every path but the hand-over ends
+// with status 13 and the main program started. Returns 1.
 int SilentFlow();
-int AppEnterFlow();
+// "appenter" / "appenternoprompt": the check, the question (not for
+// "appenternoprompt"), then the update or the main program.
+int AppEnterFlow(RunMode mode);
+// The whole update with a window as owner: check (again after a version
+// reply), download with retries, local check, install; WM_COMMAND 4323 and
+// 4380 to the owner. Returns 0 at once while another worker runs, else 1.
+int UpdateWorker(HWND owner);
+// Thread entry for UpdateWorker; the parameter is the owner window.
+DWORD WINAPI UpdateWorkerThread(void* owner);
 void RunLauncherWindow();
 void ShowUpdateCenter();
 void RunUpdateCheckWindowless();

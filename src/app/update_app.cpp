@@ -146,10 +146,15 @@ StartResult UpdateApp::InitInstance() {
     ReadMachineIdentifier();
 
     state_.executableBaseName = BaseNameOf(ExecutablePath());
+    // A present main program is started only on a plain start (as from a
+    // shortcut). A caller that names a mode on the command line (a host's
+    // "silence", a script's "checkforupdates") asks for that mode: skipping
+    // it would never update an installed product again, and a host that is
+    // itself the main program would get a second copy of itself. The
+    // elevated relaunch carries on the run that asked for it.
+    const CommandLine line = ReadCommandLine();
     const std::wstring mainProgram = state_.paths.MainProgramPath();
-    // An installed product starts at once - except for its uninstall, which
-    // would otherwise never be reached once the main program is in place.
-    if (!mainProgram.empty() && FileExists(mainProgram) && ReadCommandLine().runMode != RunMode::Uninstall) {
+    if (!line.modeOnCommandLine && !line.elevatedRelaunch && !mainProgram.empty() && FileExists(mainProgram)) {
         SetStatus(UpdateStatus::End);
         LaunchMainProgramWithDotNetCheck(true);
         CheckTimeBookkeeping();
@@ -170,7 +175,6 @@ StartResult UpdateApp::InitInstance() {
     SelectLanguage();
     if (package == PackageOutcome::Damaged) ReportDamagedPackage();
 
-    const CommandLine line = ReadCommandLine();
     state_.variables.Set(L"commandline", line.stored);
     state_.elevatedRelaunch = line.elevatedRelaunch;
     state_.config.SetElevatedRelaunch(line.elevatedRelaunch);
@@ -237,7 +241,7 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
         case RunMode::TryIcon: ShowUpdateCenter(); return StartResult::Stop;
         case RunMode::Silence: return byFlow(SilentFlow());
         case RunMode::AppEnter:
-        case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow());
+        case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow(mode));
         case RunMode::Uninstall:
             Uninstall();
             EmptyTempFiles(state_);

@@ -31,3 +31,13 @@ inline constexpr UINT kPhaseResult = 1136;             // WM_USER+112: lParam 3 
 inline constexpr UINT kUpdateCenterContinue = 12324;   // WM_COMMAND id: the local check is ready, go on
 
 }  // namespace mf::msg
+
+// WM_COMMAND identifiers the engine's workers post or send to their owner
+// window.
+namespace mf::cmd {
+
+inline constexpr UINT kCheckFinished = 1056;  // the update check found its list
+inline constexpr UINT kInstallDone = 4323;    // the update worker installed (or had nothing to install)
+inline constexpr UINT kWorkerDone = 4380;     // the update worker has finished
+
+}  // namespace mf::cmd

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/messages.h"
 #include "base/named_lock.h"
 #include "base/strings.h"
 #include "check/background_refresh.h"
@@ -37,7 +38,6 @@ constexpr int kPending = 0;
 constexpr int kDone = 2;
 constexpr int kFailed = 3;
 
-constexpr UINT kCheckFinishedCommand = 1056;
 
 // Shared with the worker threads, each group under its named lock. The
 // threads are never joined, and a wait may give up on them. So every wait
@@ -380,7 +380,7 @@ void CheckAndReport(HWND owner) {
             if (CheckHoursFarApart(currentHour, storedHour)) StartBackgroundRefresh();
             if (owner != nullptr) {
                 HWND parent = ::GetParent(owner);
-                ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, kCheckFinishedCommand, 0);
+                ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, cmd::kCheckFinished, 0);
             }
             ShowAndLog(owner, TranslateFormat(L"Found %d files need to update...", list.GetSize()));
             SetStatus(UpdateStatus::CheckRemoteOk, owner);

@@ -81,7 +81,10 @@ CommandLine ParseCommandLine(std::wstring_view raw, std::wstring_view ownPath, s
     std::wstring mode(configuredMode);
     for (const std::wstring& token : Split(working, L',')) {
         const std::wstring word = ToLower(token);
-        if (std::wstring m = ModeForWord(word); !m.empty()) mode = m;
+        if (std::wstring m = ModeForWord(word); !m.empty()) {
+            mode = m;
+            result.modeOnCommandLine = true;
+        }
         std::size_t digits = 0;
         while (digits < word.size() && word[digits] >= L'0' && word[digits] <= L'9') ++digits;
         if (digits == 0) continue;

@@ -36,6 +36,7 @@ struct CommandLine {
     std::wstring dotnetVersion; // "1.0" ... "4.0" when a .NET switch was given
     std::wstring mode;          // lower-cased, trimmed
     RunMode runMode = RunMode::Launcher;
+    bool modeOnCommandLine = false;  // a mode word was given, not only configured
     std::uintptr_t hostWindow = 0;
 };
 

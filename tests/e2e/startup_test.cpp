@@ -146,12 +146,24 @@ TEST_F(StartupTest, OnlyStartsTheMainProgramWhenItIsPresent) {
     EXPECT_EQ(LoggedMode(run.log), "emptytemp/0");
     EXPECT_FALSE(FileExists(marker));
 
+    // A plain start (only the configured mode) starts the present main
+    // program and ends start-up.
     ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker) + "\"\r\n"));
     ::DeleteFileW((Folder() + L"inst.log").c_str());
-    run = Run(L"-emptytemp");
+    run = Run(L"");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(LoggedMode(run.log), "(none)");
     EXPECT_TRUE(test::WaitUntil([&] { return FileExists(marker); }, std::chrono::seconds(20)));
+
+    // A mode on the command line is what the caller asked for: it runs, and
+    // the main program is not started by start-up.
+    ::DeleteFileW(marker.c_str());
+    ::DeleteFileW((Folder() + L"inst.log").c_str());
+    run = Run(L"-emptytemp");
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(LoggedMode(run.log), "emptytemp/0");
+    ::Sleep(2000);
+    EXPECT_FALSE(FileExists(marker));
 }
 
 TEST_F(StartupTest, EmptyTempRemovesTheListCacheFiles) {

@@ -5,6 +5,27 @@
 namespace mf {
 namespace {
 
+TEST(CommandLine, ModeNamedOnTheCommandLineOrOnlyConfigured) {
+    auto none = [](std::uintptr_t) { return false; };
+    const struct {
+        const wchar_t* raw;
+        const wchar_t* configured;
+        bool onCommandLine;
+        RunMode runMode;
+    } cases[] = {
+        {L"x.exe", L"AppEnterNoPrompt", false, RunMode::AppEnterNoPrompt},
+        {L"x.exe -silence 12", L"AppEnterNoPrompt", true, RunMode::Silence},
+        {L"x.exe /icon", L"", true, RunMode::TryIcon},
+        {L"x.exe /___runas_admin___", L"", false, RunMode::Launcher},
+        {L"x.exe", L"showwhenhaveupdate", false, RunMode::Launcher},  // aliases only on the command line
+    };
+    for (const auto& c : cases) {
+        const CommandLine line = ParseCommandLine(c.raw, L"", c.configured, none);
+        EXPECT_EQ(line.modeOnCommandLine, c.onCommandLine) << c.raw;
+        EXPECT_EQ(line.runMode, c.runMode) << c.raw;
+    }
+}
+
 TEST(CommandLine, ModesHostWindowAndSwitches) {
     const std::wstring own = L"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe";
     auto isWindow = [](std::uintptr_t h) { return h == 65758 || h == 131072; };

@@ -1,0 +1,266 @@
+// "silence" with the real engine, nginx and the sample host: a whole update
+// without a window, followed by a host window.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <future>
+#include <map>
+
+#include "base/files.h"
+#include "base/strings.h"
+#include "support/engine_runner.h"
+#include "support/test_host.h"
+#include "support/test_servers.h"
+
+namespace mf {
+namespace {
+
+std::string List(const std::string& entries) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
+}
+
+// A release: relative path (backslashes) → content.
+using Release = std::map<std::wstring, std::string>;
+
+std::string ListOf(const Release& release, const std::map<std::wstring, std::string>& keys = {}) {
+    std::string entries;
+    for (const auto& [path, content] : release) {
+        const auto key = keys.find(path);
+        entries += "<file path=\"" + Narrow(path, CodePage::Utf8) + "\" ver=\"" +
+                   (key != keys.end() ? key->second : std::to_string(content.size())) + "\"/>\r\n";
+    }
+    return List(entries);
+}
+
+class SilentUpdate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        site_ = L"silent-e2e/" + name_ + L"/";
+        RemoveTree(Folder());
+        RemoveTree(test::WwwPath(L"silent-e2e\\" + name_));
+        CreateFolderTree(test::WwwPath(L"silent-e2e\\" + name_));
+        exe_ = folder_ / L"mirefold.exe";
+        marker_ = folder_ / L"main-started.txt";
+        // The release's main program leaves a marker when it is started.
+        release_[L"main.cmd"] = "@echo started> \"" + Narrow(marker_) + "\"\r\n";
+        release_[L"data\\bank1.dat"] = std::string(70000, 'q');
+        release_[L"data\\sub\\bank2.dat"] = "second bank\r\n";
+        release_[L"readme.txt"] = "read me\r\n";
+    }
+    void TearDown() override { RemoveTree(Folder()); }
+
+    void Publish(const std::wstring& file, const std::string& bytes) {
+        ASSERT_TRUE(test::WriteFileBytes(test::WwwPath(L"silent-e2e\\" + name_ + L"\\" + file), bytes));
+    }
+    void PublishRelease(const std::map<std::wstring, std::string>& keys = {}) {
+        for (const auto& [path, content] : release_) Publish(path, content);
+        Publish(L"update.xml", ListOf(release_, keys));
+        Publish(L"main.xml", List(""));
+    }
+    std::string Url(const std::wstring& file) const { return Narrow(test::ServerUrl(L"nginx") + site_ + file); }
+    void Brand(const std::string& listUrl = "", const std::string& extra = "") {
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=main.cmd\r\n" +
+                                   "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
+                                   "\r\nMainListURL=" + Url(L"main.xml") + "\r\n";
+        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    }
+    test::EngineRun Silent(const test::TestHost* host = nullptr) {
+        std::wstring arguments = L"silence";
+        if (host != nullptr) arguments += L" " + std::to_wstring(reinterpret_cast<UINT_PTR>(host->window()));
+        return test::RunEngine(exe_, arguments, name_, std::chrono::seconds(90));
+    }
+    std::wstring Folder() const { return test::ProductFolder(name_); }
+    bool MainProgramStarted() const {
+        return test::WaitUntil([&] { return FileExists(marker_); }, std::chrono::seconds(20));
+    }
+    void ExpectInstalledRelease() const {
+        for (const auto& [path, content] : release_)
+            EXPECT_EQ(test::ReadFileBytes(Folder() + path), content) << Narrow(path);
+    }
+    // The status numbers a host received, in order.
+    static std::vector<int> Statuses(const test::TestHost& host) {
+        std::vector<int> numbers;
+        for (const std::wstring& line : host.Lines(L"status")) numbers.push_back(std::stoi(line.substr(7)));
+        return numbers;
+    }
+
+    test::TempFolder folder_;
+    std::wstring name_, site_, exe_, marker_;
+    Release release_;
+};
+
+TEST_F(SilentUpdate, EmptyInstallationBecomesTheRelease) {
+    PublishRelease();
+    Brand();
+    test::TestHost host;
+    ASSERT_NE(host.window(), nullptr);
+    const test::EngineRun run = Silent(&host);
+    EXPECT_EQ(run.exitCode, static_cast<long long>(release_.size())) << run.log;
+    ExpectInstalledRelease();
+    EXPECT_EQ(test::ReadFileBytes(Folder() + L"mirefold.xml").empty(), false);
+    EXPECT_EQ(Statuses(host), (std::vector<int>{0, 1, 3, 4, 6, 7, 9, 10, 12, 13})) << run.log;
+    EXPECT_TRUE(MainProgramStarted()) << run.log;
+}
+
+TEST_F(SilentUpdate, CurrentInstallationFetchesNothingAndStartsTheMainProgram) {
+    PublishRelease();
+    Brand();
+    ASSERT_EQ(Silent().exitCode, static_cast<long long>(release_.size()));
+    ::DeleteFileW(marker_.c_str());
+    test::TestHost host;
+    const test::EngineRun run = Silent(&host);
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    EXPECT_EQ(Statuses(host), (std::vector<int>{0, 1, 3, 13})) << run.log;
+    EXPECT_TRUE(MainProgramStarted()) << run.log;
+}
+
+TEST_F(SilentUpdate, OneChangedFileIsTheOnlyOneReplaced) {
+    PublishRelease();
+    Brand();
+    ASSERT_EQ(Silent().exitCode, static_cast<long long>(release_.size()));
+    // Installed files the new release does not change keep their times.
+    WIN32_FILE_ATTRIBUTE_DATA before{};
+    ASSERT_TRUE(::GetFileAttributesExW((Folder() + L"readme.txt").c_str(), GetFileExInfoStandard, &before));
+    release_[L"data\\sub\\bank2.dat"] = "second bank, second edition\r\n";
+    PublishRelease();
+    ::Sleep(1100);
+    const test::EngineRun run = Silent();
+    EXPECT_EQ(run.exitCode, 1) << run.log;
+    ExpectInstalledRelease();
+    WIN32_FILE_ATTRIBUTE_DATA after{};
+    ASSERT_TRUE(::GetFileAttributesExW((Folder() + L"readme.txt").c_str(), GetFileExInfoStandard, &after));
+    EXPECT_EQ(::CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+}
+
+TEST_F(SilentUpdate, ServerDownStillStartsTheMainProgram) {
+    // The release's main program is installed by hand; the server is gone.
+    ASSERT_TRUE(CreateFolderTree(Folder()));
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", release_[L"main.cmd"]));
+    Brand("http://127.0.0.1:9/" + Narrow(name_) + "/update.xml");
+    test::TestHost host;
+    const test::EngineRun run = Silent(&host);
+    EXPECT_EQ(run.exitCode, 0) << run.log;
+    const std::vector<int> statuses = Statuses(host);
+    ASSERT_GE(statuses.size(), 2u);
+    EXPECT_EQ(statuses[statuses.size() - 2], 2) << run.log;
+    EXPECT_EQ(statuses.back(), 13);
+    EXPECT_TRUE(MainProgramStarted()) << run.log;
+}
+
+TEST_F(SilentUpdate, PausedHostHoldsTheRunBetweenPhases) {
+    PublishRelease();
+    Brand();
+    test::TestHost host(L"--paused");
+    auto run = std::async(std::launch::async, [&] { return Silent(&host); });
+    // The check runs; then the run waits before the download.
+    ASSERT_TRUE(test::WaitUntil([&] { return !host.Lines(L"status 3").empty(); }, std::chrono::seconds(30)));
+    ::Sleep(1500);
+    EXPECT_TRUE(host.Lines(L"status 4").empty());
+    EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
+    ::RemovePropW(host.window(), L"mirefold.paused");
+    const test::EngineRun done = run.get();
+    EXPECT_EQ(done.exitCode, static_cast<long long>(release_.size())) << done.log;
+    ExpectInstalledRelease();
+}
+
+TEST_F(SilentUpdate, ClosedHostThatAsksForItStopsTheRun) {
+    PublishRelease();
+    Brand();
+    test::TestHost host(L"--paused --exit-when-killed");
+    auto run = std::async(std::launch::async, [&] { return Silent(&host); });
+    ASSERT_TRUE(test::WaitUntil([&] { return !host.Lines(L"status 3").empty(); }, std::chrono::seconds(30)));
+    ASSERT_TRUE(host.Close());
+    const test::EngineRun done = run.get();
+    EXPECT_EQ(done.exitCode, static_cast<long long>(release_.size())) << done.log;
+    // The run stopped at the next check: nothing was downloaded or installed.
+    EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
+    EXPECT_EQ(done.log.find("download:" + Url(L"readme.txt")), std::string::npos) << done.log;
+}
+
+TEST_F(SilentUpdate, FailedDownloadIsRetriedFourMoreTimes) {
+    PublishRelease();
+    // A file the list names but the server does not have.
+    Publish(L"update.xml", ListOf(release_) + "");
+    Release withMissing = release_;
+    withMissing[L"data\\missing.dat"] = "never published";
+    Publish(L"update.xml", ListOf(withMissing));
+    Brand();
+    const test::EngineRun run = Silent();
+    // Four more runs of the phase, each for the failed file only.
+    std::size_t retries = 0;
+    for (std::size_t at = run.log.find("Downloading error files..."); at != std::string::npos;
+         at = run.log.find("Downloading error files...", at + 1))
+        ++retries;
+    EXPECT_EQ(retries, 4u) << run.log;
+    // The run ends without installing, and still starts nothing it has not.
+    EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
+}
+
+// "appenter": the check, then a question a person answers.
+class AppEnter : public SilentUpdate {
+protected:
+    // Starts the engine in the mode, answers its message box with `button`
+    // and returns the box's text and the engine's exit code.
+    std::pair<std::wstring, long long> RunAnswering(const std::wstring& mode, int button) {
+        test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" " + mode);
+        EXPECT_TRUE(engine.started());
+        const std::wstring text = test::AnswerMessageBox(engine.id(), button, std::chrono::seconds(40));
+        if (!engine.Wait(std::chrono::seconds(90))) engine.Kill();
+        return {text, static_cast<long long>(engine.ExitCode())};
+    }
+};
+
+TEST_F(AppEnter, WithoutApplicationItSaysSoAndStops) {
+    PublishRelease();
+    const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\n[APPLICATION]\r\nName=" +
+                               Narrow(name_) + "\r\n[UPDATEINFO]\r\nListURL=" + Url(L"update.xml") + "\r\n";
+    ASSERT_TRUE(test::BrandEngine(config, exe_));
+    const auto [text, code] = RunAnswering(L"appenter", IDOK);
+    EXPECT_EQ(text, L"At AppEnter mode,You must set Application in mirefold.ini file.");
+    EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
+}
+
+TEST_F(AppEnter, YesUpdates) {
+    PublishRelease();
+    Brand();
+    const auto [text, code] = RunAnswering(L"appenter", IDYES);
+    EXPECT_EQ(text, L"4 updates found at the website,now to upgrade?");
+    EXPECT_EQ(code, static_cast<long long>(release_.size()));
+    ExpectInstalledRelease();
+}
+
+TEST_F(AppEnter, NoStartsTheMainProgramWithoutUpdating) {
+    PublishRelease();
+    ASSERT_TRUE(CreateFolderTree(Folder()));
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", release_[L"main.cmd"]));
+    Brand();
+    const auto [text, code] = RunAnswering(L"appenter", IDNO);
+    EXPECT_FALSE(text.empty());
+    EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
+    EXPECT_TRUE(MainProgramStarted());
+}
+
+TEST_F(AppEnter, CancelDoesNothing) {
+    PublishRelease();
+    ASSERT_TRUE(CreateFolderTree(Folder()));
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
+    Brand();
+    const auto [text, code] = RunAnswering(L"appenter", IDCANCEL);
+    EXPECT_FALSE(text.empty());
+    EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
+    ::Sleep(2000);
+    EXPECT_FALSE(FileExists(marker_));
+}
+
+TEST_F(AppEnter, NoPromptUpdatesWithoutAsking) {
+    PublishRelease();
+    Brand();
+    const test::EngineRun run = test::RunEngine(exe_, L"appenternoprompt", name_, std::chrono::seconds(90));
+    EXPECT_EQ(run.exitCode, static_cast<long long>(release_.size())) << run.log;
+    ExpectInstalledRelease();
+}
+
+}  // namespace
+}  // namespace mf
