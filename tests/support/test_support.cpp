@@ -4,6 +4,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/files.h"
 #include "engine/paths.h"
 
 namespace mf::test {
@@ -29,6 +30,8 @@ std::string ReadFileBytes(const std::wstring& path) {
 }
 
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    if (const std::size_t slash = path.find_last_of(L"\\/"); slash != std::wstring::npos && slash > 0)
+        CreateFolderTree(path.substr(0, slash));
     std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);

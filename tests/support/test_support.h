@@ -26,6 +26,7 @@ private:
 };
 
 std::string ReadFileBytes(const std::wstring& path);
+// Creates the folders above the file as needed.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 
 // The build tree's programs, as Windows paths.
