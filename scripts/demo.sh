@@ -89,7 +89,7 @@ run_update() {
   : > "$state/access.log"
   "$MF_WINE" "$MF_BUILD_DIR/bin/mirefold-testhost.exe" --record "$(win "$record")" >/dev/null 2>&1 &
   for i in $(seq 1 100); do
-    hwnd=$(sed -n 's/^window \([0-9]*\).*/\1/p' "$record" 2>/dev/null | head -1)
+    [ -f "$record" ] && hwnd=$(sed -n 's/^window \([0-9]*\).*/\1/p' "$record" | head -1)
     [ -n "$hwnd" ] && break
     sleep 0.1
   done
@@ -101,7 +101,7 @@ run_update() {
   set -e
   echo "   statuses the host window received: $(sed -n 's/^status \([0-9]*\) .*/\1/p' "$record" | tr '\n' ' ')"
   echo "   progress messages (1976): $(grep -c '^filecount' "$record" || true)"
-  echo "   exit code: $code"
+  echo "   exit code: $code (the low 8 bits of the engine's count, as Linux sees a Windows exit code)"
 }
 
 echo
@@ -116,7 +116,13 @@ else
   echo "   the installed tree equals the release, byte for byte"
 fi
 sleep 2
-if pgrep -f QuorvilBank.exe >/dev/null; then echo "   the product's main program QuorvilBank.exe is running"; fi
+if pgrep -f QuorvilBank.exe >/dev/null; then
+  echo "   the product's main program QuorvilBank.exe is running; the user closes it"
+  # A silent run does not close a running main program (nobody is there to
+  # say yes), so the next update needs it closed.
+  pkill -f QuorvilBank.exe || true
+  sleep 1
+fi
 
 echo
 echo "== run 2: one changed question file published"

@@ -92,7 +92,9 @@ void OfferToCloseMainProgram(HWND owner, const std::wstring& value) {
     const bool mostSimple = Process().variables.Get(L"updateskin") == L"mostsimple";
     if (!mostSimple) {
         const std::wstring caption = Translate(L"Mirefold");
-        if (::MessageBoxW(owner, question.c_str(), caption.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+        // Nobody answers in an unattended run: the program is left running
+        // and the check reports it, rather than waiting for ever.
+        if (ShowMessage(owner, question, MB_YESNO | MB_ICONQUESTION, IDNO, caption) != IDYES) return;
     }
     CloseProgramByPath(ToLower(value));
 }

@@ -6,10 +6,13 @@
 #include <future>
 #include <map>
 
+#include "apply/close_program.h"
 #include "base/files.h"
+#include "base/handles.h"
 #include "base/strings.h"
 #include "support/engine_runner.h"
 #include "support/test_host.h"
+#include "support/test_main_program.h"
 #include "support/test_servers.h"
 
 namespace mf {
@@ -59,9 +62,10 @@ protected:
         Publish(L"main.xml", List(""));
     }
     std::string Url(const std::wstring& file) const { return Narrow(test::ServerUrl(L"nginx") + site_ + file); }
-    void Brand(const std::string& listUrl = "", const std::string& extra = "") {
+    void Brand(const std::string& listUrl = "", const std::string& extra = "",
+               const std::string& application = "main.cmd") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=main.cmd\r\n" +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application + "\r\n" +
                                    "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
                                    "\r\nMainListURL=" + Url(L"main.xml") + "\r\n";
         ASSERT_TRUE(test::BrandEngine(config, exe_));
@@ -147,6 +151,41 @@ TEST_F(SilentUpdate, ServerDownStillStartsTheMainProgram) {
     EXPECT_EQ(statuses[statuses.size() - 2], 2) << run.log;
     EXPECT_EQ(statuses.back(), 13);
     EXPECT_TRUE(MainProgramStarted()) << run.log;
+}
+
+// Nobody is there to answer whether the running main program may be
+// closed: the run neither waits for an answer nor replaces anything.
+TEST_F(SilentUpdate, RunningMainProgramIsLeftAloneWithoutAQuestion) {
+    PublishRelease();
+    Brand("", "", "QBank.exe");
+    ASSERT_EQ(Silent().exitCode, static_cast<long long>(release_.size()));
+    ASSERT_TRUE(::CopyFileW(test::TestMainProgram::BuildExe().c_str(), (Folder() + L"QBank.exe").c_str(), FALSE));
+    test::TestMainProgram program(L"", Folder() + L"QBank.exe");
+    ASSERT_TRUE(program.ready());
+    // The run ends by starting the main program once more; that copy must
+    // not outlive the test.
+    struct EndCopies {
+        std::wstring path;
+        ~EndCopies() {
+            for (const RunningProgram& running : FindRunningPrograms(path)) {
+                UniqueHandle process(::OpenProcess(PROCESS_TERMINATE, FALSE, running.processId));
+                if (process) ::TerminateProcess(process.get(), 1);
+            }
+        }
+    } endCopies{Folder() + L"QBank.exe"};
+    const std::string old = release_[L"readme.txt"];
+    release_[L"readme.txt"] = "read me, second edition\r\n";
+    PublishRelease();
+    test::TestHost host;
+    const test::EngineRun run = Silent(&host);
+    EXPECT_EQ(run.exitCode, 1) << run.log;
+    EXPECT_NE(run.log.find("[not shown: nobody to answer in this run]"), std::string::npos) << run.log;
+    const std::vector<int> statuses = Statuses(host);
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), 8), statuses.end()) << run.log;
+    ASSERT_FALSE(statuses.empty());
+    EXPECT_EQ(statuses.back(), 13);
+    EXPECT_EQ(test::ReadFileBytes(Folder() + L"readme.txt"), old);
+    EXPECT_TRUE(program.Running());
 }
 
 TEST_F(SilentUpdate, PausedHostHoldsTheRunBetweenPhases) {
