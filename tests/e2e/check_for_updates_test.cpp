@@ -29,19 +29,12 @@ const std::string kMain =
 class CheckForUpdatesRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        site_ = L"check-e2e/" + name_ + L"/";
-        RemoveTree(Folder());
-        RemoveTree(test::BuildPath(L"www\\check-e2e\\" + name_));
-        CreateFolderTree(test::BuildPath(L"www\\check-e2e\\" + name_));
+        name_ = site_.name();
         exe_ = folder_ / L"mirefold.exe";
     }
-    void TearDown() override { RemoveTree(Folder()); }
 
-    void Publish(const std::wstring& file, const std::string& text) {
-        ASSERT_TRUE(test::WriteFileBytes(test::BuildPath(L"www\\check-e2e\\" + name_ + L"\\" + file), text));
-    }
-    std::string Url(const std::wstring& file) const { return Narrow(ServerUrl(L"nginx") + site_ + file); }
+    void Publish(const std::wstring& file, const std::string& text) { ASSERT_TRUE(site_.Publish(file, text)); }
+    std::string Url(const std::wstring& file) const { return site_.Url(file); }
     // `extra` goes to section UPDATEINFO, `application` to APPLICATION.
     void Brand(const std::string& extra, const std::string& application = "") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\nCheckLostFile=1\r\n"
@@ -51,10 +44,11 @@ protected:
         ASSERT_TRUE(test::BrandEngine(config, exe_));
     }
     test::EngineRun Check() { return test::RunEngine(exe_, L"checkforupdates", name_); }
-    std::wstring Folder() const { return test::ProductFolder(name_); }
+    std::wstring Folder() const { return site_.Folder(); }
 
     test::TempFolder folder_;
-    std::wstring name_, site_, exe_;
+    test::ProductSite site_{L"check-e2e"};
+    std::wstring name_, exe_;
 };
 
 TEST_F(CheckForUpdatesRun, ExitCodeCountsTheFilesToUpdate) {

@@ -38,11 +38,7 @@ std::string ListOf(const Release& release, const std::map<std::wstring, std::str
 class SilentUpdate : public ::testing::Test {
 protected:
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        site_ = L"silent-e2e/" + name_ + L"/";
-        RemoveTree(Folder());
-        RemoveTree(test::WwwPath(L"silent-e2e\\" + name_));
-        CreateFolderTree(test::WwwPath(L"silent-e2e\\" + name_));
+        name_ = site_.name();
         exe_ = folder_ / L"mirefold.exe";
         marker_ = folder_ / L"main-started.txt";
         // The release's main program leaves a marker when it is started.
@@ -51,17 +47,14 @@ protected:
         release_[L"data\\sub\\bank2.dat"] = "second bank\r\n";
         release_[L"readme.txt"] = "read me\r\n";
     }
-    void TearDown() override { RemoveTree(Folder()); }
 
-    void Publish(const std::wstring& file, const std::string& bytes) {
-        ASSERT_TRUE(test::WriteFileBytes(test::WwwPath(L"silent-e2e\\" + name_ + L"\\" + file), bytes));
-    }
+    void Publish(const std::wstring& file, const std::string& bytes) { ASSERT_TRUE(site_.Publish(file, bytes)); }
     void PublishRelease(const std::map<std::wstring, std::string>& keys = {}) {
         for (const auto& [path, content] : release_) Publish(path, content);
         Publish(L"update.xml", ListOf(release_, keys));
         Publish(L"main.xml", List(""));
     }
-    std::string Url(const std::wstring& file) const { return Narrow(test::ServerUrl(L"nginx") + site_ + file); }
+    std::string Url(const std::wstring& file) const { return site_.Url(file); }
     void Brand(const std::string& listUrl = "", const std::string& extra = "",
                const std::string& application = "main.cmd") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
@@ -75,7 +68,7 @@ protected:
         if (host != nullptr) arguments += L" " + std::to_wstring(reinterpret_cast<UINT_PTR>(host->window()));
         return test::RunEngine(exe_, arguments, name_, std::chrono::seconds(90));
     }
-    std::wstring Folder() const { return test::ProductFolder(name_); }
+    std::wstring Folder() const { return site_.Folder(); }
     bool MainProgramStarted() const {
         return test::WaitUntil([&] { return FileExists(marker_); }, std::chrono::seconds(20));
     }
@@ -91,7 +84,8 @@ protected:
     }
 
     test::TempFolder folder_;
-    std::wstring name_, site_, exe_, marker_;
+    test::ProductSite site_{L"silent-e2e"};
+    std::wstring name_, exe_, marker_;
     Release release_;
 };
 

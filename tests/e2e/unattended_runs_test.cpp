@@ -26,20 +26,12 @@ std::string List(const std::string& entries) {
 class UnattendedRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        RemoveTree(Folder());
-        RemoveTree(test::BuildPath(L"www\\check-e2e\\" + name_));
-        CreateFolderTree(test::BuildPath(L"www\\check-e2e\\" + name_));
+        name_ = site_.name();
         exe_ = folder_ / L"mirefold.exe";
     }
-    void TearDown() override { RemoveTree(Folder()); }
 
-    void Publish(const std::wstring& file, const std::string& text) {
-        ASSERT_TRUE(test::WriteFileBytes(test::BuildPath(L"www\\check-e2e\\" + name_ + L"\\" + file), text));
-    }
-    std::string Url(const std::wstring& file) const {
-        return Narrow(ServerUrl(L"nginx") + L"check-e2e/" + name_ + L"/" + file);
-    }
+    void Publish(const std::wstring& file, const std::string& text) { ASSERT_TRUE(site_.Publish(file, text)); }
+    std::string Url(const std::wstring& file) const { return site_.Url(file); }
     void Brand(const std::string& mirefold = "") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + mirefold +
                                    "[APPLICATION]\r\nName=" + Narrow(name_) +
@@ -51,9 +43,10 @@ protected:
     // The engine's own time-out is far shorter: a run still going after
     // this one waits for an answer nobody gives (and is killed).
     test::EngineRun Check() { return test::RunEngine(exe_, L"checkforupdates", name_, 40s); }
-    std::wstring Folder() const { return test::ProductFolder(name_); }
+    std::wstring Folder() const { return site_.Folder(); }
 
     test::TempFolder folder_;
+    test::ProductSite site_{L"check-e2e"};
     std::wstring name_, exe_;
 };
 

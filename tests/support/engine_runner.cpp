@@ -1,6 +1,11 @@
 #include "support/engine_runner.h"
 
+#include <gtest/gtest.h>
+
 #include "app/update_app.h"
+#include "base/files.h"
+#include "base/strings.h"
+#include "support/test_servers.h"
 
 namespace mf::test {
 
@@ -11,6 +16,23 @@ bool BrandEngine(const std::string& configText, const std::wstring& exePath) {
     const std::wstring line = L"\"" + BuildPath(L"bin\\mirefold-brand.exe") + L"\" \"" + BuildPath(L"bin\\mirefold.exe") +
                               L"\" \"" + ini + L"\" \"" + exePath + L"\"";
     return RunAndWait(line) == 0;
+}
+
+ProductSite::ProductSite(const std::wstring& area)
+    : name_(L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name())), area_(area) {
+    RemoveTree(Folder());
+    RemoveTree(WwwPath(area_ + L"\\" + name_));
+    CreateFolderTree(WwwPath(area_ + L"\\" + name_));
+}
+
+ProductSite::~ProductSite() { RemoveTree(Folder()); }
+
+bool ProductSite::Publish(const std::wstring& file, const std::string& bytes) const {
+    return WriteFileBytes(WwwPath(area_ + L"\\" + name_ + L"\\" + file), bytes);
+}
+
+std::string ProductSite::Url(const std::wstring& file) const {
+    return Narrow(ServerUrl(L"nginx") + area_ + L"/" + name_ + L"/" + Replaced(file, L"\\", L"/"));
 }
 
 std::wstring ProductFolder(const std::wstring& name) {

@@ -17,6 +17,28 @@ bool BrandEngine(const std::string& configText, const std::wstring& exePath);
 // The working folder the engine picks for a product name (the \vdzq\ form).
 std::wstring ProductFolder(const std::wstring& name);
 
+// The product of an end-to-end test: its name ("E2E_" and the running
+// test's name), its installation folder and its site on nginx under `area`.
+// Both start empty; the installation folder goes again at the end.
+class ProductSite {
+public:
+    explicit ProductSite(const std::wstring& area);
+    ~ProductSite();
+    ProductSite(const ProductSite&) = delete;
+    ProductSite& operator=(const ProductSite&) = delete;
+
+    [[nodiscard]] const std::wstring& name() const { return name_; }
+    [[nodiscard]] std::wstring Folder() const { return ProductFolder(name_); }
+    // Writes a file of the site; `file` is relative, with backslashes.
+    [[nodiscard]] bool Publish(const std::wstring& file, const std::string& bytes) const;
+    // The file's address on nginx.
+    [[nodiscard]] std::string Url(const std::wstring& file) const;
+
+private:
+    std::wstring name_;
+    std::wstring area_;
+};
+
 struct EngineRun {
     long long exitCode = -1;
     std::string log;  // the product folder's inst.log, when the test's config logs there
