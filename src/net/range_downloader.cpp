@@ -48,14 +48,21 @@ CRangeDownloader::CRangeDownloader()
 CRangeDownloader::~CRangeDownloader() = default;
 
 std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
-    UniqueInternet root = OpenInternet(Format(L"querysize%d", NextQueryAgentNumber()));
-    if (!root) return -1;
+    // Inside a download, through its session (whose connection the parts
+    // then reuse); on its own, through a root handle of its own.
+    UniqueInternet own;
+    HINTERNET root = session_.get();
+    if (root == nullptr) {
+        own = OpenInternet(Format(L"querysize%d", NextQueryAgentNumber()));
+        if (!own) return -1;
+        root = own.get();
+    }
     // Only the first byte is asked for: WinINet reads the rest of an
     // unfinished body when its handle is closed, which for a large file
     // costs longer than the download itself. A server that ignores the
     // range answers 200 with the whole length, which serves as well.
     OpenUrlError error = OpenUrlError::None;
-    HttpRequest request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kPartFlags, &error);
+    HttpRequest request = OpenUrl(root, url, L"Range:bytes=0-0", kPartFlags, &error);
     if (!request) return error == OpenUrlError::Failed ? -1 : kSizeRefused;
     const DWORD status = QueryStatusCode(request.get());
     if (!IsContentStatus(status)) return -1;
@@ -311,7 +318,15 @@ void CRangeDownloader::WaitTick(DWORD milliseconds) { ::WaitForSingleObject(part
 
 int CRangeDownloader::DownloadInParts(int word, HWND window) {
     ThreadValueTable& table = ThreadValueTable::Instance();
+    // One session for the size query and all parts: their connections are
+    // kept alive and reused from one request to the next.
+    session_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+    if (!session_) {
+        DeleteFileForce(target_);
+        return 0;
+    }
     const std::int32_t size = QuerySizeWithRetries();
+    if (size < 1 || size == kSizeNoTotal) session_.reset();
     if (size == kSizeNoTotal) return DownloadOneStream(target_, false, word, window);
     // An empty file has no ranges to cut; one plain request fetches it (its
     // length 0 read from the reply), so that a release holding an empty file
@@ -340,12 +355,10 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     if (!file_ || !::SetFilePointerEx(file_.get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file_.get())) {
         WriteLog(Format(L"Cannot create %s", temporary));
         file_ = ScratchFile();
+        session_.reset();
         DeleteFileForce(target_);
         return 0;
     }
-    // One session for all parts: their connections are kept alive and
-    // reused from one part to the next.
-    session_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
     word_ = word;
     window_ = window;
 
@@ -358,7 +371,7 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
         SendProgress(window, msg::kFileStarted, word, running);
     };
     slots_.clear();
-    bool stopped = !session_;
+    bool stopped = false;
     for (std::int32_t i = 0; i < plan.partCount && !stopped; ++i) {
         const BlockRange range = PartRange(plan, size, i);
         slots_.push_back(std::make_unique<Slot>(i, i, range.offset, range.offset + range.length));
