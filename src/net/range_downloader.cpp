@@ -169,68 +169,79 @@ public:
     PartWorkerPool() = default;
     PartWorkerPool(const PartWorkerPool&) = delete;
     PartWorkerPool& operator=(const PartWorkerPool&) = delete;
+    // Idle workers end; busy ones end after their part. Nothing waits for
+    // them: a part of an abandoned download may take until its time-out,
+    // and the end of the process must not wait for that.
     ~PartWorkerPool() {
-        {
-            std::lock_guard lock(mutex_);
-            closing_ = true;
-            ::ReleaseSemaphore(wake_.get(), static_cast<LONG>(threads_.size()) + 1, nullptr);
-        }
-        for (const UniqueHandle& thread : threads_) ::WaitForSingleObject(thread.get(), INFINITE);
+        std::lock_guard lock(state_->mutex);
+        state_->closing = true;
+        ::ReleaseSemaphore(state_->wake.get(), state_->workers + 1, nullptr);
     }
 
     // False when no worker is there to run it and none can be started.
     bool Submit(Task task) {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(task));
-        if (idle_ > 0) {
-            --idle_;
-            ::ReleaseSemaphore(wake_.get(), 1, nullptr);
+        State& state = *state_;
+        std::lock_guard lock(state.mutex);
+        state.queue.push_back(std::move(task));
+        if (state.idle > 0) {
+            --state.idle;
+            ::ReleaseSemaphore(state.wake.get(), 1, nullptr);
             return true;
         }
-        UniqueHandle thread(::CreateThread(nullptr, 0, Run, this, 0, nullptr));
+        auto owner = std::make_unique<std::shared_ptr<State>>(state_);
+        UniqueHandle thread(::CreateThread(nullptr, 0, Run, owner.get(), 0, nullptr));
         if (thread) {
-            threads_.push_back(std::move(thread));
+            (void)owner.release();
+            ++state.workers;
             return true;
         }
         // A busy worker takes it up when it is done.
-        if (!threads_.empty()) return true;
-        queue_.pop_back();
+        if (state.workers > 0) return true;
+        state.queue.pop_back();
         return false;
     }
 
 private:
+    // Shared with the workers, which may outlive the pool.
+    struct State {
+        std::mutex mutex;
+        std::deque<Task> queue;
+        LONG idle = 0;
+        LONG workers = 0;
+        bool closing = false;
+        UniqueHandle wake{::CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr)};
+    };
+
     static DWORD WINAPI Run(void* parameter) {
-        auto* pool = static_cast<PartWorkerPool*>(parameter);
+        const std::shared_ptr<State> state = *std::unique_ptr<std::shared_ptr<State>>(static_cast<std::shared_ptr<State>*>(parameter));
         std::vector<char> buffer;
         try {
             buffer.resize(kTransferBlock);
         } catch (...) {
         }
-        std::unique_lock lock(pool->mutex_);
+        std::unique_lock lock(state->mutex);
         for (;;) {
-            if (!pool->queue_.empty()) {
-                Task task = std::move(pool->queue_.front());
-                pool->queue_.pop_front();
+            if (!state->queue.empty() && !state->closing) {
+                Task task = std::move(state->queue.front());
+                state->queue.pop_front();
                 lock.unlock();
                 task(buffer.empty() ? nullptr : buffer.data());
                 task = nullptr;
                 lock.lock();
                 continue;
             }
-            if (pool->closing_) return 0;
-            ++pool->idle_;
+            if (state->closing) {
+                --state->workers;
+                return 0;
+            }
+            ++state->idle;
             lock.unlock();
-            ::WaitForSingleObject(pool->wake_.get(), INFINITE);
+            ::WaitForSingleObject(state->wake.get(), INFINITE);
             lock.lock();
         }
     }
 
-    std::mutex mutex_;
-    std::deque<Task> queue_;
-    int idle_ = 0;
-    bool closing_ = false;
-    UniqueHandle wake_{::CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr)};
-    std::vector<UniqueHandle> threads_;
+    std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
 bool CRangeDownloader::QueuePart(Slot& slot) {
