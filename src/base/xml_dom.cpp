@@ -7,6 +7,8 @@
 
 #include "base/com_text.h"
 #include "base/files.h"
+#include "base/strings.h"
+#include "base/xml_input.h"
 
 namespace mf::xml {
 
@@ -127,11 +129,18 @@ ComPtr<IXMLDOMDocument> LoadFile(const std::wstring& path) {
     return LoadBytes(bytes);
 }
 
-ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes) {
+ComPtr<IXMLDOMDocument> LoadFileKeepingLayout(const std::wstring& path) {
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return nullptr;
+    return LoadBytes(bytes, true);
+}
+
+ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes, bool keepLayout) {
     if (DeclaresDocumentType(bytes)) return nullptr;
     ComPtr<IXMLDOMDocument> document = NewDocument();
     if (!document) return nullptr;
-    const OwnedVariant source = OwnedVariant::Bytes(bytes);
+    if (keepLayout) document->put_preserveWhiteSpace(VARIANT_TRUE);
+    const OwnedVariant source = OwnedVariant::Bytes(ReaderInput(bytes));
     if (source.get().vt == VT_EMPTY) return nullptr;
     VARIANT_BOOL loaded = VARIANT_FALSE;
     const HRESULT hr = document->load(source.get(), &loaded);
@@ -149,8 +158,32 @@ ComPtr<IXMLDOMDocument> LoadText(const std::wstring& text) {
 }
 
 bool SaveFile(IXMLDOMDocument* document, const std::wstring& path) {
-    const OwnedVariant target(path);
-    return SUCCEEDED(document->save(target.get()));
+    // Written as UTF-8 with a declaration that says so. Wine's DOM `save`
+    // writes UTF-8 under the document's own declaration, so a list that
+    // declared GBK came back as a file no reader could decode.
+    Bstr markup;
+    if (FAILED(document->get_xml(markup.put()))) return false;
+    std::wstring text = markup.str();
+    if (!text.empty() && text.front() == 0xFEFF) text.erase(0, 1);
+    if (text.starts_with(L"<?xml")) {
+        const std::size_t end = text.find(L"?>");
+        text.erase(0, end == std::wstring::npos ? text.size() : end + 2);
+    }
+    while (!text.empty() && (text.front() == L'\r' || text.front() == L'\n')) text.erase(0, 1);
+    const std::string bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + Narrow(text, CodePage::Utf8);
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size() && ::SetEndOfFile(file.get());
+}
+
+bool AppendLineBreak(IXMLDOMDocument* document, IXMLDOMNode* parent) {
+    const Bstr text(L"\r\n");
+    ComPtr<IXMLDOMText> node;
+    if (FAILED(document->createTextNode(text.get(), node.GetAddressOf())) || !node) return false;
+    ComPtr<IXMLDOMNode> appended;
+    return SUCCEEDED(parent->appendChild(node.Get(), appended.GetAddressOf()));
 }
 
 namespace {

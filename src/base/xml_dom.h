@@ -31,10 +31,18 @@ bool DeclaresDocumentType(std::wstring_view text);
 ComPtr<IXMLDOMDocument> NewDocument();
 // The document loaded from a file, from its bytes, or parsed from a text;
 // null when it cannot be loaded or declares a document type.
+// The bytes go to the parser in the form of ReaderInput (base/xml_input.h).
 ComPtr<IXMLDOMDocument> LoadFile(const std::wstring& path);
-ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes);
+// For a document that is saved back: the white space between elements is
+// kept, so that the saved file keeps its lines. (Without it the DOM writes
+// the whole document on one line.)
+ComPtr<IXMLDOMDocument> LoadFileKeepingLayout(const std::wstring& path);
+ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes, bool keepLayout = false);
 ComPtr<IXMLDOMDocument> LoadText(const std::wstring& text);
 bool SaveFile(IXMLDOMDocument* document, const std::wstring& path);
+// Appends a line break (a text node) to the node's children, so that what is
+// appended after it starts a line of its own in the saved document.
+bool AppendLineBreak(IXMLDOMDocument* document, IXMLDOMNode* parent);
 
 // Every helper that takes `error` stores there the first failure of the DOM
 // (when it is not null and holds no failure yet), so that a caller can tell

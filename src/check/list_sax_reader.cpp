@@ -15,6 +15,7 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/xml_dom.h"
+#include "base/xml_input.h"
 #include "check/list_records.h"
 
 namespace mf {
@@ -196,7 +197,7 @@ bool ReadListStreamed(const std::wstring& path, StreamedList& list) {
     ListContentHandler handler(list);
     if (FAILED(reader->putContentHandler(&handler))) return false;
 
-    OwnedVariant input = OwnedVariant::Bytes(bytes);
+    OwnedVariant input = OwnedVariant::Bytes(xml::ReaderInput(bytes));
     if (input.get().vt == VT_EMPTY) return false;
     const HRESULT parsed = reader->parse(input.get());
     reader->putContentHandler(nullptr);

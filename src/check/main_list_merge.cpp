@@ -78,7 +78,9 @@ void PrepareMainListEntry(IXMLDOMElement* element, const MainListMacros& macros,
 int MergeMainListWith(const std::wstring& productList, const std::wstring& mainList, const MainListMacros& macros,
                       const DigestFetch& fetch) {
     const ComInit com;
-    const ComPtr<IXMLDOMDocument> product = xml::LoadFile(productList);
+    // The product list is saved back and read again: it keeps its lines,
+    // and every entry taken over starts a line of its own.
+    const ComPtr<IXMLDOMDocument> product = xml::LoadFileKeepingLayout(productList);
     const ComPtr<IXMLDOMDocument> main = xml::LoadFile(mainList);
     if (!product || !main) return 0;
     const ComPtr<IXMLDOMNode> productRoot = UpdateRoot(product.Get());
@@ -105,8 +107,11 @@ int MergeMainListWith(const std::wstring& productList, const std::wstring& mainL
         ComPtr<IXMLDOMNode> removed;
         if (FAILED(mainRoot->removeChild(child, removed.GetAddressOf())) || !removed) return 0;
         ComPtr<IXMLDOMNode> appended;
-        if (FAILED(productRoot->appendChild(removed.Get(), appended.GetAddressOf())) || !appended) return 0;
+        if (!xml::AppendLineBreak(product.Get(), productRoot.Get()) ||
+            FAILED(productRoot->appendChild(removed.Get(), appended.GetAddressOf())) || !appended)
+            return 0;
     }
+    if (!xml::AppendLineBreak(product.Get(), productRoot.Get())) return 0;
     return xml::SaveFile(product.Get(), productList) ? 1 : 0;
 }
 

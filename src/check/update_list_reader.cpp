@@ -148,11 +148,9 @@ void RemoveIdentifier(IXMLDOMDocument* document, IXMLDOMNode* root, const std::w
     if (!guid) return;
     ComPtr<IXMLDOMNode> removed;
     Check(root->removeChild(guid.Get(), removed.GetAddressOf()));
-    const OwnedVariant target(path);
-    const HRESULT saved = document->save(target.get());
     // The list itself was read; a list that cannot be written back (a
     // read-only file) is not a format error.
-    if (FAILED(saved)) WriteLog(L"Cannot write " + path);
+    if (!xml::SaveFile(document, path)) WriteLog(L"Cannot write " + path);
 }
 
 std::wstring ErrorMessageOf(HRESULT code) {
@@ -193,7 +191,7 @@ bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverL
         target.AddListRecords(std::move(streamed.records));
         if (streamed.hasGuid) {
             try {
-                if (ComPtr<IXMLDOMDocument> document = LoadDocument(path))
+                if (ComPtr<IXMLDOMDocument> document = xml::LoadFileKeepingLayout(path))
                     if (ComPtr<IXMLDOMNode> root = FindRoot(document.Get())) RemoveIdentifier(document.Get(), root.Get(), path);
             } catch (const DomError&) {
             }

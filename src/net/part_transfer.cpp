@@ -35,11 +35,22 @@ bool WriteAll(HANDLE sink, const char* bytes, DWORD count) {
     return ::WriteFile(sink, bytes, count, &written, nullptr) && written == count;
 }
 
+// A positioned write: parts of one download write the same file at once,
+// each at its own place.
+bool WriteAt(HANDLE sink, std::int64_t offset, const char* bytes, DWORD count) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    return ::WriteFile(sink, bytes, count, &written, &at) && written == count;
+}
+
 class Transfer {
 public:
     Transfer(PartJob& job, HANDLE sink)
         : job_(job), sink_(sink), table_(ThreadValueTable::Instance()), expected_(job.length), remaining_(job.length),
-          buffer_(kTransferBlock) {}
+          ownBuffer_(job.buffer == nullptr ? kTransferBlock : 0),
+          buffer_(job.buffer != nullptr ? job.buffer : ownBuffer_.data()) {}
 
     bool Run();
 
@@ -54,6 +65,7 @@ private:
     bool Fail();
     void Report(std::int64_t count);
     [[nodiscard]] bool Stopped() { return table_.Get(value_kind::kStopFlag, job_.jobId) != 0; }
+    [[nodiscard]] HINTERNET Session() const { return job_.session != nullptr ? job_.session : root_.get(); }
     void CloseHandles() {
         request_.reset();
         root_.reset();
@@ -70,7 +82,8 @@ private:
     std::int32_t remaining_;
     bool lengthUnknown_ = false;
     const bool streamToEnd_ = job_.length == 0;  // one stream: the whole file
-    std::vector<char> buffer_;
+    std::vector<char> ownBuffer_;  // when the caller lends none
+    char* buffer_;
 };
 
 Transfer::Connect Transfer::ConnectOnce() {
@@ -90,10 +103,12 @@ Transfer::Connect Transfer::ConnectOnce() {
         header = Format(L"Range:bytes=%ld-", start);
     }
     CloseHandles();
-    root_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
-    if (!root_) return job_.failFast ? Connect::Fail : Connect::Retry;
+    if (job_.session == nullptr) {
+        root_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+        if (!root_) return job_.failFast ? Connect::Fail : Connect::Retry;
+    }
     OpenUrlError error = OpenUrlError::None;
-    request_ = OpenUrl(root_.get(), job_.url, header, kPartFlags, &error);
+    request_ = OpenUrl(Session(), job_.url, header, kPartFlags, &error);
     // A redirect loop or a redirect away from http is the same on every try.
     if (!request_) return job_.failFast || error != OpenUrlError::Failed ? Connect::Fail : Connect::Retry;
 
@@ -185,7 +200,7 @@ bool Transfer::DiscardLeadingBytes(std::int32_t count) {
     while (count > 0) {
         DWORD read = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::int32_t>(count, kTransferBlock));
-        if (!::InternetReadFile(request_.get(), buffer_.data(), want, &read) || read == 0) return false;
+        if (!::InternetReadFile(request_.get(), buffer_, want, &read) || read == 0) return false;
         count -= static_cast<std::int32_t>(read);
     }
     return true;
@@ -199,7 +214,7 @@ bool Transfer::StreamToEnd() {
         if (Stopped()) return Fail();
         DWORD read = 0;
         // A transport error (a reset, a time-out) is not the end of the body.
-        if (!::InternetReadFile(request_.get(), buffer_.data(), kTransferBlock, &read)) {
+        if (!::InternetReadFile(request_.get(), buffer_, kTransferBlock, &read)) {
             WriteLog(Format(L"Connection lost after %ld bytes of %s", received_, job_.url));
             return Fail();
         }
@@ -208,7 +223,7 @@ bool Transfer::StreamToEnd() {
             WriteLog(Format(L"Reply without a length is over the limit of %ld bytes: %s", most, job_.url));
             return Fail();
         }
-        if (!WriteAll(sink_, buffer_.data(), read)) return Fail();
+        if (!WriteAll(sink_, buffer_, read)) return Fail();
         received_ += read;
         Report(read);
     }
@@ -236,7 +251,7 @@ bool Transfer::Fail() {
 
 bool Transfer::Run() {
     for (;;) {
-        if (!request_ || !root_) {
+        if (!request_ || Session() == nullptr) {
             switch (ConnectOnce()) {
                 case Connect::Ready: break;
                 case Connect::Retry:
@@ -265,7 +280,7 @@ bool Transfer::Run() {
         bool accepted = false;
         for (int attempt = 1; attempt <= kReadTries; ++attempt) {
             read = 0;
-            if (!::InternetReadFile(request_.get(), buffer_.data(), want, &read)) {
+            if (!::InternetReadFile(request_.get(), buffer_, want, &read)) {
                 // A transport error (a reset, a time-out) ends this
                 // connection: reading it again only waits once more.
                 if (job_.failFast) return Fail();
@@ -287,7 +302,9 @@ bool Transfer::Run() {
         }
         if (!request_) continue;  // dropped: connect again where the part stands
         if (!accepted) return Fail();
-        if (!WriteAll(sink_, buffer_.data(), read)) {
+        const bool written = job_.atOffset ? WriteAt(sink_, job_.offset + received_, buffer_, read)
+                                           : WriteAll(sink_, buffer_, read);
+        if (!written) {
             WriteLog(Format(L"Cannot write the part file of %s", job_.url));
             return Fail();
         }
@@ -297,8 +314,10 @@ bool Transfer::Run() {
         remaining_ -= static_cast<std::int32_t>(read);
     }
     if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
-    // Verify: the sink must hold exactly the block.
-    if (expected_ != 0 && SinkLength(sink_) == expected_) {
+    // Verify: the sink must hold exactly the block (written at its offset:
+    // every byte of it was received and written).
+    const std::int64_t held = job_.atOffset ? received_ : SinkLength(sink_);
+    if (expected_ != 0 && held == expected_) {
         CloseHandles();
         return true;
     }

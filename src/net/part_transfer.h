@@ -57,6 +57,18 @@ struct PartJob {
     int word = 0;
     HWND window = nullptr;
     PartShare* share = nullptr;  // none: the range is fixed
+    // The downloader's WinINet session, shared by its parts so that their
+    // connections are kept alive and reused; none: the part opens a root
+    // handle of its own ("down%d").
+    HINTERNET session = nullptr;
+    // Where the block goes in the sink: at its own offset in a file that
+    // holds the whole download (the sink's length is then not the block's);
+    // false: written from the sink's start (a file of its own).
+    bool atOffset = false;
+    // kTransferBlock bytes lent by the caller for the reads, so that a worker
+    // fetching part after part does not map and zero a new buffer each
+    // time; none: the part has its own.
+    char* buffer = nullptr;
 };
 
 // True when the sink holds the whole block. On failure the job's stop flag

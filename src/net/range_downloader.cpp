@@ -1,7 +1,10 @@
 #include "net/range_downloader.h"
 
 #include <algorithm>
+#include <deque>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "base/handles.h"
@@ -26,30 +29,6 @@ constexpr std::int32_t kSizeRefused = -2;
 // QuerySize's answer for a range reply that names no complete length: the
 // file is fetched in one stream instead, its length taken from that reply.
 constexpr std::int32_t kSizeNoTotal = -3;
-constexpr DWORD kJoinBlock = 1024 * 1024;
-
-struct PartThreadArgs {
-    PartJob job;
-    UniqueFile file;  // a second handle to the part's scratch file
-    // Set when the part has ended, so that the polling caller looks again at
-    // once instead of at its next tick; shared, as the caller may be gone
-    // by the time the thread lets go of it.
-    std::shared_ptr<UniqueHandle> ended;
-};
-
-DWORD WINAPI PartThread(void* parameter) {
-    std::unique_ptr<PartThreadArgs> args(static_cast<PartThreadArgs*>(parameter));
-    try {
-        (void)TransferPart(args->job, args->file.get());
-        args->file.reset();
-    } catch (...) {
-        ThreadValueTable::Instance().Set(value_kind::kStopFlag, args->job.jobId, kStopValue);
-    }
-    ThreadValueTable::Instance().Add(value_kind::kRunning, args->job.jobId, -1);
-    if (args->ended) ::SetEvent(args->ended->get());
-    return 0;
-}
-
 }  // namespace
 
 namespace {
@@ -69,14 +48,21 @@ CRangeDownloader::CRangeDownloader()
 CRangeDownloader::~CRangeDownloader() = default;
 
 std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
-    UniqueInternet root = OpenInternet(Format(L"querysize%d", NextQueryAgentNumber()));
-    if (!root) return -1;
+    // Inside a download, through its session (whose connection the parts
+    // then reuse); on its own, through a root handle of its own.
+    UniqueInternet own;
+    HINTERNET root = session_.get();
+    if (root == nullptr) {
+        own = OpenInternet(Format(L"querysize%d", NextQueryAgentNumber()));
+        if (!own) return -1;
+        root = own.get();
+    }
     // Only the first byte is asked for: WinINet reads the rest of an
     // unfinished body when its handle is closed, which for a large file
     // costs longer than the download itself. A server that ignores the
     // range answers 200 with the whole length, which serves as well.
     OpenUrlError error = OpenUrlError::None;
-    HttpRequest request = OpenUrl(root.get(), url, L"Range:bytes=0-0", kPartFlags, &error);
+    HttpRequest request = OpenUrl(root, url, L"Range:bytes=0-0", kPartFlags, &error);
     if (!request) return error == OpenUrlError::Failed ? -1 : kSizeRefused;
     const DWORD status = QueryStatusCode(request.get());
     if (!IsContentStatus(status)) return -1;
@@ -159,50 +145,144 @@ int CRangeDownloader::DownloadOneStream(const std::wstring& target, bool failFas
     return ok ? 1 : 0;
 }
 
-// One part of the file as the downloader tracks it: its file, the block it
-// reports under, and the range it shares with its thread.
+// One part of the file as the downloader tracks it: the block it reports
+// under, and the range it shares with the worker that fetches it.
 struct CRangeDownloader::Slot {
-    Slot(std::int32_t fileIndex, std::int32_t block, std::int32_t offset, std::int32_t end, std::wstring partPath)
-        : index(fileIndex), reportIndex(block), share(offset, end), path(std::move(partPath)), started(::GetTickCount64()) {}
+    Slot(std::int32_t fileIndex, std::int32_t block, std::int32_t offset, std::int32_t end)
+        : index(fileIndex), reportIndex(block), share(offset, end) {}
     std::int32_t index;
     std::int32_t reportIndex;
     PartShare share;
-    std::wstring path;
-    ULONGLONG started;
-    // Removed by the system when the downloader lets go of it, whatever
-    // became of the download (or of the process).
-    ScratchFile file;
+    ULONGLONG started = 0;  // when a worker took it up; 0 while queued
 };
 
-bool CRangeDownloader::StartPart(Slot& slot, int word, HWND window) {
-    ThreadValueTable& table = ThreadValueTable::Instance();
-    auto args = std::make_unique<PartThreadArgs>();
-    slot.file = ScratchFile::Create(slot.path);
-    args->file = slot.file.Duplicate();
-    if (!args->file) {
-        WriteLog(Format(L"Cannot create %s", slot.path));
-        table.Set(value_kind::kStopFlag, jobId_, kStopValue);
+// The part workers of the process, shared by every download: a worker
+// fetches part after part, of whichever download, and waits when there is
+// none. Under Wine a thread costs a few dozen server calls and fresh stack
+// pages to start, which for small files was more than their parts' transfer.
+// Each download keeps to its own thread count; the pool holds as many
+// workers as parts ever ran at once.
+class PartWorkerPool {
+public:
+    using Task = std::function<void(char* buffer)>;
+
+    PartWorkerPool() = default;
+    PartWorkerPool(const PartWorkerPool&) = delete;
+    PartWorkerPool& operator=(const PartWorkerPool&) = delete;
+    // Idle workers end; busy ones end after their part. Nothing waits for
+    // them: a part of an abandoned download may take until its time-out,
+    // and the end of the process must not wait for that.
+    ~PartWorkerPool() {
+        std::lock_guard lock(state_->mutex);
+        state_->closing = true;
+        ::ReleaseSemaphore(state_->wake.get(), state_->workers + 1, nullptr);
+    }
+
+    // False when no worker is there to run it and none can be started.
+    bool Submit(Task task) {
+        State& state = *state_;
+        std::lock_guard lock(state.mutex);
+        state.queue.push_back(std::move(task));
+        if (state.idle > 0) {
+            --state.idle;
+            ::ReleaseSemaphore(state.wake.get(), 1, nullptr);
+            return true;
+        }
+        auto owner = std::make_unique<std::shared_ptr<State>>(state_);
+        UniqueHandle thread(::CreateThread(nullptr, 0, Run, owner.get(), 0, nullptr));
+        if (thread) {
+            (void)owner.release();
+            ++state.workers;
+            return true;
+        }
+        // A busy worker takes it up when it is done.
+        if (state.workers > 0) return true;
+        state.queue.pop_back();
         return false;
     }
-    args->job.url = url_;
-    args->job.index = slot.index;
-    args->job.reportIndex = slot.reportIndex;
-    args->job.offset = slot.share.offset();
-    args->job.length = slot.share.End() - slot.share.offset();
-    args->job.jobId = jobId_;
-    args->job.fileSize = fileSize_;
-    args->job.word = word;
-    args->job.window = window;
-    args->job.share = &slot.share;
-    args->ended = partEnded_;
-    // Counted before the thread exists, so that the watch never sees zero
+
+private:
+    // Shared with the workers, which may outlive the pool.
+    struct State {
+        std::mutex mutex;
+        std::deque<Task> queue;
+        LONG idle = 0;
+        LONG workers = 0;
+        bool closing = false;
+        UniqueHandle wake{::CreateSemaphoreW(nullptr, 0, 0x7FFFFFFF, nullptr)};
+    };
+
+    static DWORD WINAPI Run(void* parameter) {
+        const std::shared_ptr<State> state = *std::unique_ptr<std::shared_ptr<State>>(static_cast<std::shared_ptr<State>*>(parameter));
+        std::vector<char> buffer;
+        try {
+            buffer.resize(kTransferBlock);
+        } catch (...) {
+        }
+        std::unique_lock lock(state->mutex);
+        for (;;) {
+            if (!state->queue.empty() && !state->closing) {
+                Task task = std::move(state->queue.front());
+                state->queue.pop_front();
+                lock.unlock();
+                task(buffer.empty() ? nullptr : buffer.data());
+                task = nullptr;
+                lock.lock();
+                continue;
+            }
+            if (state->closing) {
+                --state->workers;
+                return 0;
+            }
+            ++state->idle;
+            lock.unlock();
+            ::WaitForSingleObject(state->wake.get(), INFINITE);
+            lock.lock();
+        }
+    }
+
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+bool CRangeDownloader::QueuePart(Slot& slot) {
+    ThreadValueTable& table = ThreadValueTable::Instance();
+    // Counted before it is handed on, so that the watch never sees zero
     // while a part is still about to start.
     table.Add(value_kind::kRunning, jobId_, 1);
-    UniqueHandle thread(::CreateThread(nullptr, 0, PartThread, args.get(), 0, nullptr));
-    if (thread) {
-        (void)args.release();
-        return true;
-    }
+    Slot* part = &slot;
+    std::shared_ptr<UniqueHandle> ended = partEnded_;
+    const bool queued = Process().Shared<PartWorkerPool>().Submit([this, part, ended](char* buffer) {
+        ThreadValueTable& values = ThreadValueTable::Instance();
+        const std::int32_t job = jobId_;
+        try {
+            PartJob transfer;
+            {
+                std::lock_guard lock(slotsMutex_);
+                part->started = ::GetTickCount64();
+            }
+            transfer.url = url_;
+            transfer.index = part->index;
+            transfer.reportIndex = part->reportIndex;
+            transfer.offset = part->share.offset();
+            transfer.length = part->share.End() - part->share.offset();
+            transfer.jobId = job;
+            transfer.fileSize = fileSize_;
+            transfer.word = word_;
+            transfer.window = window_;
+            transfer.share = &part->share;
+            transfer.session = session_.get();
+            transfer.atOffset = true;
+            transfer.buffer = buffer;
+            (void)TransferPart(transfer, file_.get());
+        } catch (...) {
+            values.Set(value_kind::kStopFlag, job, kStopValue);
+        }
+        // The downloader may be gone once the count drops: nothing of it is
+        // touched after this.
+        values.Add(value_kind::kRunning, job, -1);
+        ::SetEvent(ended->get());
+    });
+    if (queued) return true;
     WriteLog(Format(L"Cannot start a thread for part %d of %s", slot.index, url_));
     table.Add(value_kind::kRunning, jobId_, -1);
     table.Set(value_kind::kStopFlag, jobId_, kStopValue);
@@ -213,17 +293,22 @@ bool CRangeDownloader::StartPart(Slot& slot, int word, HWND window) {
 // slowest part hands the far half of its rest to a new part: against a
 // server that limits each connection this keeps every connection busy to
 // the end. Parts that will be done soon are left alone.
-bool CRangeDownloader::SplitSlowestPart(int word, HWND window) {
+bool CRangeDownloader::SplitSlowestPart() {
     constexpr std::int32_t kMinimumPiece = 512 * 1024;
     constexpr double kWorthSeconds = 0.25;
     Slot* victim = nullptr;
     double longest = kWorthSeconds;
     const ULONGLONG now = ::GetTickCount64();
     for (const std::unique_ptr<Slot>& slot : slots_) {
+        ULONGLONG started = 0;
+        {
+            std::lock_guard lock(slotsMutex_);
+            started = slot->started;
+        }
         const std::int32_t position = slot->share.Position();
         const std::int32_t rest = slot->share.End() - position;
-        const ULONGLONG elapsed = now - slot->started;
-        if (rest < 2 * kMinimumPiece || elapsed < 100) continue;
+        const ULONGLONG elapsed = now - started;
+        if (started == 0 || rest < 2 * kMinimumPiece || elapsed < 100) continue;
         const double done = static_cast<double>(position - slot->share.offset());
         const double seconds = done > 0 ? rest * (static_cast<double>(elapsed) / 1000.0) / done : 1e9;
         if (seconds > longest) {
@@ -235,16 +320,24 @@ bool CRangeDownloader::SplitSlowestPart(int word, HWND window) {
     const auto [from, to] = victim->share.SplitOff(kMinimumPiece);
     if (from < 0) return false;
     const auto index = static_cast<std::int32_t>(slots_.size());
-    slots_.push_back(std::make_unique<Slot>(index, victim->reportIndex, from, to, Format(L"%s.part%d", target_, index)));
+    slots_.push_back(std::make_unique<Slot>(index, victim->reportIndex, from, to));
     ++splitCount_;
-    return StartPart(*slots_.back(), word, window);
+    return QueuePart(*slots_.back());
 }
 
 void CRangeDownloader::WaitTick(DWORD milliseconds) { ::WaitForSingleObject(partEnded_->get(), milliseconds); }
 
 int CRangeDownloader::DownloadInParts(int word, HWND window) {
     ThreadValueTable& table = ThreadValueTable::Instance();
+    // One session for the size query and all parts: their connections are
+    // kept alive and reused from one request to the next.
+    session_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+    if (!session_) {
+        DeleteFileForce(target_);
+        return 0;
+    }
     const std::int32_t size = QuerySizeWithRetries();
+    if (size < 1 || size == kSizeNoTotal) session_.reset();
     if (size == kSizeNoTotal) return DownloadOneStream(target_, false, word, window);
     // An empty file has no ranges to cut; one plain request fetches it (its
     // length 0 read from the reply), so that a release holding an empty file
@@ -262,6 +355,24 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     SendProgress(window, msg::kFileSize, word, size);
     SendProgress(window, msg::kBlockSize, word, plan.blockSize);
 
+    // Every block is written at its place in one file of the final size,
+    // beside the target; it takes the target's name only once complete.
+    // Removed by the system when the downloader lets go of it, whatever
+    // became of the download (or of the process).
+    const std::wstring temporary = target_ + L".part";
+    file_ = ScratchFile::Create(temporary);
+    LARGE_INTEGER end{};
+    end.QuadPart = size;
+    if (!file_ || !::SetFilePointerEx(file_.get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file_.get())) {
+        WriteLog(Format(L"Cannot create %s", temporary));
+        file_ = ScratchFile();
+        session_.reset();
+        DeleteFileForce(target_);
+        return 0;
+    }
+    word_ = word;
+    window_ = window;
+
     // The first count seen is always sent, so that a window learns that
     // parts ran even when they all end before the loop looks again.
     std::int32_t lastSent = -1;
@@ -271,72 +382,53 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
         SendProgress(window, msg::kFileStarted, word, running);
     };
     slots_.clear();
-    for (std::int32_t i = 0; i < plan.partCount; ++i) {
+    bool stopped = false;
+    for (std::int32_t i = 0; i < plan.partCount && !stopped; ++i) {
         const BlockRange range = PartRange(plan, size, i);
-        slots_.push_back(
-            std::make_unique<Slot>(i, i, range.offset, range.offset + range.length, Format(L"%s.part%d", target_, i)));
-        (void)StartPart(*slots_.back(), word, window);
+        slots_.push_back(std::make_unique<Slot>(i, i, range.offset, range.offset + range.length));
+        (void)QueuePart(*slots_.back());
         if (table.Get(value_kind::kStopFlag, jobId_) != 0) break;
         // The thread count is a limit: the next part starts when one ends.
-        // (The count includes a part as soon as it is started, so there is
+        // (The count includes a part as soon as it is queued, so there is
         // nothing to wait for below the limit.)
         while (i + 1 < plan.partCount && table.Get(value_kind::kRunning, jobId_) >= threadCount_) WaitTick(10);
         sendRunning(table.Get(value_kind::kRunning, jobId_));
     }
 
-    bool stopped = false;
     for (;;) {
         stopped = stopped || table.Get(value_kind::kStopFlag, jobId_) != 0;
         std::int32_t running = table.Get(value_kind::kRunning, jobId_);
         if (running < 1) break;
-        while (!stopped && running < threadCount_ && SplitSlowestPart(word, window)) ++running;
+        while (!stopped && running < threadCount_ && SplitSlowestPart()) ++running;
         sendRunning(running);
         WaitTick(50);
     }
+    session_.reset();
     stopped = stopped || table.Get(value_kind::kStopFlag, jobId_) != 0;
 
-    const std::int64_t joined = stopped ? -1 : JoinParts(size);
-    slots_.clear();  // the part files go with their handles
+    // Every part verified its own block; together they cover the file.
+    std::int64_t covered = 0;
+    for (const std::unique_ptr<Slot>& slot : slots_) covered += slot->share.End() - slot->share.offset();
+    slots_.clear();
+    bool done = !stopped && covered == size && file_.Keep();
+    file_.Close();
+    if (done) {
+        ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        done = ::MoveFileExW(temporary.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+        if (!done) {
+            WriteLog(Format(L"Cannot move %s to %s", temporary, target_));
+            DeleteFileForce(temporary);
+        }
+    }
+    file_ = ScratchFile();
     ::SetFileAttributesW(target_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (joined == size) {
+    if (done) {
         SendProgress(window, msg::kFileProgress, word, size);
         return 1;
     }
-    if (!stopped) WriteLog(Format(L"Joined %ld of %ld bytes for %s", joined, static_cast<std::int64_t>(size), url_));
+    if (!stopped) WriteLog(Format(L"Parts cover %ld of %ld bytes for %s", covered, static_cast<std::int64_t>(size), url_));
     DeleteFileForce(target_);
     return 0;
-}
-
-std::int64_t CRangeDownloader::JoinParts(std::int64_t expected) {
-    // Parts in file order: a part split off later joins right after the
-    // one it came from.
-    std::vector<const Slot*> order;
-    for (const std::unique_ptr<Slot>& slot : slots_) order.push_back(slot.get());
-    std::sort(order.begin(), order.end(),
-              [](const Slot* a, const Slot* b) { return a->share.offset() < b->share.offset(); });
-    // The target stays only once it holds the whole file.
-    ScratchFile target = ScratchFile::Create(target_);
-    if (!target) {
-        WriteLog(Format(L"Cannot create %s", target_));
-        return -1;
-    }
-    std::vector<char> buffer(kJoinBlock);
-    std::int64_t joined = 0;
-    for (const Slot* slot : order) {
-        const LARGE_INTEGER start{};
-        if (!slot->file || !::SetFilePointerEx(slot->file.get(), start, nullptr, FILE_BEGIN)) break;
-        for (;;) {
-            DWORD read = 0;
-            if (!::ReadFile(slot->file.get(), buffer.data(), kJoinBlock, &read, nullptr) || read == 0) break;
-            DWORD written = 0;
-            if (!::WriteFile(target.get(), buffer.data(), read, &written, nullptr) || written != read) return -1;
-            joined += read;
-        }
-    }
-    // No flush to the disk here: the install phase copies the file anyway,
-    // and a forced write-back would cost more than the whole transfer.
-    if (joined != expected) return joined;
-    return target.Keep() ? joined : -1;
 }
 
 int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,

@@ -1,6 +1,7 @@
 // The ranged multi-thread downloader: asks the server for the size, cuts the
-// file into blocks fetched by one thread each into part files beside the
-// target, joins them and checks the length. Progress goes to one window by
+// file into blocks, fetched by the process's part workers over one WinINet session
+// into one file beside the target, each block at its place; the file takes
+// the target's name once every block is verified. Progress goes to one window by
 // synchronous messages and to the notification windows.
 #pragma once
 
@@ -9,10 +10,12 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/handles.h"
+#include "net/scratch_file.h"
 
 namespace mf {
 
@@ -53,13 +56,12 @@ private:
     [[nodiscard]] int DownloadOneStream(const std::wstring& target, bool failFast, int word, HWND window);
     struct Slot;
     [[nodiscard]] int DownloadInParts(int word, HWND window);
-    bool StartPart(Slot& slot, int word, HWND window);
-    bool SplitSlowestPart(int word, HWND window);
+    // Hands a part to the process's part workers.
+    bool QueuePart(Slot& slot);
+    bool SplitSlowestPart();
     // Sleeps for one polling tick, or less when a part ends meanwhile.
     void WaitTick(DWORD milliseconds);
     [[nodiscard]] std::int32_t QuerySizeWithRetries();
-    // The joined length; the target is kept only when it is `expected`.
-    [[nodiscard]] std::int64_t JoinParts(std::int64_t expected);
 
     std::int32_t jobId_;
     std::int32_t fileSize_ = 0;
@@ -70,7 +72,12 @@ private:
     std::int64_t maxBytes_ = INT64_MAX;
     std::wstring url_;
     std::wstring target_;
+    int word_ = 0;
+    HWND window_ = nullptr;
     std::vector<std::unique_ptr<Slot>> slots_;
+    std::mutex slotsMutex_;  // guards Slot::started
+    ScratchFile file_;
+    UniqueInternet session_;
     std::shared_ptr<UniqueHandle> partEnded_;
 };
 

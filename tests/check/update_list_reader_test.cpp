@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/handles.h"
 #include "check/main_list_merge.h"
 #include "check/update_list_reader.h"
@@ -254,6 +256,102 @@ TEST_F(UpdateListReader, MergedEntriesKeepTheirListsDeclaration) {
         ASSERT_EQ(merged.GetSize(), 2);
         EXPECT_EQ(DigestFlags(merged), c.flags) << c.productRoot << " + " << c.mainRoot;
     }
+}
+
+// Wine's XML library refuses the name "gb2312" but reads "GBK", its
+// superset; lists from Chinese vendors commonly declare gb2312.
+TEST_F(UpdateListReader, ListDeclaringGb2312IsReadAsGbk) {
+    // "\u9898\u5e93" in GB2312, "\u5803" only in GBK.
+    const std::string path = "\xCC\xE2\xBF\xE2\x88\xD2.txt";
+    for (const char* encoding : {"gb2312", "GB2312", "Gb2312"}) {
+        list_.SetSize(0);
+        path_ = folder_ / L"gb.xml";
+        test::WriteFileBytes(path_, std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
+                                        "\"?>\r\n<update>\r\n<guid>g</guid>\r\n<file path=\"" + path +
+                                        "\" ver=\"1\"/>\r\n<description>\xCC\xE2</description>\r\n</update>\r\n");
+        // Read twice: the second time from the copy written back without
+        // its identifier.
+        for (int pass = 0; pass < 2; ++pass) {
+            DownLoadList read;
+            ASSERT_TRUE(ReadUpdateList(path_, read, true)) << encoding << " " << pass << test::ReadFileBytes(path_);
+            ASSERT_EQ(read.GetSize(), 2) << encoding << " " << pass;
+            EXPECT_EQ(read[0].path, L"\u9898\u5e93\u5803.txt") << encoding << " " << pass;
+            EXPECT_EQ(read[1].path, L"\u9898") << encoding << " " << pass;
+        }
+        // The merge reads it the same way.
+        const std::wstring main = folder_ / L"main.xml";
+        test::WriteFileBytes(path_, std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
+                                        "\"?><update><file path=\"" + path + "\" ver=\"1\"/></update>");
+        test::WriteFileBytes(main, R"(<update><file path="m.dll" ver="2"/></update>)");
+        ASSERT_EQ(MergeMainListWith(path_, main, MainListMacros{}, nullptr), 1) << encoding;
+        ASSERT_TRUE(ReadUpdateList(path_, list_, true));
+        EXPECT_EQ(Paths(), (Strings{L"\u9898\u5e93\u5803.txt", L"m.dll"})) << encoding;
+    }
+}
+
+// A list on one line, as some tools write them, gives the same records as
+// the same list on many lines (the reader's input is broken into lines).
+TEST_F(UpdateListReader, ListOnOneLineReadsAsWithLines) {
+    std::string entries;
+    for (int i = 0; i < 3000; ++i) {
+        const std::string n = std::to_string(i);
+        entries += "<file path=\"d\\f" + n + ".dat\" ver='V" + n + "' note=\"a > b /\"/>";
+        if (i % 500 == 0)
+            entries += "<!-- <file path=\"no\"/> --><description><![CDATA[<b/> x]]>" + n + "</description><run path=\"r" + n +
+                       ".exe\" param=\"/s\" wait=\"1\" key=\"k\"></run>";
+    }
+    std::string lines = entries;
+    for (std::size_t at = lines.find("><"); at != std::string::npos; at = lines.find("><", at + 3)) {
+        if (lines.compare(at - 2, 2, "]]") == 0 || lines.compare(at - 2, 2, "--") == 0) continue;
+        lines.insert(at + 1, "\n");
+    }
+    ASSERT_TRUE(Read(lines));
+    const std::vector<updatefileinfo> expected = list_.Records();
+    ASSERT_EQ(expected.size(), 3000u + 12u);
+    list_.SetSize(0);
+    ASSERT_TRUE(Read(entries));
+    const std::vector<updatefileinfo> read = list_.Records();
+    ASSERT_EQ(read.size(), expected.size());
+    for (std::size_t i = 0; i < read.size(); ++i) {
+        EXPECT_EQ(read[i].path, expected[i].path) << i;
+        EXPECT_EQ(read[i].ver, expected[i].ver) << i;
+        EXPECT_EQ(read[i].oper, expected[i].oper) << i;
+    }
+    EXPECT_EQ(read[0].path, L"d\\f0.dat");
+    EXPECT_EQ(read[1].path, L"<b/> x0");
+}
+
+// The merged list and the list written back without its identifier keep one
+// entry per line: the DOM alone writes a document on one line.
+TEST_F(UpdateListReader, MergeAndIdentifierRemovalKeepLines) {
+    auto entriesPerLine = [](const std::string& text) {
+        std::size_t most = 0;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos) end = text.size();
+            const std::string line = text.substr(start, end - start);
+            std::size_t count = 0;
+            for (std::size_t at = line.find("<file"); at != std::string::npos; at = line.find("<file", at + 1)) ++count;
+            most = std::max(most, count);
+            start = end + 1;
+        }
+        return most;
+    };
+    const std::wstring product = folder_ / L"product.xml";
+    const std::wstring main = folder_ / L"main.xml";
+    test::WriteFileBytes(product, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <guid>g</guid>\r\n"
+                                  "  <file path=\"a\" ver=\"1\"/>\r\n  <file path=\"b\" ver=\"1\"/>\r\n</update>\r\n");
+    test::WriteFileBytes(main, "<update><file path=\"m1\" ver=\"1\"/><file path=\"m2\" ver=\"1\"/><file path=\"a\" ver=\"2\"/>"
+                               "<description>kept out</description></update>");
+    ASSERT_EQ(MergeMainListWith(product, main, MainListMacros{}, nullptr), 1);
+    EXPECT_EQ(entriesPerLine(test::ReadFileBytes(product)), 1u) << test::ReadFileBytes(product);
+    ASSERT_TRUE(ReadUpdateList(product, list_, true));
+    EXPECT_EQ(Paths(), (Strings{L"a", L"b", L"m2", L"m1"}));
+    EXPECT_EQ(list_.listIdentifier, L"g");
+    const std::string written = test::ReadFileBytes(product);
+    EXPECT_EQ(written.find("guid"), std::string::npos);
+    EXPECT_EQ(entriesPerLine(written), 1u) << written;
 }
 
 }  // namespace

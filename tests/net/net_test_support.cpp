@@ -63,6 +63,7 @@ LRESULT CALLBACK MessageRecorder::Proc(HWND window, UINT message, WPARAM wParam,
     if (self != nullptr && message >= WM_USER) {
         std::lock_guard lock(self->mutex_);
         self->messages_.push_back({message, wParam, lParam});
+        if (self->observer_) self->observer_(self->messages_.back());
         return 0;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -47,6 +48,9 @@ public:
     [[nodiscard]] HWND window() const { return window_; }
     [[nodiscard]] std::vector<RecordedMessage> Messages() const;
     [[nodiscard]] std::vector<RecordedMessage> Messages(UINT message) const;
+    // Called on the window's thread with every message as it arrives (set
+    // before the messages come).
+    void Observe(std::function<void(const RecordedMessage&)> observer) { observer_ = std::move(observer); }
 
 private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -57,6 +61,7 @@ private:
     std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<RecordedMessage> messages_;
+    std::function<void(const RecordedMessage&)> observer_;
 };
 
 }  // namespace mf::test

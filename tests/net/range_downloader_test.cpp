@@ -104,6 +104,39 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
     for (const RecordedMessage& m : running) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 8) << m.lParam;
 }
 
+// The blocks go into one file beside the target; the target appears under
+// its name only once every block is in, replacing what stood there.
+TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
+    NetTestState env;
+    const std::int32_t size = 3 * 1024 * 1024 + 17;
+    const std::string body = test::RandomBytes(size, 21);
+    ServedFile file(L"whole.bin", body);
+    const std::wstring target = env.folder / L"whole.bin";
+    MessageRecorder recorder;
+    std::vector<bool> targetSeen;  // at every byte progress message
+    recorder.Observe([&](const RecordedMessage& m) {
+        if (m.message == msg::kFileProgress) targetSeen.push_back(::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES);
+    });
+    test::WriteFileBytes(target, "an older copy");
+    CRangeDownloader downloader;
+    ASSERT_EQ(downloader.Download(file.url(), target, false, 1, recorder.window()), 1);
+    EXPECT_TRUE(test::ReadFileBytes(target) == body);
+    ASSERT_GE(targetSeen.size(), 2u);
+    // The older copy stays until the new one replaces it whole.
+    EXPECT_EQ(std::count(targetSeen.begin(), targetSeen.end(), true), static_cast<std::ptrdiff_t>(targetSeen.size()));
+    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+
+    // Without an older copy nothing stands under the name until the end.
+    ::DeleteFileW(target.c_str());
+    targetSeen.clear();
+    CRangeDownloader again;
+    ASSERT_EQ(again.Download(file.url(), target, false, 1, recorder.window()), 1);
+    ASSERT_GE(targetSeen.size(), 2u);
+    EXPECT_TRUE(targetSeen.back());
+    EXPECT_EQ(std::count(targetSeen.begin(), targetSeen.end() - 1, true), 0);
+    EXPECT_TRUE(test::ReadFileBytes(target) == body);
+}
+
 TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
     NetTestState env;
     const std::int32_t size = 700000;

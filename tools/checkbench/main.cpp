@@ -3,12 +3,15 @@
 //
 //   mfcheckbench SERVER_LIST LOCAL_LIST [RUNS]
 //   mfcheckbench --sax-floor SERVER_LIST LOCAL_LIST [RUNS]
+//   mfcheckbench --merge PRODUCT_LIST MAIN_LIST OUTPUT
 //
 // Prints the best and the median time of RUNS runs (default 5) in
 // milliseconds and the number of records found. With --sax-floor it times
 // the XML library's SAX reader alone on the same two files: once with a
 // content handler that does nothing (empty_*) and once with one that only
-// copies attribute names and values into strings (copy_*).
+// copies attribute names and values into strings (copy_*). With --merge it
+// merges the main list into a copy of the product list as the check does
+// (no digest service), writes the result to OUTPUT and prints the time.
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +22,7 @@
 
 #include "base/handles.h"
 #include "base/strings.h"
+#include "check/main_list_merge.h"
 #include "check/update_check.h"
 #include "engine/process_state.h"
 #include "sax_floor.h"
@@ -64,9 +68,32 @@ int RunSaxFloor(const wchar_t* server, const wchar_t* local, int runs) {
     return 0;
 }
 
+int RunMerge(const wchar_t* product, const wchar_t* main, const wchar_t* output) {
+    const mf::ComInit com;
+    const std::wstring mainCopy = std::wstring(output) + L".main";
+    if (!::CopyFileW(product, output, FALSE) || !::CopyFileW(main, mainCopy.c_str(), FALSE)) {
+        std::fwprintf(stderr, L"cannot copy the lists\n");
+        return 1;
+    }
+    mf::ProcessState state;
+    mf::ScopedProcessState use(state);
+    LARGE_INTEGER start;
+    ::QueryPerformanceCounter(&start);
+    const int merged = mf::MergeMainListWith(output, mainCopy, mf::MainListMacros{}, nullptr);
+    const double ms = MillisecondsSince(start);
+    ::DeleteFileW(mainCopy.c_str());
+    if (merged != 1) {
+        std::fwprintf(stderr, L"merge failed\n");
+        return 1;
+    }
+    std::printf("merge_ms=%.1f\n", ms);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 5 && std::wstring(argv[1]) == L"--merge") return RunMerge(argv[2], argv[3], argv[4]);
     if (argc >= 4 && std::wstring(argv[1]) == L"--sax-floor")
         return RunSaxFloor(argv[2], argv[3], argc > 4 ? std::max(1L, mf::ParseLong(argv[4])) : 5);
     if (argc < 3) {
