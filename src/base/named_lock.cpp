@@ -15,10 +15,13 @@ HANDLE NamedLockTable::EventFor(long id) {
     return it->second.get();
 }
 
-void NamedLockTable::Enter(long id) {
-    HANDLE event = EventFor(id);
-    if (event != nullptr) ::WaitForSingleObject(event, INFINITE);
+void EnterEventLock(HANDLE event, DWORD staleMs) {
+    // Signalled: the lock is ours. Timed out: the holder is gone and the
+    // lock is ours all the same.
+    if (event != nullptr) ::WaitForSingleObject(event, staleMs);
 }
+
+void NamedLockTable::Enter(long id) { EnterEventLock(EventFor(id), staleMs_); }
 
 void NamedLockTable::Leave(long id) {
     HANDLE event = EventFor(id);

@@ -1,7 +1,13 @@
 // Named locks: auto-reset events named "Lock<id>" (id in decimal), created
-// signalled on first use. Entering waits without a time-out; leaving sets the
-// event again. Being named, a lock also serialises other processes of the
-// engine that use the same id.
+// signalled on first use; leaving sets the event again. Being named, a lock
+// also serialises other processes of the engine that use the same id.
+//
+// An event, unlike a mutex, is not given up when its holder ends: an engine
+// killed or crashed while holding a lock would keep it shut for every engine
+// of the session, for ever (every later engine would hang at its first log
+// line). Locks are held for short steps only, so a wait as long as
+// kStaleLockMs means the holder is gone: the waiter takes the lock over, and
+// its leave opens the lock again for everybody.
 #pragma once
 
 #include <map>
@@ -10,6 +16,11 @@
 #include "base/handles.h"
 
 namespace mf {
+
+inline constexpr DWORD kStaleLockMs = 10000;
+
+// Waits for an auto-reset event used as a lock, at most `staleMs` (see above).
+void EnterEventLock(HANDLE event, DWORD staleMs = kStaleLockMs);
 
 namespace lock_id {
 inline constexpr long kLog = 0xC0001;   // 786433: log file writes
@@ -27,11 +38,15 @@ public:
     // Makes a table current; null returns to the fallback table.
     static void MakeCurrent(NamedLockTable* table);
 
+    // How long a wait lasts before the lock is taken over (tests shorten it).
+    void SetStaleAfter(DWORD ms) { staleMs_ = ms; }
+
 private:
     HANDLE EventFor(long id);
 
     std::mutex mutex_;
     std::map<long, UniqueHandle> events_;
+    DWORD staleMs_ = kStaleLockMs;
 };
 
 class ScopedNamedLock {

@@ -1,5 +1,6 @@
 #include "net/thread_value_table.h"
 
+#include "base/named_lock.h"
 #include "engine/process_state.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@ namespace mf {
 // thread in until it sets the event again.
 class ThreadValueTable::Hold {
 public:
-    explicit Hold(HANDLE event) : event_(event) { ::WaitForSingleObject(event_, INFINITE); }
+    explicit Hold(HANDLE event) : event_(event) { EnterEventLock(event_); }
     ~Hold() { ::SetEvent(event_); }
     Hold(const Hold&) = delete;
     Hold& operator=(const Hold&) = delete;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <future>
 #include <regex>
 #include <sstream>
 
+#include "base/named_lock.h"
 #include "base/strings.h"
 #include "engine/log.h"
 #include "support/engine_fixture.h"
@@ -102,6 +104,44 @@ TEST_F(LogTest, TwoProcessesNeverInterleaveWithinALine) {
     int lines = 0;
     for (std::string l; std::getline(text, l); ++lines) ASSERT_TRUE(std::regex_match(l, line)) << "line " << lines;
     EXPECT_EQ(lines, 400);
+}
+
+// Run only as a child process by the test below: takes the log lock, says
+// so, and never leaves it.
+TEST(LogChild, DISABLED_HoldTheLogLock) {
+    if (::GetEnvironmentVariableW(L"MF_LOG_CHILD_HOLD", nullptr, 0) == 0) GTEST_SKIP() << "child only";
+    NamedLockTable table;
+    table.Enter(lock_id::kLog);
+    UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, L"MirefoldTestLogLockHeld"));
+    ::SetEvent(held.get());
+    ::Sleep(INFINITE);
+}
+
+// An engine killed while it writes a line must not hang every later engine
+// at its first log line.
+TEST_F(LogTest, AWriterKilledWhileHoldingTheLockDoesNotStopTheOthers) {
+    WriteIni("[Mirefold]\r\nLog=after.log\r\n");
+    // This engine already has the lock open, so the lock outlives the child.
+    WriteLog(L"before");
+    UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, L"MirefoldTestLogLockHeld"));
+    ::SetEnvironmentVariableW(L"MF_LOG_CHILD_HOLD", L"1");
+    test::ChildProcess child = test::ChildProcess::Start(
+        std::wstring(L"\"") + OwnPath() + L"\" --gtest_also_run_disabled_tests --gtest_filter=LogChild.DISABLED_HoldTheLogLock");
+    ::SetEnvironmentVariableW(L"MF_LOG_CHILD_HOLD", nullptr);
+    ASSERT_EQ(::WaitForSingleObject(held.get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    child.Kill();
+    ASSERT_TRUE(child.Wait(std::chrono::seconds(10)));
+
+    ProcessState* engine = &state();
+    auto write = std::async(std::launch::async, [engine] {
+        ScopedProcessState use(*engine);
+        WriteLog(L"first after the kill");
+        WriteLog(L"second after the kill");
+    });
+    ASSERT_EQ(write.wait_for(std::chrono::seconds(40)), std::future_status::ready) << "the log lock stayed shut";
+    const std::string log = test::ReadFileBytes(folder() / L"after.log");
+    EXPECT_NE(log.find("]first after the kill\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("]second after the kill\r\n"), std::string::npos) << log;
 }
 
 }  // namespace
