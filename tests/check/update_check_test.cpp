@@ -195,8 +195,10 @@ TEST_F(UpdateCheck, MissingListUrlWithoutWindowFails) {
 }
 
 TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
-    // The slow candidate comes through nginx's rate-limited path.
-    std::string padding = "<!--" + std::string(3 * 1024 * 1024, 'p') + "-->\r\n";
+    // The slow candidate comes through nginx's rate-limited path; the
+    // downloader fetches it over eight connections, so it is made large
+    // enough to stay slow (about 1.5 s) on a loaded machine too.
+    std::string padding = "<!--" + std::string(12 * 1024 * 1024, 'p') + "-->\r\n";
     Publish(L"slow.xml", ListXml(padding + "<file path=\"slow.dll\" ver=\"1\"/>"));
     Publish(L"fast.xml", ListXml("<file path=\"fast.dll\" ver=\"1\"/><file path=\"fast2.dll\" ver=\"1\"/>"));
     const std::wstring slowUrl = nginx_ + L"limited/" + site_ + L"slow.xml";
