@@ -12,6 +12,7 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "check/update_list_reader.h"
+#include "engine/product_guard.h"
 #include "support/engine_runner.h"
 #include "support/test_servers.h"
 
@@ -88,6 +89,11 @@ protected:
         ASSERT_TRUE(engine.started());
         if (!engine.Wait(std::chrono::milliseconds(ms))) engine.Kill();
         engine.Wait(std::chrono::seconds(10));
+        // A run the killed engine started (its background list refresh)
+        // may still hold the product; a rerun meanwhile would end at once as
+        // a second engine. The user's next run comes after it.
+        ProductGuard after;
+        EXPECT_NE(after.Acquire(Folder(), 60000), ProductGuard::Result::Busy) << "killed after " << ms << " ms";
     }
 
     // No file of the installation differs from the release or is missing,
