@@ -18,18 +18,16 @@ namespace {
 class ElevatedHandoverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        name_ = site_.name();
         exe_ = folder_ / L"mirefold.exe";
-        RemoveTree(Folder());
     }
-    void TearDown() override { RemoveTree(Folder()); }
 
     std::string Config() const {
         // The list server does not answer: a new check would fail loudly.
         return "[Mirefold]\r\nLog=inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
                "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" + Narrow(name_) + "/update.xml\r\n";
     }
-    std::wstring Folder() const { return test::ProductFolder(name_); }
+    std::wstring Folder() const { return site_.Folder(); }
 
     // Saves a list of two files where the non-elevated instance saves it.
     std::wstring SaveList() {
@@ -51,6 +49,7 @@ protected:
     }
 
     test::TempFolder folder_;
+    test::ProductSite site_{L"elevated-e2e"};
     std::wstring name_;
     std::wstring exe_;
 };

@@ -90,8 +90,9 @@ protected:
         if (!engine.Wait(std::chrono::milliseconds(ms))) engine.Kill();
         engine.Wait(std::chrono::seconds(10));
         // A run the killed engine started (its background list refresh)
-        // may still hold the product; a rerun meanwhile would end at once as
-        // a second engine. The user's next run comes after it.
+        // may still be starting or hold the product; a rerun meanwhile would
+        // end at once as a second engine. The user's next run comes after it.
+        EXPECT_TRUE(test::WaitForProgramToEnd(exe_, std::chrono::seconds(60))) << "killed after " << ms << " ms";
         ProductGuard after;
         EXPECT_NE(after.Acquire(Folder(), 60000), ProductGuard::Result::Busy) << "killed after " << ms << " ms";
     }

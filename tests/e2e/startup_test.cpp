@@ -17,11 +17,9 @@ using test::EngineRun;
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        name_ = site_.name();
         exe_ = folder_ / L"mirefold.exe";
-        RemoveTree(Folder());
     }
-    void TearDown() override { RemoveTree(Folder()); }
 
     std::string Config(const std::string& extra = "") const {
         return "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + extra + "[APPLICATION]\r\nName=" +
@@ -30,7 +28,7 @@ protected:
     }
     void Brand(const std::string& config) { ASSERT_TRUE(test::BrandEngine(config, exe_)); }
     EngineRun Run(const std::wstring& arguments) { return test::RunEngine(exe_, arguments, name_); }
-    std::wstring Folder() const { return test::ProductFolder(name_); }
+    std::wstring Folder() const { return site_.Folder(); }
 
     // The mode and host window start-up logged last.
     static std::string LoggedMode(const std::string& log) {
@@ -42,6 +40,7 @@ protected:
     }
 
     test::TempFolder folder_;
+    test::ProductSite site_{L"startup-e2e"};
     std::wstring name_;
     std::wstring exe_;
 };

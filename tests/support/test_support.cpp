@@ -1,5 +1,8 @@
 #include "support/test_support.h"
 
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -94,6 +97,37 @@ long long RunAndWait(const std::wstring& commandLine, std::chrono::milliseconds 
     ChildProcess child = ChildProcess::Start(commandLine);
     if (!child.started() || !child.Wait(timeout)) return -1;
     return child.ExitCode();
+}
+
+namespace {
+
+bool SomeProcessRunsFrom(const std::wstring& exePath) {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    bool found = false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found; more = ::Process32NextW(snapshot, &entry)) {
+        const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+        if (process == nullptr) continue;
+        wchar_t image[MAX_PATH * 2] = {};
+        DWORD length = MAX_PATH * 2;
+        if (::QueryFullProcessImageNameW(process, 0, image, &length) &&
+            ::CompareStringOrdinal(image, static_cast<int>(length), exePath.c_str(), static_cast<int>(exePath.size()),
+                                   TRUE) == CSTR_EQUAL) {
+            DWORD code = 0;
+            found = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+        }
+        ::CloseHandle(process);
+    }
+    ::CloseHandle(snapshot);
+    return found;
+}
+
+}  // namespace
+
+bool WaitForProgramToEnd(const std::wstring& exePath, std::chrono::milliseconds timeout) {
+    return WaitUntil([&] { return !SomeProcessRunsFrom(exePath); }, timeout, std::chrono::milliseconds(100));
 }
 
 bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds timeout,

@@ -62,6 +62,10 @@ private:
 // not start or end in time).
 long long RunAndWait(const std::wstring& commandLine, std::chrono::milliseconds timeout = std::chrono::seconds(60));
 
+// Waits until no process runs from the program file `exePath` (children an
+// engine started with its own path included); false on time-out.
+bool WaitForProgramToEnd(const std::wstring& exePath, std::chrono::milliseconds timeout);
+
 // A visible message box (dialog class "#32770") of the process, or null.
 HWND FindMessageBox(DWORD processId);
 
