@@ -1,31 +1,24 @@
 #include "net/thread_value_table.h"
 
-#include "base/named_lock.h"
 #include "engine/process_state.h"
 
 #include <algorithm>
 
 namespace mf {
 
-// The named event is the lock: auto-reset, so each wait lets exactly one
-// thread in until it sets the event again.
+// Held for every read and change. The table belongs to one process and its
+// holders are that process's threads, so an in-process lock serves: a part
+// reports into the table after every read, and a named kernel object made
+// each of those a round trip to the system (under Wine, to its server).
 class ThreadValueTable::Hold {
 public:
-    explicit Hold(HANDLE event) : event_(event) { EnterEventLock(event_); }
-    ~Hold() { ::SetEvent(event_); }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
+    explicit Hold(ThreadValueTable& table) : lock_(table.mutex_) {}
 
 private:
-    HANDLE event_;
+    std::lock_guard<std::mutex> lock_;
 };
 
-ThreadValueTable::ThreadValueTable() {
-    event_.reset(::CreateEventW(nullptr, FALSE, FALSE, L"threadValueEvent"));
-    // Only the creator opens the lock; an event that already existed is
-    // another table's lock in its current state.
-    if (event_ && ::GetLastError() != ERROR_ALREADY_EXISTS) ::SetEvent(event_.get());
-}
+ThreadValueTable::ThreadValueTable() = default;
 
 ThreadValueTable& ThreadValueTable::Instance() { return Process().Shared<ThreadValueTable>(); }
 
@@ -43,18 +36,18 @@ void ThreadValueTable::StoreLocked(std::uint64_t key, std::int32_t value) {
 }
 
 std::int32_t ThreadValueTable::Get(std::uint32_t kind, std::int32_t id) {
-    Hold hold(event_.get());
+    Hold hold(*this);
     const auto it = values_.find(Key(kind, id));
     return it == values_.end() ? 0 : it->second;
 }
 
 void ThreadValueTable::Set(std::uint32_t kind, std::int32_t id, std::int32_t value) {
-    Hold hold(event_.get());
+    Hold hold(*this);
     StoreLocked(Key(kind, id), value);
 }
 
 std::int32_t ThreadValueTable::Add(std::uint32_t kind, std::int32_t id, std::int32_t delta) {
-    Hold hold(event_.get());
+    Hold hold(*this);
     const std::uint64_t key = Key(kind, id);
     const auto it = values_.find(key);
     const std::int32_t value = (it == values_.end() ? 0 : it->second) + delta;
@@ -64,7 +57,7 @@ std::int32_t ThreadValueTable::Add(std::uint32_t kind, std::int32_t id, std::int
 
 std::int32_t ThreadValueTable::AddClamped(std::uint32_t kind, std::int32_t id, std::int64_t delta, std::int64_t low,
                                           std::int64_t high) {
-    Hold hold(event_.get());
+    Hold hold(*this);
     const std::uint64_t key = Key(kind, id);
     const auto it = values_.find(key);
     const std::int64_t sum = static_cast<std::int64_t>(it == values_.end() ? 0 : it->second) + delta;

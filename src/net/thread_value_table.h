@@ -1,12 +1,11 @@
 // The downloader's shared counters: a map from (kind, id) to a 32-bit value
-// under the "threadValueEvent" lock. Part threads report into it and the
-// caller polls it; no thread ever waits on another's handle.
+// under one lock. Part threads report into it and the caller polls it; no
+// thread ever waits on another's handle.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <unordered_map>
-
-#include "base/handles.h"
 
 namespace mf {
 
@@ -42,7 +41,7 @@ private:
     class Hold;
     void StoreLocked(std::uint64_t key, std::int32_t value);
 
-    UniqueHandle event_;
+    std::mutex mutex_;
     std::unordered_map<std::uint64_t, std::int32_t> values_;
 };
 
