@@ -29,6 +29,11 @@ constexpr std::int32_t kSizeRefused = -2;
 // QuerySize's answer for a range reply that names no complete length: the
 // file is fetched in one stream instead, its length taken from that reply.
 constexpr std::int32_t kSizeNoTotal = -3;
+// QuerySize's answer when the server says the file is not there (404). The
+// passes follow each other without a pause, so they help against a lost
+// connection, never against the server's own answer: the file is asked for
+// once more only in its escaped form.
+constexpr std::int32_t kSizeNotFound = -4;
 }  // namespace
 
 namespace {
@@ -65,6 +70,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     HttpRequest request = OpenUrl(root, url, L"Range:bytes=0-0", kPartFlags, &error);
     if (!request) return error == OpenUrlError::Failed ? -1 : kSizeRefused;
     const DWORD status = QueryStatusCode(request.get());
+    if (status == HTTP_STATUS_NOT_FOUND) return kSizeNotFound;
     if (!IsContentStatus(status)) return -1;
     NoteServerKind(request.get());
     std::int64_t length = -1;
@@ -102,13 +108,17 @@ std::int32_t CRangeDownloader::QuerySizeWithRetries() {
         if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal) return size;
         // Some servers want the name escaped; from then on use that form.
         const std::wstring encoded = EncodeUrlText(url_);
-        if (encoded == url_) continue;
+        if (encoded == url_) {
+            if (size == kSizeNotFound) return -1;
+            continue;
+        }
         const std::int32_t encodedSize = QuerySize(encoded);
         if (encodedSize == kSizeRefused) return encodedSize;
         if (encodedSize >= 0 || encodedSize == kSizeNoTotal) {
             url_ = encoded;
             return encodedSize;
         }
+        if (size == kSizeNotFound && encodedSize == kSizeNotFound) return -1;
     }
     return -1;
 }

@@ -84,6 +84,29 @@ TEST(HostileServer, RangeReplyWithoutCompleteLength) {
     }
 }
 
+// "Not found" is the server's answer, which asking again at once does not
+// change: a missing file (most often a zip variant the server does not
+// hold) is asked for once, and once more only when its escaped name differs.
+// A failure of the server itself is still asked for on every pass.
+TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
+    NetTestState env;
+    struct Case { const wchar_t* path; const wchar_t* query; int requests; };
+    const Case cases[] = {
+        {L"net/missing.bin", L"status=404", 1},
+        {L"net/missing+one.bin", L"status=404", 2},  // the name and its escaped form
+        {L"net/broken.bin", L"status=500", 3},       // one per pass
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        const std::wstring tag = L"missing" + std::to_wstring(++number);
+        const std::wstring target = env.folder / L"missing.bin";
+        EXPECT_EQ(DownloadFile(Fault(c.path) + L"?" + c.query + L"&tag=" + tag, target, false, 0, nullptr, 8), 1)
+            << c.path;
+        EXPECT_EQ(RequestCount(tag), c.requests) << c.path << "?" << c.query;
+        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    }
+}
+
 // A part whose 206 reply names other bytes than it asked for (another
 // offset, another file length, no length, no range at all) fails the file;
 // before, the other bytes were joined into a "complete" file.
