@@ -50,7 +50,12 @@ public:
     Transfer(PartJob& job, HANDLE sink)
         : job_(job), sink_(sink), table_(ThreadValueTable::Instance()), expected_(job.length), remaining_(job.length),
           ownBuffer_(job.buffer == nullptr ? kTransferBlock : 0),
-          buffer_(job.buffer != nullptr ? job.buffer : ownBuffer_.data()) {}
+          buffer_(job.buffer != nullptr ? job.buffer : ownBuffer_.data()) {
+        if (job.reply != nullptr && *job.reply) {
+            request_ = std::move(*job.reply);
+            replyEnd_ = job.replyEnd;
+        }
+    }
 
     bool Run();
 
@@ -63,7 +68,10 @@ private:
     bool DiscardLeadingBytes(std::int32_t count);
     bool StreamToEnd();
     bool Fail();
-    void Report(std::int64_t count);
+    void Report(std::int64_t count, std::int32_t block);
+    [[nodiscard]] std::int32_t BlockOf(std::int64_t position) const {
+        return job_.blockSize > 0 ? static_cast<std::int32_t>(position / job_.blockSize) : job_.reportIndex;
+    }
     [[nodiscard]] bool Stopped() { return table_.Get(value_kind::kStopFlag, job_.jobId) != 0; }
     [[nodiscard]] HINTERNET Session() const { return job_.session != nullptr ? job_.session : root_.get(); }
     void CloseHandles() {
@@ -81,6 +89,10 @@ private:
     std::int32_t expected_;
     std::int32_t remaining_;
     bool lengthUnknown_ = false;
+    // The offset after the last byte the open reply holds: a part reads no
+    // further on it, so the reply is always read to its end before it is
+    // closed (WinINet would read the rest itself, a kilobyte at a time).
+    std::int64_t replyEnd_ = INT64_MAX;
     const bool streamToEnd_ = job_.length == 0;  // one stream: the whole file
     std::vector<char> ownBuffer_;  // when the caller lends none
     char* buffer_;
@@ -129,6 +141,7 @@ Transfer::Connect Transfer::ConnectOnce() {
         return job_.failFast ? Connect::Fail : Connect::Retry;
     }
     if (!ReplyMatches(status, start, askedLast)) return Connect::Fail;
+    replyEnd_ = status == HTTP_STATUS_PARTIAL_CONTENT && askedLast >= 0 ? askedLast + 1 : INT64_MAX;
     // A server that ignores the range sends the file from its start.
     if (start > 0 && status != HTTP_STATUS_PARTIAL_CONTENT &&
         !DiscardLeadingBytes(static_cast<std::int32_t>(start))) {
@@ -225,26 +238,37 @@ bool Transfer::StreamToEnd() {
         }
         if (!WriteAll(sink_, buffer_, read)) return Fail();
         received_ += read;
-        Report(read);
+        Report(read, job_.reportIndex);
     }
     CloseHandles();
     return true;
 }
 
-void Transfer::Report(std::int64_t count) {
+void Transfer::Report(std::int64_t count, std::int32_t block) {
     const std::int64_t high = job_.fileSize > 0 ? job_.fileSize : INT32_MAX;
     const std::int32_t total = table_.AddClamped(value_kind::kReceived, job_.jobId, count, 0, high);
     SendProgress(job_.window, msg::kFileProgress, job_.word, total);
     Process().notifications.SendByteProgress(job_.fileSize, total);
-    const std::int32_t part = table_.AddClamped(value_kind::kPartBase | static_cast<std::uint32_t>(job_.reportIndex),
+    const std::int32_t part = table_.AddClamped(value_kind::kPartBase | static_cast<std::uint32_t>(block),
                                                 job_.jobId, count, 0, high);
-    const auto partWord = (static_cast<std::uint32_t>(job_.reportIndex) << 16) | (static_cast<std::uint32_t>(job_.word) & 0xFFFF);
+    const auto partWord = (static_cast<std::uint32_t>(block) << 16) | (static_cast<std::uint32_t>(job_.word) & 0xFFFF);
     SendProgress(job_.window, msg::kPartProgress, partWord, part);
 }
 
 bool Transfer::Fail() {
     table_.Set(value_kind::kStopFlag, job_.jobId, kStopValue);
-    Report(-received_);
+    // Every block this part wrote into gets its bytes taken back.
+    if (job_.blockSize > 0) {
+        const std::int64_t end = static_cast<std::int64_t>(job_.offset) + received_;
+        for (std::int64_t from = job_.offset; from < end;) {
+            const std::int32_t block = BlockOf(from);
+            const std::int64_t next = std::min(end, (static_cast<std::int64_t>(block) + 1) * job_.blockSize);
+            Report(-(next - from), block);
+            from = next;
+        }
+    } else {
+        Report(-received_, job_.reportIndex);
+    }
     CloseHandles();
     return false;
 }
@@ -271,7 +295,16 @@ bool Transfer::Run() {
 
         // A read counts when it fills the block or ends the part; a short
         // read in between means the server lost bytes, and the file fails.
-        DWORD want = static_cast<DWORD>(std::min(remaining_, kTransferBlock));
+        const std::int64_t position = static_cast<std::int64_t>(job_.offset) + received_;
+        if (position >= replyEnd_) {
+            // The reply is read to its end: ask for the rest of the block.
+            CloseHandles();
+            replyEnd_ = INT64_MAX;
+            continue;
+        }
+        std::int64_t most = std::min<std::int64_t>({remaining_, kTransferBlock, replyEnd_ - position});
+        if (job_.blockSize > 0) most = std::min(most, (static_cast<std::int64_t>(BlockOf(position)) + 1) * job_.blockSize - position);
+        DWORD want = static_cast<DWORD>(most);
         if (job_.share != nullptr) {
             want = static_cast<DWORD>(job_.share->Reserve(static_cast<std::int32_t>(job_.offset + received_),
                                                           static_cast<std::int32_t>(want)));
@@ -310,7 +343,7 @@ bool Transfer::Run() {
         }
         received_ += read;
         if (job_.share != nullptr) job_.share->Advance(static_cast<std::int32_t>(job_.offset + received_));
-        Report(read);
+        Report(read, BlockOf(position));
         remaining_ -= static_cast<std::int32_t>(read);
     }
     if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;

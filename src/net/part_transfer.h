@@ -11,6 +11,8 @@
 #include <string>
 #include <utility>
 
+#include "net/internet.h"
+
 namespace mf {
 
 // The byte range of a running part, shared with the downloader, which may
@@ -46,6 +48,10 @@ struct PartJob {
     std::wstring url;
     std::int32_t index = 0;        // names the part file
     std::int32_t reportIndex = 0;  // the block whose progress it reports (message 1058)
+    // When set, the part may run over several blocks of this size: each
+    // byte's progress goes under the block that holds it, and no read
+    // crosses from one block into the next.
+    std::int32_t blockSize = 0;
     std::int32_t offset = 0;
     std::int32_t length = 0;    // 0: one stream, the length comes from the response
     std::int32_t jobId = 0;
@@ -69,6 +75,11 @@ struct PartJob {
     // fetching part after part does not map and zero a new buffer each
     // time; none: the part has its own.
     char* buffer = nullptr;
+    // A reply already open on the part's first bytes (the size query's,
+    // which asked for the file's first bytes): read before anything is
+    // asked for, up to `replyEnd` (the offset after its last byte).
+    HttpRequest* reply = nullptr;
+    std::int64_t replyEnd = 0;
 };
 
 // True when the sink holds the whole block. On failure the job's stop flag

@@ -52,7 +52,8 @@ CRangeDownloader::CRangeDownloader()
 
 CRangeDownloader::~CRangeDownloader() = default;
 
-std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
+std::int32_t CRangeDownloader::QuerySize(const std::wstring& url, HttpRequest* firstBytes,
+                                         std::int32_t* firstBytesEnd) {
     // Inside a download, through its session (whose connection the parts
     // then reuse); on its own, through a root handle of its own.
     UniqueInternet own;
@@ -62,12 +63,16 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
         if (!own) return -1;
         root = own.get();
     }
-    // Only the first byte is asked for: WinINet reads the rest of an
-    // unfinished body when its handle is closed, which for a large file
-    // costs longer than the download itself. A server that ignores the
-    // range answers 200 with the whole length, which serves as well.
+    // The smallest block is asked for, never the whole file: WinINet reads
+    // the rest of an unfinished body when its handle is closed, which for a
+    // large file costs longer than the download itself. Inside a download
+    // the reply is then read as the start of the first part, so a file of
+    // one block takes one request. A server that ignores the range answers
+    // 200 with the whole length, which serves as well.
     OpenUrlError error = OpenUrlError::None;
-    HttpRequest request = OpenUrl(root, url, L"Range:bytes=0-0", kPartFlags, &error);
+    const std::wstring range = firstBytes != nullptr ? Format(L"Range:bytes=0-%d", kMinimumBlockSize - 1)
+                                                     : std::wstring(L"Range:bytes=0-0");
+    HttpRequest request = OpenUrl(root, url, range, kPartFlags, &error);
     if (!request) return error == OpenUrlError::Failed ? -1 : kSizeRefused;
     const DWORD status = QueryStatusCode(request.get());
     if (status == HTTP_STATUS_NOT_FOUND) return kSizeNotFound;
@@ -77,12 +82,20 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     if (status == HTTP_STATUS_PARTIAL_CONTENT) {
         // The Content-Length of a range reply is the length of the range
         // (1 here): only the complete length after the "/" is the size.
-        const ContentRange range = ParseContentRange(QueryHeader(request.get(), HTTP_QUERY_CONTENT_RANGE));
-        if (!range.valid || range.total < 0) {
+        const ContentRange reply = ParseContentRange(QueryHeader(request.get(), HTTP_QUERY_CONTENT_RANGE));
+        if (!reply.valid || reply.total < 0) {
             WriteLog(Format(L"No complete length in the range reply for %s: fetching it in one stream", url));
             return kSizeNoTotal;
         }
-        length = range.total;
+        length = reply.total;
+        // Kept for the first part only when it is exactly the bytes asked
+        // for: anything else is closed and asked for again by the parts.
+        const std::int64_t lastAsked = std::min<std::int64_t>(kMinimumBlockSize, length) - 1;
+        if (firstBytes != nullptr && reply.first == 0 && reply.last == lastAsked && length <= INT32_MAX &&
+            length <= maxBytes_ && QueryContentLength(request.get()) == lastAsked + 1) {
+            *firstBytes = std::move(request);
+            *firstBytesEnd = static_cast<std::int32_t>(lastAsked + 1);
+        }
     } else {
         length = QueryContentLength(request.get());
     }
@@ -104,7 +117,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
 std::int32_t CRangeDownloader::QuerySizeWithRetries() {
     const int passes = std::max(Process().connectTryCount, 1);
     for (int pass = 0; pass < passes; ++pass) {
-        const std::int32_t size = QuerySize(url_);
+        const std::int32_t size = QuerySize(url_, &firstReply_, &firstReplyEnd_);
         if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal) return size;
         // Some servers want the name escaped; from then on use that form.
         const std::wstring encoded = EncodeUrlText(url_);
@@ -112,7 +125,7 @@ std::int32_t CRangeDownloader::QuerySizeWithRetries() {
             if (size == kSizeNotFound) return -1;
             continue;
         }
-        const std::int32_t encodedSize = QuerySize(encoded);
+        const std::int32_t encodedSize = QuerySize(encoded, &firstReply_, &firstReplyEnd_);
         if (encodedSize == kSizeRefused) return encodedSize;
         if (encodedSize >= 0 || encodedSize == kSizeNoTotal) {
             url_ = encoded;
@@ -163,6 +176,8 @@ struct CRangeDownloader::Slot {
     std::int32_t index;
     std::int32_t reportIndex;
     PartShare share;
+    HttpRequest reply;  // the size query's reply, for the first part
+    std::int32_t replyEnd = 0;
     ULONGLONG started = 0;  // when a worker took it up; 0 while queued
 };
 
@@ -273,6 +288,7 @@ bool CRangeDownloader::QueuePart(Slot& slot) {
             transfer.url = url_;
             transfer.index = part->index;
             transfer.reportIndex = part->reportIndex;
+            transfer.blockSize = blockSize_;
             transfer.offset = part->share.offset();
             transfer.length = part->share.End() - part->share.offset();
             transfer.jobId = job;
@@ -283,7 +299,10 @@ bool CRangeDownloader::QueuePart(Slot& slot) {
             transfer.session = session_.get();
             transfer.atOffset = true;
             transfer.buffer = buffer;
+            transfer.reply = &part->reply;
+            transfer.replyEnd = part->replyEnd;
             (void)TransferPart(transfer, file_.get());
+            part->reply.reset();
         } catch (...) {
             values.Set(value_kind::kStopFlag, job, kStopValue);
         }
@@ -347,7 +366,10 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
         return 0;
     }
     const std::int32_t size = QuerySizeWithRetries();
-    if (size < 1 || size == kSizeNoTotal) session_.reset();
+    if (size < 1) {
+        firstReply_.reset();
+        session_.reset();
+    }
     if (size == kSizeNoTotal) return DownloadOneStream(target_, false, word, window);
     // An empty file has no ranges to cut; one plain request fetches it (its
     // length 0 read from the reply), so that a release holding an empty file
@@ -376,6 +398,7 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     if (!file_ || !::SetFilePointerEx(file_.get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file_.get())) {
         WriteLog(Format(L"Cannot create %s", temporary));
         file_ = ScratchFile();
+        firstReply_.reset();
         session_.reset();
         DeleteFileForce(target_);
         return 0;
@@ -393,15 +416,28 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     };
     slots_.clear();
     bool stopped = false;
-    for (std::int32_t i = 0; i < plan.partCount && !stopped; ++i) {
-        const BlockRange range = PartRange(plan, size, i);
-        slots_.push_back(std::make_unique<Slot>(i, i, range.offset, range.offset + range.length));
+    // Consecutive blocks go to one connection as one range: a file takes as
+    // many requests as connections, not as blocks (under Wine a request
+    // costs about as much as reading a quarter of a megabyte). Each block
+    // still reports under its own index, and a connection left idle takes
+    // over the far half of the slowest range, as before.
+    const std::int32_t runs = std::min(plan.partCount, std::max(threadCount_, 1));
+    for (std::int32_t i = 0; i < runs && !stopped; ++i) {
+        const std::int32_t first = static_cast<std::int32_t>(static_cast<std::int64_t>(i) * plan.partCount / runs);
+        const std::int32_t last = static_cast<std::int32_t>(static_cast<std::int64_t>(i + 1) * plan.partCount / runs) - 1;
+        const BlockRange from = PartRange(plan, size, first);
+        const BlockRange to = PartRange(plan, size, last);
+        slots_.push_back(std::make_unique<Slot>(i, first, from.offset, to.offset + to.length));
+        if (i == 0 && firstReply_) {
+            slots_.back()->reply = std::move(firstReply_);
+            slots_.back()->replyEnd = firstReplyEnd_;
+        }
         (void)QueuePart(*slots_.back());
         if (table.Get(value_kind::kStopFlag, jobId_) != 0) break;
         // The thread count is a limit: the next part starts when one ends.
         // (The count includes a part as soon as it is queued, so there is
         // nothing to wait for below the limit.)
-        while (i + 1 < plan.partCount && table.Get(value_kind::kRunning, jobId_) >= threadCount_) WaitTick(10);
+        while (i + 1 < runs && table.Get(value_kind::kRunning, jobId_) >= threadCount_) WaitTick(10);
         sendRunning(table.Get(value_kind::kRunning, jobId_));
     }
 
@@ -413,6 +449,7 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
         sendRunning(running);
         WaitTick(50);
     }
+    firstReply_.reset();
     session_.reset();
     stopped = stopped || table.Get(value_kind::kStopFlag, jobId_) != 0;
 
@@ -446,12 +483,11 @@ int DownloadFile(const std::wstring& url, const std::wstring& target, bool failF
     CRangeDownloader downloader;
     downloader.SetThreadCount(std::max(threadCount, 1));
     downloader.SetMaxBytes(maxBytes);
-    const int done = downloader.Download(url, target, failFast, word, window);
-    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (done != 1) {
+    if (downloader.Download(url, target, failFast, word, window) != 1) {
         DeleteFileForce(target);
         return 1;
     }
+    ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     return 0;
 }
 

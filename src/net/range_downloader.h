@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "net/internet.h"
 #include "net/scratch_file.h"
 
 namespace mf {
@@ -37,8 +38,9 @@ public:
     // the wParam of the progress messages.
     [[nodiscard]] int Download(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window);
 
-    // The file size from a GET without range: -1 when the server gives none.
-    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url);
+    // The file size, asked for with a range request of the file's first
+    // bytes: -1 when the server gives none.
+    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url) { return QuerySize(url, nullptr, nullptr); }
 
     void SetThreadCount(std::int32_t count) { threadCount_ = count; }
     // A file larger than this is refused before it is fetched (and a reply
@@ -62,6 +64,9 @@ private:
     // Sleeps for one polling tick, or less when a part ends meanwhile.
     void WaitTick(DWORD milliseconds);
     [[nodiscard]] std::int32_t QuerySizeWithRetries();
+    // The size query; with `firstBytes`, a reply that holds the file's first
+    // bytes is kept open there (how many: `firstBytesEnd`).
+    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url, HttpRequest* firstBytes, std::int32_t* firstBytesEnd);
 
     std::int32_t jobId_;
     std::int32_t fileSize_ = 0;
@@ -78,6 +83,9 @@ private:
     std::mutex slotsMutex_;  // guards Slot::started
     ScratchFile file_;
     UniqueInternet session_;
+    // The size query's reply on the first block's first bytes, for part 0.
+    HttpRequest firstReply_;
+    std::int32_t firstReplyEnd_ = 0;
     std::shared_ptr<UniqueHandle> partEnded_;
 };
 

@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 using test::NetTestState;
 using test::ServerUrl;
 
-std::wstring Fault(const std::wstring& rest) { return ServerUrl(L"faultserver") + rest; }
+std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
 
 // Every name in the folder: a failed download leaves none.
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {
@@ -46,12 +46,6 @@ std::wstring Joined(const std::vector<std::wstring>& names) {
     return text;
 }
 
-// How many requests the fault server has counted under `tag`.
-int RequestCount(const std::wstring& tag) {
-    MemorySink reply;
-    if (!HttpGetToSink(Fault(L"count?tag=" + tag), reply)) return -1;
-    return static_cast<int>(ParseLong(Widen(reply.data(), CodePage::Utf8)));
-}
 
 double SecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -102,7 +96,7 @@ TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
         const std::wstring target = env.folder / L"missing.bin";
         EXPECT_EQ(DownloadFile(Fault(c.path) + L"?" + c.query + L"&tag=" + tag, target, false, 0, nullptr, 8), 1)
             << c.path;
-        EXPECT_EQ(RequestCount(tag), c.requests) << c.path << "?" << c.query;
+        EXPECT_EQ(test::FaultRequestCount(tag), c.requests) << c.path << "?" << c.query;
         EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
     }
 }
@@ -269,7 +263,7 @@ TEST(HostileServer, RedirectsAreFollowedAndCounted) {
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(c.fetch(Fault(L"net/loop.bin?redirect=loop&tag=") + c.tag + L"&size=1000")) << c.tag;
         EXPECT_LT(SecondsSince(start), 10.0) << c.tag;
-        EXPECT_EQ(RequestCount(c.tag), c.requests) << c.tag;
+        EXPECT_EQ(test::FaultRequestCount(c.tag), c.requests) << c.tag;
     }
     DeleteFileForce(target);
     EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));

@@ -1,8 +1,17 @@
 #include "net_test_support.h"
 
 #include "base/strings.h"
+#include "net/internet.h"
 
 namespace mf::test {
+
+std::wstring FaultUrl(const std::wstring& rest) { return ServerUrl(L"faultserver") + rest; }
+
+int FaultRequestCount(const std::wstring& tag) {
+    MemorySink reply;
+    if (!HttpGetToSink(FaultUrl(L"count?tag=" + tag), reply)) return -1;
+    return static_cast<int>(ParseLong(Widen(reply.data(), CodePage::Utf8)));
+}
 
 std::string PatternBytes(std::int64_t start, std::int64_t end) {
     std::string out;

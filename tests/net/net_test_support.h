@@ -22,6 +22,11 @@ std::string PatternBytes(std::int64_t start, std::int64_t end);
 // Deterministic pseudo-random bytes.
 std::string RandomBytes(std::size_t count, std::uint32_t seed);
 
+// The fault server's address for `rest` (path and query).
+std::wstring FaultUrl(const std::wstring& rest);
+// How many requests the fault server has counted under `tag` (-1: no answer).
+int FaultRequestCount(const std::wstring& tag);
+
 // A fresh process state whose working folder is a new temporary folder.
 struct NetTestState {
     NetTestState();

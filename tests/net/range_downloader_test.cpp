@@ -47,7 +47,7 @@ std::vector<std::wstring> PartFiles(const std::wstring& folder) {
     return names;
 }
 
-std::wstring Fault(const std::wstring& rest) { return ServerUrl(L"faultserver") + rest; }
+std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
 
 TEST(RangeDownloader, PartsJoinToTheSameBytes) {
     NetTestState env;
@@ -102,6 +102,33 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
     const auto running = recorder.Messages(msg::kFileStarted);
     ASSERT_FALSE(running.empty());
     for (const RecordedMessage& m : running) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 8) << m.lParam;
+}
+
+// More blocks than connections: a connection fetches consecutive blocks as
+// one range, and each block's progress still arrives under its own index,
+// up to exactly its length.
+TEST(RangeDownloader, EveryBlockReportsUnderItsIndexWhenAConnectionFetchesSeveral) {
+    NetTestState env;
+    const std::int32_t size = 3000000;
+    const std::string body = test::RandomBytes(size, 17);
+    ServedFile file(L"ranges.bin", body);
+    MessageRecorder recorder;
+    CRangeDownloader downloader;
+    const std::wstring target = env.folder / L"ranges.bin";
+    ASSERT_EQ(downloader.Download(file.url(), target, false, 9, recorder.window()), 1);
+    EXPECT_TRUE(test::ReadFileBytes(target) == body);
+
+    const BlockPlan plan = PlanBlocks(size, 8);
+    ASSERT_EQ(plan.partCount, 11);
+    std::map<std::int32_t, LPARAM> partTotals;
+    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
+        const auto index = static_cast<std::int32_t>(m.wParam >> 16);
+        EXPECT_LE(m.lParam, PartRange(plan, size, index).length) << index;
+        partTotals[index] = std::max(partTotals[index], m.lParam);
+    }
+    ASSERT_EQ(partTotals.size(), static_cast<std::size_t>(plan.partCount));
+    for (const auto& [index, total] : partTotals) EXPECT_EQ(total, PartRange(plan, size, index).length) << index;
+    for (const RecordedMessage& m : recorder.Messages(msg::kFileStarted)) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 8);
 }
 
 // The blocks go into one file beside the target; the target appears under
@@ -204,14 +231,48 @@ TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 120000));
 }
 
+// The size query asks for the smallest block and its reply is read as the
+// start of the first part: a file of one block takes one request, a larger
+// first block one more for its rest. A reply cut short in the middle is
+// a short read like any part's, and fails the file.
+TEST(RangeDownloader, SizeQueryReplyIsTheFirstPartsStart) {
+    NetTestState env;
+    struct Case { std::int32_t size; const wchar_t* fault; bool fetched; int requests; };
+    const Case cases[] = {
+        {40000, L"", true, 1},                          // one block, shorter than the smallest
+        {51200, L"", true, 1},                          // exactly the smallest block
+        {120000, L"", true, 3},                         // blocks of 51200: the first, two more
+        {3000000, L"", true, 9},                        // 11 blocks of 280576 in 8 ranges: the first one.s rest, 7 more
+        {120000, L"&cutstart=0&cutat=30000", false, -1},
+    };
+    int number = 0;
+    for (const Case& c : cases) {
+        const std::wstring tag = L"firstpart" + std::to_wstring(++number);
+        const std::wstring target = env.folder / L"first.bin";
+        CRangeDownloader downloader;
+        const int result = downloader.Download(
+            Fault(L"net/first.bin?size=" + std::to_wstring(c.size) + c.fault + L"&tag=" + tag), target, false, 0, nullptr);
+        EXPECT_EQ(result, c.fetched ? 1 : 0) << c.size << c.fault;
+        if (c.fetched) {
+            EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, c.size)) << c.size;
+            EXPECT_EQ(test::FaultRequestCount(tag), c.requests) << c.size;
+        } else {
+            EXPECT_FALSE(FileExists(target));
+            EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+        }
+        DeleteFileForce(target);
+    }
+}
+
 TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     NetTestState env;
     MessageRecorder recorder;
     const std::wstring target = env.folder / L"short.bin";
     test::WriteFileBytes(target, "stale");
-    // The first part gets one full read and then 500 bytes before the connection
-    // ends; the other parts are slow enough to notice the stop.
-    const std::wstring url = Fault(L"net/short.bin?size=3000000&rate=400000&cutstart=0&cutat=" +
+    // The second part (blocks of 280576 bytes) gets one full read and then
+    // 500 bytes before the connection ends; the other parts are slow enough
+    // to notice the stop.
+    const std::wstring url = Fault(L"net/short.bin?size=3000000&rate=400000&cutstart=280576&cutat=" +
                                    std::to_wstring(kTransferBlock + 500));
     CRangeDownloader downloader;
     EXPECT_EQ(downloader.Download(url, target, false, 3, recorder.window()), 0);
