@@ -54,6 +54,7 @@ public:
         if (job.reply != nullptr && *job.reply) {
             request_ = std::move(*job.reply);
             replyEnd_ = job.replyEnd;
+            if (job.share != nullptr) job.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
         }
     }
 
@@ -110,6 +111,8 @@ Transfer::Connect Transfer::ConnectOnce() {
     if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
     if (expected_ > 0 && !streamToEnd_) {
         askedLast = static_cast<std::int64_t>(job_.offset) + expected_ - 1;
+        // A part that others may take a share of asks for a span at a time.
+        if (job_.share != nullptr) askedLast = std::min<std::int64_t>(askedLast, start + kRequestSpan - 1);
         header = Format(L"Range:bytes=%ld-%ld", start, askedLast);
     } else if (start > 0) {
         header = Format(L"Range:bytes=%ld-", start);
@@ -142,6 +145,7 @@ Transfer::Connect Transfer::ConnectOnce() {
     }
     if (!ReplyMatches(status, start, askedLast)) return Connect::Fail;
     replyEnd_ = status == HTTP_STATUS_PARTIAL_CONTENT && askedLast >= 0 ? askedLast + 1 : INT64_MAX;
+    if (job_.share != nullptr) job_.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
     // A server that ignores the range sends the file from its start.
     if (start > 0 && status != HTTP_STATUS_PARTIAL_CONTENT &&
         !DiscardLeadingBytes(static_cast<std::int32_t>(start))) {
@@ -381,12 +385,18 @@ void PartShare::Advance(std::int32_t position) {
     position_ = position;
 }
 
+void PartShare::Ask(std::int32_t end) {
+    std::lock_guard lock(mutex_);
+    asked_ = end;
+}
+
 std::pair<std::int32_t, std::int32_t> PartShare::SplitOff(std::int32_t minimumPiece) {
     std::lock_guard lock(mutex_);
     const std::int32_t from = std::max(position_, reserved_);
     const std::int32_t rest = end_ - from;
     if (rest < 2 * minimumPiece) return {-1, -1};
-    const std::int32_t split = from + rest / 2;
+    const std::int32_t split = std::max(from + rest / 2, asked_);
+    if (end_ - split < minimumPiece) return {-1, -1};
     const std::int32_t oldEnd = end_;
     end_ = split;
     return {split, oldEnd};

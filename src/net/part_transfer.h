@@ -31,6 +31,10 @@ public:
     // split can no longer take away.
     std::int32_t Reserve(std::int32_t position, std::int32_t most);
     void Advance(std::int32_t position);
+    // The part's request asks for the bytes up to `end`: a split leaves
+    // them to it, since a reply closed before its end is read out by
+    // WinINet a kilobyte at a time.
+    void Ask(std::int32_t end);
     // Gives away the far half of the unread rest when both halves hold at
     // least `minimumPiece` bytes: returns {start, end} of the given-away
     // range, or {-1, -1}.
@@ -42,7 +46,12 @@ private:
     std::int32_t end_;
     std::int32_t position_;
     std::int32_t reserved_;
+    std::int32_t asked_ = 0;
 };
+
+// The most one request of a part asks for: what an idle connection may take
+// over from a slow part is what lies beyond its current request.
+inline constexpr std::int32_t kRequestSpan = 2 * 1024 * 1024;
 
 struct PartJob {
     std::wstring url;

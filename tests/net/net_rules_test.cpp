@@ -7,6 +7,7 @@
 
 #include "net/block_plan.h"
 #include "net/internet.h"
+#include "net/part_transfer.h"
 #include "net/thread_value_table.h"
 #include "net/url_text.h"
 
@@ -118,6 +119,30 @@ TEST(BlockPlan, PartsOfAFile) {
         const BlockRange last = PartRange(plan, c.size, plan.partCount - 1);
         EXPECT_EQ(last.length, c.last) << c.size;
         EXPECT_EQ(static_cast<std::int64_t>(last.offset) + last.length, c.size) << c.size;
+    }
+}
+
+// An idle connection takes over the far half of a slow part's rest, but
+// never bytes the part has already asked for (closing a reply early makes
+// WinINet read out its rest), nor a piece below the minimum.
+TEST(PartShare, SplitLeavesThePartWhatItAskedFor) {
+    constexpr std::int32_t MiB = 1024 * 1024;
+    constexpr std::int32_t piece = 512 * 1024;
+    struct Case { std::int32_t position; std::int32_t asked; std::int32_t from; std::int32_t to; };
+    const Case cases[] = {
+        {1 * MiB, 3 * MiB, 11 * MiB / 2, 10 * MiB},  // the half lies beyond the request
+        {1 * MiB, 8 * MiB, 8 * MiB, 10 * MiB},       // the request reaches past the half
+        {1 * MiB, 10 * MiB - piece + 1, -1, -1},     // what is left past it is too small
+        {9 * MiB + 1, 9 * MiB + 1, -1, -1},          // the rest is too small to halve
+    };
+    for (const Case& c : cases) {
+        PartShare share(0, 10 * MiB);
+        share.Advance(c.position);
+        share.Ask(c.asked);
+        const auto [from, to] = share.SplitOff(piece);
+        EXPECT_EQ(from, c.from) << c.asked;
+        EXPECT_EQ(to, c.to) << c.asked;
+        EXPECT_EQ(share.End(), c.from < 0 ? 10 * MiB : c.from) << c.asked;
     }
 }
 
