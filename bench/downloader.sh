@@ -4,7 +4,7 @@
 # zip variant first, a 404 here, then the file) against curl (one stream)
 # and aria2c -x8 -s8, on nginx over loopback, without and with a
 # per-connection rate limit; then one 1 GiB file through mfget for the peak
-# working set.
+# working set. Each row also counts the HTTP requests nginx answered.
 #
 #   bench/downloader.sh [BUILD_DIR] [RATE]
 #
@@ -84,6 +84,7 @@ measure() {
   rm -rf "$out"; mkdir -p "$out"
   local ws; ws=$(wineserver_pid)
   local before; before=$(ticks "$ws")
+  : > "$bench/nginx/access.log"  # nginx appends: the lines are this command's requests
   /usr/bin/time -f "%e %U %S %M" -o "$bench/time.txt" "$@" > "$bench/cmd.log" 2>&1 || {
     echo "FAILED: $name $set $limit" >&2; cat "$bench/cmd.log" >&2; }
   local after; after=$(ticks "$ws")
@@ -95,7 +96,8 @@ measure() {
   local ok=yes; [ "$got" = "$bytes" ] || ok="no ($got bytes)"
   local own; own=$(sed -n 's/.*peak_working_set_kib=\([0-9]*\).*/\1/p' "$bench/cmd.log" | tr -d '\r' | tail -n 1)
   [ -n "$own" ] && own=" ($((own / 1024)))"
-  echo "| $set | $limit | $name | $wall | $mbps | $cpu | $((rss / 1024))$own | $ok |" | tee -a "$bench/rows.txt"
+  local requests; requests=$(wc -l < "$bench/nginx/access.log")
+  echo "| $set | $limit | $name | $wall | $mbps | $cpu | $((rss / 1024))$own | $requests | $ok |" | tee -a "$bench/rows.txt"
   echo "$set|$limit|$name|$mbps" >> "$bench/rates.txt"
 }
 
@@ -104,9 +106,9 @@ small_list_mfget() { for f in "$www"/small/*.bin; do n=$(basename "$f"); printf 
 small_list_curl() { for f in "$www"/small/*.bin; do n=$(basename "$f"); printf 'url = "%s"\noutput = "%s"\n' "$1small/$n" "$out/$n"; done; }
 small_list_aria() { for f in "$www"/small/*.bin; do n=$(basename "$f"); printf '%s\n  out=%s\n' "$1small/$n" "$n"; done; }
 
-header='| files | per-connection limit | tool | seconds | MB/s | CPU s | peak RSS MiB (mfget: own peak working set) | complete |'
+header='| files | per-connection limit | tool | seconds | MB/s | CPU s | peak RSS MiB (mfget: own peak working set) | HTTP requests | complete |'
 echo "$header"
-echo "|---|---|---|---|---|---|---|---|"
+echo "|---|---|---|---|---|---|---|---|---|"
 : > "$bench/rates.txt"
 small="500 × 64 KiB–4 MiB"
 for limit in none "$rate"; do
@@ -155,7 +157,7 @@ ratios() {
     }' "$bench/rates.txt"
 }
 { echo "$header"
-  echo "|---|---|---|---|---|---|---|---|"
+  echo "|---|---|---|---|---|---|---|---|---|"
   cat "$bench/rows.txt"
   echo
   ratios; } > "$results"
