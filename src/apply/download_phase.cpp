@@ -25,7 +25,7 @@ constexpr long kRecordStatusLock = 0xF0013;
 // its start-up (under Wine: zeroing a megabyte of stack and the page faults
 // behind it), which for an update of many small files was a good part of the
 // phase. Never joined either way: the phase counts files, not threads.
-bool StartWithCreateThread(LPTHREAD_START_ROUTINE routine, void* parameter) {
+bool StartOnThreadPool(LPTHREAD_START_ROUTINE routine, void* parameter) {
     return ::QueueUserWorkItem(routine, parameter, WT_EXECUTELONGFUNCTION) != FALSE;
 }
 
@@ -51,7 +51,7 @@ struct DownloadPhaseState {
     std::mutex progressMutex;
 
     std::mutex starterMutex;
-    DownloadThreadStarter starter = StartWithCreateThread;
+    DownloadThreadStarter starter = StartOnThreadPool;
 
     int ErrorCount() {
         std::lock_guard lock(errorsMutex);
@@ -308,7 +308,7 @@ bool WaitForDownloadThreads(DWORD timeoutMs) {
 void SetDownloadThreadStarter(DownloadThreadStarter starter) {
     DownloadPhaseState& phase = Phase();
     std::lock_guard lock(phase.starterMutex);
-    phase.starter = starter ? std::move(starter) : DownloadThreadStarter(StartWithCreateThread);
+    phase.starter = starter ? std::move(starter) : DownloadThreadStarter(StartOnThreadPool);
 }
 
 }  // namespace mf

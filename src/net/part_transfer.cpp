@@ -54,7 +54,7 @@ public:
         if (job.reply != nullptr && *job.reply) {
             request_ = std::move(*job.reply);
             replyEnd_ = job.replyEnd;
-            if (job.share != nullptr) job.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
+            NoteAsked();
         }
     }
 
@@ -70,6 +70,10 @@ private:
     bool StreamToEnd();
     bool Fail();
     void Report(std::int64_t count, std::int32_t block);
+    // Tells the share how far the open reply reaches (a split leaves that).
+    void NoteAsked() {
+        if (job_.share != nullptr) job_.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
+    }
     [[nodiscard]] std::int32_t BlockOf(std::int64_t position) const {
         return job_.blockSize > 0 ? static_cast<std::int32_t>(position / job_.blockSize) : job_.reportIndex;
     }
@@ -145,7 +149,7 @@ Transfer::Connect Transfer::ConnectOnce() {
     }
     if (!ReplyMatches(status, start, askedLast)) return Connect::Fail;
     replyEnd_ = status == HTTP_STATUS_PARTIAL_CONTENT && askedLast >= 0 ? askedLast + 1 : INT64_MAX;
-    if (job_.share != nullptr) job_.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
+    NoteAsked();
     // A server that ignores the range sends the file from its start.
     if (start > 0 && status != HTTP_STATUS_PARTIAL_CONTENT &&
         !DiscardLeadingBytes(static_cast<std::int32_t>(start))) {

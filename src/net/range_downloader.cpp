@@ -52,8 +52,7 @@ CRangeDownloader::CRangeDownloader()
 
 CRangeDownloader::~CRangeDownloader() = default;
 
-std::int32_t CRangeDownloader::QuerySize(const std::wstring& url, HttpRequest* firstBytes,
-                                         std::int32_t* firstBytesEnd) {
+std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
     // Inside a download, through its session (whose connection the parts
     // then reuse); on its own, through a root handle of its own.
     UniqueInternet own;
@@ -70,9 +69,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url, HttpRequest* f
     // one block takes one request. A server that ignores the range answers
     // 200 with the whole length, which serves as well.
     OpenUrlError error = OpenUrlError::None;
-    const std::wstring range = firstBytes != nullptr ? Format(L"Range:bytes=0-%d", kMinimumBlockSize - 1)
-                                                     : std::wstring(L"Range:bytes=0-0");
-    HttpRequest request = OpenUrl(root, url, range, kPartFlags, &error);
+    HttpRequest request = OpenUrl(root, url, Format(L"Range:bytes=0-%d", kMinimumBlockSize - 1), kPartFlags, &error);
     if (!request) return error == OpenUrlError::Failed ? -1 : kSizeRefused;
     const DWORD status = QueryStatusCode(request.get());
     if (status == HTTP_STATUS_NOT_FOUND) return kSizeNotFound;
@@ -81,7 +78,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url, HttpRequest* f
     std::int64_t length = -1;
     if (status == HTTP_STATUS_PARTIAL_CONTENT) {
         // The Content-Length of a range reply is the length of the range
-        // (1 here): only the complete length after the "/" is the size.
+        // (at most 51200 here): only the complete length after the "/" is the size.
         const ContentRange reply = ParseContentRange(QueryHeader(request.get(), HTTP_QUERY_CONTENT_RANGE));
         if (!reply.valid || reply.total < 0) {
             WriteLog(Format(L"No complete length in the range reply for %s: fetching it in one stream", url));
@@ -91,10 +88,10 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url, HttpRequest* f
         // Kept for the first part only when it is exactly the bytes asked
         // for: anything else is closed and asked for again by the parts.
         const std::int64_t lastAsked = std::min<std::int64_t>(kMinimumBlockSize, length) - 1;
-        if (firstBytes != nullptr && reply.first == 0 && reply.last == lastAsked && length <= INT32_MAX &&
-            length <= maxBytes_ && QueryContentLength(request.get()) == lastAsked + 1) {
-            *firstBytes = std::move(request);
-            *firstBytesEnd = static_cast<std::int32_t>(lastAsked + 1);
+        if (reply.first == 0 && reply.last == lastAsked && length <= INT32_MAX && length <= maxBytes_ &&
+            QueryContentLength(request.get()) == lastAsked + 1) {
+            firstReply_ = std::move(request);
+            firstReplyEnd_ = static_cast<std::int32_t>(lastAsked + 1);
         }
     } else {
         length = QueryContentLength(request.get());
@@ -117,7 +114,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url, HttpRequest* f
 std::int32_t CRangeDownloader::QuerySizeWithRetries() {
     const int passes = std::max(Process().connectTryCount, 1);
     for (int pass = 0; pass < passes; ++pass) {
-        const std::int32_t size = QuerySize(url_, &firstReply_, &firstReplyEnd_);
+        const std::int32_t size = QuerySize(url_);
         if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal) return size;
         // Some servers want the name escaped; from then on use that form.
         const std::wstring encoded = EncodeUrlText(url_);
@@ -125,7 +122,7 @@ std::int32_t CRangeDownloader::QuerySizeWithRetries() {
             if (size == kSizeNotFound) return -1;
             continue;
         }
-        const std::int32_t encodedSize = QuerySize(encoded, &firstReply_, &firstReplyEnd_);
+        const std::int32_t encodedSize = QuerySize(encoded);
         if (encodedSize == kSizeRefused) return encodedSize;
         if (encodedSize >= 0 || encodedSize == kSizeNoTotal) {
             url_ = encoded;

@@ -38,10 +38,6 @@ public:
     // the wParam of the progress messages.
     [[nodiscard]] int Download(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window);
 
-    // The file size, asked for with a range request of the file's first
-    // bytes: -1 when the server gives none.
-    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url) { return QuerySize(url, nullptr, nullptr); }
-
     void SetThreadCount(std::int32_t count) { threadCount_ = count; }
     // A file larger than this is refused before it is fetched (and a reply
     // that runs past it fails).
@@ -64,9 +60,9 @@ private:
     // Sleeps for one polling tick, or less when a part ends meanwhile.
     void WaitTick(DWORD milliseconds);
     [[nodiscard]] std::int32_t QuerySizeWithRetries();
-    // The size query; with `firstBytes`, a reply that holds the file's first
-    // bytes is kept open there (how many: `firstBytesEnd`).
-    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url, HttpRequest* firstBytes, std::int32_t* firstBytesEnd);
+    // The file size, from a range request of the file's first bytes; a
+    // reply that holds exactly those bytes is kept in `firstReply_`.
+    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url);
 
     std::int32_t jobId_;
     std::int32_t fileSize_ = 0;
