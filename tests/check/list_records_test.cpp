@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "check/list_records.h"
 
 namespace mf {
@@ -22,19 +25,36 @@ TEST(ListRecords, PathFromUrl) {
 }
 
 TEST(ListRecords, FirstNonEmptyAttributeFormWins) {
-    const AttributeLookup attribute = [](const wchar_t* name) -> std::wstring {
-        const std::wstring n = name;
-        if (n == L"path") return L"";
-        if (n == L"Path") return L"second.dll";
-        if (n == L"name") return L"last.dll";
-        if (n == L"MD5") return L"ABC";
-        return L"";
+    // In the reader's order, which is not the order in which forms are tried.
+    const std::vector<AttributeView> attributes = {
+        {L"name", L"last.dll"}, {L"MD5", L"ABC"}, {L"Path", L"second.dll"}, {L"path", L""}, {L"Path", L"third.dll"},
     };
     ListRecordBuilder builder;
-    auto record = builder.FromElement(L"file", attribute, [] { return std::wstring(); });
+    auto record = builder.FromElement(RecordElement::File, attributes, {});
     ASSERT_TRUE(record);
-    EXPECT_EQ(record->path, L"second.dll");
+    EXPECT_EQ(record->path, L"second.dll");  // only the first attribute of a name counts
     EXPECT_EQ(record->ver, L"ABC");  // normalised only when added to a list
+}
+
+TEST(ListRecords, DuplicatePathsByLowerCaseAcrossManyEntries) {
+    // Enough entries to make the set of seen paths grow several times.
+    ListRecordBuilder builder;
+    auto add = [&](const std::wstring& path) {
+        const std::vector<AttributeView> attributes = {{L"path", path}, {L"ver", L"1"}};
+        return builder.FromElement(RecordElement::File, attributes, {}).has_value();
+    };
+    for (int i = 0; i < 5000; ++i) EXPECT_TRUE(add(L"Dir\\File" + std::to_wstring(i) + L".DAT")) << i;
+    for (int i = 0; i < 5000; i += 7) EXPECT_FALSE(add(L"dir\\file" + std::to_wstring(i) + L".dat")) << i;
+    EXPECT_FALSE(add(L"DIR\\FILE4999.DAT"));
+    EXPECT_TRUE(add(L"dir\\file5000.dat"));
+    // Lower-cased as the system does it, also beyond ASCII; the key is the
+    // path as written, before "|" becomes "\\".
+    EXPECT_TRUE(add(L"\u00C4rger.txt"));
+    EXPECT_FALSE(add(L"\u00E4RGER.TXT"));
+    EXPECT_TRUE(add(L"a|b.txt"));
+    EXPECT_TRUE(add(L"a\\b.txt"));
+    EXPECT_TRUE(add(L""));  // an entry without any path counts once, too
+    EXPECT_FALSE(add(L""));
 }
 
 TEST(ListRecords, FormatErrorText) {
