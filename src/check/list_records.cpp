@@ -112,12 +112,12 @@ RecordElement RecordElementOf(std::wstring_view name) {
 
 bool SeenPaths::Insert(std::wstring_view key) {
     if ((count_ + 1) * 2 > slots_.size()) Grow();
-    const std::size_t hash = std::hash<std::wstring_view>{}(key);
+    const auto hash = static_cast<std::uint32_t>(std::hash<std::wstring_view>{}(key));
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         Slot& slot = slots_[i];
-        if (!slot.used) {
-            slot = {hash, keys_.size(), key.size(), true};
+        if (slot.length == kFree) {
+            slot = {hash, static_cast<std::uint32_t>(keys_.size()), static_cast<std::uint32_t>(key.size())};
             keys_.append(key);
             ++count_;
             return true;
@@ -131,9 +131,9 @@ void SeenPaths::Grow() {
     slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {
-        if (!slot.used) continue;
+        if (slot.length == kFree) continue;
         std::size_t i = slot.hash & mask;
-        while (slots_[i].used) i = (i + 1) & mask;
+        while (slots_[i].length != kFree) i = (i + 1) & mask;
         slots_[i] = slot;
     }
 }

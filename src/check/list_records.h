@@ -62,12 +62,14 @@ public:
     bool Insert(std::wstring_view key);
 
 private:
+    // Twelve bytes a slot: the table is touched all over, and its size is
+    // what it costs.
     struct Slot {
-        std::size_t hash = 0;
-        std::size_t offset = 0;
-        std::size_t length = 0;
-        bool used = false;
+        std::uint32_t hash = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = kFree;
     };
+    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
     void Grow();
 
     std::wstring keys_;  // every key, one after another

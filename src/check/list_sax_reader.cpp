@@ -17,7 +17,6 @@
 #include "base/xml_dom.h"
 #include "base/xml_input.h"
 #include "check/list_records.h"
-#include "base/prof_tmp.h"
 
 namespace mf {
 
@@ -172,8 +171,7 @@ private:
 
 bool ReadListStreamed(const std::wstring& path, StreamedList& list) {
     std::string bytes;
-    { mfprof::Scope p0(0);
-    if (!ReadWholeFile(path, bytes) || bytes.empty() || xml::DeclaresDocumentType(bytes)) return false; }
+    if (!ReadWholeFile(path, bytes) || bytes.empty() || xml::DeclaresDocumentType(bytes)) return false;
     ComPtr<ISAXXMLReader> reader;
     if (FAILED(::CoCreateInstance(kSaxReaderClass, nullptr, CLSCTX_INPROC_SERVER, kSaxReaderInterface,
                                   reinterpret_cast<void**>(reader.GetAddressOf()))))
@@ -182,19 +180,15 @@ bool ReadListStreamed(const std::wstring& path, StreamedList& list) {
     ListContentHandler handler(list);
     if (FAILED(reader->putContentHandler(&handler))) return false;
 
-    long long t0 = mfprof::Now();
     // Every element that yields a record starts with "<", and a value is
     // part of the document: bounds that cost nothing unless used.
     list.records.Reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '<')), bytes.size());
     OwnedVariant input = OwnedVariant::Bytes(xml::ReaderInput(std::move(bytes)));
-    mfprof::g[1] += mfprof::Ms(t0, mfprof::Now());
     if (input.get().vt == VT_EMPTY) return false;
-    t0 = mfprof::Now();
     const HRESULT parsed = reader->parse(input.get());
-    mfprof::g[3] += mfprof::Ms(t0, mfprof::Now());
     reader->putContentHandler(nullptr);
     if (FAILED(parsed)) return false;
-    { mfprof::Scope pf(5); handler.Finish(); }
+    handler.Finish();
     return true;
 }
 

@@ -14,7 +14,6 @@
 #include "check/list_records.h"
 #include "check/list_sax_reader.h"
 #include "engine/process_state.h"
-#include "base/prof_tmp.h"
 
 namespace mf {
 

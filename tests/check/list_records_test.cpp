@@ -41,7 +41,7 @@ TEST(ListRecords, DuplicatePathsByLowerCaseAcrossManyEntries) {
     ListRecordBuilder builder;
     auto add = [&](const std::wstring& path) {
         const std::vector<AttributeView> attributes = {{L"path", path}, {L"ver", L"1"}};
-        return builder.FromElement(RecordElement::File, attributes, {}).has_value();
+        return builder.FromElement(RecordElement::File, attributes, {}) != nullptr;
     };
     for (int i = 0; i < 5000; ++i) EXPECT_TRUE(add(L"Dir\\File" + std::to_wstring(i) + L".DAT")) << i;
     for (int i = 0; i < 5000; i += 7) EXPECT_FALSE(add(L"dir\\file" + std::to_wstring(i) + L".dat")) << i;
@@ -55,6 +55,52 @@ TEST(ListRecords, DuplicatePathsByLowerCaseAcrossManyEntries) {
     EXPECT_TRUE(add(L"a\\b.txt"));
     EXPECT_TRUE(add(L""));  // an entry without any path counts once, too
     EXPECT_FALSE(add(L""));
+}
+
+TEST(ListRecords, CompactEntriesHoldTheNormalisedRecords) {
+    ListEntries entries;
+    RecordFields file;
+    file.url = L"http://h/x";
+    file.path = L" bin|tool.exe._.zip ";
+    file.desname = L"x|y._.zip";  // targets are kept as written
+    file.ver = L" ABC ";
+    file.shortcut = L"s";
+    file.shortcuticon = L"i";
+    file.iconindex = L"2";
+    file.oper = 5;
+    file.md5key = true;
+    entries.Append(file);
+    const std::size_t message = entries.AppendPlace();
+    const std::size_t unfilled = entries.AppendPlace();
+    RecordFields last;
+    last.path = L"last";
+    entries.Append(last);
+    RecordFields text;
+    text.path = text.desname = L"hello";
+    text.ver = L"999";
+    text.oper = OPER_DESCRIPTION;
+    entries.Fill(message, text);
+    EXPECT_EQ(unfilled, 2u);
+    entries.Finish();  // a place never filled is dropped
+
+    ASSERT_EQ(entries.size(), 3u);
+    updatefileinfo expected;
+    expected.url = L"http://h/x";
+    expected.path = L"bin\\tool.exe";
+    expected.desname = L"x|y._.zip";
+    expected.ver = L"abc";
+    expected.shortcut = L"s";
+    expected.shortcuticon = L"i";
+    expected.iconindex = L"2";
+    expected.oper = 5;
+    expected.md5key = true;
+    EXPECT_EQ(entries.Record(0), expected);
+    EXPECT_EQ(entries[0].path, L"bin\\tool.exe");
+    EXPECT_EQ(entries[0].ver, L"abc");
+    EXPECT_EQ(entries.Record(1).path, L"hello");
+    EXPECT_EQ(entries.Record(1).oper, OPER_DESCRIPTION);
+    EXPECT_EQ(entries[2].path, L"last");
+    EXPECT_EQ(entries[2].index, 2u);
 }
 
 TEST(ListRecords, FormatErrorText) {

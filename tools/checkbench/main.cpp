@@ -26,7 +26,6 @@
 #include "check/update_check.h"
 #include "engine/process_state.h"
 #include "sax_floor.h"
-#include "base/prof_tmp.h"
 
 namespace {
 
@@ -93,25 +92,7 @@ int RunMerge(const wchar_t* product, const wchar_t* main, const wchar_t* output)
 
 }  // namespace
 
-#include "list/update_file_info.h"
-static void Micro() {
-    auto t = [](const char* label, auto&& f) { long long s = mfprof::Now(); f(); std::printf("%s %.1f ms\n", label, mfprof::Ms(s, mfprof::Now())); };
-    std::vector<std::wstring> keep;
-    t("200k wstring allocs (60 chars) kept", [&] { keep.reserve(200000); for (int i = 0; i < 200000; ++i) keep.emplace_back(60, L'x'); });
-    t("free them", [&] { keep.clear(); keep.shrink_to_fit(); });
-    std::vector<mf::updatefileinfo> recs;
-    t("100k records push_back no reserve (empty strings)", [&] { for (int i = 0; i < 100000; ++i) recs.emplace_back(); });
-    t("free", [&] { recs.clear(); recs.shrink_to_fit(); });
-    t("100k records push_back reserve", [&] { recs.reserve(100000); for (int i = 0; i < 100000; ++i) recs.emplace_back(); });
-    t("free", [&] { recs.clear(); recs.shrink_to_fit(); });
-    t("100k records with 2 strings no reserve", [&] { for (int i = 0; i < 100000; ++i) { mf::updatefileinfo r; r.path.assign(26, L'p'); r.ver.assign(32, L'v'); recs.push_back(std::move(r)); } });
-    t("free", [&] { recs.clear(); recs.shrink_to_fit(); });
-    t("100k records with 2 strings reserve", [&] { recs.reserve(100000); for (int i = 0; i < 100000; ++i) { mf::updatefileinfo r; r.path.assign(26, L'p'); r.ver.assign(32, L'v'); recs.push_back(std::move(r)); } });
-    t("free", [&] { recs.clear(); recs.shrink_to_fit(); });
-    t("26MB malloc+memset", [&] { char* p = (char*)malloc(26000000); memset(p, 1, 26000000); free(p); });
-}
 int wmain(int argc, wchar_t** argv) {
-    if (argc >= 2 && std::wstring(argv[1]) == L"--micro") { Micro(); Micro(); return 0; }
     if (argc >= 5 && std::wstring(argv[1]) == L"--merge") return RunMerge(argv[2], argv[3], argv[4]);
     if (argc >= 4 && std::wstring(argv[1]) == L"--sax-floor")
         return RunSaxFloor(argv[2], argv[3], argc > 4 ? std::max(1L, mf::ParseLong(argv[4])) : 5);
@@ -140,7 +121,6 @@ int wmain(int argc, wchar_t** argv) {
         ::QueryPerformanceCounter(&end);
         times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
         found = state.updateList.GetSize();
-        mfprof::Dump();
     }
     ::DeleteFileW(server.c_str());
     ::DeleteFileW(local.c_str());
