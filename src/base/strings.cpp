@@ -31,9 +31,24 @@ std::string Narrow(std::wstring_view text, CodePage page) {
     return out;
 }
 
+void LowerInPlace(std::wstring& text) {
+    // CharLowerBuffW maps "A"-"Z" to "a"-"z" in every language (also in
+    // Turkish), so ASCII text, the common case of list paths and keys, is
+    // lowered here without the call into the system.
+    bool ascii = true;
+    for (wchar_t& c : text) {
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    }
+    if (!ascii) ::CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+}
+
 std::wstring ToLower(std::wstring_view text) {
     std::wstring out(text);
-    if (!out.empty()) ::CharLowerBuffW(out.data(), static_cast<DWORD>(out.size()));
+    LowerInPlace(out);
     return out;
 }
 
@@ -51,6 +66,15 @@ std::wstring Trim(std::wstring_view text) {
     while (b < e && IsSpace(text[b])) ++b;
     while (e > b && IsSpace(text[e - 1])) --e;
     return std::wstring(text.substr(b, e - b));
+}
+
+void TrimInPlace(std::wstring& text) {
+    std::size_t e = text.size();
+    while (e > 0 && IsSpace(text[e - 1])) --e;
+    text.erase(e);
+    std::size_t b = 0;
+    while (b < text.size() && IsSpace(text[b])) ++b;
+    text.erase(0, b);
 }
 
 std::wstring TrimRight(std::wstring_view text) {

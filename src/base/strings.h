@@ -18,6 +18,9 @@ std::wstring Widen(std::string_view bytes, CodePage page = CodePage::Ansi);
 std::string Narrow(std::wstring_view text, CodePage page = CodePage::Ansi);
 
 std::wstring ToLower(std::wstring_view text);
+// The same as ToLower and Trim, without a new string.
+void LowerInPlace(std::wstring& text);
+void TrimInPlace(std::wstring& text);
 std::wstring ToUpper(std::wstring_view text);
 std::wstring Trim(std::wstring_view text);
 std::wstring TrimRight(std::wstring_view text);

@@ -140,7 +140,7 @@ ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes, bool keepLayout) {
     ComPtr<IXMLDOMDocument> document = NewDocument();
     if (!document) return nullptr;
     if (keepLayout) document->put_preserveWhiteSpace(VARIANT_TRUE);
-    const OwnedVariant source = OwnedVariant::Bytes(ReaderInput(bytes));
+    const OwnedVariant source = OwnedVariant::Bytes(ReaderInput(std::string(bytes)));
     if (source.get().vt == VT_EMPTY) return nullptr;
     VARIANT_BOOL loaded = VARIANT_FALSE;
     const HRESULT hr = document->load(source.get(), &loaded);

@@ -137,10 +137,25 @@ std::string WithBreaks(std::string_view bytes, std::size_t skip, std::size_t uni
 
 }  // namespace
 
-std::string ReaderInput(std::string_view bytes) {
+namespace {
+// No line of the ASCII-compatible text is longer than the limit, so no break
+// is needed anywhere (a break only ever goes into a longer line).
+bool LinesWithinLimit(std::string_view text) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) return text.size() - start <= kReaderLineLimit;
+        if (end - start > kReaderLineLimit) return false;
+        start = end + 1;
+    }
+}
+}  // namespace
+
+std::string ReaderInput(std::string owned) {
+    const std::string_view bytes = owned;
     auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     const std::size_t n = bytes.size();
-    if (n >= 4 && ((byte(0) == 0 && byte(1) == 0) || (byte(2) == 0 && byte(3) == 0))) return std::string(bytes);
+    if (n >= 4 && ((byte(0) == 0 && byte(1) == 0) || (byte(2) == 0 && byte(3) == 0))) return owned;
     if (n >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == '<' && byte(1) == 0))) {
         const std::size_t skip = byte(0) == 0xFF ? 2 : 0;
         const auto points = BreakPoints((n - skip) / 2, [&](std::size_t i) {
@@ -166,6 +181,7 @@ std::string ReaderInput(std::string_view bytes) {
         rest = bytes.substr(end);
         restSkip = 0;
     }
+    if (declaration.empty() && LinesWithinLimit(rest.substr(restSkip))) return owned;
     const auto points = BreakPoints(rest.size() - restSkip, [&](std::size_t i) {
         return static_cast<char32_t>(static_cast<unsigned char>(rest[restSkip + i]));
     });

@@ -27,6 +27,8 @@ inline constexpr std::size_t kReaderLineLimit = 512;
 // elements, attributes and text. UTF-16 documents (either byte order, with or
 // without a byte order mark) and ASCII-compatible ones (UTF-8, GBK, Big5
 // ...) are handled; anything else is returned as it is.
-std::string ReaderInput(std::string_view bytes);
+// The bytes are taken over and given back as they are when nothing changes
+// (the common case: a list in lines of ordinary length), without a copy.
+std::string ReaderInput(std::string bytes);
 
 }  // namespace mf::xml

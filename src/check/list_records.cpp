@@ -1,16 +1,88 @@
 #include "check/list_records.h"
 
+#include <algorithm>
+#include <functional>
+
 #include "base/strings.h"
+#include "list/download_list.h"
 #include "list/oper_flags.h"
 #include "list/run_command.h"
 
 namespace mf {
 
-std::wstring FirstAttribute(const AttributeLookup& attribute, std::initializer_list<const wchar_t*> forms) {
-    for (const wchar_t* name : forms) {
-        std::wstring value = attribute(name);
-        if (!value.empty()) return value;
+namespace {
+
+// The fields of a file record that come from attributes.
+enum Field : int { kVer, kMd5, kOper, kPath, kUrl, kShortcut, kShortcutIcon, kIconIndex, kDesName, kHash, kFieldCount };
+
+struct AttributeForm {
+    std::wstring_view name;
+    Field field;
+    int rank;  // the form's place among the forms of its field: lower is tried first
+};
+
+// Every accepted form of every attribute of a file element. Where a field
+// has several forms, the first non-empty one in this order wins; the
+// version key is "ver", "Ver", and only when both are empty "md5", "MD5".
+constexpr AttributeForm kFileForms[] = {
+    {L"ver", kVer, 0}, {L"Ver", kVer, 1}, {L"md5", kMd5, 0}, {L"MD5", kMd5, 1},
+    {L"oper", kOper, 0}, {L"Oper", kOper, 1}, {L"OPER", kOper, 2}, {L"do", kOper, 3}, {L"Do", kOper, 4},
+    {L"DO", kOper, 5}, {L"Action", kOper, 6}, {L"action", kOper, 7}, {L"ACTION", kOper, 8},
+    {L"Activity", kOper, 9}, {L"activity", kOper, 10}, {L"ACTIVITY", kOper, 11},
+    {L"path", kPath, 0}, {L"Path", kPath, 1}, {L"File", kPath, 2}, {L"file", kPath, 3}, {L"Name", kPath, 4},
+    {L"name", kPath, 5},
+    {L"URL", kUrl, 0}, {L"url", kUrl, 1}, {L"Url", kUrl, 2},
+    {L"shortcut", kShortcut, 0}, {L"ShortCut", kShortcut, 1}, {L"SHORTCUT", kShortcut, 2},
+    {L"shortcuticon", kShortcutIcon, 0}, {L"shorticon", kShortcutIcon, 1}, {L"ShortCutIcon", kShortcutIcon, 2},
+    {L"SHORTCUTICON", kShortcutIcon, 3}, {L"SHORTICON", kShortcutIcon, 4},
+    {L"iconindex", kIconIndex, 0}, {L"ICONINDEX", kIconIndex, 1}, {L"IconIndex", kIconIndex, 2},
+    {L"shortcuticonindex", kIconIndex, 3}, {L"SHORTCUTICONINDEX", kIconIndex, 4},
+    {L"DesName", kDesName, 0}, {L"desname", kDesName, 1}, {L"dstname", kDesName, 2}, {L"DstName", kDesName, 3},
+    {L"hash", kHash, 0},
+};
+constexpr int kFormCount = static_cast<int>(std::size(kFileForms));
+static_assert(kFormCount <= 64, "the forms seen are kept as bits of one 64-bit word");
+
+// Index into kFileForms, or -1 for a name that is none of the forms.
+int FormIndex(std::wstring_view name) {
+    for (int i = 0; i < kFormCount; ++i)
+        if (kFileForms[i].name.size() == name.size() && kFileForms[i].name == name) return i;
+    return -1;
+}
+
+// For each field, the value of its best form that is present and not empty.
+struct FileAttributes {
+    std::wstring_view value[kFieldCount];
+
+    explicit FileAttributes(AttributeViews attributes) {
+        int rank[kFieldCount];
+        std::fill(std::begin(rank), std::end(rank), kFormCount);
+        std::uint64_t seen = 0;
+        for (const AttributeView& attribute : attributes) {
+            const int form = FormIndex(attribute.name);
+            if (form < 0) continue;
+            // Only the first attribute of a name counts, as a look-up by name
+            // finds it (a reader does not pass two of one name anyway).
+            const std::uint64_t bit = std::uint64_t{1} << form;
+            if ((seen & bit) != 0) continue;
+            seen |= bit;
+            const AttributeForm& f = kFileForms[form];
+            if (attribute.value.empty() || f.rank >= rank[f.field]) continue;
+            rank[f.field] = f.rank;
+            value[f.field] = attribute.value;
+        }
     }
+};
+
+bool IsAsciiPrefixNoCase(std::wstring_view text, std::wstring_view lowerPrefix) {
+    return text.size() >= lowerPrefix.size() && text.substr(0, lowerPrefix.size()) == lowerPrefix;
+}
+
+}  // namespace
+
+std::wstring_view AttributeValue(AttributeViews attributes, std::wstring_view name) {
+    for (const AttributeView& attribute : attributes)
+        if (attribute.name == name) return attribute.value;
     return {};
 }
 
@@ -29,62 +101,195 @@ std::wstring PathFromUrl(std::wstring url) {
     return path;
 }
 
-bool DeclaresMd5Keys(const std::wstring& hashValue) { return EqualsNoCase(Trim(hashValue), kMd5HashValue); }
+bool DeclaresMd5Keys(std::wstring_view hashValue) { return EqualsNoCase(Trim(hashValue), kMd5HashValue); }
 
-std::optional<updatefileinfo> ListRecordBuilder::FromElement(const std::wstring& name, const AttributeLookup& attribute,
-                                                             const std::function<std::wstring()>& text) {
-    if (name == kDescriptionElement) {
-        updatefileinfo record;
-        record.path = record.desname = ListElementText(text());
-        record.ver = kNonFileVersion;
-        record.oper = OPER_DESCRIPTION;
-        return record;
-    }
-    if (name == kRunElement) {
-        updatefileinfo record;
-        record.path = record.desname =
-            JoinRunCommand({attribute(L"path"), attribute(L"param"), attribute(L"wait"), attribute(L"key")});
-        record.ver = kNonFileVersion;
-        record.oper = OPER_COMMAND;
-        return record;
-    }
-    if (name == kFileElement) return FileRecord(attribute);
-    return std::nullopt;
+RecordElement RecordElementOf(std::wstring_view name) {
+    if (name == kFileElement) return RecordElement::File;
+    if (name == kDescriptionElement) return RecordElement::Description;
+    if (name == kRunElement) return RecordElement::Run;
+    return RecordElement::None;
 }
 
-std::optional<updatefileinfo> ListRecordBuilder::FileRecord(const AttributeLookup& attribute) {
-    updatefileinfo record;
-    record.ver = FirstAttribute(attribute, {L"ver", L"Ver"});
-    if (record.ver.empty()) {
-        record.ver = FirstAttribute(attribute, {L"md5", L"MD5"});
-        if (!record.ver.empty()) {
-            const std::wstring ownHash = attribute(kHashAttribute);
-            record.md5key = ownHash.empty() ? listMd5Keys_ : DeclaresMd5Keys(ownHash);
+bool SeenPaths::Insert(std::wstring_view key) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const auto hash = static_cast<std::uint32_t>(std::hash<std::wstring_view>{}(key));
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        Slot& slot = slots_[i];
+        if (slot.length == kFree) {
+            slot = {hash, static_cast<std::uint32_t>(keys_.size()), static_cast<std::uint32_t>(key.size())};
+            keys_.append(key);
+            ++count_;
+            return true;
         }
+        if (slot.hash == hash && std::wstring_view(keys_).substr(slot.offset, slot.length) == key) return false;
     }
-    record.oper = ParseOperFlags(FirstAttribute(
-        attribute, {L"oper", L"Oper", L"OPER", L"do", L"Do", L"DO", L"Action", L"action", L"ACTION", L"Activity",
-                    L"activity", L"ACTIVITY"}));
-    record.path = FirstAttribute(attribute, {L"path", L"Path", L"File", L"file", L"Name", L"name"});
-    record.url = FirstAttribute(attribute, {L"URL", L"url", L"Url"});
-    record.shortcut = FirstAttribute(attribute, {L"shortcut", L"ShortCut", L"SHORTCUT"});
-    record.shortcuticon =
-        FirstAttribute(attribute, {L"shortcuticon", L"shorticon", L"ShortCutIcon", L"SHORTCUTICON", L"SHORTICON"});
-    record.iconindex = FirstAttribute(
-        attribute, {L"iconindex", L"ICONINDEX", L"IconIndex", L"shortcuticonindex", L"SHORTCUTICONINDEX"});
-    record.desname = FirstAttribute(attribute, {L"DesName", L"desname", L"dstname", L"DstName"});
+}
 
-    std::wstring lowerPath = ToLower(record.path);
-    if (StartsWith(lowerPath, L"http:") || StartsWith(lowerPath, L"https:")) {
-        record.url = record.path;
-        record.path.clear();
+void SeenPaths::Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 1024 : old.size() * 2, Slot{});
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.length == kFree) continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].length != kFree) i = (i + 1) & mask;
+        slots_[i] = slot;
     }
-    if (!record.url.empty() && record.path.empty()) {
-        record.path = PathFromUrl(record.url);
-        lowerPath = ToLower(record.path);
-    }
+}
 
-    if (!seenPaths_.insert(std::move(lowerPath)).second) return std::nullopt;
+const RecordFields* ListRecordBuilder::FromElement(RecordElement element, AttributeViews attributes,
+                                                   std::wstring_view text) {
+    switch (element) {
+        case RecordElement::Description:
+            path_ = ListElementText(std::wstring(text));
+            fields_ = RecordFields{};
+            fields_.path = fields_.desname = path_;
+            fields_.ver = kNonFileVersion;
+            fields_.oper = OPER_DESCRIPTION;
+            return &fields_;
+        case RecordElement::Run: {
+            auto attribute = [&](std::wstring_view name) { return std::wstring(AttributeValue(attributes, name)); };
+            path_ = JoinRunCommand({attribute(L"path"), attribute(L"param"), attribute(L"wait"), attribute(L"key")});
+            fields_ = RecordFields{};
+            fields_.path = fields_.desname = path_;
+            fields_.ver = kNonFileVersion;
+            fields_.oper = OPER_COMMAND;
+            return &fields_;
+        }
+        case RecordElement::File:
+            return FileRecord(attributes);
+        case RecordElement::None:
+            break;
+    }
+    return nullptr;
+}
+
+const RecordFields* ListRecordBuilder::FileRecord(AttributeViews attributes) {
+    const FileAttributes found(attributes);
+    std::wstring_view path = found.value[kPath];
+    std::wstring_view url = found.value[kUrl];
+
+    lowerPath_.assign(path);
+    LowerInPlace(lowerPath_);
+    if (IsAsciiPrefixNoCase(lowerPath_, L"http:") || IsAsciiPrefixNoCase(lowerPath_, L"https:")) {
+        url = path;
+        path = {};
+    }
+    if (!url.empty() && path.empty()) {
+        path_ = PathFromUrl(std::wstring(url));
+        path = path_;
+        lowerPath_.assign(path);
+        LowerInPlace(lowerPath_);
+    } else if (path.empty()) {
+        lowerPath_.clear();
+    }
+    if (!seenPaths_.Insert(lowerPath_)) return nullptr;
+
+    fields_ = RecordFields{};
+    if (!found.value[kVer].empty()) {
+        fields_.ver = found.value[kVer];
+    } else if (!found.value[kMd5].empty()) {
+        fields_.ver = found.value[kMd5];
+        const std::wstring_view ownHash = found.value[kHash];
+        fields_.md5key = ownHash.empty() ? listMd5Keys_ : DeclaresMd5Keys(ownHash);
+    }
+    if (!found.value[kOper].empty()) fields_.oper = ParseOperFlags(found.value[kOper]);
+    fields_.path = path;
+    fields_.url = url;
+    fields_.shortcut = found.value[kShortcut];
+    fields_.shortcuticon = found.value[kShortcutIcon];
+    fields_.iconindex = found.value[kIconIndex];
+    fields_.desname = found.value[kDesName];
+    return &fields_;
+}
+
+updatefileinfo ToRecord(const RecordFields& fields) {
+    updatefileinfo record;
+    record.url = fields.url;
+    record.path = fields.path;
+    record.desname = fields.desname;
+    record.ver = fields.ver;
+    record.shortcut = fields.shortcut;
+    record.shortcuticon = fields.shortcuticon;
+    record.iconindex = fields.iconindex;
+    record.oper = fields.oper;
+    record.md5key = fields.md5key;
+    return record;
+}
+
+void ListEntries::Reserve(std::size_t entries, std::size_t characters) {
+    // Reserved memory that is never written is never touched, so an upper
+    // bound costs nothing.
+    entries_.reserve(entries);
+    text_.reserve(characters);
+}
+
+ListEntries::Entry ListEntries::Store(const RecordFields& fields) {
+    Entry entry;
+    entry.start = static_cast<std::uint32_t>(text_.size());
+    auto add = [&](int value, std::wstring_view text) {
+        text_.append(text);
+        entry.length[value] = static_cast<std::uint32_t>(text.size());
+    };
+    add(kUrl, fields.url);
+    scratch_.assign(fields.path);
+    NormaliseListPath(scratch_);
+    add(kPath, scratch_);
+    add(kDesname, fields.desname);
+    scratch_.assign(fields.ver);
+    NormaliseListKey(scratch_);
+    add(kVer, scratch_);
+    add(kShortcut, fields.shortcut);
+    add(kShortcutIcon, fields.shortcuticon);
+    add(kIconIndex, fields.iconindex);
+    entry.oper = fields.oper;
+    entry.md5key = fields.md5key;
+    return entry;
+}
+
+void ListEntries::Append(const RecordFields& fields) { entries_.push_back(Store(fields)); }
+
+std::size_t ListEntries::AppendPlace() {
+    Entry entry;
+    entry.start = static_cast<std::uint32_t>(text_.size());
+    entry.pending = true;
+    entries_.push_back(entry);
+    hasPending_ = true;
+    return entries_.size() - 1;
+}
+
+void ListEntries::Fill(std::size_t place, const RecordFields& fields) { entries_.at(place) = Store(fields); }
+
+void ListEntries::Finish() {
+    if (!hasPending_) return;
+    std::erase_if(entries_, [](const Entry& entry) { return entry.pending; });
+    hasPending_ = false;
+}
+
+std::wstring_view ListEntries::ValueOf(const Entry& entry, int value) const {
+    std::size_t offset = entry.start;
+    for (int i = 0; i < value; ++i) offset += entry.length[i];
+    return std::wstring_view(text_).substr(offset, entry.length[value]);
+}
+
+ListEntries::Key ListEntries::operator[](std::size_t index) const {
+    const Entry& entry = entries_[index];
+    return {ValueOf(entry, kPath), ValueOf(entry, kVer), entry.oper, index};
+}
+
+updatefileinfo ListEntries::Record(std::size_t index) const {
+    const Entry& entry = entries_.at(index);
+    updatefileinfo record;
+    record.url = ValueOf(entry, kUrl);
+    record.path = ValueOf(entry, kPath);
+    record.desname = ValueOf(entry, kDesname);
+    record.ver = ValueOf(entry, kVer);
+    record.shortcut = ValueOf(entry, kShortcut);
+    record.shortcuticon = ValueOf(entry, kShortcutIcon);
+    record.iconindex = ValueOf(entry, kIconIndex);
+    record.oper = entry.oper;
+    record.md5key = entry.md5key;
     return record;
 }
 

@@ -3,21 +3,28 @@
 // apart from the XML DOM so that the rules can be checked on their own.
 #pragma once
 
-#include <functional>
-#include <initializer_list>
+#include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
-#include <unordered_set>
+#include <string_view>
+#include <vector>
 
 #include "list/update_file_info.h"
 
 namespace mf {
 
-// Value of an attribute by exact name; empty when it is missing.
-using AttributeLookup = std::function<std::wstring(const wchar_t* name)>;
+// One attribute of an element as the reader passes it. The views belong to
+// the reader and are valid only while it presents the element.
+struct AttributeView {
+    std::wstring_view name;
+    std::wstring_view value;
+};
+using AttributeViews = std::span<const AttributeView>;
 
-// The first non-empty value among the forms, tried in order.
-[[nodiscard]] std::wstring FirstAttribute(const AttributeLookup& attribute, std::initializer_list<const wchar_t*> forms);
+// Value of the first attribute with exactly this name; empty when missing.
+[[nodiscard]] std::wstring_view AttributeValue(AttributeViews attributes, std::wstring_view name);
 
 // Element text as a list means it: the two characters backslash and "n"
 // stand for a line break (CR LF).
@@ -40,28 +47,121 @@ inline constexpr const wchar_t* kHashAttribute = L"hash";
 inline constexpr const wchar_t* kMd5HashValue = L"md5";
 // Any other value, written onto merged entries of a list without the marker.
 inline constexpr const wchar_t* kNoHashValue = L"none";
-[[nodiscard]] bool DeclaresMd5Keys(const std::wstring& hashValue);
+[[nodiscard]] bool DeclaresMd5Keys(std::wstring_view hashValue);
+
+// The elements that yield records (exact case).
+enum class RecordElement { None, File, Description, Run };
+[[nodiscard]] RecordElement RecordElementOf(std::wstring_view name);
+
+// The lower-cased paths already taken from one list, for the duplicate rule.
+// Open addressing over one buffer holding every key: a list of 100k files
+// costs no allocation per entry.
+class SeenPaths {
+public:
+    // True when the key was not there before (it is then entered).
+    bool Insert(std::wstring_view key);
+
+private:
+    // Twelve bytes a slot: the table is touched all over, and its size is
+    // what it costs.
+    struct Slot {
+        std::uint32_t hash = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = kFree;
+    };
+    static constexpr std::uint32_t kFree = 0xFFFFFFFF;
+    void Grow();
+
+    std::wstring keys_;  // every key, one after another
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+};
+
+// What one element yields, before the list's normalisation (which
+// ListEntries::Append applies). The views are valid until the builder's next
+// call and while the reader presents the element.
+struct RecordFields {
+    std::wstring_view url;
+    std::wstring_view path;
+    std::wstring_view desname;
+    std::wstring_view ver;
+    std::wstring_view shortcut;
+    std::wstring_view shortcuticon;
+    std::wstring_view iconindex;
+    std::int32_t oper = 0;
+    bool md5key = false;
+};
+
+// The record as the fields say, without normalisation.
+[[nodiscard]] updatefileinfo ToRecord(const RecordFields& fields);
 
 // Builds the records of one list, remembering the file paths already seen
 // (lower-cased) so that the first of several equal paths wins.
 class ListRecordBuilder {
 public:
-    ListRecordBuilder() : seenPaths_(10) {}
-
     // The root's "hash" attribute: whether file records whose key came from
     // "md5"/"MD5" get `md5key`.
-    void SetListHash(const std::wstring& hashValue) { listMd5Keys_ = DeclaresMd5Keys(hashValue); }
+    void SetListHash(std::wstring_view hashValue) { listMd5Keys_ = DeclaresMd5Keys(hashValue); }
 
-    // The record an element yields, if any. `text` is called only for the
-    // elements whose text is used.
-    std::optional<updatefileinfo> FromElement(const std::wstring& name, const AttributeLookup& attribute,
-                                              const std::function<std::wstring()>& text);
+    // What an element yields, or null. `text` (the element's text content)
+    // is used only by message elements; `attributes` only by the others.
+    const RecordFields* FromElement(RecordElement element, AttributeViews attributes, std::wstring_view text);
 
 private:
-    std::optional<updatefileinfo> FileRecord(const AttributeLookup& attribute);
+    const RecordFields* FileRecord(AttributeViews attributes);
 
-    std::unordered_set<std::wstring> seenPaths_;
+    SeenPaths seenPaths_;
+    RecordFields fields_;
+    std::wstring lowerPath_;  // reused for every file record
+    std::wstring path_;       // a path taken from a URL, a message or a command
     bool listMd5Keys_ = false;
+};
+
+// The records of one list in compact form: every value in one buffer, each
+// record a few numbers. Reading a list of 100k entries into full records
+// (eight strings each) touched some 40 MB of fresh memory, and fresh memory
+// is what costs most on a virtual machine; this touches a third of it.
+// Values are normalised as a list's records are (NormaliseListPath and
+// NormaliseListKey): a record made from an entry is the record the list
+// yields.
+class ListEntries {
+public:
+    // A view of one record for the comparison with another list.
+    struct Key {
+        std::wstring_view path;
+        std::wstring_view ver;
+        std::int32_t oper;
+        std::size_t index;  // of the record in the list
+    };
+
+    void Reserve(std::size_t entries, std::size_t characters);
+    void Append(const RecordFields& fields);
+    // A place for a record whose values come later (a message, whose text is
+    // complete only at its end). A place never filled is dropped by Finish.
+    std::size_t AppendPlace();
+    void Fill(std::size_t place, const RecordFields& fields);
+    void Finish();
+
+    [[nodiscard]] std::size_t size() const { return entries_.size(); }
+    [[nodiscard]] Key operator[](std::size_t index) const;
+    [[nodiscard]] updatefileinfo Record(std::size_t index) const;
+
+private:
+    enum Value { kUrl, kPath, kDesname, kVer, kShortcut, kShortcutIcon, kIconIndex, kValueCount };
+    struct Entry {
+        std::uint32_t start = 0;  // in text_; the values follow each other
+        std::uint32_t length[kValueCount] = {};
+        std::int32_t oper = 0;
+        bool md5key = false;
+        bool pending = false;
+    };
+    [[nodiscard]] std::wstring_view ValueOf(const Entry& entry, int value) const;
+    Entry Store(const RecordFields& fields);
+
+    std::wstring text_;
+    std::vector<Entry> entries_;
+    std::wstring scratch_;
+    bool hasPending_ = false;
 };
 
 // The text of the report when a list could not be walked: the translated

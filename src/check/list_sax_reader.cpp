@@ -74,31 +74,27 @@ public:
                 if (name == L"fileurl" && !list_.hasFileUrl) OpenText(Kind::FileUrl, std::nullopt);
             }
             if (!list_.rootFound) return S_OK;  // no records without a root
-            ReadAttributes(attributes);
-            // Only the value that is asked for and present becomes a string.
-            auto lookup = [this](const wchar_t* wanted) {
-                const std::wstring_view key(wanted);
-                for (const auto& [attributeName, value] : attributes_)
-                    if (attributeName == key) return std::wstring(value);
-                return std::wstring();
-            };
-            if (depth_ == 1) builder_.SetListHash(lookup(kHashAttribute));
-            if (name == kDescriptionElement) {
-                // Its text is complete only at its end; keep its place.
-                list_.records.emplace_back();
-                slots_.push_back(true);
-                OpenText(Kind::Description, list_.records.size() - 1);
-            } else if (auto record = builder_.FromElement(std::wstring(name), lookup, [] { return std::wstring(); })) {
-                list_.records.push_back(std::move(*record));
-                slots_.push_back(false);
+            if (depth_ == 1) {
+                ReadAttributes(attributes);
+                builder_.SetListHash(AttributeValue(attributes_, kHashAttribute));
             }
+            const RecordElement element = RecordElementOf(name);
+            if (element == RecordElement::None) return S_OK;
+            if (element == RecordElement::Description) {
+                // Its text is complete only at its end; keep its place.
+                OpenText(Kind::Description, list_.records.AppendPlace());
+                return S_OK;
+            }
+            ReadAttributes(attributes);
+            if (const RecordFields* fields = builder_.FromElement(element, attributes_, {}))
+                list_.records.Append(*fields);
             return S_OK;
         } catch (...) {
             return E_OUTOFMEMORY;
         }
     }
 
-    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qName, int qLength) override {
+    HRESULT WINAPI endElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int) override {
         try {
             if (!texts_.empty() && texts_.back().depth == depth_) {
                 OpenTextValue done = std::move(texts_.back());
@@ -111,10 +107,8 @@ public:
                     list_.hasFileUrl = true;
                     list_.fileUrl = text;
                 } else if (done.slot) {
-                    const std::wstring name(qName, static_cast<std::size_t>(qLength));
-                    auto record = builder_.FromElement(name, [](const wchar_t*) { return std::wstring(); },
-                                                       [&] { return text; });
-                    if (record) list_.records[*done.slot] = std::move(*record);
+                    if (const RecordFields* fields = builder_.FromElement(RecordElement::Description, {}, text))
+                        list_.records.Fill(*done.slot, *fields);
                 }
             }
             --depth_;
@@ -133,17 +127,7 @@ public:
         }
     }
 
-    // Message slots whose element yielded nothing are dropped.
-    void Finish() {
-        if (std::find(slots_.begin(), slots_.end(), true) == slots_.end()) return;  // no message records
-        std::vector<updatefileinfo> kept;
-        kept.reserve(list_.records.size());
-        for (std::size_t i = 0; i < list_.records.size(); ++i) {
-            if (slots_[i] && list_.records[i].oper == 0 && list_.records[i].ver.empty()) continue;
-            kept.push_back(std::move(list_.records[i]));
-        }
-        list_.records = std::move(kept);
-    }
+    void Finish() { list_.records.Finish(); }
 
 private:
     enum class Kind { Guid, FileUrl, Description };
@@ -168,8 +152,8 @@ private:
             if (FAILED(attributes->getQName(i, &name, &nameLength)) ||
                 FAILED(attributes->getValue(i, &value, &valueLength)))
                 continue;
-            attributes_.emplace_back(std::wstring_view(name, static_cast<std::size_t>(nameLength)),
-                                     std::wstring_view(value, static_cast<std::size_t>(valueLength)));
+            attributes_.push_back({std::wstring_view(name, static_cast<std::size_t>(nameLength)),
+                                   std::wstring_view(value, static_cast<std::size_t>(valueLength))});
         }
     }
 
@@ -177,11 +161,10 @@ private:
     ListRecordBuilder builder_;
     int depth_ = 0;
     std::vector<OpenTextValue> texts_;
-    std::vector<bool> slots_;  // per record: a message whose text came at its end
     // The current element's attributes as the reader passes them: the
     // views are valid only during its startElement call, and copying every
     // name and value would cost two allocations per attribute.
-    std::vector<std::pair<std::wstring_view, std::wstring_view>> attributes_;
+    std::vector<AttributeView> attributes_;
 };
 
 }  // namespace
@@ -197,7 +180,10 @@ bool ReadListStreamed(const std::wstring& path, StreamedList& list) {
     ListContentHandler handler(list);
     if (FAILED(reader->putContentHandler(&handler))) return false;
 
-    OwnedVariant input = OwnedVariant::Bytes(xml::ReaderInput(bytes));
+    // Every element that yields a record starts with "<", and a value is
+    // part of the document: bounds that cost nothing unless used.
+    list.records.Reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '<')), bytes.size());
+    OwnedVariant input = OwnedVariant::Bytes(xml::ReaderInput(std::move(bytes)));
     if (input.get().vt == VT_EMPTY) return false;
     const HRESULT parsed = reader->parse(input.get());
     reader->putContentHandler(nullptr);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "list/update_file_info.h"
+#include "check/list_records.h"
 
 namespace mf {
 
@@ -16,7 +16,7 @@ struct StreamedList {
     std::wstring guid;  // text of the root's first "guid" child
     bool hasFileUrl = false;
     std::wstring fileUrl;  // text of the root's first "fileurl" child
-    std::vector<updatefileinfo> records;  // as the record rules build them, in document order
+    ListEntries records;  // as the record rules build them, in document order
 };
 
 // False when the file cannot be read, is not well-formed or the SAX reader

@@ -315,10 +315,12 @@ std::optional<VersionReply> QueryVersion() {
 }
 
 bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& localList, DownLoadList& result) {
-    DownLoadList server;
-    DownLoadList local;
+    // Both lists are read into compact entries; only the records selected
+    // become full records (a tenth of a list, or none, in a usual update).
+    ListEntries server;
+    DownLoadList serverValues;
     std::wstring formatError;
-    if (!ReadUpdateList(serverList, server, true, &formatError) && FileExists(serverList)) {
+    if (!ReadUpdateListEntries(serverList, server, serverValues, true, &formatError) && FileExists(serverList)) {
         // A server list that is there but cannot be read whole is a failed
         // list: reading what could be read would report a smaller update as
         // the whole one. (An absent list, as the quick check may find, has
@@ -331,13 +333,16 @@ bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     }
     // An installed list that cannot be read contributes no records: every
     // file of the server list then counts as new.
+    ListEntries local;
+    DownLoadList localValues;
     formatError.clear();
-    if (!ReadUpdateList(localList, local, false, &formatError)) ReportError(nullptr, formatError);
-    result.listIdentifier = server.listIdentifier;
-    result.fileUrlTemplate = server.fileUrlTemplate;
+    if (!ReadUpdateListEntries(localList, local, localValues, false, &formatError)) ReportError(nullptr, formatError);
+    result.listIdentifier = serverValues.listIdentifier;
+    result.fileUrlTemplate = serverValues.fileUrlTemplate;
     const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
-    for (const std::size_t index : SelectRecordsToUpdate(server.Records(), local.Records(), checkLost, AnyTargetMissing))
-        result.Add(server[static_cast<int>(index)]);
+    auto anyTargetMissing = [&](const ListEntries::Key& key) { return AnyTargetMissing(server.Record(key.index)); };
+    for (const std::size_t index : SelectRecordsToUpdate(server, local, checkLost, anyTargetMissing))
+        result.Add(server.Record(index));
     return true;
 }
 

@@ -101,10 +101,11 @@ public:
             values_.emplace_back(NodeName(attribute.Get()), value.text());
         }
     }
-    [[nodiscard]] std::wstring Get(const wchar_t* name) const {
-        for (const auto& [key, value] : values_)
-            if (key == name) return value;
-        return {};
+    [[nodiscard]] std::vector<AttributeView> Views() const {
+        std::vector<AttributeView> views;
+        views.reserve(values_.size());
+        for (const auto& [name, value] : values_) views.push_back({name, value});
+        return views;
     }
 
 private:
@@ -112,33 +113,30 @@ private:
 };
 
 // Every node from the document node on, in document order. Iterative, so
-// that a deeply nested list cannot exhaust the stack. The records are
-// appended in one batch (one hold of the list lock instead of one per
-// record), also when the walk fails part-way.
-void WalkRecords(IXMLDOMDocument* document, IXMLDOMNode* root, DownLoadList& target) {
+// that a deeply nested list cannot exhaust the stack. A failure part-way
+// keeps the records read before it.
+void WalkRecords(IXMLDOMDocument* document, IXMLDOMNode* root, ListEntries& target) {
     ListRecordBuilder builder;
-    builder.SetListHash(AttributeSet(root).Get(kHashAttribute));
-    std::vector<updatefileinfo> records;
-    try {
-        ComPtr<IXMLDOMNode> node;
-        Check(document->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())));
-        while (node) {
-            DOMNodeType type = NODE_INVALID;
-            Check(node->get_nodeType(&type));
-            if (type == NODE_ELEMENT) {
-                const std::wstring name = NodeName(node.Get());
-                const AttributeSet attributes(node.Get());
-                auto attribute = [&](const wchar_t* attributeName) { return attributes.Get(attributeName); };
-                auto text = [&] { return NodeText(node.Get()); };
-                if (auto record = builder.FromElement(name, attribute, text)) records.push_back(std::move(*record));
-            }
-            node = NextInDocumentOrder(node);
-        }
-    } catch (const DomError&) {
-        target.AddListRecords(std::move(records));
-        throw;
+    {
+        const AttributeSet rootAttributes(root);
+        builder.SetListHash(AttributeValue(rootAttributes.Views(), kHashAttribute));
     }
-    target.AddListRecords(std::move(records));
+    ComPtr<IXMLDOMNode> node;
+    Check(document->QueryInterface(IID_IXMLDOMNode, reinterpret_cast<void**>(node.GetAddressOf())));
+    while (node) {
+        DOMNodeType type = NODE_INVALID;
+        Check(node->get_nodeType(&type));
+        if (type == NODE_ELEMENT) {
+            const RecordElement element = RecordElementOf(NodeName(node.Get()));
+            const AttributeSet attributes(node.Get());
+            if (element != RecordElement::None) {
+                const std::wstring text = element == RecordElement::Description ? NodeText(node.Get()) : L"";
+                if (const RecordFields* fields = builder.FromElement(element, attributes.Views(), text))
+                    target.Append(*fields);
+            }
+        }
+        node = NextInDocumentOrder(node);
+    }
 }
 
 // Removes the root's first "guid" and writes the list back in place; a list
@@ -178,17 +176,18 @@ ComPtr<IXMLDOMDocument> LoadDocument(const std::wstring& path) { return xml::Loa
 
 }  // namespace
 
-bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList, std::wstring* formatError) {
+bool ReadUpdateListEntries(const std::wstring& path, ListEntries& entries, DownLoadList& values, bool serverList,
+                           std::wstring* formatError) {
     // The streamed reading first; the DOM walk below when the SAX reader is
     // not there or the file does not parse (it then reports the error).
     StreamedList streamed;
     if (ReadListStreamed(path, streamed)) {
         if (!streamed.rootFound) return false;
         if (serverList) {
-            if (streamed.hasGuid) target.listIdentifier = streamed.guid;
-            target.fileUrlTemplate = streamed.hasFileUrl ? streamed.fileUrl : kDefaultFileUrlTemplate;
+            if (streamed.hasGuid) values.listIdentifier = streamed.guid;
+            values.fileUrlTemplate = streamed.hasFileUrl ? streamed.fileUrl : kDefaultFileUrlTemplate;
         }
-        target.AddListRecords(std::move(streamed.records));
+        entries = std::move(streamed.records);
         if (streamed.hasGuid) {
             try {
                 if (ComPtr<IXMLDOMDocument> document = xml::LoadFileKeepingLayout(path))
@@ -204,18 +203,32 @@ bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverL
         ComPtr<IXMLDOMNode> root = FindRoot(document.Get());
         if (!root) return false;
         if (serverList) {
-            if (ComPtr<IXMLDOMNode> guid = ChildNamed(root.Get(), L"guid")) target.listIdentifier = NodeText(guid.Get());
-            target.fileUrlTemplate = kDefaultFileUrlTemplate;
+            if (ComPtr<IXMLDOMNode> guid = ChildNamed(root.Get(), L"guid")) values.listIdentifier = NodeText(guid.Get());
+            values.fileUrlTemplate = kDefaultFileUrlTemplate;
             if (ComPtr<IXMLDOMNode> fileUrl = ChildNamed(root.Get(), L"fileurl"))
-                target.fileUrlTemplate = NodeText(fileUrl.Get());
+                values.fileUrlTemplate = NodeText(fileUrl.Get());
         }
-        WalkRecords(document.Get(), root.Get(), target);
+        // Records read before a failure of the walk stay.
+        WalkRecords(document.Get(), root.Get(), entries);
         RemoveIdentifier(document.Get(), root.Get(), path);
         return true;
     } catch (const DomError& error) {
         if (formatError != nullptr) *formatError = FormatErrorText(serverList, error.code);
         return false;
     }
+}
+
+bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList, std::wstring* formatError) {
+    ListEntries entries;
+    const bool read = ReadUpdateListEntries(path, entries, target, serverList, formatError);
+    if (entries.size() > 0) {
+        std::vector<updatefileinfo> records;
+        records.reserve(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) records.push_back(entries.Record(i));
+        // One hold of the list lock for the whole list.
+        target.AddNormalisedListRecords(std::move(records));
+    }
+    return read;
 }
 
 }  // namespace mf

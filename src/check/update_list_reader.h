@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "check/list_records.h"
 #include "list/download_list.h"
 
 namespace mf {
@@ -18,5 +19,12 @@ namespace mf {
 // have initialised COM.
 bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList,
                     std::wstring* formatError = nullptr);
+
+// The same reading into compact entries (for the comparison of two lists,
+// which turns only the records it selects into full ones). The list-level
+// values go to `values` as ReadUpdateList puts them into its target; its
+// records are not touched.
+bool ReadUpdateListEntries(const std::wstring& path, ListEntries& entries, DownLoadList& values, bool serverList,
+                           std::wstring* formatError = nullptr);
 
 }  // namespace mf

@@ -1,5 +1,7 @@
 #include "list/download_list.h"
 
+#include <algorithm>
+
 #include "base/named_lock.h"
 #include "base/strings.h"
 
@@ -45,19 +47,23 @@ void DownLoadList::RemoveAt(int index) {
 
 void DownLoadList::SetSize(int size) { records_.resize(size < 0 ? 0 : static_cast<std::size_t>(size)); }
 
-namespace {
-bool HasOuterSpace(const std::wstring& text) {
-    return !text.empty() && (IsSpace(text.front()) || IsSpace(text.back()));
+// Runs for every record of both lists, so it works in place: no string is
+// copied, and one is rebuilt only when it holds "._.zip".
+void NormaliseListPath(std::wstring& path) {
+    std::replace(path.begin(), path.end(), L'|', L'\\');
+    if (path.find(L"._.zip") != std::wstring::npos) ReplaceAll(path, L"._.zip", L"");
+    TrimInPlace(path);
 }
 
-// Runs for every record of both lists: a string is copied only when it
-// changes.
+void NormaliseListKey(std::wstring& ver) {
+    LowerInPlace(ver);
+    TrimInPlace(ver);
+}
+
+namespace {
 void NormaliseListRecord(updatefileinfo& record) {
-    record.ver = ToLower(record.ver);
-    if (HasOuterSpace(record.ver)) record.ver = Trim(record.ver);
-    ReplaceAll(record.path, L"|", L"\\");
-    ReplaceAll(record.path, L"._.zip", L"");
-    if (HasOuterSpace(record.path)) record.path = Trim(record.path);
+    NormaliseListKey(record.ver);
+    NormaliseListPath(record.path);
 }
 }  // namespace
 
@@ -69,7 +75,17 @@ void DownLoadList::AddListRecord(updatefileinfo record) {
 
 void DownLoadList::AddListRecords(std::vector<updatefileinfo> records) {
     for (updatefileinfo& record : records) NormaliseListRecord(record);
+    AddNormalisedListRecords(std::move(records));
+}
+
+void DownLoadList::AddNormalisedListRecords(std::vector<updatefileinfo> records) {
     ScopedNamedLock lock(lock_id::kList);
+    // A list read into an empty array takes the records over whole instead
+    // of moving them one by one.
+    if (records_.empty()) {
+        records_ = std::move(records);
+        return;
+    }
     records_.reserve(records_.size() + records.size());
     for (updatefileinfo& record : records) records_.push_back(std::move(record));
 }

@@ -54,6 +54,8 @@ public:
     void AddListRecord(updatefileinfo record);
     // The same for the records of a whole list, under one hold of the lock.
     void AddListRecords(std::vector<updatefileinfo> records);
+    // The same for records whose path and key were normalised already.
+    void AddNormalisedListRecords(std::vector<updatefileinfo> records);
 
     // The update status as last set.
     [[nodiscard]] UpdateStatus Status() const { return status_.load(); }
@@ -91,6 +93,12 @@ private:
     std::vector<updatefileinfo> records_;
     std::atomic<UpdateStatus> status_{UpdateStatus::None};
 };
+
+// The normalisation of a list record's path ("|" becomes "\", "._.zip" is
+// removed, white space trimmed) and of its version key (lower-cased and
+// trimmed), done in place.
+void NormaliseListPath(std::wstring& path);
+void NormaliseListKey(std::wstring& ver);
 
 // The message text rule: "\r\n" and then "\n" (backslash sequences) become
 // CR LF.
