@@ -190,7 +190,8 @@ TEST_F(LocalCheckTest, FilesTheUserMayNotWriteAreCollectedNotLocked) {
     if (!sealedText.made()) GTEST_SKIP() << Narrow(sealedText.reason());
     test::ImmutablePath sealedProgram(program);
     test::ImmutablePath sealedFolder(InFolder(L"sealed"));
-    ASSERT_TRUE(sealedProgram.made() && sealedFolder.made());
+    ASSERT_TRUE(sealedProgram.made()) << Narrow(sealedProgram.reason());
+    ASSERT_TRUE(sealedFolder.made()) << Narrow(sealedFolder.reason());
 
     for (const std::wstring& path : {text, program, InFolder(L"sealed\\new.dll")}) {
         SCOPED_TRACE(Narrow(path));

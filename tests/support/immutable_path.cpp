@@ -73,7 +73,7 @@ ImmutablePath::ImmutablePath(std::wstring path) : path_(std::move(path)) {
     // Now and then a Linux program started from Wine under load never runs;
     // chattr is idempotent, so it is simply started again.
     started_ = true;
-    for (int attempt = 0; attempt < 3 && !made_; ++attempt) {
+    for (int attempt = 0; attempt < 5 && !made_; ++attempt) {
         StartChattr(L"+i", unixPath_);
         made_ = WaitUntil([&] { return WriteRefused(path_); }, std::chrono::seconds(5));
     }
