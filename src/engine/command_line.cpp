@@ -50,14 +50,32 @@ RunMode RunModeOf(std::wstring_view mode) {
     return RunMode::Launcher;
 }
 
+std::wstring_view ProgramArguments(std::wstring_view raw) {
+    std::size_t end = 0;
+    if (!raw.empty() && raw.front() == L'"') {
+        end = raw.find(L'"', 1);
+        end = end == std::wstring_view::npos ? raw.size() : end + 1;
+    } else {
+        while (end < raw.size() && raw[end] != L' ' && raw[end] != L'\t') ++end;
+    }
+    return raw.substr(end);
+}
+
+namespace {
+// Lower-cased, without quotes and the own path, trimmed.
+std::wstring CleanedLine(std::wstring_view raw, const std::wstring& own) {
+    std::wstring line = ToLower(raw);
+    ReplaceAll(line, L"\"", L"");
+    if (!own.empty()) ReplaceAll(line, own, L"");
+    return Trim(line);
+}
+}  // namespace
+
 CommandLine ParseCommandLine(std::wstring_view raw, std::wstring_view ownPath, std::wstring_view configuredMode,
                              const std::function<bool(std::uintptr_t)>& isWindow) {
     CommandLine result;
-    std::wstring line = ToLower(raw);
-    ReplaceAll(line, L"\"", L"");
     const std::wstring own = ReduceBackslashes(ToLower(ownPath));
-    if (!own.empty()) ReplaceAll(line, own, L"");
-    line = Trim(line);
+    const std::wstring line = CleanedLine(raw, own);
     result.stored = line;
     result.elevatedRelaunch = Contains(line, kElevationMarker);
 
@@ -73,7 +91,11 @@ CommandLine ParseCommandLine(std::wstring_view raw, std::wstring_view ownPath, s
         }
     }
 
-    std::wstring working = line;
+    // Mode words and window numbers come from the arguments only. The
+    // program's own path is part of the line when the engine runs from
+    // anywhere but its working folder (a first start from a download
+    // folder), and a folder such as "qbank-2024" must not name a window.
+    std::wstring working = CleanedLine(ProgramArguments(raw), own);
     ReplaceAll(working, L"-", L",");
     ReplaceAll(working, L"/", L",");
     ReplaceAll(working, L" ", L",");

@@ -40,6 +40,10 @@ struct CommandLine {
     std::uintptr_t hostWindow = 0;
 };
 
+// The raw command line without the program name that leads it (quoted up
+// to the closing quote, else up to the first blank), as Windows splits it.
+[[nodiscard]] std::wstring_view ProgramArguments(std::wstring_view raw);
+
 // Parses a raw command line. `ownPath` is the executable's path in the
 // working folder; `configuredMode` is "Mode" of section "Mirefold";
 // `isWindow` tells whether a number names an existing window.

@@ -70,6 +70,36 @@ TEST(CommandLine, ModesHostWindowAndSwitches) {
     }
 }
 
+// Run from a folder other than the working folder, the program's path
+// stays in the stored line, but words and numbers in it are never read as
+// a mode or a window: only the arguments are.
+TEST(CommandLine, TheProgramsOwnPathNamesNoModeAndNoWindow) {
+    const std::wstring own = L"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe";
+    auto isWindow = [](std::uintptr_t h) { return h == 52 || h == 2024 || h == 65758; };
+    const struct {
+        const wchar_t* raw;
+        const wchar_t* mode;
+        std::uintptr_t host;
+    } cases[] = {
+        {L"\"C:\\users\\ann\\Temp\\mftest-52-1\\mirefold.exe\" -emptytemp", L"emptytemp", 0},
+        {L"\"C:\\My Files\\qbank 2024\\x.exe\" silence 65758", L"silence", 65758},
+        {L"C:\\setup-uninstall-2024\\x.exe", L"appenternoprompt", 0},
+        {L"C:\\setup-uninstall-2024\\x.exe\t-silence,52", L"silence", 52},
+        {L"\"C:\\a-silence-52\\x.exe", L"appenternoprompt", 0},  // no closing quote: all of it is the program
+        {L"\"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe\" c:\\tarnwick\\vdzq\\qb\\mirefold.exe 52", L"appenternoprompt", 52},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "command line " << testing::PrintToString(std::wstring(c.raw)));
+        const CommandLine line = ParseCommandLine(c.raw, own, L"AppEnterNoPrompt", isWindow);
+        EXPECT_EQ(line.mode, c.mode);
+        EXPECT_EQ(line.hostWindow, c.host);
+    }
+    // The stored text (handed on to an elevated run) is as before.
+    const CommandLine line = ParseCommandLine(L"\"C:\\Dl\\qbank-2024\\x.exe\" Silence", own, L"", isWindow);
+    EXPECT_EQ(line.stored, L"c:\\dl\\qbank-2024\\x.exe silence");
+    EXPECT_EQ(line.hostWindow, 0u);
+}
+
 TEST(CommandLine, StoredTextDropsQuotesAndOwnPath) {
     const CommandLine line = ParseCommandLine(L"\"C:\\Tarnwick\\vdzq\\QB\\Mirefold.exe\"  Silence 42 ",
                                               L"C:\\Tarnwick\\vdzq\\\\QB\\mirefold.exe", L"", [](std::uintptr_t) { return false; });
