@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <string>
 
 #include "base/files.h"
 #include "base/handles.h"
@@ -36,23 +37,32 @@ void StartChattr(const wchar_t* flag, const std::wstring& unixPath) {
     ChildProcess::Start(std::wstring(kChattr) + L" " + flag + L" \"" + unixPath + L"\"");
 }
 
-// Whether writing the file, or creating a file in the folder, is refused
-// with access denied.
-bool WriteRefused(const std::wstring& path) {
+// The error that writing the file, or creating a file in the folder, ends
+// with (ERROR_SUCCESS when it can be done). The folder's probe takes a name
+// that is free at the time, so a probe left behind cannot decide the next
+// look.
+DWORD WriteError(const std::wstring& path) {
     if (FolderExists(path)) {
-        const std::wstring probe = path + L"\\immutable.probe";
-        UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        const DWORD error = file ? ERROR_SUCCESS : ::GetLastError();
-        if (file) {
-            file.reset();
-            ::DeleteFileW(probe.c_str());
+        // (Wine's GetTempFileName reports a name even when it could not
+        // create the file, so the name is found here.)
+        for (unsigned n = 0;; ++n) {
+            const std::wstring probe = path + L"\\immutable" + std::to_wstring(n) + L".probe";
+            UniqueFile file(::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+            const DWORD error = file ? ERROR_SUCCESS : ::GetLastError();
+            if (error == ERROR_FILE_EXISTS && n < 100) continue;
+            if (file) {
+                file.reset();
+                ::DeleteFileW(probe.c_str());
+            }
+            return error;
         }
-        return error == ERROR_ACCESS_DENIED;
     }
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr));
-    return !file && ::GetLastError() == ERROR_ACCESS_DENIED;
+    return file ? ERROR_SUCCESS : ::GetLastError();
 }
+
+bool WriteRefused(const std::wstring& path) { return WriteError(path) == ERROR_ACCESS_DENIED; }
 
 }  // namespace
 
@@ -78,8 +88,9 @@ ImmutablePath::ImmutablePath(std::wstring path) : path_(std::move(path)) {
         made_ = WaitUntil([&] { return WriteRefused(path_); }, std::chrono::seconds(5));
     }
     if (!made_) {
-        reason_ = L"chattr +i " + unixPath_ +
-                  L" had no effect (it needs root, CAP_LINUX_IMMUTABLE and a file system that keeps the attribute)";
+        reason_ = L"chattr +i " + unixPath_ + L" had no effect (last write error " +
+                  std::to_wstring(WriteError(path_)) +
+                  L"; it needs root, CAP_LINUX_IMMUTABLE and a file system that keeps the attribute)";
     }
 }
 
