@@ -74,10 +74,6 @@ struct FileAttributes {
     }
 };
 
-bool IsAsciiPrefixNoCase(std::wstring_view text, std::wstring_view lowerPrefix) {
-    return text.size() >= lowerPrefix.size() && text.substr(0, lowerPrefix.size()) == lowerPrefix;
-}
-
 }  // namespace
 
 std::wstring_view AttributeValue(AttributeViews attributes, std::wstring_view name) {
@@ -172,7 +168,7 @@ const RecordFields* ListRecordBuilder::FileRecord(AttributeViews attributes) {
 
     lowerPath_.assign(path);
     LowerInPlace(lowerPath_);
-    if (IsAsciiPrefixNoCase(lowerPath_, L"http:") || IsAsciiPrefixNoCase(lowerPath_, L"https:")) {
+    if (StartsWith(lowerPath_, L"http:") || StartsWith(lowerPath_, L"https:")) {
         url = path;
         path = {};
     }
