@@ -1,15 +1,19 @@
 #include "apply/download_phase.h"
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 #include "apply/download_rules.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/text_format.h"
 #include "engine/download_limits.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "net/fetch_file.h"
+#include "net/internet.h"
+#include "net/part_transfer.h"
 
 namespace mf {
 
@@ -52,6 +56,18 @@ struct DownloadPhaseState {
 
     std::mutex starterMutex;
     DownloadThreadStarter starter = StartOnThreadPool;
+
+    // The run's WinINet session, shared by all its files, so that the
+    // connections to a server are kept alive from one file to the next. A
+    // file's thread holds it while it fetches: a stopped run's threads may
+    // outlive the run.
+    std::mutex sessionMutex;
+    std::shared_ptr<UniqueInternet> session;
+
+    std::shared_ptr<UniqueInternet> Session() {
+        std::lock_guard lock(sessionMutex);
+        return session;
+    }
 
     int ErrorCount() {
         std::lock_guard lock(errorsMutex);
@@ -117,8 +133,12 @@ FileOutcome FetchRecord(DownloadPhaseState& phase, int index, std::wstring& path
     path = record.path;
     if (NothingToDownload(record.oper)) return FileOutcome::Skipped;
     SendToOwner(phase, kStartedMessageLock, msg::kPhaseState, index, download_state::kStarted);
-    const std::wstring md5Key = record.md5key ? record.ver : std::wstring();
-    const int failed = FetchFile(phase.owner, index, BuildFileUrl(record), DownloadTempPath(record.path), md5Key);
+    const std::shared_ptr<UniqueInternet> session = phase.Session();
+    FetchOptions options;
+    if (record.md5key) options.md5Key = record.ver;
+    options.zip = record.zip;
+    options.session = session ? session->get() : nullptr;
+    const int failed = FetchFile(phase.owner, index, BuildFileUrl(record), DownloadTempPath(record.path), options);
     return failed == 0 ? FileOutcome::Fetched : FileOutcome::Failed;
 }
 
@@ -209,6 +229,12 @@ void RunOnce(HWND owner) {
         phase.errors.reserve(static_cast<std::size_t>(count));
     }
     ShowAndLog(owner, StartText(errorFilesOnly));
+    {
+        // None when it cannot be opened: each download then tries its own.
+        UniqueInternet session = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+        std::lock_guard lock(phase.sessionMutex);
+        phase.session = session ? std::make_shared<UniqueInternet>(std::move(session)) : nullptr;
+    }
     const int completedBefore = phase.completed;
     const int threadCount = ClampFileConcurrency(Process().fileConcurrency);
 
@@ -223,6 +249,11 @@ void RunOnce(HWND owner) {
     // Every started file ends counted; with no thread left the wait is over
     // whatever the figures say.
     WaitWhile(phase, [&] { return !AllFilesCounted(phase.ErrorCount(), phase.completed, count) && phase.active > 0; });
+    {
+        // Closed when the last file's thread lets go of it.
+        std::lock_guard lock(phase.sessionMutex);
+        phase.session.reset();
+    }
 
     DownloadProgress progress;
     progress.completed = phase.completed;

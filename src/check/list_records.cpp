@@ -13,7 +13,7 @@ namespace mf {
 namespace {
 
 // The fields of a file record that come from attributes.
-enum Field : int { kVer, kMd5, kOper, kPath, kUrl, kShortcut, kShortcutIcon, kIconIndex, kDesName, kHash, kFieldCount };
+enum Field : int { kVer, kMd5, kOper, kPath, kUrl, kShortcut, kShortcutIcon, kIconIndex, kDesName, kHash, kZip, kFieldCount };
 
 struct AttributeForm {
     std::wstring_view name;
@@ -38,7 +38,7 @@ constexpr AttributeForm kFileForms[] = {
     {L"iconindex", kIconIndex, 0}, {L"ICONINDEX", kIconIndex, 1}, {L"IconIndex", kIconIndex, 2},
     {L"shortcuticonindex", kIconIndex, 3}, {L"SHORTCUTICONINDEX", kIconIndex, 4},
     {L"DesName", kDesName, 0}, {L"desname", kDesName, 1}, {L"dstname", kDesName, 2}, {L"DstName", kDesName, 3},
-    {L"hash", kHash, 0},
+    {L"hash", kHash, 0}, {kZipAttribute, kZip, 0},
 };
 constexpr int kFormCount = static_cast<int>(std::size(kFileForms));
 static_assert(kFormCount <= 64, "the forms seen are kept as bits of one 64-bit word");
@@ -197,6 +197,7 @@ const RecordFields* ListRecordBuilder::FileRecord(AttributeViews attributes) {
     fields_.shortcuticon = found.value[kShortcutIcon];
     fields_.iconindex = found.value[kIconIndex];
     fields_.desname = found.value[kDesName];
+    fields_.zip = ZipHintOf(found.value[kZip]);
     return &fields_;
 }
 
@@ -211,6 +212,7 @@ updatefileinfo ToRecord(const RecordFields& fields) {
     record.iconindex = fields.iconindex;
     record.oper = fields.oper;
     record.md5key = fields.md5key;
+    record.zip = fields.zip;
     return record;
 }
 
@@ -241,6 +243,7 @@ ListEntries::Entry ListEntries::Store(const RecordFields& fields) {
     add(kIconIndex, fields.iconindex);
     entry.oper = fields.oper;
     entry.md5key = fields.md5key;
+    entry.zip = fields.zip;
     return entry;
 }
 
@@ -286,6 +289,7 @@ updatefileinfo ListEntries::Record(std::size_t index) const {
     record.iconindex = ValueOf(entry, kIconIndex);
     record.oper = entry.oper;
     record.md5key = entry.md5key;
+    record.zip = entry.zip;
     return record;
 }
 

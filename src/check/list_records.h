@@ -90,6 +90,7 @@ struct RecordFields {
     std::wstring_view iconindex;
     std::int32_t oper = 0;
     bool md5key = false;
+    ZipHint zip = ZipHint::Unmarked;
 };
 
 // The record as the fields say, without normalisation.
@@ -153,6 +154,7 @@ private:
         std::uint32_t length[kValueCount] = {};
         std::int32_t oper = 0;
         bool md5key = false;
+        ZipHint zip = ZipHint::Unmarked;
         bool pending = false;
     };
     [[nodiscard]] std::wstring_view ValueOf(const Entry& entry, int value) const;

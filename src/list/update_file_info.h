@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace mf {
 
@@ -20,6 +21,19 @@ inline constexpr std::int32_t OPER_COMMAND = 0x7E000000;
 // decided by their text alone.
 inline constexpr const wchar_t* kNonFileVersion = L"999";
 
+// What a list says of a file's zip variant (path + "._.zip"): its "zip"
+// attribute, which the publishing tool writes on every file ("1": the
+// variant is there, "0": it is not). A list without it says nothing, and the
+// file is asked for as its variant first, as the server contract has it.
+enum class ZipHint : std::uint8_t { Unmarked, Present, Absent };
+inline constexpr const wchar_t* kZipAttribute = L"zip";
+[[nodiscard]] inline ZipHint ZipHintOf(std::wstring_view value) {
+    if (value == L"1") return ZipHint::Present;
+    if (value == L"0") return ZipHint::Absent;
+    return ZipHint::Unmarked;
+}
+[[nodiscard]] inline std::wstring ZipHintValue(bool present) { return present ? L"1" : L"0"; }
+
 struct updatefileinfo {
     std::wstring url;           // own download URL; empty: the list's file-URL template
     std::wstring path;          // relative path; message text; joined command
@@ -34,6 +48,7 @@ struct updatefileinfo {
     // file arrives: the key came from an "md5"/"MD5" attribute of a list
     // that declares its keys digests (root attribute hash="md5").
     bool md5key = false;
+    ZipHint zip = ZipHint::Unmarked;
 
     friend bool operator==(const updatefileinfo&, const updatefileinfo&) = default;
 };

@@ -22,4 +22,28 @@ BlockRange PartRange(const BlockPlan& plan, std::int32_t size, std::int32_t inde
     return range;
 }
 
+std::vector<BlockRange> PlanRuns(const BlockPlan& plan, std::int32_t size, std::int32_t firstEnd,
+                                 std::int32_t connections) {
+    std::vector<BlockRange> runs;
+    std::int32_t slots = std::max<std::int32_t>(connections, 1);
+    std::int32_t start = 0;
+    if (firstEnd > 0) {
+        start = std::min(firstEnd, size);
+        runs.push_back({0, start});
+        slots = std::max<std::int32_t>(slots - 1, 1);
+    }
+    if (start >= size || plan.blockSize < 1) return runs;
+    const std::int32_t firstBlock = start / plan.blockSize;
+    const std::int32_t blocks = std::max<std::int32_t>(plan.partCount - firstBlock, 1);
+    const std::int32_t count = std::min(slots, blocks);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::int64_t from = static_cast<std::int64_t>(firstBlock) + static_cast<std::int64_t>(i) * blocks / count;
+        const std::int64_t to = static_cast<std::int64_t>(firstBlock) + static_cast<std::int64_t>(i + 1) * blocks / count;
+        const std::int64_t offset = std::max<std::int64_t>(from * plan.blockSize, start);
+        const std::int64_t end = std::min<std::int64_t>(to * plan.blockSize, size);
+        if (end > offset) runs.push_back({static_cast<std::int32_t>(offset), static_cast<std::int32_t>(end - offset)});
+    }
+    return runs;
+}
+
 }  // namespace mf

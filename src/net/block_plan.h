@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace mf {
 
@@ -23,5 +24,21 @@ BlockPlan PlanBlocks(std::int32_t size, std::int32_t threadCount);
 
 // Offset and length of part `index` (the last part takes the rest).
 BlockRange PartRange(const BlockPlan& plan, std::int32_t size, std::int32_t index);
+
+// The most the first request of a download asks for: its reply tells the
+// size and is already the file's first bytes, so that a file up to this
+// size takes one request. A part's later requests ask for no more either:
+// what an idle connection may take over from a slow part is what lies
+// beyond its current request.
+inline constexpr std::int32_t kRequestSpan = 2 * 1024 * 1024;
+
+// The ranges that the connections of a download fetch, one range per
+// connection: the bytes [0, firstEnd) of the first reply, already open, when
+// firstEnd > 0; the rest cut into at most `connections` (less the first)
+// runs of consecutive blocks, the first of them starting where the first
+// reply ends. A range may cover several blocks and begin inside one; each
+// byte's progress still goes under the block that holds it.
+std::vector<BlockRange> PlanRuns(const BlockPlan& plan, std::int32_t size, std::int32_t firstEnd,
+                                 std::int32_t connections);
 
 }  // namespace mf

@@ -97,7 +97,8 @@ bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target, 
 }
 
 int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target,
-              const std::wstring& md5Key) {
+              const FetchOptions& options) {
+    const std::wstring& md5Key = options.md5Key;
     const std::wstring pending = target + L"_";
     if (index >= 0 && FileExists(pending) && PendingFileUsable(index, pending, md5Key)) {
         const auto size = static_cast<LPARAM>(static_cast<DWORD>(FileSize(pending)));
@@ -111,13 +112,17 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
     if (!folder.empty() && !FolderExists(folder)) CreateFolderTree(folder);
 
     const bool isList = index < 0;
-    bool zipMode = isList ? ReadConfigFlag(L"Mirefold", L"ListFileZip", L"0") : true;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    bool zipMode = isList ? ReadConfigFlag(L"Mirefold", L"ListFileZip", L"0") : options.zip != ZipHint::Absent;
+    // A file that the list marks as having no variant is asked for in one
+    // form only: the phase's next run asks again.
+    const int attempts = !isList && options.zip == ZipHint::Absent ? 1 : 2;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
         const std::wstring requestUrl = zipMode ? url + kZipSuffix : url;
         const std::wstring download = zipMode ? target + kZipSuffix : target;
         // A list, plain or zipped, is a document of bounded size.
         const std::int64_t maxBytes = isList ? Limits().documentBytes : kAnySize;
-        if (DownloadFile(requestUrl, download, false, index, window, Process().fileConnections, maxBytes) != 0) {
+        if (DownloadFile(requestUrl, download, false, index, window, Process().fileConnections, maxBytes,
+                         options.session) != 0) {
             Report(index, L"error[" + requestUrl + L"]");
             zipMode = !zipMode;
             DeleteFileForce(download);

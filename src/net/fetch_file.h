@@ -4,9 +4,12 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <cstdint>
 #include <string>
+
+#include "list/update_file_info.h"
 
 namespace mf {
 
@@ -19,12 +22,22 @@ inline constexpr int kListFileIndex = -1;
 // form that worked is remembered as Mirefold/ListFileZip. 0 on success,
 // 1 on failure.
 //
-// With `md5Key` (a record whose key is a content digest) the plain file
-// must have that MD5 before it becomes the pending file: a file that does
-// not is deleted, logged as "md5 error[url]" and counts as a failed attempt;
-// a pending file of an earlier run that does not is fetched again.
+struct FetchOptions {
+    // A record whose key is a content digest: the plain file must have that
+    // MD5 before it becomes the pending file. A file that does not is
+    // deleted, logged as "md5 error[url]" and counts as a failed attempt; a
+    // pending file of an earlier run that does not is fetched again.
+    std::wstring md5Key;
+    // What the list says of the file's zip variant: a file marked without one
+    // is asked for only plainly; a file not marked, as the variant first.
+    ZipHint zip = ZipHint::Unmarked;
+    // The caller's WinINet root handle, kept across files so that their
+    // connections are reused; none: each download opens its own.
+    HINTERNET session = nullptr;
+};
+
 [[nodiscard]] int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target,
-                            const std::wstring& md5Key = {});
+                            const FetchOptions& options = {});
 
 // Extracts the first entry of the archive to `target`. False when the
 // archive cannot be read, the entry would unpack to more than `maxBytes`

@@ -53,7 +53,7 @@ public:
           buffer_(job.buffer != nullptr ? job.buffer : ownBuffer_.data()) {
         if (job.reply != nullptr && *job.reply) {
             request_ = std::move(*job.reply);
-            replyEnd_ = job.replyEnd;
+            if (job.replyEnd > 0) replyEnd_ = job.replyEnd;
             NoteAsked();
         }
     }
@@ -62,8 +62,20 @@ public:
 
 private:
     enum class Connect { Ready, Retry, Fail, EmptyFile };
+    enum class Read { Accepted, Dropped, Failed };
 
+    // Connects (again) until a reply is ready or the tries are spent.
+    Connect EnsureConnected();
     Connect ConnectOnce();
+    // Whether the open reply is what was asked for from `start` (to
+    // `askedLast`, -1: to the end).
+    Connect AcceptReply(std::int64_t start, std::int64_t askedLast);
+    // The next read's length at `position`, which a split can no longer take.
+    DWORD NextReadLength(std::int64_t position);
+    // One chunk, with the tries a read that returns nothing deserves.
+    Read ReadChunk(DWORD want, DWORD& read);
+    bool Store(std::int64_t position, DWORD count);
+    bool Verify();
     bool ReadLengthFromResponse(DWORD status);
     bool ReplyMatches(DWORD status, std::int64_t start, std::int64_t askedLast);
     bool DiscardLeadingBytes(std::int32_t count);
@@ -103,6 +115,15 @@ private:
     char* buffer_;
 };
 
+Transfer::Connect Transfer::EnsureConnected() {
+    for (;;) {
+        const Connect result = ConnectOnce();
+        if (result != Connect::Retry) return result;
+        CloseHandles();
+        ::Sleep(10);
+    }
+}
+
 Transfer::Connect Transfer::ConnectOnce() {
     if (++attempts_ > Process().connectTryCount) return Connect::Fail;
     const std::int64_t start = job_.offset + received_;
@@ -130,7 +151,10 @@ Transfer::Connect Transfer::ConnectOnce() {
     request_ = OpenUrl(Session(), job_.url, header, kPartFlags, &error);
     // A redirect loop or a redirect away from http is the same on every try.
     if (!request_) return job_.failFast || error != OpenUrlError::Failed ? Connect::Fail : Connect::Retry;
+    return AcceptReply(start, askedLast);
+}
 
+Transfer::Connect Transfer::AcceptReply(std::int64_t start, std::int64_t askedLast) {
     const DWORD status = QueryStatusCode(request_.get());
     if (remaining_ < 1 && !lengthUnknown_) {
         // One stream: the response itself tells the length.
@@ -253,6 +277,8 @@ bool Transfer::StreamToEnd() {
 }
 
 void Transfer::Report(std::int64_t count, std::int32_t block) {
+    std::unique_lock<std::mutex> lock;
+    if (job_.progressLock != nullptr) lock = std::unique_lock(*job_.progressLock);
     const std::int64_t high = job_.fileSize > 0 ? job_.fileSize : INT32_MAX;
     const std::int32_t total = table_.AddClamped(value_kind::kReceived, job_.jobId, count, 0, high);
     SendProgress(job_.window, msg::kFileProgress, job_.word, total);
@@ -282,14 +308,21 @@ bool Transfer::Fail() {
 }
 
 bool Transfer::Run() {
+    if (request_ && streamToEnd_) {
+        // The reply in hand (the first request's) is the whole file.
+        switch (AcceptReply(0, -1)) {
+            case Connect::Ready: break;
+            case Connect::Retry: CloseHandles(); break;
+            case Connect::Fail: return Fail();
+            case Connect::EmptyFile: CloseHandles(); return true;
+        }
+        if (request_ && lengthUnknown_) return StreamToEnd();
+    }
     for (;;) {
         if (!request_ || Session() == nullptr) {
-            switch (ConnectOnce()) {
-                case Connect::Ready: break;
-                case Connect::Retry:
-                    CloseHandles();
-                    ::Sleep(10);
-                    continue;
+            switch (EnsureConnected()) {
+                case Connect::Ready:
+                case Connect::Retry: break;
                 case Connect::Fail: return Fail();
                 case Connect::EmptyFile: CloseHandles(); return true;
             }
@@ -300,9 +333,6 @@ bool Transfer::Run() {
             remaining_ = static_cast<std::int32_t>(expected_ - received_);
         }
         if (Stopped() || remaining_ <= 0) break;
-
-        // A read counts when it fills the block or ends the part; a short
-        // read in between means the server lost bytes, and the file fails.
         const std::int64_t position = static_cast<std::int64_t>(job_.offset) + received_;
         if (position >= replyEnd_) {
             // The reply is read to its end: ask for the rest of the block.
@@ -310,53 +340,78 @@ bool Transfer::Run() {
             replyEnd_ = INT64_MAX;
             continue;
         }
-        std::int64_t most = std::min<std::int64_t>({remaining_, kTransferBlock, replyEnd_ - position});
-        if (job_.blockSize > 0) most = std::min(most, (static_cast<std::int64_t>(BlockOf(position)) + 1) * job_.blockSize - position);
-        DWORD want = static_cast<DWORD>(most);
-        if (job_.share != nullptr) {
-            want = static_cast<DWORD>(job_.share->Reserve(static_cast<std::int32_t>(job_.offset + received_),
-                                                          static_cast<std::int32_t>(want)));
-        }
         DWORD read = 0;
-        bool accepted = false;
-        for (int attempt = 1; attempt <= kReadTries; ++attempt) {
-            read = 0;
-            if (!::InternetReadFile(request_.get(), buffer_, want, &read)) {
-                // A transport error (a reset, a time-out) ends this
-                // connection: reading it again only waits once more.
-                if (job_.failFast) return Fail();
-                CloseHandles();
-                break;
-            }
-            if (read == want) {
-                accepted = true;
-                attempts_ = 0;
-                break;
-            }
-            if (read > 0) {
-                WriteLog(Format(L"Short read of %u bytes in part %d of %s", static_cast<unsigned>(read), job_.index,
-                                job_.url));
-                return Fail();
-            }
-            if (job_.failFast) break;
-            if (attempt == kReadTries) CloseHandles();
+        switch (ReadChunk(NextReadLength(position), read)) {
+            case Read::Accepted: break;
+            case Read::Dropped: continue;  // connect again where the part stands
+            case Read::Failed: return Fail();
         }
-        if (!request_) continue;  // dropped: connect again where the part stands
-        if (!accepted) return Fail();
-        const bool written = job_.atOffset ? WriteAt(sink_, job_.offset + received_, buffer_, read)
-                                           : WriteAll(sink_, buffer_, read);
-        if (!written) {
-            WriteLog(Format(L"Cannot write the part file of %s", job_.url));
-            return Fail();
-        }
-        received_ += read;
-        if (job_.share != nullptr) job_.share->Advance(static_cast<std::int32_t>(job_.offset + received_));
-        Report(read, BlockOf(position));
-        remaining_ -= static_cast<std::int32_t>(read);
+        if (!Store(position, read)) return Fail();
     }
+    return Verify();
+}
+
+DWORD Transfer::NextReadLength(std::int64_t position) {
+    std::int64_t most = std::min<std::int64_t>({remaining_, kTransferBlock, replyEnd_ - position});
+    // No read crosses from one block into the next.
+    if (job_.blockSize > 0) most = std::min(most, (static_cast<std::int64_t>(BlockOf(position)) + 1) * job_.blockSize - position);
+    auto want = static_cast<DWORD>(most);
+    if (job_.share != nullptr) {
+        want = static_cast<DWORD>(job_.share->Reserve(static_cast<std::int32_t>(position), static_cast<std::int32_t>(want)));
+    }
+    return want;
+}
+
+// A read counts when it fills the request or ends the part; a short read in
+// between means the server lost bytes, and the file fails. A read that
+// returns nothing is tried again, and on the last try the connection is
+// given up (Dropped: the caller connects again).
+Transfer::Read Transfer::ReadChunk(DWORD want, DWORD& read) {
+    for (int attempt = 1; attempt <= kReadTries; ++attempt) {
+        read = 0;
+        if (!::InternetReadFile(request_.get(), buffer_, want, &read)) {
+            // A transport error (a reset, a time-out) ends this connection:
+            // reading it again only waits once more.
+            if (job_.failFast) return Read::Failed;
+            CloseHandles();
+            return Read::Dropped;
+        }
+        if (read == want) {
+            attempts_ = 0;
+            return Read::Accepted;
+        }
+        if (read > 0) {
+            WriteLog(Format(L"Short read of %u bytes in part %d of %s", static_cast<unsigned>(read), job_.index, job_.url));
+            return Read::Failed;
+        }
+        if (job_.failFast) return Read::Failed;
+        if (attempt == kReadTries) {
+            CloseHandles();
+            return Read::Dropped;
+        }
+    }
+    return Read::Failed;
+}
+
+bool Transfer::Store(std::int64_t position, DWORD count) {
+    const bool written = job_.atOffset ? WriteAt(sink_, position, buffer_, count) : WriteAll(sink_, buffer_, count);
+    if (!written) {
+        WriteLog(Format(L"Cannot write the part file of %s", job_.url));
+        return false;
+    }
+    received_ += count;
+    if (job_.share != nullptr) job_.share->Advance(static_cast<std::int32_t>(job_.offset + received_));
+    Report(count, BlockOf(position));
+    remaining_ -= static_cast<std::int32_t>(count);
+    return true;
+}
+
+// The sink must hold exactly the block (written at its offset: every byte
+// of it was received and written). A part that ends after another part
+// failed the file takes its bytes back too, whole or not.
+bool Transfer::Verify() {
+    if (Stopped()) return Fail();
     if (job_.share != nullptr) expected_ = job_.share->End() - job_.offset;
-    // Verify: the sink must hold exactly the block (written at its offset:
-    // every byte of it was received and written).
     const std::int64_t held = job_.atOffset ? received_ : SinkLength(sink_);
     if (expected_ != 0 && held == expected_) {
         CloseHandles();

@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "net/block_plan.h"
 #include "net/internet.h"
 
 namespace mf {
@@ -49,10 +50,6 @@ private:
     std::int32_t asked_ = 0;
 };
 
-// The most one request of a part asks for: what an idle connection may take
-// over from a slow part is what lies beyond its current request.
-inline constexpr std::int32_t kRequestSpan = 2 * 1024 * 1024;
-
 struct PartJob {
     std::wstring url;
     std::int32_t index = 0;        // names the part file
@@ -87,8 +84,12 @@ struct PartJob {
     // A reply already open on the part's first bytes (the size query's,
     // which asked for the file's first bytes): read before anything is
     // asked for, up to `replyEnd` (the offset after its last byte).
+    // In one-stream mode (length 0) such a reply is the whole file.
     HttpRequest* reply = nullptr;
     std::int64_t replyEnd = 0;
+    // Held while the part adds its bytes to the file's total and reports
+    // it, so that the parts of one file report growing totals in order.
+    std::mutex* progressLock = nullptr;
 };
 
 // True when the sink holds the whole block. On failure the job's stop flag

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "net/block_plan.h"
 #include "net/internet.h"
+#include "net/part_transfer.h"
 #include "net/scratch_file.h"
 
 namespace mf {
@@ -42,6 +44,11 @@ public:
     // A file larger than this is refused before it is fetched (and a reply
     // that runs past it fails).
     void SetMaxBytes(std::int64_t bytes) { maxBytes_ = bytes; }
+    // A WinINet root handle of the caller's, kept open across downloads so
+    // that their connections are kept alive and reused from one file to the
+    // next; it must stay open until Download returns. None: the download
+    // opens a session of its own.
+    void SetSession(HINTERNET session) { sharedSession_ = session; }
     [[nodiscard]] std::int32_t threadCount() const { return threadCount_; }
     [[nodiscard]] std::int32_t jobId() const { return jobId_; }
     [[nodiscard]] std::int32_t fileSize() const { return fileSize_; }
@@ -51,18 +58,32 @@ public:
     [[nodiscard]] std::int32_t splitCount() const { return splitCount_; }
 
 private:
-    [[nodiscard]] int DownloadOneStream(const std::wstring& target, bool failFast, int word, HWND window);
     struct Slot;
-    [[nodiscard]] int DownloadInParts(int word, HWND window);
+    // What the first request found out.
+    enum class FirstReply { Sized, WholeFile, NoTotal, Failed };
+
+    [[nodiscard]] int DownloadOneStream(bool failFast);
+    [[nodiscard]] int DownloadInParts();
+    [[nodiscard]] bool OpenSession();
+    [[nodiscard]] HINTERNET Session() const { return sharedSession_ != nullptr ? sharedSession_ : ownSession_.get(); }
+    // The first request, with the retries a lost connection deserves.
+    [[nodiscard]] FirstReply AskFirstBytes();
+    // One first request of `url`: the file's first kRequestSpan bytes.
+    [[nodiscard]] std::int32_t AskFirstBytesOnce(const std::wstring& url);
+    [[nodiscard]] bool PrepareFile(const std::wstring& temporary);
+    void StartParts(const std::vector<BlockRange>& runs);
+    [[nodiscard]] bool WatchParts();
+    [[nodiscard]] int Finish(const std::wstring& temporary, bool stopped);
+    [[nodiscard]] int Fail();
+    // The job of a part, as the transfer takes it.
+    [[nodiscard]] PartJob JobFor(std::int32_t index, std::int32_t reportIndex, std::int32_t offset,
+                                 std::int32_t length) const;
     // Hands a part to the process's part workers.
     bool QueuePart(Slot& slot);
     bool SplitSlowestPart();
     // Sleeps for one polling tick, or less when a part ends meanwhile.
     void WaitTick(DWORD milliseconds);
-    [[nodiscard]] std::int32_t QuerySizeWithRetries();
-    // The file size, from a range request of the file's first bytes; a
-    // reply that holds exactly those bytes is kept in `firstReply_`.
-    [[nodiscard]] std::int32_t QuerySize(const std::wstring& url);
+    void SendRunning(std::int32_t running);
 
     std::int32_t jobId_;
     std::int32_t fileSize_ = 0;
@@ -75,13 +96,19 @@ private:
     std::wstring target_;
     int word_ = 0;
     HWND window_ = nullptr;
+    std::int32_t lastRunningSent_ = -1;
     std::vector<std::unique_ptr<Slot>> slots_;
     std::mutex slotsMutex_;  // guards Slot::started
     ScratchFile file_;
-    UniqueInternet session_;
-    // The size query's reply on the first block's first bytes, for part 0.
+    HINTERNET sharedSession_ = nullptr;
+    UniqueInternet ownSession_;
+    // The first request's reply, open on the file's first bytes: read by
+    // the first part, or as the whole file when the server sent it all.
     HttpRequest firstReply_;
     std::int32_t firstReplyEnd_ = 0;
+    // Held while a part adds its bytes and reports the total, so that the
+    // totals reach the windows in the order in which they grew.
+    std::shared_ptr<std::mutex> progressLock_;
     std::shared_ptr<UniqueHandle> partEnded_;
 };
 
@@ -91,8 +118,9 @@ inline constexpr std::int64_t kAnySize = INT64_MAX;
 
 // The download phase's entry: `threadCount` connections (at least 1); the
 // target's attributes are made normal and a failed target is deleted.
-// A file of more than `maxBytes` fails. 0 on success, 1 on failure.
+// A file of more than `maxBytes` fails. `session`: the caller's root handle
+// (CRangeDownloader::SetSession), or none. 0 on success, 1 on failure.
 [[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
-                               int threadCount, std::int64_t maxBytes = kAnySize);
+                               int threadCount, std::int64_t maxBytes = kAnySize, HINTERNET session = nullptr);
 
 }  // namespace mf

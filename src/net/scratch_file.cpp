@@ -1,5 +1,12 @@
 #include "net/scratch_file.h"
 
+#include <winternl.h>
+
+#include <atomic>
+#include <vector>
+
+#include "engine/process_state.h"
+
 namespace mf {
 namespace {
 
@@ -9,28 +16,79 @@ bool SetRemoveOnClose(HANDLE file, bool remove) {
     return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) != FALSE;
 }
 
+// FileDispositionInformationEx and its flags (Windows 10 1607 and later,
+// and Wine), asked of the kernel directly: the system's own wrapper knows it
+// only on Windows.
+constexpr auto kFileDispositionInformationEx = static_cast<FILE_INFORMATION_CLASS>(64);
+constexpr ULONG kDispositionDelete = 0x1;
+constexpr ULONG kDispositionOnClose = 0x8;
+
+// The delete-on-close state of a handle made with FILE_FLAG_DELETE_ON_CLOSE,
+// set or cleared.
+bool SetDeleteOnClose(HANDLE file, bool remove) {
+    ULONG flags = kDispositionOnClose | (remove ? kDispositionDelete : 0);
+    IO_STATUS_BLOCK status{};
+    return ::NtSetInformationFile(file, &status, &flags, sizeof(flags), kFileDispositionInformationEx) >= 0;
+}
+
+// Whether this system can take back FILE_FLAG_DELETE_ON_CLOSE; known after
+// the first file.
+enum class DeleteOnCloseSupport : int { Unknown, Yes, No };
+struct ScratchFileSupport {
+    std::atomic<DeleteOnCloseSupport> deleteOnClose{DeleteOnCloseSupport::Unknown};
+};
+
+HANDLE CreateFor(const std::wstring& path, DWORD flags) {
+    return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+}
+
 }  // namespace
 
-ScratchFile ScratchFile::Create(const std::wstring& path) {
+ScratchFile ScratchFile::Create(const std::wstring& path) { return Make(path, false); }
+
+ScratchFile ScratchFile::CreateToRename(const std::wstring& path) { return Make(path, true); }
+
+ScratchFile ScratchFile::Make(const std::wstring& path, bool renamedLater) {
     // A read-only or hidden file left by someone else cannot be replaced
     // "always": it loses those attributes first.
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    std::atomic<DeleteOnCloseSupport>& support = Process().Shared<ScratchFileSupport>().deleteOnClose;
     ScratchFile scratch;
-    // The removal is a disposition set on the open file rather than
-    // FILE_FLAG_DELETE_ON_CLOSE, because only a disposition can be taken
-    // back when the download succeeds.
-    scratch.file_.reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    scratch.path_ = path;
+    // Made with its removal at once, so that no moment is left in which the
+    // end of the process would leave the file behind. Where the system can
+    // take FILE_FLAG_DELETE_ON_CLOSE back, that is how the file is kept. A
+    // file that takes another name when it is kept can do without: the new
+    // name is a second link to it, and only the scratch name goes. Other
+    // files get the removal as a disposition right after they are made.
+    if (support != DeleteOnCloseSupport::No || renamedLater) {
+        scratch.file_.reset(CreateFor(path, FILE_FLAG_DELETE_ON_CLOSE));
+        if (!scratch.file_) return {};
+        if (support == DeleteOnCloseSupport::Unknown) {
+            // Setting what is already set tells whether the call is known.
+            support = SetDeleteOnClose(scratch.file_.get(), true) ? DeleteOnCloseSupport::Yes : DeleteOnCloseSupport::No;
+        }
+        if (support == DeleteOnCloseSupport::Yes) {
+            scratch.mode_ = Mode::DeleteOnClose;
+            return scratch;
+        }
+        if (renamedLater) {
+            scratch.mode_ = Mode::Linked;
+            return scratch;
+        }
+        scratch.file_.reset();  // removed as it closes
+    }
+    scratch.file_.reset(CreateFor(path, 0));
     if (!scratch.file_) return {};
     if (!SetRemoveOnClose(scratch.file_.get(), true)) {
         scratch.file_.reset();
         ::DeleteFileW(path.c_str());
         return {};
     }
-    scratch.path_ = path;
+    scratch.mode_ = Mode::Disposition;
     return scratch;
 }
 
@@ -43,7 +101,52 @@ UniqueFile ScratchFile::Duplicate() const {
     return UniqueFile(copy);
 }
 
-bool ScratchFile::Keep() { return file_ && SetRemoveOnClose(file_.get(), false); }
+bool ScratchFile::Keep() {
+    if (!file_) return false;
+    switch (mode_) {
+        case Mode::DeleteOnClose: return SetDeleteOnClose(file_.get(), false);
+        case Mode::Disposition: return SetRemoveOnClose(file_.get(), false);
+        case Mode::Linked: return false;  // kept only under another name
+    }
+    return false;
+}
+
+// The bytes of the open file into a new file (where no second link can be
+// made: a FAT volume).
+bool ScratchFile::CopyTo(const std::wstring& finalPath) {
+    UniqueFile out(::CreateFileW(finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return false;
+    std::vector<char> buffer(1024 * 1024);
+    LARGE_INTEGER zero{};
+    if (!::SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN)) return false;
+    for (;;) {
+        DWORD read = 0;
+        if (!::ReadFile(file_.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) return false;
+        if (read == 0) return true;
+        DWORD written = 0;
+        if (!::WriteFile(out.get(), buffer.data(), read, &written, nullptr) || written != read) return false;
+    }
+}
+
+bool ScratchFile::KeepAs(const std::wstring& finalPath) {
+    if (!file_) return false;
+    if (mode_ != Mode::Linked) {
+        if (!Keep()) return false;
+        Close();
+        if (::MoveFileExW(path_.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        ::DeleteFileW(path_.c_str());
+        return false;
+    }
+    ::SetFileAttributesW(finalPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!::DeleteFileW(finalPath.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    bool kept = ::CreateHardLinkW(finalPath.c_str(), path_.c_str(), nullptr) != FALSE;
+    if (!kept) {
+        kept = CopyTo(finalPath);
+        if (!kept) ::DeleteFileW(finalPath.c_str());
+    }
+    Close();  // the scratch name goes; a link keeps the file
+    return kept;
+}
 
 void ScratchFile::Close() { file_.reset(); }
 

@@ -21,6 +21,9 @@ public:
     // Creates (or truncates) the file for reading and writing, marked for
     // removal. An empty object when it cannot be created.
     [[nodiscard]] static ScratchFile Create(const std::wstring& path);
+    // The same for a file that is kept only under another name (KeepAs):
+    // it is marked for removal from the moment it exists, on every system.
+    [[nodiscard]] static ScratchFile CreateToRename(const std::wstring& path);
 
     [[nodiscard]] explicit operator bool() const { return static_cast<bool>(file_); }
     [[nodiscard]] HANDLE get() const { return file_.get(); }
@@ -34,12 +37,26 @@ public:
     // file is then removed on close as before.
     [[nodiscard]] bool Keep();
 
+    // Keeps the file under `finalPath` (replacing what is there) and closes
+    // it; the scratch name is gone either way. False when it cannot be kept.
+    [[nodiscard]] bool KeepAs(const std::wstring& finalPath);
+
     // Closes the handle: the file is gone unless kept.
     void Close();
 
 private:
+    // How the removal was set, and so how it is taken back.
+    enum class Mode {
+        DeleteOnClose,  // FILE_FLAG_DELETE_ON_CLOSE, which the system can clear
+        Linked,         // FILE_FLAG_DELETE_ON_CLOSE; kept as a second link
+        Disposition,    // a disposition set after the file was made
+    };
+    static ScratchFile Make(const std::wstring& path, bool renamedLater);
+    bool CopyTo(const std::wstring& finalPath);
+
     UniqueFile file_;
     std::wstring path_;
+    Mode mode_ = Mode::Disposition;
 };
 
 }  // namespace mf

@@ -69,6 +69,7 @@ TEST(ListRecords, CompactEntriesHoldTheNormalisedRecords) {
     file.iconindex = L"2";
     file.oper = 5;
     file.md5key = true;
+    file.zip = ZipHint::Absent;
     entries.Append(file);
     const std::size_t message = entries.AppendPlace();
     const std::size_t unfilled = entries.AppendPlace();
@@ -94,6 +95,7 @@ TEST(ListRecords, CompactEntriesHoldTheNormalisedRecords) {
     expected.iconindex = L"2";
     expected.oper = 5;
     expected.md5key = true;
+    expected.zip = ZipHint::Absent;
     EXPECT_EQ(entries.Record(0), expected);
     EXPECT_EQ(entries[0].path, L"bin\\tool.exe");
     EXPECT_EQ(entries[0].ver, L"abc");

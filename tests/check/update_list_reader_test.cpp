@@ -231,6 +231,18 @@ TEST_F(UpdateListReader, EntryDeclarationWinsOverTheRoot) {
     EXPECT_EQ(DigestFlags(list_), (std::vector<bool>{true, false}));
 }
 
+// The publishing tool marks every file with whether its zip variant is
+// published; a file without the mark (any other list) is unmarked.
+TEST_F(UpdateListReader, ZipVariantMarksAreRead) {
+    ASSERT_TRUE(Read(R"(<file path="a" ver="1" zip="1"/><file path="b" ver="1" zip="0"/><file path="c" ver="1"/>)"
+                     R"(<file path="d" ver="1" zip="yes"/><file path="e" ver="1" Zip="1"/>)",
+                     true));
+    std::vector<ZipHint> hints;
+    for (const updatefileinfo& r : list_.Records()) hints.push_back(r.zip);
+    EXPECT_EQ(hints, (std::vector<ZipHint>{ZipHint::Present, ZipHint::Absent, ZipHint::Unmarked, ZipHint::Unmarked,
+                                           ZipHint::Unmarked}));
+}
+
 // The main list's entries join the product list: each keeps what its own
 // list declared.
 TEST_F(UpdateListReader, MergedEntriesKeepTheirListsDeclaration) {

@@ -87,6 +87,7 @@ TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
     struct Case { const wchar_t* path; const wchar_t* query; int requests; };
     const Case cases[] = {
         {L"net/missing.bin", L"status=404", 1},
+        {L"net/gone.bin", L"status=410", 1},
         {L"net/missing+one.bin", L"status=404", 2},  // the name and its escaped form
         {L"net/broken.bin", L"status=500", 3},       // one per pass
     };
@@ -106,19 +107,19 @@ TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
 // before, the other bytes were joined into a "complete" file.
 TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
     NetTestState env;
-    // 300000 bytes on 8 connections: parts of 51200 bytes, the second one
-    // starting at 51200. Only that part's reply is odd.
-    const wchar_t* odd[] = {L"rangeshift=1", L"total=400000", L"total=star", L"total=none"};
+    // 3000000 bytes on 8 connections: the first request holds 2 MiB, the
+    // second range starts there. Only that range's reply is odd.
+    const wchar_t* odd[] = {L"rangeshift=1", L"total=4000000", L"total=star", L"total=none"};
     for (const wchar_t* query : odd) {
         const std::wstring target = env.folder / L"range.bin";
-        const std::wstring url = Fault(L"net/range.bin?size=300000&onlyat=51200&") + query;
+        const std::wstring url = Fault(L"net/range.bin?size=3000000&onlyat=2097152&") + query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 1) << query;
         EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
     }
     // The same server answering that part straight serves the file.
     const std::wstring target = env.folder / L"range.bin";
-    ASSERT_EQ(DownloadFile(Fault(L"net/range.bin?size=300000&onlyat=1&rangeshift=1"), target, false, 0, nullptr, 8), 0);
-    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 300000));
+    ASSERT_EQ(DownloadFile(Fault(L"net/range.bin?size=3000000&onlyat=1&rangeshift=1"), target, false, 0, nullptr, 8), 0);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 3000000));
 }
 
 // A reply without Content-Length runs until the connection ends: it may not

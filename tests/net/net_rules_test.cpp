@@ -122,6 +122,30 @@ TEST(BlockPlan, PartsOfAFile) {
     }
 }
 
+// The ranges that the connections fetch: the first reply's bytes, then the
+// rest in runs of whole blocks, the first starting where the reply ended.
+TEST(BlockPlan, RangesOfTheConnections) {
+    using Ranges = std::vector<std::pair<std::int32_t, std::int32_t>>;  // offset, length
+    struct Case { std::int32_t size; std::int32_t block; std::int32_t parts; std::int32_t firstEnd; std::int32_t connections; Ranges ranges; };
+    const Case cases[] = {
+        {120000, 51200, 3, 120000, 8, {{0, 120000}}},  // one request holds it all
+        {3000000, 280576, 11, 2097152, 8,
+         {{0, 2097152}, {2097152, 147456}, {2244608, 280576}, {2525184, 280576}, {2805760, 194240}}},
+        // No first reply kept: as many runs as connections, of whole blocks.
+        {300000, 51200, 6, 0, 4, {{0, 51200}, {51200, 102400}, {153600, 51200}, {204800, 95200}}},
+        // Two connections: the first reply, and one run for all the rest.
+        {8388608, 3145728, 3, 2097152, 2, {{0, 2097152}, {2097152, 6291456}}},
+        // One connection still gets the rest.
+        {3000000, 280576, 11, 2097152, 1, {{0, 2097152}, {2097152, 902848}}},
+    };
+    for (const Case& c : cases) {
+        Ranges ranges;
+        for (const BlockRange& r : PlanRuns(BlockPlan{c.block, c.parts}, c.size, c.firstEnd, c.connections))
+            ranges.emplace_back(r.offset, r.length);
+        EXPECT_EQ(ranges, c.ranges) << c.size << " " << c.connections;
+    }
+}
+
 // An idle connection takes over the far half of a slow part's rest, but
 // never bytes the part has already asked for (closing a reply early makes
 // WinINet read out its rest), nor a piece below the minimum.

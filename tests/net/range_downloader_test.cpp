@@ -61,6 +61,30 @@ TEST(RangeDownloader, PartsJoinToTheSameBytes) {
     EXPECT_TRUE(PartFiles(env.folder.path()).empty());
 }
 
+// Lengths of the blocks of a plan, pinned here: a file of `size` bytes in
+// blocks of `block` bytes, the last one shorter.
+std::vector<LPARAM> BlockLengths(std::int32_t size, std::int32_t block) {
+    std::vector<LPARAM> lengths;
+    for (std::int32_t offset = 0; offset < size; offset += block) lengths.push_back(std::min(block, size - offset));
+    return lengths;
+}
+
+// The highest total each block reported (message 1058) under `word`.
+std::vector<LPARAM> BlockTotals(const MessageRecorder& recorder, int word) {
+    std::map<std::int32_t, LPARAM> totals;
+    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
+        EXPECT_EQ(m.wParam & 0xFFFF, static_cast<WPARAM>(word));
+        auto& total = totals[static_cast<std::int32_t>(m.wParam >> 16)];
+        total = std::max(total, m.lParam);
+    }
+    std::vector<LPARAM> result;
+    for (const auto& [index, total] : totals) {
+        EXPECT_EQ(index, static_cast<std::int32_t>(result.size()));
+        result.push_back(total);
+    }
+    return result;
+}
+
 TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
     NetTestState env;
     const std::int32_t size = 300000;
@@ -75,29 +99,19 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
     EXPECT_EQ(all[0].message, msg::kFileSize);
     EXPECT_EQ(all[0].lParam, size);
     EXPECT_EQ(all[1].message, msg::kBlockSize);
-    const BlockPlan plan = PlanBlocks(size, 8);
-    EXPECT_EQ(all[1].lParam, plan.blockSize);
+    // 300000 / 8 * 3 / 4 is below the smallest block: 51200.
+    EXPECT_EQ(all[1].lParam, 51200);
     EXPECT_EQ(all.back().message, msg::kFileProgress);
     EXPECT_EQ(all.back().lParam, size);
 
-    std::size_t chunks = 0;
-    for (std::int32_t i = 0; i < plan.partCount; ++i) {
-        chunks += static_cast<std::size_t>((PartRange(plan, size, i).length + kTransferBlock - 1) / kTransferBlock);
-    }
+    // Six blocks, each read in one chunk (no read crosses a block's end).
     const auto progress = recorder.Messages(msg::kFileProgress);
-    EXPECT_EQ(progress.size(), chunks + 1);  // one per chunk, one after the join
+    EXPECT_EQ(progress.size(), 6u + 1u);  // one per chunk, one at the end
     for (const RecordedMessage& m : progress) {
         EXPECT_EQ(m.wParam, static_cast<WPARAM>(word));
         EXPECT_TRUE(m.lParam > 0 && m.lParam <= size) << m.lParam;
     }
-
-    std::map<std::int32_t, LPARAM> partTotals;
-    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
-        EXPECT_EQ(m.wParam & 0xFFFF, static_cast<WPARAM>(word));
-        partTotals[static_cast<std::int32_t>(m.wParam >> 16)] = std::max(partTotals[static_cast<std::int32_t>(m.wParam >> 16)], m.lParam);
-    }
-    ASSERT_EQ(partTotals.size(), static_cast<std::size_t>(plan.partCount));
-    for (const auto& [index, total] : partTotals) EXPECT_EQ(total, PartRange(plan, size, index).length) << index;
+    EXPECT_EQ(BlockTotals(recorder, word), BlockLengths(size, 51200));
 
     const auto running = recorder.Messages(msg::kFileStarted);
     ASSERT_FALSE(running.empty());
@@ -118,16 +132,16 @@ TEST(RangeDownloader, EveryBlockReportsUnderItsIndexWhenAConnectionFetchesSevera
     ASSERT_EQ(downloader.Download(file.url(), target, false, 9, recorder.window()), 1);
     EXPECT_TRUE(test::ReadFileBytes(target) == body);
 
-    const BlockPlan plan = PlanBlocks(size, 8);
-    ASSERT_EQ(plan.partCount, 11);
-    std::map<std::int32_t, LPARAM> partTotals;
+    // Blocks of 3000000 / 8 * 3 / 4 = 281250, less 674 for a multiple of 1024.
+    ASSERT_EQ(downloader.partCount(), 11);
+    ASSERT_EQ(recorder.Messages(msg::kBlockSize).at(0).lParam, 280576);
+    const std::vector<LPARAM> lengths = BlockLengths(size, 280576);
     for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
-        const auto index = static_cast<std::int32_t>(m.wParam >> 16);
-        EXPECT_LE(m.lParam, PartRange(plan, size, index).length) << index;
-        partTotals[index] = std::max(partTotals[index], m.lParam);
+        const auto index = static_cast<std::size_t>(m.wParam >> 16);
+        ASSERT_LT(index, lengths.size());
+        EXPECT_LE(m.lParam, lengths[index]) << index;
     }
-    ASSERT_EQ(partTotals.size(), static_cast<std::size_t>(plan.partCount));
-    for (const auto& [index, total] : partTotals) EXPECT_EQ(total, PartRange(plan, size, index).length) << index;
+    EXPECT_EQ(BlockTotals(recorder, 9), lengths);
     for (const RecordedMessage& m : recorder.Messages(msg::kFileStarted)) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 8);
 }
 
@@ -164,27 +178,37 @@ TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
     EXPECT_TRUE(test::ReadFileBytes(target) == body);
 }
 
+// Host windows follow the file's running total (message 1978): the parts
+// report from their own threads, and the totals still arrive in the order in
+// which they grew, never stepping back while the download goes well.
 TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
     NetTestState env;
-    const std::int32_t size = 700000;
+    const std::int32_t size = 6000000;
     ServedFile file(L"host-progress.bin", test::RandomBytes(size, 9));
     MessageRecorder host;
     env.state.notifications.Register(host.window());
-    CRangeDownloader downloader;
-    ASSERT_EQ(downloader.Download(file.url(), env.folder / L"host-progress.bin", false, 0, nullptr), 1);
+    for (int run = 0; run < 3; ++run) {
+        CRangeDownloader downloader;
+        ASSERT_EQ(downloader.Download(file.url(), env.folder / L"host-progress.bin", false, 0, nullptr), 1);
+    }
     env.state.notifications.ReleaseAll();
 
     const auto progress = host.Messages(msg::kByteProgress);
     ASSERT_FALSE(progress.empty());
-    // Parts report from their own threads, so totals may arrive slightly out
-    // of order; each is a running total of the whole file.
-    LPARAM most = 0;
+    LPARAM last = 0;
+    int downloads = 0;
     for (const RecordedMessage& m : progress) {
         EXPECT_EQ(m.wParam, static_cast<WPARAM>(size));
         EXPECT_TRUE(m.lParam > 0 && m.lParam <= size) << m.lParam;
-        most = std::max(most, m.lParam);
+        if (last == size) {
+            last = 0;  // the next download
+            ++downloads;
+        }
+        EXPECT_GT(m.lParam, last) << "stepped back after " << last;
+        last = m.lParam;
     }
-    EXPECT_EQ(most, size);
+    EXPECT_EQ(last, size);
+    EXPECT_EQ(downloads + 1, 3);
 }
 
 TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
@@ -200,26 +224,32 @@ TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
     EXPECT_GE(downloader.splitCount(), 1);
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
     EXPECT_TRUE(PartFiles(env.folder.path()).empty());
-    // Progress stays per planned block: a split-off piece reports under
-    // the block it came from.
-    const BlockPlan plan = PlanBlocks(size, 2);
-    std::map<std::int32_t, LPARAM> partTotals;
-    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
-        auto& total = partTotals[static_cast<std::int32_t>(m.wParam >> 16)];
-        total = std::max(total, m.lParam);
-    }
-    ASSERT_EQ(partTotals.size(), 3u);
-    for (const auto& [index, total] : partTotals) EXPECT_EQ(total, PartRange(plan, size, index).length) << index;
+    // Progress stays per planned block (16 MiB / 2 * 3 / 4 = 6 MiB): a
+    // split-off piece reports under the block it came from.
+    EXPECT_EQ(BlockTotals(recorder, 1), (std::vector<LPARAM>{6291456, 6291456, 4194304}));
 }
 
-TEST(RangeDownloader, ServerIgnoringRangesServesEveryPart) {
+// A server that ignores ranges answers the first request with the whole
+// file (200): that reply is the file, read in one stream, with or without a
+// length, chunked or not. Before, a reply without a length counted as no
+// size: the file was asked for on every pass, each time whole, and failed.
+TEST(RangeDownloader, ServerIgnoringRangesServesTheFileInOneRequest) {
     NetTestState env;
-    const std::int32_t size = 300000;
-    const std::wstring target = env.folder / L"norange.bin";
-    CRangeDownloader downloader;
-    ASSERT_EQ(downloader.Download(Fault(L"net/norange.bin?norange=1&size=300000"), target, false, 0, nullptr), 1);
-    EXPECT_GT(downloader.partCount(), 1);
-    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
+    const wchar_t* queries[] = {L"norange=1", L"norange=1&nolength=1", L"norange=1&chunked=1"};
+    int number = 0;
+    for (const wchar_t* query : queries) {
+        for (const std::int32_t size : {300000, 3000000}) {
+            const std::wstring tag = L"norange" + std::to_wstring(++number);
+            const std::wstring target = env.folder / L"norange.bin";
+            const std::wstring url =
+                Fault(L"net/norange.bin?size=" + std::to_wstring(size) + L"&" + query + L"&tag=" + tag);
+            ASSERT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 0) << query << L" " << size;
+            EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size)) << query << L" " << size;
+            EXPECT_EQ(test::FaultRequestCount(tag), 1) << query << L" " << size;
+            EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+            DeleteFileForce(target);
+        }
+    }
 }
 
 TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
@@ -231,18 +261,27 @@ TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 120000));
 }
 
-// The size query asks for the smallest block and its reply is read as the
-// start of the first part: a file of one block takes one request, a larger
-// first block one more for its rest. A reply cut short in the middle is
-// a short read like any part's, and fails the file.
-TEST(RangeDownloader, SizeQueryReplyIsTheFirstPartsStart) {
+// The first request asks for the file's first 2 MiB, and its reply tells
+// the size and is read as the start of the first range: a file of up to
+// 2 MiB takes that one request; the rest of a larger one goes to the other
+// connections at once, a range each (at most 2 MiB per request). A reply
+// cut short in the middle is a short read like any part's, and fails the
+// file.
+TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
     NetTestState env;
     struct Case { std::int32_t size; const wchar_t* fault; bool fetched; int requests; };
     const Case cases[] = {
-        {40000, L"", true, 1},                          // one block, shorter than the smallest
-        {51200, L"", true, 1},                          // exactly the smallest block
-        {120000, L"", true, 3},                         // blocks of 51200: the first, two more
-        {3000000, L"", true, 9},                        // 11 blocks of 280576 in 8 ranges: the first one.s rest, 7 more
+        {40000, L"", true, 1},
+        {51200, L"", true, 1},
+        {120000, L"", true, 1},
+        {2097152, L"", true, 1},   // exactly the first request
+        {2097153, L"", true, 2},   // one byte more
+        // 11 blocks of 280576: the first request ends in block 7; blocks
+        // 7-10 go to four more connections.
+        {3000000, L"", true, 5},
+        // 8 MiB in blocks of 786432: 2 MiB first, then 7 ranges of 6 MiB
+        // together, none above 2 MiB.
+        {8388608, L"", true, 8},
         {120000, L"&cutstart=0&cutat=30000", false, -1},
     };
     int number = 0;
@@ -269,10 +308,11 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     MessageRecorder recorder;
     const std::wstring target = env.folder / L"short.bin";
     test::WriteFileBytes(target, "stale");
-    // The second part (blocks of 280576 bytes) gets one full read and then
-    // 500 bytes before the connection ends; the other parts are slow enough
-    // to notice the stop.
-    const std::wstring url = Fault(L"net/short.bin?size=3000000&rate=400000&cutstart=280576&cutat=" +
+    // The third range (blocks of 280576 bytes; the first request covers
+    // 2 MiB, the second range the rest of block 7, the third block 8, from
+    // 2244608) gets one full read and then 500 bytes before the connection
+    // ends; the other parts are slow enough to notice the stop.
+    const std::wstring url = Fault(L"net/short.bin?size=3000000&rate=100000&cutstart=2244608&cutat=" +
                                    std::to_wstring(kTransferBlock + 500));
     CRangeDownloader downloader;
     EXPECT_EQ(downloader.Download(url, target, false, 3, recorder.window()), 0);
@@ -348,7 +388,6 @@ TEST(RangeDownloader, FilesThatCannotBeFetchedLeaveNoTarget) {
     const Case cases[] = {
         {ServerUrl(L"nginx") + L"net/missing.bin", 8},
         {ServerUrl(L"nginx") + L"net/missing.bin", 1},
-        {Fault(L"net/nolength.bin?size=150000&nolength=1&norange=1"), 8},  // no size to plan with
         // 2 GiB or more. (Sent slowly: WinINet reads what is left of a body
         // it is handed back while more keeps arriving.)
         {Fault(L"net/huge.bin?size=3000000000&rate=1000000"), 8},

@@ -86,6 +86,8 @@ TEST_F(Publishing, TheEngineReadsWhatTheToolWrote) {
         ASSERT_EQ(byPath.count(path), 1u) << Narrow(path, CodePage::Utf8);
         EXPECT_EQ(byPath[path].ver, test::LegacyMd5(bytes)) << Narrow(path, CodePage::Utf8);
         EXPECT_TRUE(byPath[path].url.empty());
+        // Every variant is published, and the list says so.
+        EXPECT_EQ(byPath[path].zip, ZipHint::Present) << Narrow(path, CodePage::Utf8);
     }
     const updatefileinfo& app = byPath[L"bin\\app.exe"];
     EXPECT_EQ(app.oper, 0);
@@ -125,6 +127,18 @@ TEST_F(Publishing, ZipIfSmallerLeavesOutVariantsThatDoNotShrink) {
     EXPECT_EQ(out.count(L"product.xml"), 1u);
     EXPECT_EQ(out.count(L"product.xml._.zip"), 1u);
     EXPECT_EQ(out.count(L"update.xml"), 0u);
+
+    // The list names exactly the variants that are there.
+    DownLoadList list;
+    ASSERT_TRUE(ReadUpdateList(Out(L"www") + L"\\product.xml", list, true));
+    int files = 0;
+    for (const updatefileinfo& r : list.Records()) {
+        if (!IsFileRecord(r) || r.oper == OPER_DEL) continue;
+        ++files;
+        EXPECT_EQ(r.zip, out.count(r.path + L"._.zip") == 1 ? ZipHint::Present : ZipHint::Absent)
+            << Narrow(r.path, CodePage::Utf8);
+    }
+    EXPECT_EQ(files, static_cast<int>(test::SampleRelease().size()));
 }
 
 std::vector<std::wstring> ChangeLines(const test::ToolRun& run) {

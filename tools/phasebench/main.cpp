@@ -1,11 +1,14 @@
 // mirefold-phasebench: runs the engine's download phase over a list of files.
 //
 //   mirefold-phasebench [-j FILES] [-t CONNECTIONS] BASEURL PATHS WORKFOLDER
+//   mirefold-phasebench [-j FILES] [-t CONNECTIONS] -l LIST BASEURL WORKFOLDER
 //
 // PATHS is a text file of relative paths, one per line (UTF-8); each becomes
 // a record fetched from BASEURL + "/" + path (zip variant first) into
 // WORKFOLDER's download folder, FILES at a time (default 8) with CONNECTIONS
-// per file (default 8), as in an update. Prints one line:
+// per file (default 8), as in an update. With -l the records are those of an
+// update list file (as a check reads a server list: its digests, its zip
+// variant marks), fetched from BASEURL. Prints one line:
 //   files <n> pending <n> status <code> seconds <s> files/s <f>
 // and exits with the number of files that are not pending afterwards.
 #include <windows.h>
@@ -18,6 +21,7 @@
 #include "apply/download_phase.h"
 #include "base/files.h"
 #include "base/strings.h"
+#include "check/update_list_reader.h"
 #include "engine/process_state.h"
 
 namespace {
@@ -34,7 +38,9 @@ std::vector<std::wstring> ReadPaths(const std::wstring& file) {
 }
 
 int Usage() {
-    std::fputs("usage: mirefold-phasebench [-j FILES] [-t CONNECTIONS] BASEURL PATHS WORKFOLDER\n", stderr);
+    std::fputs("usage: mirefold-phasebench [-j FILES] [-t CONNECTIONS] BASEURL PATHS WORKFOLDER\n"
+               "       mirefold-phasebench [-j FILES] [-t CONNECTIONS] -l LIST BASEURL WORKFOLDER\n",
+               stderr);
     return 2;
 }
 
@@ -43,19 +49,21 @@ int Usage() {
 int wmain(int argc, wchar_t** argv) {
     int files = 8;
     int connections = 8;
+    std::wstring listFile;
     std::vector<std::wstring> positional;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
-        if ((arg == L"-j" || arg == L"-t") && i + 1 < argc) {
+        if (arg == L"-l" && i + 1 < argc) {
+            listFile = argv[++i];
+        } else if ((arg == L"-j" || arg == L"-t") && i + 1 < argc) {
             (arg == L"-j" ? files : connections) = static_cast<int>(mf::ParseLong(argv[++i]));
         } else {
             positional.push_back(arg);
         }
     }
-    if (positional.size() != 3) return Usage();
+    if (positional.size() != (listFile.empty() ? 3u : 2u)) return Usage();
     const std::wstring& baseUrl = positional[0];
-    const std::vector<std::wstring> paths = ReadPaths(positional[1]);
-    const std::wstring folder = positional[2];
+    const std::wstring folder = positional.back();
 
     mf::ProcessState state;
     mf::ScopedProcessState use(state);
@@ -67,13 +75,24 @@ int wmain(int argc, wchar_t** argv) {
     }
     state.fileConcurrency = mf::ClampFileConcurrency(files);
     state.fileConnections = mf::ClampFileConnections(connections);
-    state.updateList.baseUrl = baseUrl;
-    for (const std::wstring& path : paths) {
-        mf::updatefileinfo record;
-        record.path = path;
-        record.ver = L"1";
-        state.updateList.Add(record);
+    std::vector<std::wstring> paths;
+    if (listFile.empty()) {
+        paths = ReadPaths(positional[1]);
+        for (const std::wstring& path : paths) {
+            mf::updatefileinfo record;
+            record.path = path;
+            record.ver = L"1";
+            state.updateList.Add(record);
+        }
+    } else {
+        (void)::CoInitialize(nullptr);
+        if (!mf::ReadUpdateList(listFile, state.updateList, true)) {
+            std::fputs("cannot read the list\n", stderr);
+            return 2;
+        }
+        for (int i = 0; i < state.updateList.GetSize(); ++i) paths.push_back(state.updateList[i].path);
     }
+    state.updateList.baseUrl = baseUrl;
 
     LARGE_INTEGER frequency{}, start{}, end{};
     ::QueryPerformanceFrequency(&frequency);

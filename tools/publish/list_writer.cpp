@@ -1,6 +1,7 @@
 #include "list_writer.h"
 
 #include "base/strings.h"
+#include "list/update_file_info.h"
 
 namespace mf::publish {
 
@@ -72,7 +73,7 @@ std::string BuildList(const std::vector<ListedFile>& files, const Manifest& mani
     }
     for (const ListedFile& file : files) {
         Element e(L"file");
-        e.Attribute(L"path", file.path).Attribute(L"md5", file.md5);
+        e.Attribute(L"path", file.path).Attribute(L"md5", file.md5).Attribute(kZipAttribute, ZipHintValue(file.zipVariant));
         if (const FileSettings* s = file.settings) {
             e.Attribute(L"oper", OperText(*s))
                 .Attribute(L"desname", s->desname)

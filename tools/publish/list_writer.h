@@ -13,6 +13,9 @@ namespace mf::publish {
 struct ListedFile {
     std::wstring path;
     std::wstring md5;
+    // Whether the file's zip variant is published beside it: the list says
+    // so (zip="1" or "0"), and an engine asks only for the variants there are.
+    bool zipVariant = false;
     const FileSettings* settings = nullptr;  // from the manifest, if any
 };
 

@@ -366,7 +366,8 @@ private:
         listed.md5 = copied.md5;
         if (!ReuseZip(file.path, copied) && !MakeZip(target, BaseName(file.path), file.modified, copied.crc, error))
             return false;
-        return KeepZipIfSmaller(target, copied.size);
+        listed.zipVariant = KeepZipIfSmaller(target, copied.size);
+        return true;
     }
 
     // An unchanged file's zip variant from the previous release, when it
@@ -393,12 +394,13 @@ private:
         return true;
     }
 
+    // Whether the zip variant stays published.
     bool KeepZipIfSmaller(const std::wstring& file, std::uint64_t size) {
         const std::wstring zip = file + kZipSuffix;
         const std::uint64_t zipSize = FileSize(zip);
         if (o_.zipIfSmaller && zipSize >= size) {
             DeleteFileForce(zip);
-            return true;
+            return false;
         }
         ++s_.zipVariants;
         s_.zipBytes += zipSize;
@@ -426,7 +428,8 @@ private:
         const uLong crc =
             crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size()));
         if (!MakeZip(list, o_.listName, now, static_cast<std::uint32_t>(crc), error)) return false;
-        return KeepZipIfSmaller(list, bytes.size());
+        (void)KeepZipIfSmaller(list, bytes.size());
+        return true;
     }
 
     bool Swap(std::wstring& error) {

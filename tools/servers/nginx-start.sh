@@ -19,7 +19,7 @@ nginx=${NGINX:-/usr/sbin/nginx}
 
 "$here/nginx-stop.sh" "$state" >/dev/null 2>&1 || true
 mkdir -p "$state/temp"
-rm -f "$state/port" "$state/url" "$state/access.log"
+rm -f "$state/port" "$state/url" "$state/access.log" "$state/connections.log"
 user_line=""
 [ "$(id -u)" = 0 ] && user_line="user root root;"
 
@@ -36,6 +36,10 @@ http {
   # Tests read which files were asked for (and which were not) here.
   log_format mirefold '\$status \$request_method \$uri';
   access_log $state/access.log mirefold;
+  # Benchmarks count connections here: the connection's serial number, then
+  # the request's number on it.
+  log_format mirefold_connections '\$connection \$connection_requests \$status \$uri';
+  access_log $state/connections.log mirefold_connections;
   sendfile on;
   tcp_nopush on;
   keepalive_timeout 30;
