@@ -1,6 +1,7 @@
 #include "net/internet.h"
 
 #include <array>
+#include <functional>
 
 #include "base/strings.h"
 #include "base/text_format.h"
@@ -93,6 +94,41 @@ void SetError(OpenUrlError* error, OpenUrlError value) {
     if (error != nullptr) *error = value;
 }
 
+// Opens and sends one request of a chain to `parts`; false when that failed
+// (the system's error is left for the caller).
+using SendOne = std::function<bool(const CrackedUrl& parts, UniqueInternet& connection, UniqueInternet& request)>;
+
+// WinINet follows redirects on its own without any limit (a loop runs until
+// something else gives up), and to any scheme it knows; so requests are sent
+// with INTERNET_FLAG_NO_AUTO_REDIRECT and their redirects followed here,
+// counted, and only to http and https. `redirected` hears each redirect's
+// status before the next request is sent. On success `connection` and
+// `request` hold the last reply.
+OpenUrlError FollowRedirects(const std::wstring& url, const SendOne& send, UniqueInternet& connection,
+                             UniqueInternet& request, const std::function<void(DWORD status)>& redirected = {}) {
+    const int most = Limits().redirects;
+    std::wstring current = url;
+    for (int redirects = 0;; ++redirects) {
+        CrackedUrl parts;
+        if (!CrackUrl(current, parts) || !IsHttp(parts)) {
+            WriteLog(Format(L"Not an http or https URL: %s", current));
+            return OpenUrlError::NotHttp;
+        }
+        request.reset();
+        connection.reset();
+        if (!send(parts, connection, request)) return OpenUrlError::Failed;
+        const DWORD status = QueryStatusCode(request.get());
+        const std::wstring location = IsRedirect(status) ? QueryHeader(request.get(), HTTP_QUERY_LOCATION) : L"";
+        if (location.empty()) return OpenUrlError::None;
+        if (redirects >= most) {
+            WriteLog(Format(L"More than %d redirects for %s", most, url));
+            return OpenUrlError::TooManyRedirects;
+        }
+        if (redirected) redirected(status);
+        current = RedirectTarget(current, location);
+    }
+}
+
 // The Content-Length of a reply, when it is within `most`; -2 (with a log
 // line) when it announces more, -1 when it announces nothing.
 std::int64_t AnnouncedLength(HINTERNET request, std::int64_t most, const std::wstring& url) {
@@ -161,45 +197,28 @@ UniqueInternet OpenInternet(const std::wstring& agent) {
 
 HttpRequest OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags,
                     OpenUrlError* error) {
-    SetError(error, OpenUrlError::Failed);
-    const NetLimits& limits = Limits();
-    // WinINet follows redirects on its own without any limit (a loop runs
-    // until something else gives up), and to any scheme it knows; so
-    // they are followed here, counted, and only to http and https.
-    std::wstring current = url;
-    for (int redirects = 0;; ++redirects) {
-        CrackedUrl parts;
-        if (!CrackUrl(current, parts) || !IsHttp(parts)) {
-            WriteLog(Format(L"Not an http or https URL: %s", current));
-            SetError(error, OpenUrlError::NotHttp);
-            return {};
-        }
-        const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
-        UniqueInternet connection(::InternetConnectW(root, parts.host.c_str(), parts.port, nullptr, nullptr,
-                                                     INTERNET_SERVICE_HTTP, 0, 0));
-        if (!connection) return {};
-        UniqueInternet request(::HttpOpenRequestW(connection.get(), L"GET", parts.object.c_str(), nullptr, nullptr,
-                                                  kAcceptAny, flags | INTERNET_FLAG_NO_AUTO_REDIRECT | secure, 0));
-        if (!request) return {};
-        SetTimeouts(connection.get(), limits.timeoutMs);
-        SetTimeouts(request.get(), limits.timeoutMs);
-        if (!::HttpSendRequestW(request.get(), headers.empty() ? nullptr : headers.c_str(),
-                                headers.empty() ? 0 : static_cast<DWORD>(-1), nullptr, 0)) {
-            return {};
-        }
-        const DWORD status = QueryStatusCode(request.get());
-        const std::wstring location = IsRedirect(status) ? QueryHeader(request.get(), HTTP_QUERY_LOCATION) : L"";
-        if (location.empty()) {
-            SetError(error, OpenUrlError::None);
-            return HttpRequest(std::move(connection), std::move(request));
-        }
-        if (redirects >= limits.redirects) {
-            WriteLog(Format(L"More than %d redirects for %s", limits.redirects, url));
-            SetError(error, OpenUrlError::TooManyRedirects);
-            return {};
-        }
-        current = RedirectTarget(current, location);
-    }
+    const DWORD timeoutMs = Limits().timeoutMs;
+    UniqueInternet connection;
+    UniqueInternet request;
+    const OpenUrlError result = FollowRedirects(
+        url,
+        [&](const CrackedUrl& parts, UniqueInternet& connect, UniqueInternet& open) {
+            const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+            connect.reset(::InternetConnectW(root, parts.host.c_str(), parts.port, nullptr, nullptr,
+                                             INTERNET_SERVICE_HTTP, 0, 0));
+            if (!connect) return false;
+            open.reset(::HttpOpenRequestW(connect.get(), L"GET", parts.object.c_str(), nullptr, nullptr, kAcceptAny,
+                                          flags | INTERNET_FLAG_NO_AUTO_REDIRECT | secure, 0));
+            if (!open) return false;
+            SetTimeouts(connect.get(), timeoutMs);
+            SetTimeouts(open.get(), timeoutMs);
+            return ::HttpSendRequestW(open.get(), headers.empty() ? nullptr : headers.c_str(),
+                                      headers.empty() ? 0 : static_cast<DWORD>(-1), nullptr, 0) != FALSE;
+        },
+        connection, request);
+    SetError(error, result);
+    if (result != OpenUrlError::None) return {};
+    return HttpRequest(std::move(connection), std::move(request));
 }
 
 DWORD QueryStatusCode(HINTERNET request) {
@@ -401,43 +420,39 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
     if (!session) return PostFailure(started);
     SetPostTimeouts(session.get());
 
-    // Redirects are followed here, counted, as for every GET (OpenUrl);
-    // like a browser, a 307 or 308 repeats the POST and the others ask with
-    // a GET (the body is empty either way).
+    // Redirects are followed as for every GET (OpenUrl); like a browser, a
+    // 307 or 308 repeats the POST and the others ask with a GET (the body is
+    // empty either way).
     const wchar_t* verb = L"POST";
-    std::wstring current = url;
     UniqueInternet connection;
     UniqueInternet request;
-    for (int redirects = 0;; ++redirects) {
-        if (redirects > 0 && (!CrackUrl(current, parts) || !IsHttp(parts))) return kPostFailed;
-        const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
-        request.reset();
-        connection.reset(::InternetConnectW(session.get(), parts.host.c_str(), parts.port, nullptr, nullptr,
-                                            INTERNET_SERVICE_HTTP, INTERNET_FLAG_KEEP_CONNECTION | secure, 1));
-        if (!connection) return PostFailure(started);
-        const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
-                            INTERNET_FLAG_NO_AUTO_REDIRECT | secure;
-        request.reset(::HttpOpenRequestW(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
-        if (!request) return PostFailure(started);
-        // Windows hands the session's time-outs down to its requests; Wine
-        // does not, so the request gets them too.
-        SetPostTimeouts(connection.get());
-        SetPostTimeouts(request.get());
-        for (const wchar_t* header : {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"}) {
-            ::HttpAddRequestHeadersW(request.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-        }
-        started = ::GetTickCount64();
-        if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) return PostFailure(started);
-        const DWORD status = QueryStatusCode(request.get());
-        const std::wstring location = IsRedirect(status) ? QueryHeader(request.get(), HTTP_QUERY_LOCATION) : L"";
-        if (location.empty()) break;
-        if (redirects >= Limits().redirects) {
-            WriteLog(Format(L"More than %d redirects for %s", Limits().redirects, url));
-            return kPostFailed;
-        }
-        if (status != HTTP_STATUS_REDIRECT_KEEP_VERB && status != 308) verb = L"GET";
-        current = RedirectTarget(current, location);
-    }
+    const OpenUrlError result = FollowRedirects(
+        url,
+        [&](const CrackedUrl& target, UniqueInternet& connect, UniqueInternet& open) {
+            const DWORD secure = target.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+            connect.reset(::InternetConnectW(session.get(), target.host.c_str(), target.port, nullptr, nullptr,
+                                             INTERNET_SERVICE_HTTP, INTERNET_FLAG_KEEP_CONNECTION | secure, 1));
+            if (!connect) return false;
+            const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                                INTERNET_FLAG_NO_AUTO_REDIRECT | secure;
+            open.reset(::HttpOpenRequestW(connect.get(), verb, target.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
+            if (!open) return false;
+            // Windows hands the session's time-outs down to its requests; Wine
+            // does not, so the request gets them too.
+            SetPostTimeouts(connect.get());
+            SetPostTimeouts(open.get());
+            for (const wchar_t* header : {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"}) {
+                ::HttpAddRequestHeadersW(open.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+            }
+            started = ::GetTickCount64();
+            return ::HttpSendRequestW(open.get(), nullptr, 0, nullptr, 0) != FALSE;
+        },
+        connection, request,
+        [&](DWORD status) {
+            if (status != HTTP_STATUS_REDIRECT_KEEP_VERB && status != 308) verb = L"GET";
+        });
+    if (result == OpenUrlError::Failed) return PostFailure(started);
+    if (result != OpenUrlError::None) return kPostFailed;
 
     const std::int64_t most = Limits().documentBytes;
     const std::int64_t announced = AnnouncedLength(request.get(), most, url);
