@@ -26,19 +26,7 @@ using test::ServerUrl;
 
 std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
 
-// Every name in the folder: a failed download leaves none.
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return names;
-}
+using test::FilesIn;
 
 std::wstring Joined(const std::vector<std::wstring>& names) {
     std::wstring text;

@@ -55,19 +55,6 @@ std::wstring OwnPath() {
     return path;
 }
 
-std::vector<std::wstring> Names(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return names;
-}
-
 // The downloader's ".part" file, made and then marked for removal, left a
 // moment in which the end of the process kept it, empty: it is made with its
 // removal at once.
@@ -87,8 +74,8 @@ TEST(ScratchFile, AProcessKilledAtAnyMomentLeavesNoFile) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + 17 * round));
         child.Kill();
         ASSERT_TRUE(child.Wait(10s));
-        EXPECT_TRUE(test::WaitUntil([&] { return Names(folder.path()).empty(); }, 5s))
-            << "round " << round << ": " << (Names(folder.path()).empty() ? L"" : Names(folder.path())[0]);
+        EXPECT_TRUE(test::WaitUntil([&] { return test::FilesIn(folder.path()).empty(); }, 5s))
+            << "round " << round << ": " << (test::FilesIn(folder.path()).empty() ? L"" : test::FilesIn(folder.path())[0]);
     }
 }
 
