@@ -39,6 +39,21 @@ bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD s
     return created != nullptr;
 }
 
+bool Window::CreateInPlaceOf(HWND dialog, int controlId, const wchar_t* className, DWORD extraStyle) noexcept {
+    const HWND control = ::GetDlgItem(dialog, controlId);
+    if (control == nullptr) return false;
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(dialog, WM_GETFONT, 0, 0));
+    ::DestroyWindow(control);
+    if (!Create(className, L"", WS_CHILD | WS_VISIBLE | extraStyle, 0, rect, dialog,
+                static_cast<UINT_PTR>(controlId)))
+        return false;
+    ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return true;
+}
+
 void Window::Destroy() noexcept {
     if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }

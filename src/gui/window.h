@@ -35,6 +35,10 @@ public:
 
     bool Create(const wchar_t* className, const std::wstring& title, DWORD style, DWORD exStyle, const RECT& rect,
                 HWND parent, UINT_PTR idOrMenu = 0) noexcept;
+    // Takes the place of a dialog's control: the control's rectangle (in the
+    // dialog's client coordinates), its id and its font; the control is
+    // destroyed and this window created there, visible.
+    bool CreateInPlaceOf(HWND dialog, int controlId, const wchar_t* className, DWORD extraStyle = 0) noexcept;
     void Destroy() noexcept;
 
     // The procedure that every class of RegisterWindowClass names.
