@@ -51,27 +51,27 @@ SIZE BitmapSize(HGDIOBJ bitmap) {
 
 }  // namespace
 
-AnimatedPicture::~AnimatedPicture() {
+CPictureEx::~CPictureEx() {
     Stop();
     Destroy();
     Unload();
 }
 
-bool AnimatedPicture::Create(HWND parent, const RECT& rect, int id) {
+bool CPictureEx::Create(HWND parent, const RECT& rect, int id) {
     if (!RegisterWindowClass(kClassName)) return false;
     return Window::Create(kClassName, L"", WS_CHILD | WS_VISIBLE, 0, rect, parent, static_cast<UINT_PTR>(id));
 }
 
-bool AnimatedPicture::CreateInPlaceOf(HWND dialog, int controlId) {
+bool CPictureEx::CreateInPlaceOf(HWND dialog, int controlId) {
     return RegisterWindowClass(kClassName) && Window::CreateInPlaceOf(dialog, controlId, kClassName);
 }
 
-bool AnimatedPicture::LoadResource(HMODULE module, const wchar_t* type, int id) {
+bool CPictureEx::LoadResource(HMODULE module, const wchar_t* type, int id) {
     const std::string_view bytes = ResourceBytes(module, type, id);
     return !bytes.empty() && Load(bytes);
 }
 
-bool AnimatedPicture::Load(std::string_view gif) {
+bool CPictureEx::Load(std::string_view gif) {
     Unload();
     std::optional<GifSplit> split = SplitGif(gif);
     if (!split) return false;
@@ -108,7 +108,7 @@ bool AnimatedPicture::Load(std::string_view gif) {
     return true;
 }
 
-void AnimatedPicture::Unload() noexcept {
+void CPictureEx::Unload() noexcept {
     Stop();
     std::lock_guard guard(canvasLock_);
     if (canvasOld_ != nullptr) ::SelectObject(canvasDc_.get(), canvasOld_);
@@ -122,7 +122,7 @@ void AnimatedPicture::Unload() noexcept {
     width_ = height_ = 0;
 }
 
-void AnimatedPicture::Start() {
+void CPictureEx::Start() {
     Stop();
     if (frames_.empty()) return;
     framesDrawn_ = 0;
@@ -140,7 +140,7 @@ void AnimatedPicture::Start() {
     ::ResumeThread(thread_.get());
 }
 
-void AnimatedPicture::Stop() noexcept {
+void CPictureEx::Stop() noexcept {
     if (!thread_) return;
     stop_ = true;
     ::SetEvent(stopEvent_.get());
@@ -149,7 +149,7 @@ void AnimatedPicture::Stop() noexcept {
     stopEvent_.reset();
 }
 
-void AnimatedPicture::ShowFrame(std::size_t index) {
+void CPictureEx::ShowFrame(std::size_t index) {
     if (frames_.empty() || Playing()) return;
     {
         std::lock_guard guard(canvasLock_);
@@ -163,12 +163,12 @@ void AnimatedPicture::ShowFrame(std::size_t index) {
     Invalidate();
 }
 
-DWORD WINAPI AnimatedPicture::ThreadEntry(void* self) noexcept {
-    static_cast<AnimatedPicture*>(self)->Play();
+DWORD WINAPI CPictureEx::ThreadEntry(void* self) noexcept {
+    static_cast<CPictureEx*>(self)->Play();
     return 0;
 }
 
-void AnimatedPicture::Play() noexcept {
+void CPictureEx::Play() noexcept {
     try {
         {
             std::lock_guard guard(canvasLock_);
@@ -195,19 +195,19 @@ void AnimatedPicture::Play() noexcept {
     }
 }
 
-void AnimatedPicture::ResetCanvas() {
+void CPictureEx::ResetCanvas() {
     const RECT all{0, 0, width_, height_};
     FillSolid(canvasDc_.get(), all, background_);
 }
 
-void AnimatedPicture::SaveUnder(const Frame& frame) {
+void CPictureEx::SaveUnder(const Frame& frame) {
     if (frame.info.disposal != 3) return;
     const SIZE size = BitmapSize(frame.bitmap.get());
     ::BitBlt(savedDc_.get(), frame.info.left, frame.info.top, size.cx, size.cy, canvasDc_.get(), frame.info.left,
              frame.info.top, SRCCOPY);
 }
 
-void AnimatedPicture::DrawFrame(const Frame& frame) {
+void CPictureEx::DrawFrame(const Frame& frame) {
     const SIZE size = BitmapSize(frame.bitmap.get());
     UniqueMemoryDc source(::CreateCompatibleDC(canvasDc_.get()));
     if (!source) return;
@@ -217,7 +217,7 @@ void AnimatedPicture::DrawFrame(const Frame& frame) {
                     size.cy, blend);
 }
 
-void AnimatedPicture::Dispose(const Frame& frame) {
+void CPictureEx::Dispose(const Frame& frame) {
     const SIZE size = BitmapSize(frame.bitmap.get());
     if (frame.info.disposal == 2) {
         const RECT area{frame.info.left, frame.info.top, frame.info.left + size.cx, frame.info.top + size.cy};
@@ -228,11 +228,11 @@ void AnimatedPicture::Dispose(const Frame& frame) {
     }
 }
 
-void AnimatedPicture::Invalidate() noexcept {
+void CPictureEx::Invalidate() noexcept {
     if (hwnd() != nullptr) ::InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-LRESULT AnimatedPicture::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CPictureEx::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT:
         case WM_PRINTCLIENT: return HandlePaint(message, wParam);
@@ -243,7 +243,7 @@ LRESULT AnimatedPicture::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefaultHandling(message, wParam, lParam);
 }
 
-void AnimatedPicture::Paint(HDC dc, const RECT&) {
+void CPictureEx::Paint(HDC dc, const RECT&) {
     RECT client{};
     ::GetClientRect(hwnd(), &client);
     std::lock_guard guard(canvasLock_);

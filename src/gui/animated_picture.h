@@ -21,10 +21,10 @@
 
 namespace mf::gui {
 
-class AnimatedPicture : public Window {
+class CPictureEx : public Window {
 public:
-    AnimatedPicture() = default;
-    ~AnimatedPicture() override;
+    CPictureEx() = default;
+    ~CPictureEx() override;
 
     static constexpr const wchar_t* kClassName = L"MirefoldAnimatedPicture";
 

@@ -38,7 +38,7 @@ protected:
     }
 };
 
-TEST(AnimatedPicture, DisposalRestoresBackgroundOrWhatWasUnder) {
+TEST(CPictureEx, DisposalRestoresBackgroundOrWhatWasUnder) {
     struct Case {
         const wchar_t* gif;
         COLORREF underFirstFrame;  // where frame 1 was, once frame 2 shows
@@ -46,7 +46,7 @@ TEST(AnimatedPicture, DisposalRestoresBackgroundOrWhatWasUnder) {
     for (const Case& c : {Case{L"disposal-background.gif", kWhite}, Case{L"disposal-previous.gif", kRed}}) {
         SCOPED_TRACE(testing::Message() << c.gif);
         Holder holder;
-        AnimatedPicture picture;
+        CPictureEx picture;
         ASSERT_TRUE(picture.Create(holder.hwnd(), RECT{0, 0, 20, 20}, 179));
         ASSERT_TRUE(picture.Load(Fixture(c.gif)));
         ASSERT_EQ(picture.FrameCount(), 3u);
@@ -70,9 +70,9 @@ TEST(AnimatedPicture, DisposalRestoresBackgroundOrWhatWasUnder) {
     }
 }
 
-TEST(AnimatedPicture, PlaysOnItsOwnThreadAndStopsAtOnce) {
+TEST(CPictureEx, PlaysOnItsOwnThreadAndStopsAtOnce) {
     Holder holder;
-    AnimatedPicture picture;
+    CPictureEx picture;
     ASSERT_TRUE(picture.Create(holder.hwnd(), RECT{0, 0, 8, 8}, 179));
 
     ASSERT_TRUE(picture.Load(Fixture(L"delays.gif")));
@@ -94,9 +94,9 @@ TEST(AnimatedPicture, PlaysOnItsOwnThreadAndStopsAtOnce) {
     EXPECT_EQ(picture.FramesDrawn(), 1u);
 }
 
-TEST(AnimatedPicture, LoadsTheLaunchersPictureAndRefusesWhatIsNoGif) {
+TEST(CPictureEx, LoadsTheLaunchersPictureAndRefusesWhatIsNoGif) {
     Holder holder;
-    AnimatedPicture picture;
+    CPictureEx picture;
     ASSERT_TRUE(picture.Create(holder.hwnd(), RECT{0, 0, 394, 152}, 179));
     ASSERT_TRUE(picture.LoadResource(ThisModule(), L"GIF", IDG_LOADING));
     EXPECT_EQ(picture.FrameCount(), 8u);
