@@ -59,22 +59,6 @@ TEST(BlockLayout, WorkedExampleAndTheCasesAroundIt) {
     EXPECT_EQ(span.last, 2 * 55 + 30);
 }
 
-class Holder : public Window {
-public:
-    Holder() {
-        RegisterWindowClass(L"MirefoldBlockHolder");
-        Create(L"MirefoldBlockHolder", L"holder", WS_POPUP | WS_VISIBLE, WS_EX_TOOLWINDOW, RECT{0, 0, 320, 220},
-               nullptr);
-    }
-    std::vector<WPARAM> commands;
-
-protected:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_COMMAND) commands.push_back(wParam);
-        return DefaultHandling(message, wParam, lParam);
-    }
-};
-
 class BlockViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -93,7 +77,7 @@ protected:
         Send(msg::kBlockSize, static_cast<WPARAM>(-1), 983040);
     }
 
-    Holder holder_;
+    test::HolderWindow holder_{RECT{0, 0, 320, 220}, true};
     CMyDownloadBlockView view_;
 };
 
