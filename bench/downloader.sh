@@ -8,7 +8,7 @@
 #
 #   bench/downloader.sh [BUILD_DIR] [RATE]
 #
-# BUILD_DIR defaults to build/ (mfget and mirefold-phasebench must be built:
+# BUILD_DIR defaults to the host preset's tree (tools/testing/build-dir.sh) (mfget and mirefold-phasebench must be built:
 # cmake --build --preset mingw64 --target mfget mirefold-phasebench). RATE is
 # nginx's limit_rate for the limited runs (default 8m). TOOLS limits the
 # runs to some of "mfget phase curl aria2c huge" (default: all). Files are
@@ -17,7 +17,7 @@
 # of ours against aria2c and curl.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(cd "${1:-$("$root/tools/testing/build-dir.sh")}" && pwd)
 rate=${2:-8m}
 bench=$build/bench
 www=$bench/www

@@ -18,7 +18,7 @@
 # written to BUILD_DIR/bench/check/update_check.md).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(cd "${1:-$("$root/tools/testing/build-dir.sh")}" && pwd)
 out=$build/bench/check
 bench=$build/bin/mfcheckbench.exe
 [ -x "$bench" ] || { echo "build mfcheckbench first: cmake --build --preset mingw64 --target mfcheckbench" >&2; exit 1; }

@@ -18,11 +18,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 preset=$(tools/testing/host-preset.sh)
-if [ -f build/CMakeCache.txt ] && ! grep -q "toolchain-$preset.cmake" build/CMakeCache.txt; then rm -rf build; fi
+tree=$(tools/testing/build-dir.sh "$preset")
+if [ -f "$tree/CMakeCache.txt" ] && ! grep -q "toolchain-$preset.cmake" "$tree/CMakeCache.txt"; then rm -rf "$tree"; fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target mirefold mirefold-brand mirefold-publish mirefold-testhost mirefold-testmain
 
-export MF_BUILD_DIR="$root/build"
+export MF_BUILD_DIR="$tree"
 . tools/testing/wine-env.sh
 demo="$MF_BUILD_DIR/demo"
 state="$demo/server"

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/dynamic_export.h"
 #include "base/files.h"
 #include "engine/paths.h"
 
@@ -149,8 +150,7 @@ namespace {
 // The Unix path of a Windows path, through Wine's own export.
 std::string UnixPathOf(const std::wstring& path) {
     using ToUnix = char*(__cdecl*)(const wchar_t*);
-    const auto toUnix =
-        reinterpret_cast<ToUnix>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    const auto toUnix = GetExport<ToUnix>(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
     if (toUnix == nullptr) return {};
     char* unixPath = toUnix(path.c_str());
     if (unixPath == nullptr) return {};
