@@ -1,8 +1,10 @@
 #include "app/flows.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include "apply/download_phase.h"
+#include "apply/download_rules.h"
 #include "apply/install_phase.h"
 #include "apply/local_check.h"
 #include "apply/run_file.h"
@@ -10,6 +12,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/run_program.h"
+#include "base/strings.h"
 #include "check/background_refresh.h"
 #include "check/parameter_package.h"
 #include "check/update_check.h"
@@ -104,6 +107,10 @@ int SilentFlow() {
     };
     if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
         RunCheckOnThisThread();
+        // A version reply names the lists to check against: check them now,
+        // as the update worker does.
+        if (CurrentStatus() == UpdateStatus::CheckRemoteOk && !state.updateList.listUrls.empty())
+            CheckAndReport(nullptr);
         if (UpdateCount() == 0) return finish();
     }
     if (!WaitForHostGoAhead(host)) return finish();
@@ -210,8 +217,9 @@ void RunLauncherWindow() {
 
 void ShowUpdateCenter() { NotAvailable(L"The update center"); }
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
-void Uninstall() {
-    (void)Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
+UninstallOutcome Uninstall() {
+    return Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); },
+                     [] { RelaunchElevated(false); });
 }
 
 void ReadMachineIdentifier() { ComputeMachineIdentifier(); }
@@ -228,13 +236,62 @@ void LaunchMainProgramWithDotNetCheck(bool prompt) {
     if (!RunProgramIn(program, L"", GetWorkFolder(), false)) WriteLog(L"Cannot start " + program);
 }
 
+namespace {
+
+// A package brings a release, not necessarily one newer than the installed
+// one: its list is compared with the installed list as a check compares,
+// and only the records that differ are taken (with the messages not yet
+// shown and the commands not yet run). The pending files of the others are
+// removed, or a later download phase would take them for fetched files.
+PackageOutcome TakeWhatTheInstallationLacks(const PackageTargets& targets, DownLoadList& list) {
+    const std::wstring installed = ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml");
+    if (!FileExists(installed)) return PackageOutcome::TakenOver;
+    DownLoadList differing;
+    {
+        const ComInit com;
+        if (!ReadAndCompareLists(list.listPath, installed, differing)) return PackageOutcome::TakenOver;
+    }
+    differing.FinishCheckedList();
+    std::vector<std::wstring> wanted;
+    for (const updatefileinfo& record : differing.Records()) wanted.push_back(ToLower(record.path));
+    DownLoadList taken = list;
+    taken.SetSize(0);
+    for (const updatefileinfo& record : list.Records()) {
+        if (std::find(wanted.begin(), wanted.end(), ToLower(record.path)) != wanted.end()) {
+            taken.Add(record);
+        } else if (RecordNeedsFile(record)) {
+            DeleteFileForce(DownloadPathWith(targets.downloadFolder, record.path) + L"_");
+        }
+    }
+    taken.messageText = differing.messageText;
+    taken.commands = differing.commands;
+    const int dropped = list.GetSize() - taken.GetSize();
+    if (dropped > 0)
+        WriteLog(Format(L"The package's files: %d already installed, %d taken from it.", dropped, taken.GetSize()));
+    if (taken.IsEmpty()) {
+        list = DownLoadList();
+        return PackageOutcome::NoFiles;
+    }
+    list = taken;
+    return PackageOutcome::TakenOver;
+}
+
+}  // namespace
+
 PackageOutcome RunEmbeddedPackage() {
     ProcessState& state = Process();
     const PackageTargets targets{state.paths.TempFolder(), state.paths.ListCacheBase(), state.paths.ListFile()};
-    return ExtractEmbeddedPackage(ExecutablePath(), targets, state.updateList);
+    const PackageOutcome outcome = ExtractEmbeddedPackage(ExecutablePath(), targets, state.updateList);
+    if (outcome != PackageOutcome::TakenOver) return outcome;
+    return TakeWhatTheInstallationLacks(targets, state.updateList);
 }
 
-void ReportDamagedPackage() { ReportError(nullptr, Translate(L"Find some wrong in this update package!")); }
+void ReportDamagedPackage() {
+    const std::wstring text = Translate(L"Find some wrong in this update package!");
+    ProcessState& state = Process();
+    if (state.hostWindow != nullptr) state.notifications.SendStatusText(state.hostWindow, text);
+    ReportError(nullptr, text);
+}
 
 void AnnounceEmbeddedRelease() {
     DownLoadList& list = Process().updateList;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "apply/embedded_package.h"
+#include "apply/uninstall.h"
 #include "engine/command_line.h"
 
 namespace mf {
@@ -31,7 +32,8 @@ DWORD WINAPI UpdateWorkerThread(void* owner);
 void RunLauncherWindow();
 void ShowUpdateCenter();
 void RunUpdateCheckWindowless();
-void Uninstall();
+// The uninstall; its outcome decides the run's exit code.
+UninstallOutcome Uninstall();
 
 // Start-up steps; each is a named place in the start-up sequence.
 void ReadMachineIdentifier();

@@ -173,7 +173,6 @@ StartResult UpdateApp::InitInstance() {
     LoadCachedParameterPackage();
     state_.paths.PurgeOldFiles();
     SelectLanguage();
-    if (package == PackageOutcome::Damaged) ReportDamagedPackage();
 
     state_.variables.Set(L"commandline", line.stored);
     state_.elevatedRelaunch = line.elevatedRelaunch;
@@ -182,7 +181,6 @@ StartResult UpdateApp::InitInstance() {
         ShowDotNetPrompt(nullptr, line.dotnetVersion);
         return StartResult::Stop;
     }
-    CheckDotNetRequirement();
     state_.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
     RunMode mode = line.runMode;
     state_.variables.Set(L"runmode", line.mode);
@@ -193,6 +191,10 @@ StartResult UpdateApp::InitInstance() {
         state_.notifications.Register(state_.hostWindow);
         state_.notifications.SetHostWindow(state_.hostWindow);
     }
+    // What start-up found to report waits until the mode and the host window
+    // are known: a run that nobody watches must not stop at a box.
+    if (package == PackageOutcome::Damaged) ReportDamagedPackage();
+    CheckDotNetRequirement();
     const bool fromPackage = package == PackageOutcome::TakenOver;
     if (fromPackage) {
         AnnounceEmbeddedRelease();
@@ -243,7 +245,8 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
         case RunMode::AppEnter:
         case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow(mode));
         case RunMode::Uninstall:
-            Uninstall();
+            // The list it read is what it removed, not files to update.
+            exitCode_ = Uninstall() == UninstallOutcome::Incomplete ? kExitUninstallIncomplete : 0;
             EmptyTempFiles(state_);
             return StartResult::Stop;
         case RunMode::EmptyTemp: EmptyTempFiles(state_); return StartResult::Stop;
@@ -257,7 +260,9 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
 
 void UpdateApp::EmptyTempFiles(ProcessState& state) {
     const std::wstring base = state.paths.ListCacheBase();
-    for (const wchar_t* suffix : {L".xml.xml", L".xml", L".bin", L".ini"}) DeleteFileForce(base + suffix);
+    // Whatever stands at these names goes, a folder an earlier fault left
+    // there too.
+    for (const wchar_t* suffix : {L".xml.xml", L".xml", L".bin", L".ini"}) RemoveAnyEntry(base + suffix);
     RemoveTree(base);
 }
 

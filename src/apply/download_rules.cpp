@@ -6,11 +6,6 @@
 
 namespace mf {
 
-namespace {
-// Operation bits of records that the download phase leaves alone.
-constexpr std::uint32_t kNotFetchedBits = 0x2u | 0x10u | 0x20u | 0x7F000000u;
-}  // namespace
-
 std::wstring BuildFileUrlWith(const updatefileinfo& record, const std::wstring& fileUrlTemplate,
                               const std::wstring& baseUrl) {
     if (!record.url.empty()) return record.url;
@@ -28,7 +23,7 @@ std::wstring DownloadPathWith(const std::wstring& downloadFolder, const std::wst
     return path;
 }
 
-bool NothingToDownload(std::int32_t oper) { return (static_cast<std::uint32_t>(oper) & kNotFetchedBits) != 0; }
+bool NothingToDownload(std::int32_t oper) { return !BringsFile(oper); }
 
 std::vector<int> DownloadWorkList(int recordCount, const std::vector<unsigned>& errors) {
     std::vector<int> work;

@@ -14,9 +14,6 @@ namespace mf {
 
 namespace {
 
-// Records the download phase never fetches a file for: deletions, the two
-// flags it skips, and messages and commands.
-constexpr std::int32_t kNoFileFlags = OPER_DEL | 0x10 | 0x20 | 0x7F000000;
 constexpr DWORD kCopyBlock = 64 * 1024;
 constexpr int kCopyAttempts = 2;
 
@@ -146,7 +143,7 @@ bool IsReservedPackageName(const std::wstring& path) {
     return EqualsNoCase(name, kPackageListEntry) || EqualsNoCase(name, kPackageRecordsEntry);
 }
 
-bool RecordNeedsFile(const updatefileinfo& record) { return (record.oper & kNoFileFlags) == 0; }
+bool RecordNeedsFile(const updatefileinfo& record) { return BringsFile(record.oper); }
 
 PackageOutcome ExtractEmbeddedPackage(const std::wstring& executable, const PackageTargets& targets,
                                       DownLoadList& list) {

@@ -19,8 +19,14 @@ bool MoveAside(const std::wstring& target) {
     return false;
 }
 
-bool CopyIntoPlace(const std::wstring& source, const std::wstring& target) {
+std::wstring TemporaryCopyName(const std::wstring& target) {
     const std::wstring temporary = TemporaryNameBeside(target);
+    Process().paths.RecordOldFile(temporary);
+    return temporary;
+}
+
+bool CopyIntoPlace(const std::wstring& source, const std::wstring& target) {
+    const std::wstring temporary = TemporaryCopyName(target);
     if (!::CopyFileW(source.c_str(), temporary.c_str(), FALSE)) {
         DeleteFileForce(temporary);
         return false;

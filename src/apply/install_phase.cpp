@@ -9,6 +9,7 @@
 #include "apply/installed_list.h"
 #include "apply/run_file.h"
 #include "apply/shortcut.h"
+#include "base/dynamic_export.h"
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/messages.h"
@@ -46,8 +47,9 @@ private:
     HWND cancel_ = nullptr;
 };
 
-// Installs the file of every record but those to delete; returns the paths
-// of the records that could not be installed.
+// Installs the file of every record that brings one (not those to delete,
+// nor those the download phase skips); returns the paths of the records
+// that could not be installed.
 std::vector<std::wstring> CopyRecords(HWND owner, const std::vector<updatefileinfo>& records,
                                       const std::wstring& temporaryFolder, const std::wstring& tool) {
     std::vector<std::wstring> failed;
@@ -57,7 +59,7 @@ std::vector<std::wstring> CopyRecords(HWND owner, const std::vector<updatefilein
         ::Sleep(1);
         Show(owner, TranslateFormat(L"Copying files[%d/%d]...", i + 1, n));
         const updatefileinfo& record = records[static_cast<std::size_t>(i)];
-        if ((record.oper & OPER_DEL) != 0) continue;
+        if (!BringsFile(record.oper)) continue;
         const std::vector<std::wstring> targets = ExpandTargets(record.path, record.desname);
         if (targets.empty()) continue;
         if (!InstallFile(JoinFolderPath(temporaryFolder, record.path), targets)) failed.push_back(record.path);
@@ -144,8 +146,7 @@ bool RegisterLibrary(const std::wstring& path) {
     ::SetThreadErrorMode(previousMode, nullptr);
     if (!library) return false;
     using RegisterServer = HRESULT(STDAPICALLTYPE*)();
-    const auto registerServer =
-        reinterpret_cast<RegisterServer>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "DllRegisterServer")));
+    const auto registerServer = GetExport<RegisterServer>(library.get(), "DllRegisterServer");
     if (registerServer != nullptr) registerServer();
     return true;
 }

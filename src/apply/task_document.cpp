@@ -1,9 +1,8 @@
 #include "apply/task_document.h"
 
-#include <psapi.h>
-
 #include <algorithm>
 
+#include "apply/close_program.h"
 #include "apply/install_rules.h"
 #include "apply/run_file.h"
 #include "apply/shortcut.h"
@@ -35,61 +34,6 @@ bool ReadDocumentBytes(const std::wstring& path, std::string& bytes) {
     return bytes.empty() ||
            (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
             read == bytes.size());
-}
-
-// The closing of programs that a "kill" task asks for: every process whose
-// first module's path holds the path (ignoring case) is asked to end
-// session-style; a process whose top-level window agrees is told to close
-// and, when it has not ended within 5 seconds, terminated. A window that
-// refuses or does not answer within 100 ms is left alone.
-std::wstring FirstModulePath(DWORD processId) {
-    const UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
-    if (!process) return {};
-    HMODULE module = nullptr;
-    DWORD needed = 0;
-    if (!::EnumProcessModules(process.get(), &module, sizeof module, &needed) || module == nullptr) return {};
-    wchar_t path[MAX_PATH * 2] = {};
-    const DWORD n = ::GetModuleFileNameExW(process.get(), module, path, MAX_PATH * 2);
-    return std::wstring(path, n);
-}
-
-struct WindowSearch {
-    DWORD processId = 0;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK CollectProcessWindow(HWND window, LPARAM parameter) noexcept {
-    auto* search = reinterpret_cast<WindowSearch*>(parameter);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId) search->windows.push_back(window);
-    return search->windows.size() < 1024;
-}
-
-void CloseProgramsAt(const std::wstring& path) {
-    const std::wstring wanted = ToLower(path);
-    std::vector<DWORD> ids(4096);
-    DWORD bytes = 0;
-    if (!::EnumProcesses(ids.data(), static_cast<DWORD>(ids.size() * sizeof(DWORD)), &bytes)) return;
-    ids.resize(bytes / sizeof(DWORD));
-    const HWND ownWindow = Process().mainWindow;
-    for (const DWORD id : ids) {
-        if (id == 0 || !Contains(ToLower(FirstModulePath(id)), wanted)) continue;
-        WindowSearch search{id, {}};
-        ::EnumWindows(CollectProcessWindow, reinterpret_cast<LPARAM>(&search));
-        for (const HWND window : search.windows) {
-            if (::GetParent(window) != nullptr || window == ownWindow || !::IsWindow(window)) continue;
-            DWORD_PTR answer = 0;
-            if (!::SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 100, &answer) ||
-                answer == 0)
-                continue;
-            ::PostMessageW(window, WM_CLOSE, 0, 0);
-            ::PostMessageW(window, WM_QUIT, 0, 0);
-            const UniqueHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
-            if (process && ::WaitForSingleObject(process.get(), 5000) == WAIT_TIMEOUT)
-                ::TerminateProcess(process.get(), 0);
-        }
-    }
 }
 
 std::wstring Attribute(IXMLDOMElement* element, const wchar_t* name) { return xml::GetAttribute(element, name); }
@@ -129,7 +73,7 @@ bool RunTask(TaskKind kind, IXMLDOMNode* node, IXMLDOMElement* element, TaskCont
         case TaskKind::Kill: {
             const std::wstring file = PathAttribute(element, L"file");
             if (file.empty()) return true;
-            CloseProgramsAt(file);
+            CloseProgramByPath(file);
             Report(context, LabelLine(L"Kill process", file));
             return true;
         }

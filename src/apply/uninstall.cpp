@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "apply/local_check.h"
+#include "apply/shortcut.h"
 #include "base/files.h"
 #include "base/strings.h"
-#include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "engine/targets.h"
 
@@ -47,10 +47,13 @@ struct KeptFiles {
     }
 };
 
-void RemoveFileAndEmptiedFolders(const std::wstring& path, const std::wstring& installFolder, const KeptFiles& kept) {
-    if (kept.Holds(path)) return;
+// False when the file is still there afterwards.
+bool RemoveFileAndEmptiedFolders(const std::wstring& path, const std::wstring& installFolder, const KeptFiles& kept) {
+    if (kept.Holds(path)) return true;
     DeleteFileForce(path);
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
     RemoveEmptiedFolders(path, installFolder);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
@@ -74,15 +77,18 @@ void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& installF
     }
 }
 
-UninstallOutcome Uninstall(const UpdateListReader& readList) {
+UninstallOutcome Uninstall(const UpdateListReader& readList, const ElevatedRelaunch& relaunch) {
     ProcessState& state = Process();
     const std::wstring installFolder = state.workFolder.Get();
     const std::wstring config = state.config.IniPath();
 
     // Without the right to write the installation nothing is touched here:
-    // the elevated instance does the whole uninstall.
-    if (!state.elevatedRelaunch && !IsFileWritable(config)) {
-        RelaunchElevated(false);
+    // the elevated instance does the whole uninstall. (A configuration that
+    // is only in use is no such case.)
+    (void)EnsureFileWritable(config, false);
+    if (state.elevatedRelaunch) ClearAdministratorFiles();
+    if (HasAdministratorFiles()) {
+        relaunch();
         return UninstallOutcome::HandedToElevatedInstance;
     }
 
@@ -94,20 +100,27 @@ UninstallOutcome Uninstall(const UpdateListReader& readList) {
     if (FileExists(localList)) readList(localList, list);
 
     const KeptFiles kept{FullPath(config), FullPath(ExecutablePath())};
+    std::vector<std::wstring> left;
+    auto remove = [&](const std::wstring& path) {
+        if (!RemoveFileAndEmptiedFolders(path, installFolder, kept)) left.push_back(path);
+    };
     for (const updatefileinfo& record : list.Records()) {
         if (!IsFileRecord(record)) continue;
-        for (const std::wstring& target : ExpandTargets(record.path, record.desname))
-            RemoveFileAndEmptiedFolders(target, installFolder, kept);
-        for (const std::wstring& link : ExpandList(record.path, record.shortcut))
-            RemoveFileAndEmptiedFolders(link, installFolder, kept);
+        for (const std::wstring& target : ExpandTargets(record.path, record.desname)) remove(target);
+        // The links under the names the install phase gave them.
+        for (const std::wstring& link : ExpandList(record.path, record.shortcut)) remove(RecordShortcutFile(link));
     }
+    for (const std::wstring& path : left) WriteLog(L"uninstall: cannot remove [" + path + L"]");
+    if (!left.empty())
+        WriteLog(Format(L"uninstall: %d files could not be removed", static_cast<int>(left.size())));
 
-    // Nothing may be logged after this: it would bring the log file back.
+    // Nothing may be logged after this, unless something stays anyway: the
+    // log would come back.
     const std::wstring log = state.log.FilePath();
-    if (!log.empty()) DeleteFileForce(log);
+    if (!log.empty() && left.empty()) DeleteFileForce(log);
     DeleteFileForce(state.paths.OldFilesListPath());
     DeleteFileForce(localList);
-    return UninstallOutcome::Done;
+    return left.empty() ? UninstallOutcome::Done : UninstallOutcome::Incomplete;
 }
 
 }  // namespace mf

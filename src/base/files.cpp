@@ -26,6 +26,14 @@ bool DeleteFileForce(const std::wstring& path) {
     return ::DeleteFileW(path.c_str()) != FALSE;
 }
 
+bool RemoveAnyEntry(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return DeleteFileForce(path);
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ::RemoveDirectoryW(path.c_str()) != FALSE;
+    return RemoveTree(path);
+}
+
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
     UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));

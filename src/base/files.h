@@ -27,6 +27,10 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 
 // Clears the attributes and deletes; true when deleted.
 bool DeleteFileForce(const std::wstring& path);
+// Removes whatever is at `path`, so that a file can take its place: a file,
+// a folder with all it holds, or a link (the link itself, never what it
+// leads to). True when nothing is left there.
+bool RemoveAnyEntry(const std::wstring& path);
 
 // Full path of the running executable.
 std::wstring ExecutablePath();

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -75,7 +76,7 @@ void WriteShared(long lock, Write write) {
 }
 
 long PollCount(const wchar_t* key, const wchar_t* fallback) {
-    return ParseLong(ReadConfigOr(L"Mirefold", key, fallback)) * 100;
+    return WaitPollsOf(ReadConfigOr(L"Mirefold", key, fallback), ParseLong(fallback));
 }
 
 // Opens a round of a wait: the status pending, the round number new.
@@ -262,6 +263,14 @@ bool AnyTargetMissing(const updatefileinfo& record) {
 }
 
 }  // namespace
+
+long WaitPollsOf(const std::wstring& value, long defaultUnits) {
+    const std::wstring text = Trim(value);
+    const std::size_t digit = text.find_first_of(L"0123456789");
+    const bool number = digit != std::wstring::npos && text.find_first_not_of(L"+- \t") >= digit;
+    const std::int64_t units = number ? ParseInt64(text) : defaultUnits;
+    return static_cast<long>(std::clamp<std::int64_t>(units, 1, kMaxWaitUnits) * 100);
+}
 
 std::wstring ListTempPath() {
     ProcessState& state = Process();

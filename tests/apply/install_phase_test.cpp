@@ -30,7 +30,11 @@ std::size_t CountOf(const std::wstring& text, const std::wstring& part) {
     return count;
 }
 
-class InstallPhase : public InstallFixture {};
+class InstallPhase : public InstallFixture {
+protected:
+    // The server list as the check downloaded it; its path.
+    std::wstring UseDownloadedList();
+};
 
 TEST_F(InstallPhase, DestinationListCopiesToTheFirstAndMovesToTheLast) {
     Pending(L"bin\\main.dll", "new");
@@ -177,6 +181,13 @@ const char* const kServerList =
     "<run path=\"setup.exe\" param=\"\" wait=\"0\" key=\"k\"/>\r\n"
     "</update>\r\n";
 
+std::wstring InstallPhase::UseDownloadedList() {
+    const std::wstring downloaded = state().paths.ListFile();
+    EXPECT_TRUE(test::WriteFileBytes(downloaded, kServerList));
+    state().updateList.listPath = downloaded;
+    return downloaded;
+}
+
 // A record that could not be installed is not recorded as installed: the
 // installed list keeps its old entry (or none), so the next check fetches it
 // again, while the phase still ends with status 12.
@@ -215,13 +226,33 @@ TEST_F(InstallPhase, FailedRecordKeepsItsOldEntryAndIsFetchedAgain) {
     EXPECT_NE(placed.find("setup.exe"), std::string::npos) << placed;
 }
 
+TEST_F(InstallPhase, CopyEndedHalfWayIsRemovedAtTheNextStart) {
+    UseDownloadedList();
+    Pending(L"a.dll", "new");
+    AddRecord(L"a.dll", L"a.dll;sub/b.dll");  // copied to a.dll, moved to sub\\b.dll
+    RunPhase();
+    EXPECT_EQ(test::ReadFileBytes(Installed(L"a.dll")), "new");
+    // Had the engine been ended while copying, the copy would stand under
+    // its temporary name; the next start removes it.
+    Install(L"a.dll.__new", "half");
+    Install(L"mirefold.xml.__new", "half");
+    Restart();
+    state().paths.PurgeOldFiles();
+    EXPECT_FALSE(FileExists(Installed(L"a.dll.__new")));
+    EXPECT_FALSE(FileExists(Installed(L"mirefold.xml.__new")));
+    EXPECT_EQ(test::ReadFileBytes(Installed(L"a.dll")), "new");
+}
+
 TEST_F(InstallPhase, NewListIsPutInPlaceWhole) {
     Install(L"mirefold.xml", kInstalledList);
-    const std::wstring downloaded = state().paths.ListFile();
-    ASSERT_TRUE(test::WriteFileBytes(downloaded, kServerList));
-    state().updateList.listPath = downloaded;
+    UseDownloadedList();
     Pending(L"a.dll", "a2");
     AddRecord(L"a.dll").ver = L"2";
+    // The download phase fetches nothing for these flags, and they are no
+    // failures: otherwise their old entries would stay and every later
+    // check would find them again.
+    for (const std::int32_t oper : {0x10, 0x20, 0x01000000, 0x10 | OPER_RUN})
+        AddRecord(L"flag" + std::to_wstring(oper) + L".dat", L"", oper).ver = L"2";
     RunPhase();
     EXPECT_EQ(test::ReadFileBytes(Installed(L"mirefold.xml")), kServerList);
     EXPECT_EQ(LogText().find(L"could not be updated"), std::wstring::npos);

@@ -9,6 +9,7 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "install_fixture.h"
+#include "support/test_main_program.h"
 
 namespace mf {
 namespace {
@@ -165,16 +166,39 @@ TEST_F(TaskDocument, ProgramsRunFromTheirOwnFolderAndMissingOnesWriteNothing) {
 }
 
 TEST_F(TaskDocument, KillClosesTheProgramsOfAPath) {
-    const std::wstring victim = Installed(L"victim\\victim.exe");
+    // A program with a window on screen is closed; one that only has a
+    // hidden window (a host's receiving window, say) is not asked.
     CreateFolderTree(Installed(L"victim"));
-    ASSERT_TRUE(::CopyFileW(test::BuildPath(L"bin\\mirefold-testhost.exe").c_str(), victim.c_str(), FALSE));
-    test::ChildProcess child = test::ChildProcess::Start(L"\"" + victim + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
+    const std::wstring victim = Installed(L"victim\\victim.exe");
+    ASSERT_TRUE(::CopyFileW(test::TestMainProgram::BuildExe().c_str(), victim.c_str(), FALSE));
+    test::TestMainProgram program(L"", victim);
+    ASSERT_TRUE(program.ready());
+    const std::wstring hidden = Installed(L"victim\\hidden.exe");
+    ASSERT_TRUE(::CopyFileW(test::BuildPath(L"bin\\mirefold-testhost.exe").c_str(), hidden.c_str(), FALSE));
+    test::ChildProcess child = test::ChildProcess::Start(L"\"" + hidden + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
     ASSERT_TRUE(child.started());
-    // Its window must exist before it can be asked to close.
     ASSERT_TRUE(test::WaitUntil([&] { return FileExists(Installed(L"rec.txt")); }, std::chrono::seconds(20)));
-    EXPECT_TRUE(RunDocument(L"kill.xml", "<t><kill file=\"victim\\VICTIM.exe\"/></t>"));
-    EXPECT_TRUE(child.Wait(std::chrono::seconds(15)));
+
+    EXPECT_TRUE(RunDocument(L"kill.xml", "<t><kill file=\"victim\\VICTIM.exe\"/><kill file=\"victim\\hidden.exe\"/></t>"));
+    EXPECT_TRUE(program.WaitForExit(std::chrono::seconds(15)));
     EXPECT_NE(LogText().find(L"Kill process[" + Installed(L"victim\\VICTIM.exe") + L"]"), std::wstring::npos);
+    EXPECT_FALSE(child.Wait(std::chrono::milliseconds(500)));
+    child.Kill();
+}
+
+TEST_F(TaskDocument, KillNeverClosesTheEngineItself) {
+    // A path that the engine's own path holds names the engine too; a
+    // visible top-level window of it would agree to end its session.
+    const HWND own = ::CreateWindowExW(0, L"STATIC", L"engine window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                                       100, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(own, nullptr);
+    const std::wstring engine = ExecutablePath();
+    const std::wstring folder = engine.substr(0, engine.find_last_of(L'\\'));
+    EXPECT_TRUE(RunDocument(L"kill-self.xml", "<t><kill file=\"" + Narrow(folder) + "\"/></t>"));
+    EXPECT_TRUE(::IsWindow(own));
+    MSG message{};
+    EXPECT_FALSE(::PeekMessageW(&message, own, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+    ::DestroyWindow(own);
 }
 
 }  // namespace

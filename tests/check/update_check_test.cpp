@@ -348,6 +348,18 @@ TEST_F(SampleConfiguration, OfferedWhenListUrlIsMissing) {
     }
 }
 
+TEST(WaitPolls, ValuesBeyondRangeAreClamped) {
+    struct Case {
+        const wchar_t* value;
+        long polls;
+    };
+    for (const Case& c : {Case{L"150", 15000}, Case{L" 60 ", 6000}, Case{L"0", 100}, Case{L"-5", 100},
+                          Case{L"36000", 3600000}, Case{L"36001", 3600000}, Case{L"21474837", 3600000},
+                          Case{L"99999999999999999999", 3600000}, Case{L"", 15000}, Case{L"soon", 15000}}) {
+        EXPECT_EQ(WaitPollsOf(c.value, 150), c.polls) << Narrow(c.value);
+    }
+}
+
 TEST(ListBase, CutBeforeTheLastSlash) {
     struct Case {
         const wchar_t* url;

@@ -2,6 +2,8 @@
 // service: the exit code reports the files to update.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <algorithm>
 
 #include "base/strings.h"
@@ -25,6 +27,21 @@ const std::string kProduct =
     "<description>Welcome</description>\r\n";
 const std::string kMain =
     "<file path=\"{agentName}\\agent.dll\" desname=\"{zqdir}\\agent.dll\"/>\r\n<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n";
+
+// The bytes as gzip writes them.
+std::string Gzipped(const std::string& bytes) {
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())) + 64, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+    stream.avail_in = static_cast<uInt>(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
 
 class CheckForUpdatesRun : public ::testing::Test {
 protected:
@@ -105,6 +122,27 @@ TEST_F(CheckForUpdatesRun, HostWindowFollowsTheCheck) {
     // Text lines come without the working folder.
     for (const std::wstring& line : host.Lines(L"text"))
         EXPECT_EQ(line.find(Folder()), std::wstring::npos) << Narrow(line, CodePage::Utf8);
+}
+
+TEST_F(CheckForUpdatesRun, ServerThatCompressesUnaskedIsReadAsSent) {
+    // nginx "gzip_static always" sends "<list>.gz" with Content-Encoding
+    // gzip whatever the request asked for.
+    Publish(L"update.xml", List(kProduct));
+    Publish(L"main.xml", List(kMain));
+    Publish(L"update.xml.gz", Gzipped(List(kProduct)));
+    Publish(L"main.xml.gz", Gzipped(List(kMain)));
+    const std::string plain = Url(L"update.xml");
+    const std::string base = Narrow(ServerUrl(L"nginx"));
+    ASSERT_EQ(plain.rfind(base, 0), 0u);
+    const auto compressing = [&](const std::string& url) { return base + "gzip-always/" + url.substr(base.size()); };
+    // Both lists from the compressing location.
+    const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n[APPLICATION]\r\nName=" +
+                               Narrow(name_) + "\r\nAgentName=qbagent\r\nzqdir=Z1\r\nVer=2.0\r\n[UPDATEINFO]\r\nMainListURL=" +
+                               compressing(Url(L"main.xml")) + "\r\nListURL=" + compressing(plain) + "\r\n";
+    ASSERT_TRUE(test::BrandEngine(config, exe_));
+    const test::EngineRun run = Check();
+    EXPECT_EQ(run.exitCode, 4) << run.log;
+    EXPECT_NE(run.log.find("Found 4 files need to update..."), std::string::npos) << run.log;
 }
 
 TEST_F(CheckForUpdatesRun, AnnouncedVersionGivesTheLargestExitCode) {

@@ -102,6 +102,17 @@ TEST_F(SilentUpdate, EmptyInstallationBecomesTheRelease) {
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
 
+TEST_F(SilentUpdate, VersionReplyLeadsToTheFullCheckAndTheUpdate) {
+    // With CheckVerNumber the list URL answers with a version and the lists
+    // to check against; the silent run goes on to check them and update.
+    PublishRelease();
+    Publish(L"ver.txt", "<ver>3.0</ver>\r\n<url>" + Url(L"update.xml") + "</url>\r\n");
+    Brand(Url(L"ver.txt"), "", "main.cmd\r\nCheckVerNumber=1");
+    const test::EngineRun run = Silent();
+    ExpectInstalledRelease();
+    EXPECT_TRUE(MainProgramStarted()) << run.log;
+}
+
 TEST_F(SilentUpdate, CurrentInstallationFetchesNothingAndStartsTheMainProgram) {
     PublishRelease();
     Brand();

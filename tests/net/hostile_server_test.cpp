@@ -231,6 +231,46 @@ TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
     EXPECT_EQ(test::ReadFileBytes(file + L"_"), std::string(1500000, '\0'));
 }
 
+// A zip variant whose first entry is a folder holds no file: it is refused
+// like a damaged one and the plain file fetched, and a folder that an
+// earlier run left where a file or a list belongs is removed first, so that
+// a fixed server is enough to update again.
+TEST(HostileServer, ZipVariantWhoseFirstEntryIsAFolder) {
+    NetTestState env;
+    const std::string plain = "the file itself\r\n";
+    const std::string folderFirst = test::ReadFileBytes(test::BuildPath(L"fixtures\\zip\\folder_first.zip"));
+    ASSERT_FALSE(folderFirst.empty());
+    const std::wstring served = test::WwwPath(L"net\\folder-first");
+    RemoveTree(served);
+    ASSERT_TRUE(CreateFolderTree(served));
+    for (const wchar_t* name : {L"file.dat", L"list.xml"}) {
+        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name, plain));
+        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name + L"._.zip", folderFirst));
+    }
+    const std::wstring base = ServerUrl(L"nginx") + L"net/folder-first/";
+
+    // A file record; the first time with a folder left at its path.
+    const std::wstring file = env.folder / L"dl\\file.dat";
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        if (run == 0) {
+            ASSERT_TRUE(CreateFolderTree(file + L"\\left"));
+        }
+        DeleteFileForce(file + L"_");
+        EXPECT_EQ(FetchFile(nullptr, 0, base + L"file.dat", file), 0);
+        EXPECT_EQ(test::ReadFileBytes(file + L"_"), plain);
+        EXPECT_FALSE(FolderExists(file));
+    }
+
+    // The list, in the zip form, with a folder left at the list's path.
+    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    const std::wstring list = env.folder / L"list.xml";
+    ASSERT_TRUE(CreateFolderTree(list + L"\\left"));
+    EXPECT_EQ(FetchFile(nullptr, kListFileIndex, base + L"list.xml", list), 0);
+    EXPECT_EQ(test::ReadFileBytes(list), plain);
+    RemoveTree(served);
+}
+
 // Redirects are followed, relative and absolute, up to a small number; a loop
 // is a failure after that number, not after thousands of requests.
 TEST(HostileServer, RedirectsAreFollowedAndCounted) {

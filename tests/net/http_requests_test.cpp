@@ -90,6 +90,21 @@ TEST(HttpGetToFile, SavesTheBodyAndReportsFailures) {
     }
 }
 
+TEST(HttpGetToFile, ReplyWhoseEndCannotBeTrustedFails) {
+    NetTestState env;
+    const std::wstring target = env.folder / L"list.xml";
+    // Two Content-Length headers that disagree, and a bare HTTP/0.9 body.
+    for (const wchar_t* query : {L"x?size=5000&twolengths=100", L"x?size=5000&http09=1"}) {
+        const std::wstring url = ServerUrl(L"faultserver") + query;
+        EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << Narrow(url);
+        EXPECT_FALSE(FileExists(target)) << Narrow(url);
+        ChunkRecorder sink;
+        EXPECT_FALSE(HttpGetToSink(url, sink)) << Narrow(url);
+    }
+    // The same reply, told once, is fine.
+    EXPECT_EQ(HttpGetToFile(ServerUrl(L"faultserver") + L"x?size=5000&twolengths=5000", target), kGetToFileDone);
+}
+
 TEST(HttpGetText, FirstBytesAsUtf16OrTheDefault) {
     NetTestState env;
     ServedFile three(L"net\\three.txt", "abc");
@@ -193,7 +208,30 @@ TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
     ASSERT_TRUE(::InternetQueryOptionW(root.get(), INTERNET_OPTION_PROXY, buffer, &size));
     const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
     EXPECT_EQ(info->dwAccessType, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
-    EXPECT_NE(std::wstring(reinterpret_cast<const wchar_t*>(info->lpszProxy)).find(L"127.0.0.1:3128"), std::wstring::npos);
+    const std::wstring proxies = reinterpret_cast<const wchar_t*>(info->lpszProxy);
+    EXPECT_NE(proxies.find(L"HTTP=HTTP://127.0.0.1:3128"), std::wstring::npos) << Narrow(proxies);
+    EXPECT_NE(proxies.find(L"HTTPS=HTTP://127.0.0.1:3128"), std::wstring::npos) << Narrow(proxies);
+}
+
+TEST(Requests, ConfiguredProxyThatIsDownIsNeverBypassed) {
+    NetTestState env;
+    env.state.connectTryCount = 1;
+    // Nothing listens at the proxy's port.
+    env.state.variables.Set(L"MirefoldProxy", L"127.0.0.1:1");
+    const std::string body = test::RandomBytes(300000, 11);
+    ServedFile file(L"net\\behind-proxy.bin", body);
+    const std::wstring target = env.folder / L"got.bin";
+
+    EXPECT_NE(DownloadFile(file.url(), target, false, 0, nullptr, 4), 0);
+    EXPECT_EQ(HttpGetToFile(file.url(), target), kGetToFileFailed);
+    MemorySink sink;
+    EXPECT_FALSE(HttpGetToSink(file.url(), sink));
+    EXPECT_EQ(HttpGetText(file.url(), L"dflt"), L"dflt");
+    std::wstring text;
+    EXPECT_NE(HttpPost(file.url(), text), kPostDone);
+
+    const std::string log = test::ReadFileBytes(test::BuildPath(L"servers\\nginx\\access.log"));
+    EXPECT_EQ(log.find("behind-proxy.bin"), std::string::npos) << "asked for directly";
 }
 
 }  // namespace
