@@ -98,8 +98,15 @@ TEST_F(DotNetRun, MainProgramStartsOnlyWithTheFrameworkItNeeds) {
 
 TEST_F(DotNetRun, StartUpAsksForAMissingFrameworkAndGoesOn) {
     Brand("DotNetFix=1.1\r\n");
-    const std::wstring text = RunAnswering(L"", true);
+    // Started by a person: asked, and the run goes on.
+    const std::wstring text = RunAnswering(L"mostsimple", true);
     EXPECT_EQ(text, L"You must install .Net Framework 1.1 to run main application.");
+    EXPECT_NE(Log().find("Run mode [mostsimple]"), std::string::npos) << Log();
+    // A run that nobody watches (the configured "emptytemp") is not held by
+    // a box: the warning is logged once the mode is known.
+    RunAnswering(L"", false);
+    EXPECT_NE(Log().find("You must install .Net Framework 1.1 to run main application. [not shown"), std::string::npos)
+        << Log();
     EXPECT_NE(Log().find("Run mode [emptytemp]"), std::string::npos) << Log();
 }
 
