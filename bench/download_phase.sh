@@ -6,8 +6,8 @@
 #
 #   bench/download_phase.sh [BUILD_DIR] [COUNT]
 #
-# BUILD_DIR defaults to the host preset's tree (tools/testing/build-dir.sh) (mirefold-phasebench must be built:
-# bash scripts/build.sh). COUNT files (default 300) of 1 to 16 KiB of text,
+# BUILD_DIR defaults to the host preset's tree (tools/testing/build-dir.sh;
+# mirefold-phasebench must be built: bash scripts/build.sh). COUNT files (default 300) of 1 to 16 KiB of text,
 # fixed seed. Prints Markdown rows (also in BUILD_DIR/bench-phase/results.md);
 # "seconds" is the phase alone, measured inside the program.
 set -euo pipefail

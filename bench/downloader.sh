@@ -8,8 +8,9 @@
 #
 #   bench/downloader.sh [BUILD_DIR] [RATE]
 #
-# BUILD_DIR defaults to the host preset's tree (tools/testing/build-dir.sh) (mfget and mirefold-phasebench must be built:
-# cmake --build --preset mingw64 --target mfget mirefold-phasebench). RATE is
+# BUILD_DIR defaults to the host preset's tree (tools/testing/build-dir.sh;
+# mfget and mirefold-phasebench must be built: cmake --build --preset
+# "$(tools/testing/host-preset.sh)" --target mfget mirefold-phasebench). RATE is
 # nginx's limit_rate for the limited runs (default 8m). TOOLS limits the
 # runs to some of "mfget phase curl aria2c huge" (default: all). Files are
 # generated into BUILD_DIR/bench/ and results printed as Markdown (also
