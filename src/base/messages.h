@@ -30,6 +30,9 @@ inline constexpr UINT kDownloadFailed = 1061;
 inline constexpr UINT kPhaseResult = 1136;             // WM_USER+112: lParam 3 local check ran, 5 installed
 inline constexpr UINT kUpdateCenterContinue = 12324;   // WM_COMMAND id: the local check is ready, go on
 
+// The launcher window's notification-area icon (lParam: the mouse message).
+inline constexpr UINT kLauncherTrayIcon = 9025;        // 0x2341
+
 }  // namespace mf::msg
 
 // WM_COMMAND identifiers the engine's workers post or send to their owner
@@ -39,5 +42,7 @@ namespace mf::cmd {
 inline constexpr UINT kCheckFinished = 1056;  // the update check found its list
 inline constexpr UINT kInstallDone = 4323;    // the update worker installed (or had nothing to install)
 inline constexpr UINT kWorkerDone = 4380;     // the update worker has finished
+inline constexpr UINT kTrayOpen = 32774;      // launcher tray menu: "打开"
+inline constexpr UINT kTrayExit = 32775;      // launcher tray menu: "退出"
 
 }  // namespace mf::cmd

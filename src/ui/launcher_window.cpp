@@ -1,0 +1,630 @@
+#include "ui/launcher_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "apply/local_check.h"
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/messages.h"
+#include "base/strings.h"
+#include "engine/config.h"
+#include "engine/elevation.h"
+#include "engine/machine_id.h"
+#include "engine/process_state.h"
+#include "engine/web_services.h"
+#include "gui/browser_host.h"
+#include "host/host_protocol.h"
+#include "net/internet.h"
+
+namespace mf::ui {
+
+namespace {
+
+constexpr wchar_t kPanelClass[] = L"MirefoldLauncherPanel";
+constexpr UINT_PTR kProgressTimer = 1;
+constexpr UINT_PTR kPageTimeoutTimer = 2;
+constexpr UINT kProgressTimerMs = 500;
+constexpr int kProductIcon = 139;
+constexpr SIZE kLineSize{260, 18};
+constexpr COLORREF kProductColour = RGB(219, 88, 0);
+constexpr COLORREF kLineBackground = RGB(100, 100, 150);
+
+template <class T>
+T* Bound(HWND window) {
+    return reinterpret_cast<T*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+RECT ClientRect(HWND window) {
+    RECT r{};
+    ::GetClientRect(window, &r);
+    return r;
+}
+
+void Place(HWND control, const RECT& r) {
+    ::SetWindowPos(control, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOACTIVATE);
+}
+
+bool OwnProcessWindow(HWND window) {
+    if (window == nullptr || !::IsWindow(window)) return false;
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    return process == ::GetCurrentProcessId();
+}
+
+class LauncherWindow final : public gui::BrowserEvents {
+public:
+    LauncherWindow(LauncherForm form, const LauncherActions& actions)
+        : form_(form), actions_(actions), computer_(ReadConfigFlag(L"APPLICATION", L"IsComputer", L"0")) {}
+    ~LauncherWindow() override { Destroy(); }
+    LauncherWindow(const LauncherWindow&) = delete;
+    LauncherWindow& operator=(const LauncherWindow&) = delete;
+
+    bool Create(HWND owner);
+    LauncherOutcome RunModal();
+
+    // BrowserEvents
+    bool OnBeforeNavigate(const std::wstring& url) override { return HandlePageCommand(url); }
+    void OnNavigateError(const std::wstring& url, long status) override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandlePanel(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
+
+    void Initialise();
+    void CreateChildren();
+    [[nodiscard]] bool LoadingViewShown() const { return computer_ || !browser_; }
+    void LayOut();
+    void ApplyShowState(ShowState state);
+    void AddTrayIcon();
+    void SetTooltip(const std::wstring& text);
+    void ApplyProgressTexts();
+    void OnTimer(UINT_PTR id);
+    bool HandlePageCommand(const std::wstring& url);
+    void PageLoaded();
+    void StartWorker();
+    void StartCompanion();
+    void WorkerFinished();
+    void Close();
+    bool AskExit();
+    void Quit(bool skipLoop);
+    void OnTrayIcon(UINT mouseMessage);
+    void ShowTrayMenu();
+    void PaintPicture(const DRAWITEMSTRUCT& item);
+    void Destroy();
+
+    LauncherForm form_;
+    LauncherActions actions_;
+    bool computer_;
+    HWND window_ = nullptr;
+    HWND panel_ = nullptr;
+    HWND bar_ = nullptr;
+    HWND picture_ = nullptr;
+    HWND line_ = nullptr;
+    std::unique_ptr<gui::BrowserHost> browser_;
+    ShowState showState_ = ShowState::Maximised;
+    ShowState lastShown_ = ShowState::Maximised;
+    bool firstRestore_ = true;
+    bool loaded_ = false;
+    bool offlineReady_ = false;
+    bool workerStarted_ = false;
+    bool skipLoop_ = false;
+    LoadingProgress progress_;
+    NOTIFYICONDATAW icon_{};
+    bool iconAdded_ = false;
+    UniqueIcon iconHandle_;
+    UniqueGdiObject lineBrush_;
+    UniqueGdiObject pictureFont_;
+    std::wstring practiceAddress_;
+};
+
+bool LauncherWindow::Create(HWND owner) {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    if (!::GetClassInfoExW(instance, kLauncherClass, &wc)) {
+        wc = WNDCLASSEXW{};
+        wc.cbSize = sizeof wc;
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = instance;
+        wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kProductIcon));
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = kLauncherClass;
+        ::RegisterClassExW(&wc);
+        WNDCLASSEXW panel{};
+        panel.cbSize = sizeof panel;
+        panel.lpfnWndProc = PanelProc;
+        panel.hInstance = instance;
+        panel.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        panel.lpszClassName = kPanelClass;
+        ::RegisterClassExW(&panel);
+    }
+    // A host window of another process is not made the owner: an owner
+    // across processes ties the two input queues together, and a hung host
+    // would hang the launcher.
+    const HWND ownerWindow = OwnProcessWindow(owner) ? owner : nullptr;
+    window_ = ::CreateWindowExW(WS_EX_APPWINDOW, kLauncherClass, L"",
+                                WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0, 0,
+                                kRestoredSize.cx, kRestoredSize.cy, ownerWindow, nullptr, instance, this);
+    if (window_ == nullptr) return false;
+    Initialise();
+    return true;
+}
+
+void LauncherWindow::CreateChildren() {
+    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const RECT area = ClientRect(window_);
+    panel_ = ::CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, area.right,
+                               area.bottom, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBrowserHostId)),
+                               instance, this);
+    HRESULT error = S_OK;
+    browser_ = gui::BrowserHost::Create(panel_, kBrowserId, ClientRect(panel_), *this, nullptr, &error);
+    if (!browser_) {
+        WriteLog(Format(L"The web browser control cannot be created (0x%08X): the launcher shows its own loading "
+                        L"view and updates without the practice center.",
+                        static_cast<unsigned>(error)));
+    }
+    const DWORD childStyle = WS_CHILD | WS_CLIPSIBLINGS;
+    picture_ = ::CreateWindowExW(0, L"STATIC", kProductTitle, childStyle | SS_OWNERDRAW, 0, 0, kLoadingPictureSize.cx,
+                                 kLoadingPictureSize.cy, panel_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPictureId)), instance, nullptr);
+    bar_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", childStyle, 0, 0, kLoadingBarSize.cx, kLoadingBarSize.cy, panel_,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), instance, nullptr);
+    line_ = ::CreateWindowExW(0, L"STATIC", L"", childStyle | SS_CENTER, 0, 0, kLineSize.cx, kLineSize.cy, panel_,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressLineId)), instance, nullptr);
+    ::SendMessageW(bar_, PBM_SETRANGE32, 1, 1000);
+    ::SendMessageW(bar_, PBM_SETBARCOLOR, 0, kProductColour);
+    ::SendMessageW(bar_, PBM_SETBKCOLOR, 0, RGB(255, 255, 255));
+    lineBrush_.reset(::CreateSolidBrush(kLineBackground));
+    pictureFont_.reset(::CreateFontW(-44, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                     CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH,
+                                     L"WenQuanYi Micro Hei"));
+    const HFONT font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
+    ::SendMessageW(line_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+void LauncherWindow::Initialise() {
+    Process().mainWindow = window_;
+    CreateChildren();
+    practiceAddress_ = PracticeCenterAddress();
+    if (LoadingViewShown()) {
+        if (browser_) browser_->Navigate(PracticeCenterLoadingPage());
+        if (computer_) {
+            // The practice center learns of this computer; its answer is not
+            // needed, so the window does not wait for it.
+            std::thread([address = practiceAddress_] {
+                try {
+                    std::wstring answer;
+                    (void)HttpPost(address, answer);
+                } catch (...) {
+                }
+            }).detach();
+        }
+        ::SetTimer(window_, kProgressTimer, kProgressTimerMs, nullptr);
+        for (HWND control : {picture_, bar_, line_}) ::ShowWindow(control, SW_SHOW);
+    } else {
+        browser_->Navigate(practiceAddress_);
+        // The page may never report; the update does not wait for ever.
+        ::SetTimer(window_, kPageTimeoutTimer, kPageLoadTimeoutMs, nullptr);
+    }
+    ApplyShowState(ShowState::Maximised);
+    ::SetWindowTextW(window_, LauncherTitle(ReadConfig(L"APPLICATION", L"Application")).c_str());
+    AddTrayIcon();
+    if (LoadingViewShown()) {
+        PageLoaded();
+        LayOut();
+        ::InvalidateRect(window_, nullptr, FALSE);
+    }
+}
+
+LauncherOutcome LauncherWindow::RunModal() {
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (browser_ && browser_->PreTranslate(msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return LauncherOutcome{skipLoop_};
+}
+
+void LauncherWindow::Destroy() {
+    if (iconAdded_) {
+        ::Shell_NotifyIconW(NIM_DELETE, &icon_);
+        iconAdded_ = false;
+    }
+    if (window_ == nullptr) return;
+    Process().notifications.Unregister(window_);
+    if (Process().mainWindow == window_) Process().mainWindow = nullptr;
+    browser_.reset();
+    ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    if (panel_ != nullptr) ::SetWindowLongPtrW(panel_, GWLP_USERDATA, 0);
+    ::DestroyWindow(window_);
+    window_ = nullptr;
+}
+
+LRESULT CALLBACK LauncherWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<LauncherWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_ = window;
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    LauncherWindow* self = Bound<LauncherWindow>(window);
+    if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    try {
+        return self->Handle(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        WriteLog(L"The launcher window met an unexpected error: " + Widen(error.what()));
+    } catch (...) {
+        WriteLog(L"The launcher window met an unexpected error.");
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK LauncherWindow::PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE)
+        ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+    LauncherWindow* self = Bound<LauncherWindow>(window);
+    if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+    try {
+        return self->HandlePanel(window, message, wParam, lParam);
+    } catch (...) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+LRESULT LauncherWindow::HandlePanel(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_ERASEBKGND: {
+            const RECT area = ClientRect(panel);
+            ::FillRect(reinterpret_cast<HDC>(wParam), &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+            return 1;
+        }
+        case WM_CTLCOLORSTATIC:
+            if (reinterpret_cast<HWND>(lParam) == line_) {
+                const HDC dc = reinterpret_cast<HDC>(wParam);
+                ::SetTextColor(dc, RGB(255, 255, 255));
+                ::SetBkColor(dc, kLineBackground);
+                return reinterpret_cast<LRESULT>(lineBrush_.get());
+            }
+            break;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item->CtlID == static_cast<UINT>(kPictureId)) {
+                PaintPicture(*item);
+                return TRUE;
+            }
+            break;
+        }
+        default: break;
+    }
+    return ::DefWindowProcW(panel, message, wParam, lParam);
+}
+
+// The loading picture: the product's name in its colour over a band.
+void LauncherWindow::PaintPicture(const DRAWITEMSTRUCT& item) {
+    RECT area = item.rcItem;
+    ::FillRect(item.hDC, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    RECT band{area.left, area.bottom - 12, area.right, area.bottom - 8};
+    UniqueGdiObject brush(::CreateSolidBrush(kProductColour));
+    ::FillRect(item.hDC, &band, static_cast<HBRUSH>(brush.get()));
+    const HGDIOBJ old = ::SelectObject(item.hDC, pictureFont_.get());
+    ::SetBkMode(item.hDC, TRANSPARENT);
+    ::SetTextColor(item.hDC, kProductColour);
+    RECT text{area.left, area.top, area.right, area.bottom - 16};
+    ::DrawTextW(item.hDC, kProductTitle, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    ::SelectObject(item.hDC, old);
+}
+
+LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case msg::kStatus: progress_.OnStatus(static_cast<int>(wParam)); return 0;
+        case msg::kTextLine: return 0;
+        case msg::kFileCount: progress_.OnFileCount(static_cast<int>(wParam), static_cast<int>(lParam)); return 0;
+        case msg::kByteProgress:
+            if (progress_.OnByteProgress(static_cast<long>(wParam), static_cast<long>(lParam))) ApplyProgressTexts();
+            return 0;
+        case msg::kStatusText: {
+            const auto* text = reinterpret_cast<const wchar_t*>(wParam);
+            if (progress_.OnStatusText(text != nullptr ? std::wstring(text) : std::wstring())) ApplyProgressTexts();
+            return 0;
+        }
+        case msg::kLauncherTrayIcon: OnTrayIcon(static_cast<UINT>(lParam)); return 0;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == cmd::kWorkerDone) WorkerFinished();
+            return 0;  // Enter and Escape (IDOK, IDCANCEL) do not close the window
+        case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wParam)); return 0;
+        case WM_SIZE:
+            LayOut();
+            if (showState_ == ShowState::Restored) ::InvalidateRect(window_, nullptr, FALSE);
+            return 0;
+        case WM_CLOSE: Close(); return 0;
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = POINT{kRestoredSize.cx, kRestoredSize.cy};
+            return 0;
+        }
+        case WM_ERASEBKGND: return 1;
+        case WM_NCHITTEST:
+            if (showState_ == ShowState::Restored) {
+                POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+                ::ScreenToClient(window_, &point);
+                const RECT area = ClientRect(window_);
+                return ResizeHitTest(point, SIZE{area.right, area.bottom});
+            }
+            break;
+        default: break;
+    }
+    return ::DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void LauncherWindow::LayOut() {
+    if (panel_ == nullptr) return;
+    const RECT area = ClientRect(window_);
+    ::MoveWindow(panel_, 0, 0, area.right, area.bottom, TRUE);
+    if (browser_) {
+        browser_->MoveTo(ClientRect(panel_));
+        browser_->StopPageBackgroundErase();
+    }
+    if (!LoadingViewShown()) return;
+    const RECT host = ClientRect(panel_);
+    const LoadingLayout layout = LayOutLoadingPage(SIZE{host.right, host.bottom}, kLoadingBarSize, kLineSize);
+    Place(picture_, layout.picture);
+    Place(bar_, layout.bar);
+    Place(line_, layout.line);
+    ::InvalidateRect(panel_, nullptr, TRUE);
+}
+
+void LauncherWindow::ApplyShowState(ShowState state) {
+    showState_ = state;
+    switch (state) {
+        case ShowState::Maximised:
+            lastShown_ = state;
+            ::ShowWindow(window_, SW_SHOW);
+            ::ShowWindow(window_, SW_MAXIMIZE);
+            if (browser_) browser_->SetMaximised(true);
+            LayOut();
+            break;
+        case ShowState::Restored: {
+            lastShown_ = state;
+            ::ShowWindow(window_, SW_SHOW);
+            ::ShowWindow(window_, SW_SHOWNORMAL);
+            if (firstRestore_) {
+                const RECT r = FirstRestoreRect(SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)});
+                ::SetWindowPos(window_, HWND_NOTOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                               SWP_FRAMECHANGED);
+                firstRestore_ = false;
+            }
+            if (browser_) browser_->SetMaximised(false);
+            LayOut();
+            break;
+        }
+        case ShowState::Minimised: ::ShowWindow(window_, SW_MINIMIZE); break;
+        case ShowState::Hidden: ::ShowWindow(window_, SW_HIDE); break;
+    }
+}
+
+void LauncherWindow::AddTrayIcon() {
+    iconHandle_.reset(static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProductIcon), IMAGE_ICON, 16, 16, 0)));
+    icon_.cbSize = sizeof icon_;
+    icon_.hWnd = window_;
+    icon_.uID = kTrayIconId;
+    icon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    icon_.uCallbackMessage = msg::kLauncherTrayIcon;
+    icon_.hIcon = iconHandle_ ? iconHandle_.get() : ::LoadIconW(nullptr, IDI_APPLICATION);
+    ::lstrcpynW(icon_.szTip, kProductTitle, ARRAYSIZE(icon_.szTip));
+    iconAdded_ = ::Shell_NotifyIconW(NIM_ADD, &icon_) != FALSE;
+    if (!iconAdded_) WriteLog(L"The notification-area icon cannot be added.");
+}
+
+void LauncherWindow::SetTooltip(const std::wstring& text) {
+    if (!iconAdded_) return;
+    icon_.uFlags = NIF_TIP;
+    ::lstrcpynW(icon_.szTip, text.c_str(), ARRAYSIZE(icon_.szTip));
+    ::Shell_NotifyIconW(NIM_MODIFY, &icon_);
+}
+
+void LauncherWindow::ApplyProgressTexts() {
+    if (std::optional<std::wstring> tooltip = progress_.TakeTooltip()) SetTooltip(*tooltip);
+}
+
+void LauncherWindow::OnTimer(UINT_PTR id) {
+    if (id == kPageTimeoutTimer) {
+        ::KillTimer(window_, kPageTimeoutTimer);
+        if (!loaded_) {
+            WriteLog(Format(L"The practice center did not report within %u s: the update starts without it.",
+                            kPageLoadTimeoutMs / 1000));
+            PageLoaded();
+        }
+        return;
+    }
+    if (id != kProgressTimer) return;
+    const LoadingProgress::Tick tick = progress_.OnTimer();
+    ::SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(tick.bar), 0);
+    ::SetWindowTextW(line_, tick.line.c_str());
+    ::InvalidateRect(line_, nullptr, TRUE);
+    if (tick.done) ::KillTimer(window_, kProgressTimer);
+}
+
+void LauncherWindow::OnNavigateError(const std::wstring& url, long status) {
+    if (loaded_ || LoadingViewShown()) return;
+    WriteLog(Format(L"The practice center did not load (%s, status 0x%08X): the update starts without it.", url,
+                    static_cast<unsigned>(status)));
+    PageLoaded();
+}
+
+bool LauncherWindow::HandlePageCommand(const std::wstring& url) {
+    switch (PageCommandIn(url)) {
+        case PageCommand::None: return false;
+        case PageCommand::LoadComplete: PageLoaded(); return true;
+        case PageCommand::Activate: StartCompanion(); return true;
+        case PageCommand::Minimise: ApplyShowState(ShowState::Minimised); return true;
+        case PageCommand::Maximise:
+            if (browser_) browser_->SetMaximised(!browser_->Maximised());
+            ApplyShowState(ShowState::Maximised);
+            return true;
+        case PageCommand::Restore:
+            if (browser_) browser_->SetMaximised(!browser_->Maximised());
+            ApplyShowState(ShowState::Restored);
+            return true;
+        case PageCommand::Exit:
+            if (!offlineReady_ && loaded_) {
+                ApplyShowState(ShowState::Hidden);
+            } else {
+                ::ShowWindow(window_, SW_MINIMIZE);
+                Quit(false);
+            }
+            return true;
+        case PageCommand::ActivateApp: return true;
+        case PageCommand::MoveWindow:
+            if (showState_ == ShowState::Restored) {
+                ::ReleaseCapture();
+                ::SendMessageW(window_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+                ::SendMessageW(window_, WM_LBUTTONUP, 0, 0);
+            }
+            return true;
+    }
+    return false;
+}
+
+void LauncherWindow::PageLoaded() {
+    loaded_ = true;
+    ::KillTimer(window_, kPageTimeoutTimer);
+    StartWorker();
+}
+
+void LauncherWindow::StartWorker() {
+    if (workerStarted_) return;
+    ::SetPropW(window_, host::kNeedMessagesProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(host::kOn)));
+    Process().notifications.Register(window_);
+    const LPTHREAD_START_ROUTINE entry = form_ == LauncherForm::Plain ? actions_.fullWorker : actions_.checkWorker;
+    if (entry == nullptr) return;
+    UniqueHandle thread(::CreateThread(nullptr, 0, entry, window_, 0, nullptr));
+    workerStarted_ = thread.valid();
+    if (!workerStarted_) WriteLog(L"The update worker cannot be started.");
+}
+
+void LauncherWindow::StartCompanion() {
+    const CompanionFiles companions = CompanionFiles::ForExecutableFolder(ExecutableFolder());
+    std::wstring program;
+    auto exeFor = [](const std::wstring& ini) { return ini.substr(0, ini.size() - 4) + L".exe"; };
+    if (FileExists(companions.setPath)) program = exeFor(companions.setPath);
+    if (FileExists(companions.kcPath)) program = exeFor(companions.kcPath);
+    if (program.empty() || !FileExists(program)) return;
+    ::ShellExecuteW(nullptr, L"open", program.c_str(), L"-Active", nullptr, SW_SHOWNORMAL);
+}
+
+void LauncherWindow::WorkerFinished() {
+    ::SetPropW(window_, host::kNeedMessagesProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(0)));
+    ProcessState& state = Process();
+    // The elevated instance asks for rights no second time: what it still
+    // cannot write stays as it is.
+    if (state.elevatedRelaunch) ClearAdministratorFiles();
+    if (HasAdministratorFiles()) {
+        WriteLog(Translate(L"continue update as administrator"));
+        RelaunchElevated(true);
+        Quit(false);
+        return;
+    }
+    switch (form_) {
+        case LauncherForm::Plain:
+            offlineReady_ = true;
+            ::SetWindowTextW(window_, kCachedTitle);
+            SetTooltip(kCachedTitle);
+            if (!computer_) return;  // the practice center stays open, offline too
+            // The loading page shows where the update ended before it goes:
+            // the install phase's last text comes before its final status.
+            progress_.OnStatus(static_cast<int>(state.updateList.Status()));
+            if (progress_.OnStatusText(progress_.statusText())) ApplyProgressTexts();
+            OnTimer(kProgressTimer);
+            ::UpdateWindow(window_);
+            if (actions_.launchMainProgram) actions_.launchMainProgram(false);
+            ::Sleep(300);
+            break;
+        case LauncherForm::Check: break;
+        case LauncherForm::Enter:
+            ::ShowWindow(window_, SW_HIDE);
+            if (actions_.continueEnterFlow) actions_.continueEnterFlow();
+            break;
+    }
+    Quit(false);
+}
+
+void LauncherWindow::Close() {
+    if (!offlineReady_ && loaded_) {
+        ApplyShowState(ShowState::Hidden);
+        return;
+    }
+    if (AskExit()) Quit(true);
+}
+
+// The exit question is the window's own: it is asked whatever the mode, as
+// somebody chose to exit.
+bool LauncherWindow::AskExit() {
+    const int answer = ::MessageBoxW(window_, kExitQuestion, kProductTitle, MB_YESNO | MB_ICONQUESTION);
+    WriteLog(std::wstring(L"Exit asked: ") + (answer == IDYES ? L"yes" : L"no"));
+    return answer == IDYES;
+}
+
+void LauncherWindow::Quit(bool skipLoop) {
+    if (skipLoop) skipLoop_ = true;
+    ::PostQuitMessage(0);
+}
+
+void LauncherWindow::OnTrayIcon(UINT mouseMessage) {
+    switch (mouseMessage) {
+        case WM_LBUTTONDOWN:
+            ::SetWindowLongPtrW(window_, GWL_EXSTYLE, ::GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_TOPMOST);
+            // A window hidden to the notification area (or minimised) comes
+            // back as it was last shown.
+            ApplyShowState(showState_ == ShowState::Hidden || showState_ == ShowState::Minimised ? lastShown_
+                                                                                                 : showState_);
+            break;
+        case WM_LBUTTONDBLCLK:
+            ::SetForegroundWindow(window_);
+            ::ShowWindow(window_, SW_SHOWNORMAL);
+            break;
+        case WM_RBUTTONUP: ShowTrayMenu(); break;
+        default: break;
+    }
+}
+
+void LauncherWindow::ShowTrayMenu() {
+    UniqueMenu menu(::CreatePopupMenu());
+    if (!menu) return;
+    ::AppendMenuW(menu.get(), MF_STRING, cmd::kTrayOpen, L"打开");
+    ::AppendMenuW(menu.get(), MF_STRING, cmd::kTrayExit, L"退出");
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    ::SetForegroundWindow(window_);
+    const UINT chosen = static_cast<UINT>(::TrackPopupMenu(
+        menu.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, cursor.x, cursor.y, 0, window_, nullptr));
+    ::PostMessageW(window_, WM_NULL, 0, 0);
+    if (chosen == cmd::kTrayOpen) {
+        ApplyShowState(showState_ == ShowState::Hidden || showState_ == ShowState::Minimised ? lastShown_
+                                                                                             : showState_);
+    } else if (chosen == cmd::kTrayExit) {
+        if (AskExit()) Quit(true);
+    }
+}
+
+}  // namespace
+
+LauncherOutcome ShowLauncherWindow(LauncherForm form, HWND owner, const LauncherActions& actions) {
+    LauncherWindow window(form, actions);
+    if (!window.Create(owner)) {
+        WriteLog(L"The launcher window cannot be created.");
+        return {};
+    }
+    return window.RunModal();
+}
+
+}  // namespace mf::ui
