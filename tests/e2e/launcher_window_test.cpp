@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <map>
+#include <vector>
 
 #include "base/files.h"
 #include "base/strings.h"
@@ -49,6 +51,8 @@ HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOn
     ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+HWND FindMessageBoxOf(DWORD processId) { return FindProcessWindow(processId, L"#32770"); }
 
 std::wstring TextOf(HWND window) {
     wchar_t text[512] = {};
@@ -110,6 +114,95 @@ protected:
     std::map<std::wstring, std::string> release_;
 };
 
+// The notification-area icons Wine shows, in its system tray window.
+std::vector<HWND> TrayIcons() {
+    std::vector<HWND> icons;
+    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+    if (tray == nullptr) return icons;
+    for (HWND icon = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); icon != nullptr;
+         icon = ::FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr))
+        icons.push_back(icon);
+    return icons;
+}
+
+// On Windows the notification area lies above other windows; Wine's tray
+// without a window manager is a plain window that a maximised one covers.
+void RaiseTray() {
+    if (HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr))
+        ::SetWindowPos(tray, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// The icon that is not among those seen before.
+HWND NewTrayIcon(const std::vector<HWND>& before) {
+    for (HWND icon : TrayIcons())
+        if (std::find(before.begin(), before.end(), icon) == before.end()) return icon;
+    return nullptr;
+}
+
+POINT CentreOf(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+void MouseInput(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    ::SendInput(1, &input, sizeof input);
+}
+
+// A person's click at the window's centre.
+void Click(HWND window, bool right) {
+    RaiseTray();
+    const POINT at = CentreOf(window);
+    ::SetCursorPos(at.x, at.y);
+    MouseInput(MOUSEEVENTF_MOVE);
+    ::Sleep(100);
+    MouseInput(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    MouseInput(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+}
+
+void Key(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, input, sizeof input[0]);
+}
+
+BOOL CALLBACK CollectTip(HWND window, LPARAM context) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    if (::lstrcmpW(name, TOOLTIPS_CLASSW) == 0 && ::IsWindowVisible(window)) {
+        const std::wstring text = TextOf(window);
+        if (!text.empty()) *reinterpret_cast<std::wstring*>(context) = text;
+    }
+    return TRUE;
+}
+
+// The icon's tooltip as a person sees it: the mouse rests on the icon until
+// the tip shows; the mouse then leaves again.
+std::wstring HoverTooltip(HWND icon) {
+    RaiseTray();
+    ::SetCursorPos(0, 600);
+    MouseInput(MOUSEEVENTF_MOVE);
+    ::Sleep(300);
+    const POINT at = CentreOf(icon);
+    ::SetCursorPos(at.x, at.y);
+    MouseInput(MOUSEEVENTF_MOVE);
+    std::wstring tip;
+    test::WaitUntil(
+        [&] {
+            ::EnumWindows(CollectTip, reinterpret_cast<LPARAM>(&tip));
+            return !tip.empty();
+        },
+        6s, 100ms);
+    ::SetCursorPos(0, 600);
+    MouseInput(MOUSEEVENTF_MOVE);
+    return tip;
+}
+
 TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMainProgram) {
     PublishRelease();
     Brand(true);
@@ -146,6 +239,64 @@ TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMa
     EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
     ExpectInstalledRelease();
     EXPECT_TRUE(test::WaitUntil([&] { return FileExists(marker_); }, 20s)) << Log();
+}
+
+TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBackAndExitsOnYes) {
+    // A release that takes a few seconds through the rate-limited location.
+    release_[L"media\\lesson.bin"] = std::string(6 * 1024 * 1024, 'm');
+    PublishRelease();
+    Brand(false, "", true);
+    const std::vector<HWND> iconsBefore = TrayIcons();
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    const HWND launcher = WaitForLauncher(engine);
+    ASSERT_NE(launcher, nullptr) << Log();
+    HWND icon = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (icon = NewTrayIcon(iconsBefore)) != nullptr; }, 10s));
+
+    // The practice center does not load here (no HTML engine): its
+    // navigation error starts the update.
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return reinterpret_cast<INT_PTR>(::GetPropW(launcher, L"mirefold.needmsg")) == 1974; }, 30s))
+        << Log();
+    const std::wstring during = HoverTooltip(icon);
+    EXPECT_TRUE(during == ui::kProductTitle || during.rfind(L"澜石题库（正在缓存数据 ", 0) == 0) << Narrow(during);
+
+    // Closing while the worker runs hides the window; the update goes on.
+    ::PostMessageW(launcher, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindowVisible(launcher); }, 5s));
+    EXPECT_EQ(FindMessageBoxOf(engine.id()), nullptr);
+    // A click on the icon brings it back.
+    Click(icon, false);
+    EXPECT_TRUE(test::WaitUntil([&] { return ::IsWindowVisible(launcher) != FALSE; }, 5s));
+
+    // The update ends; the window stays open for the practice center.
+    ASSERT_TRUE(test::WaitUntil([&] { return TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
+    ExpectInstalledRelease();
+    EXPECT_EQ(HoverTooltip(icon), ui::kCachedTitle);
+    EXPECT_TRUE(::IsWindow(launcher));
+
+    // The icon's menu: "退出" asks, and Yes ends the run.
+    Click(icon, true);
+    HWND menu = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (menu = FindProcessWindow(engine.id(), L"#32768")) != nullptr; }, 5s));
+    Key(VK_UP);  // the last item
+    Key(VK_RETURN);
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
+    ASSERT_TRUE(engine.Wait(20s)) << Log();
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
+    EXPECT_TRUE(test::WaitUntil([&] { return TrayIcons().size() == iconsBefore.size(); }, 5s));
+}
+
+TEST_F(LauncherWindowTest, CheckFormEndsWithTheCountAsExitCode) {
+    PublishRelease();
+    Brand(false, "ShowWhenCheck=1\r\n");
+    test::ChildProcess engine = Start(L"checkforupdates");
+    ASSERT_TRUE(engine.started());
+    EXPECT_NE(WaitForLauncher(engine), nullptr) << Log();
+    ASSERT_TRUE(engine.Wait(60s)) << Log();
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size())) << Log();
+    EXPECT_FALSE(FileExists(site_.Folder() + L"main.cmd"));  // nothing installed
 }
 
 }  // namespace
