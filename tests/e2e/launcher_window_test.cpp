@@ -12,6 +12,7 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "support/engine_runner.h"
+#include "support/immutable_path.h"
 #include "support/test_servers.h"
 #include "ui/launcher_rules.h"
 #include "ui/launcher_window.h"
@@ -297,6 +298,37 @@ TEST_F(LauncherWindowTest, CheckFormEndsWithTheCountAsExitCode) {
     ASSERT_TRUE(engine.Wait(60s)) << Log();
     EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size())) << Log();
     EXPECT_FALSE(FileExists(site_.Folder() + L"main.cmd"));  // nothing installed
+}
+
+// A target the user may not write: the worker's end relaunches the engine
+// elevated with the update list saved, and the elevated instance carries
+// the update on in its own launcher window without checking again.
+TEST_F(LauncherWindowTest, AccessDeniedTargetRelaunchesElevatedWithTheListSaved) {
+    PublishRelease();
+    Brand(true);
+    const std::wstring sealedPath = site_.Folder() + L"data\\sub\\bank2.dat";
+    ASSERT_TRUE(test::WriteFileBytes(sealedPath, "old bank\r\n"));
+    test::ImmutablePath sealed(sealedPath);
+    if (!sealed.made()) GTEST_SKIP() << Narrow(sealed.reason());
+
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    ASSERT_TRUE(engine.Wait(60s)) << Log();
+    // The elevated instance ends by itself too (its computer variant).
+    ASSERT_TRUE(test::WaitForProgramToEnd(exe_, 60s)) << Log();
+    const std::string log = Log();
+    EXPECT_NE(log.find("request administrator privileges to continue"), std::string::npos) << log;
+    EXPECT_NE(log.find("continue update as administrator"), std::string::npos) << log;
+    // Two runs; the second took the saved list over instead of checking.
+    std::size_t runs = 0, checks = 0;
+    for (std::size_t at = log.find("Run mode ["); at != std::string::npos; at = log.find("Run mode [", at + 1)) ++runs;
+    for (std::size_t at = log.find("try to download the list file"); at != std::string::npos;
+         at = log.find("try to download the list file", at + 1))
+        ++checks;
+    EXPECT_EQ(runs, 2u) << log;
+    EXPECT_EQ(checks, 1u) << log;
+    // What it could write, it wrote.
+    EXPECT_EQ(test::ReadFileBytes(site_.Folder() + L"data\\bank1.dat"), release_[L"data\\bank1.dat"]);
 }
 
 }  // namespace
