@@ -42,7 +42,5 @@ namespace mf::cmd {
 inline constexpr UINT kCheckFinished = 1056;  // the update check found its list
 inline constexpr UINT kInstallDone = 4323;    // the update worker installed (or had nothing to install)
 inline constexpr UINT kWorkerDone = 4380;     // the update worker has finished
-inline constexpr UINT kTrayOpen = 32774;      // launcher tray menu: "打开"
-inline constexpr UINT kTrayExit = 32775;      // launcher tray menu: "退出"
 
 }  // namespace mf::cmd

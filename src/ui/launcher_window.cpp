@@ -17,9 +17,13 @@
 #include "engine/machine_id.h"
 #include "engine/process_state.h"
 #include "engine/web_services.h"
+#include "gui/animated_picture.h"
 #include "gui/browser_host.h"
+#include "gui/progress_bar.h"
 #include "host/host_protocol.h"
 #include "net/internet.h"
+#include "ui/resource_ids.h"
+#include "ui/window_resources.h"
 
 namespace mf::ui {
 
@@ -29,9 +33,7 @@ constexpr wchar_t kPanelClass[] = L"MirefoldLauncherPanel";
 constexpr UINT_PTR kProgressTimer = 1;
 constexpr UINT_PTR kPageTimeoutTimer = 2;
 constexpr UINT kProgressTimerMs = 500;
-constexpr int kProductIcon = 139;
 constexpr SIZE kLineSize{260, 18};
-constexpr COLORREF kProductColour = RGB(219, 88, 0);
 constexpr COLORREF kLineBackground = RGB(100, 100, 150);
 
 template <class T>
@@ -96,7 +98,6 @@ private:
     void Quit(bool skipLoop);
     void OnTrayIcon(UINT mouseMessage);
     void ShowTrayMenu();
-    void PaintPicture(const DRAWITEMSTRUCT& item);
     void Destroy();
 
     LauncherForm form_;
@@ -104,6 +105,8 @@ private:
     bool computer_;
     HWND window_ = nullptr;
     HWND panel_ = nullptr;
+    gui::CProgressCtrlEx barControl_;
+    gui::CPictureEx pictureControl_;
     HWND bar_ = nullptr;
     HWND picture_ = nullptr;
     HWND line_ = nullptr;
@@ -120,7 +123,6 @@ private:
     bool iconAdded_ = false;
     UniqueIcon iconHandle_;
     UniqueGdiObject lineBrush_;
-    UniqueGdiObject pictureFont_;
     std::wstring practiceAddress_;
 };
 
@@ -134,7 +136,7 @@ bool LauncherWindow::Create(HWND owner) {
         wc.style = CS_DBLCLKS;
         wc.lpfnWndProc = WindowProc;
         wc.hInstance = instance;
-        wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kProductIcon));
+        wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_MIREFOLD));
         wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
         wc.lpszClassName = kLauncherClass;
         ::RegisterClassExW(&wc);
@@ -162,30 +164,31 @@ void LauncherWindow::CreateChildren() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     const RECT area = ClientRect(window_);
     panel_ = ::CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, area.right,
-                               area.bottom, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kBrowserHostId)),
+                               area.bottom, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LAUNCHER_HOST)),
                                instance, this);
     HRESULT error = S_OK;
-    browser_ = gui::BrowserHost::Create(panel_, kBrowserId, ClientRect(panel_), *this, nullptr, &error);
+    browser_ = gui::BrowserHost::Create(panel_, IDC_LAUNCHER_BROWSER, ClientRect(panel_), *this, nullptr, &error);
     if (!browser_) {
         WriteLog(Format(L"The web browser control cannot be created (0x%08X): the launcher shows its own loading "
                         L"view and updates without the practice center.",
                         static_cast<unsigned>(error)));
     }
-    const DWORD childStyle = WS_CHILD | WS_CLIPSIBLINGS;
-    picture_ = ::CreateWindowExW(0, L"STATIC", kProductTitle, childStyle | SS_OWNERDRAW, 0, 0, kLoadingPictureSize.cx,
-                                 kLoadingPictureSize.cy, panel_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPictureId)), instance, nullptr);
-    bar_ = ::CreateWindowExW(0, PROGRESS_CLASSW, L"", childStyle, 0, 0, kLoadingBarSize.cx, kLoadingBarSize.cy, panel_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressBarId)), instance, nullptr);
-    line_ = ::CreateWindowExW(0, L"STATIC", L"", childStyle | SS_CENTER, 0, 0, kLineSize.cx, kLineSize.cy, panel_,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressLineId)), instance, nullptr);
+    // The loading page's controls, hidden until the page is shown.
+    if (pictureControl_.Create(panel_, RECT{0, 0, kLoadingPictureSize.cx, kLoadingPictureSize.cy},
+                               IDC_LAUNCHER_PICTURE))
+        picture_ = pictureControl_.hwnd();
+    if (barControl_.Create(panel_, RECT{0, 0, kLoadingBarSize.cx, kLoadingBarSize.cy}, IDC_LAUNCHER_PROGRESS))
+        bar_ = barControl_.hwnd();
+    line_ = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_CLIPSIBLINGS | SS_CENTER, 0, 0, kLineSize.cx,
+                              kLineSize.cy, panel_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LAUNCHER_LINE)),
+                              instance, nullptr);
+    for (HWND control : {picture_, bar_}) {
+        if (control == nullptr) continue;
+        ::SetWindowLongPtrW(control, GWL_STYLE, ::GetWindowLongPtrW(control, GWL_STYLE) | WS_CLIPSIBLINGS);
+        ::ShowWindow(control, SW_HIDE);
+    }
     ::SendMessageW(bar_, PBM_SETRANGE32, 1, 1000);
-    ::SendMessageW(bar_, PBM_SETBARCOLOR, 0, kProductColour);
-    ::SendMessageW(bar_, PBM_SETBKCOLOR, 0, RGB(255, 255, 255));
     lineBrush_.reset(::CreateSolidBrush(kLineBackground));
-    pictureFont_.reset(::CreateFontW(-44, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                     CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH,
-                                     L"WenQuanYi Micro Hei"));
     const HFONT font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
     ::SendMessageW(line_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 }
@@ -208,7 +211,10 @@ void LauncherWindow::Initialise() {
             }).detach();
         }
         ::SetTimer(window_, kProgressTimer, kProgressTimerMs, nullptr);
-        for (HWND control : {picture_, bar_, line_}) ::ShowWindow(control, SW_SHOW);
+        const std::string_view gif = GifResource(IDG_LOADING);
+        if (!gif.empty() && pictureControl_.Load(gif)) pictureControl_.Start();
+        for (HWND control : {picture_, bar_, line_})
+            if (control != nullptr) ::ShowWindow(control, SW_SHOW);
     } else {
         browser_->Navigate(practiceAddress_);
         // The page may never report; the update does not wait for ever.
@@ -242,6 +248,7 @@ void LauncherWindow::Destroy() {
     if (window_ == nullptr) return;
     Process().notifications.Unregister(window_);
     if (Process().mainWindow == window_) Process().mainWindow = nullptr;
+    pictureControl_.Stop();
     browser_.reset();
     ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     if (panel_ != nullptr) ::SetWindowLongPtrW(panel_, GWLP_USERDATA, 0);
@@ -295,32 +302,9 @@ LRESULT LauncherWindow::HandlePanel(HWND panel, UINT message, WPARAM wParam, LPA
                 return reinterpret_cast<LRESULT>(lineBrush_.get());
             }
             break;
-        case WM_DRAWITEM: {
-            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
-            if (item->CtlID == static_cast<UINT>(kPictureId)) {
-                PaintPicture(*item);
-                return TRUE;
-            }
-            break;
-        }
         default: break;
     }
     return ::DefWindowProcW(panel, message, wParam, lParam);
-}
-
-// The loading picture: the product's name in its colour over a band.
-void LauncherWindow::PaintPicture(const DRAWITEMSTRUCT& item) {
-    RECT area = item.rcItem;
-    ::FillRect(item.hDC, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    RECT band{area.left, area.bottom - 12, area.right, area.bottom - 8};
-    UniqueGdiObject brush(::CreateSolidBrush(kProductColour));
-    ::FillRect(item.hDC, &band, static_cast<HBRUSH>(brush.get()));
-    const HGDIOBJ old = ::SelectObject(item.hDC, pictureFont_.get());
-    ::SetBkMode(item.hDC, TRANSPARENT);
-    ::SetTextColor(item.hDC, kProductColour);
-    RECT text{area.left, area.top, area.right, area.bottom - 16};
-    ::DrawTextW(item.hDC, kProductTitle, -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    ::SelectObject(item.hDC, old);
 }
 
 LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -413,7 +397,7 @@ void LauncherWindow::ApplyShowState(ShowState state) {
 
 void LauncherWindow::AddTrayIcon() {
     iconHandle_.reset(static_cast<HICON>(
-        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kProductIcon), IMAGE_ICON, 16, 16, 0)));
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MIREFOLD), IMAGE_ICON, 16, 16, 0)));
     icon_.cbSize = sizeof icon_;
     icon_.hWnd = window_;
     icon_.uID = kTrayIconId;
@@ -598,20 +582,19 @@ void LauncherWindow::OnTrayIcon(UINT mouseMessage) {
 }
 
 void LauncherWindow::ShowTrayMenu() {
-    UniqueMenu menu(::CreatePopupMenu());
-    if (!menu) return;
-    ::AppendMenuW(menu.get(), MF_STRING, cmd::kTrayOpen, L"打开");
-    ::AppendMenuW(menu.get(), MF_STRING, cmd::kTrayExit, L"退出");
+    UniqueMenu menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDM_LAUNCHER_TRAY)));
+    HMENU popup = menu ? ::GetSubMenu(menu.get(), 0) : nullptr;
+    if (popup == nullptr) return;
     POINT cursor{};
     ::GetCursorPos(&cursor);
     ::SetForegroundWindow(window_);
     const UINT chosen = static_cast<UINT>(::TrackPopupMenu(
-        menu.get(), TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, cursor.x, cursor.y, 0, window_, nullptr));
+        popup, TPM_RIGHTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, cursor.x, cursor.y, 0, window_, nullptr));
     ::PostMessageW(window_, WM_NULL, 0, 0);
-    if (chosen == cmd::kTrayOpen) {
+    if (chosen == ID_TRAY_OPEN) {
         ApplyShowState(showState_ == ShowState::Hidden || showState_ == ShowState::Minimised ? lastShown_
                                                                                              : showState_);
-    } else if (chosen == cmd::kTrayExit) {
+    } else if (chosen == ID_TRAY_EXIT) {
         if (AskExit()) Quit(true);
     }
 }

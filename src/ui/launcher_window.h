@@ -47,15 +47,11 @@ struct LauncherOutcome {
 // that is a window of this process; returns when the window has ended.
 LauncherOutcome ShowLauncherWindow(LauncherForm form, HWND owner, const LauncherActions& actions);
 
-// Window class and control identifiers, for tests that find the window.
+// The window class, for tests that find the window (its controls carry the
+// numbers of ui/resource_ids.h, children of the browser host 174).
 inline constexpr wchar_t kLauncherClass[] = L"MirefoldLauncher";
-inline constexpr int kBrowserHostId = 174;
-inline constexpr int kBrowserId = 173;
-inline constexpr int kProgressBarId = 175;
-inline constexpr int kPictureId = 179;
-inline constexpr int kProgressLineId = 180;
-// The notification-area icon's id (its callback message and menu commands
-// are in base/messages.h).
+// The notification-area icon's id (its callback message is in
+// base/messages.h).
 inline constexpr UINT kTrayIconId = 1;
 
 }  // namespace mf::ui

@@ -16,6 +16,7 @@
 #include "support/test_servers.h"
 #include "ui/launcher_rules.h"
 #include "ui/launcher_window.h"
+#include "ui/resource_ids.h"
 
 namespace mf {
 namespace {
@@ -212,11 +213,11 @@ TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMa
     const HWND launcher = WaitForLauncher(engine);
     ASSERT_NE(launcher, nullptr) << Log();
     EXPECT_TRUE(test::WaitUntil([&] { return ::IsZoomed(launcher) != FALSE; }, 5s));
-    const HWND panel = ::GetDlgItem(launcher, ui::kBrowserHostId);
+    const HWND panel = ::GetDlgItem(launcher, IDC_LAUNCHER_HOST);
     ASSERT_NE(panel, nullptr);
-    const HWND bar = ::GetDlgItem(panel, ui::kProgressBarId);
-    const HWND line = ::GetDlgItem(panel, ui::kProgressLineId);
-    for (int id : {ui::kProgressBarId, ui::kPictureId, ui::kProgressLineId})
+    const HWND bar = ::GetDlgItem(panel, IDC_LAUNCHER_PROGRESS);
+    const HWND line = ::GetDlgItem(panel, IDC_LAUNCHER_LINE);
+    for (int id : {IDC_LAUNCHER_PROGRESS, IDC_LAUNCHER_PICTURE, IDC_LAUNCHER_LINE})
         EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(panel, id))) << id;
 
     // The bar as the window shows it, until the window is gone.
