@@ -422,7 +422,13 @@ LRESULT CALLBACK BrowserHost::WindowProc(HWND window, UINT message, WPARAM wPara
         self->FitControl();
         return 0;
     }
-    if (message == WM_ERASEBKGND) return 1;
+    if (message == WM_ERASEBKGND) {
+        // The one-pixel frame around the control (the control paints the rest).
+        RECT area{};
+        ::GetClientRect(window, &area);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+        return 1;
+    }
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 

@@ -51,6 +51,22 @@ void Place(HWND control, const RECT& r) {
     ::SetWindowPos(control, HWND_TOP, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOACTIVATE);
 }
 
+void PumpMessagesFor(DWORD milliseconds) {
+    const DWORD start = ::GetTickCount();
+    for (DWORD elapsed = 0; elapsed < milliseconds; elapsed = ::GetTickCount() - start) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
 bool OwnProcessWindow(HWND window) {
     if (window == nullptr || !::IsWindow(window)) return false;
     DWORD process = 0;
@@ -529,9 +545,12 @@ void LauncherWindow::WorkerFinished() {
             progress_.OnStatus(static_cast<int>(state.updateList.Status()));
             if (progress_.OnStatusText(progress_.statusText())) ApplyProgressTexts();
             OnTimer(kProgressTimer);
-            ::UpdateWindow(window_);
+            ::RedrawWindow(window_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            PumpMessagesFor(150);  // the user sees the full bar before the main program covers it
             if (actions_.launchMainProgram) actions_.launchMainProgram(false);
-            ::Sleep(300);
+            // A moment for the main program to come up; the finished page
+            // keeps painting (and answering) meanwhile.
+            PumpMessagesFor(300);
             break;
         case LauncherForm::Check: break;
         case LauncherForm::Enter:
