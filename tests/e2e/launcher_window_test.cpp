@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/handles.h"
 #include "base/strings.h"
 #include "support/engine_runner.h"
 #include "support/immutable_path.h"
@@ -299,6 +300,44 @@ TEST_F(LauncherWindowTest, CheckFormEndsWithTheCountAsExitCode) {
     ASSERT_TRUE(engine.Wait(60s)) << Log();
     EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size())) << Log();
     EXPECT_FALSE(FileExists(site_.Folder() + L"main.cmd"));  // nothing installed
+}
+
+// Without the browser control (its library refused to load) the window says
+// so once, shows its own loading view and still updates; outside the
+// computer variant it stays open at the end, and closing it then asks.
+TEST_F(LauncherWindowTest, WithoutTheBrowserControlTheUpdateRunsInItsOwnLoadingView) {
+    // Wine's per-program setting keeps the browser's library from loading
+    // into an engine of this name only.
+    exe_ = folder_ / L"nobrowser.exe";
+    const wchar_t* key = L"Software\\Wine\\AppDefaults\\nobrowser.exe\\DllOverrides";
+    UniqueRegKey overrides;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, overrides.put(), nullptr),
+              ERROR_SUCCESS);
+    for (const wchar_t* library : {L"ieframe", L"shdocvw"})
+        ::RegSetValueExW(overrides.get(), library, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    struct RemoveAtEnd {
+        const wchar_t* key;
+        ~RemoveAtEnd() { ::RegDeleteKeyW(HKEY_CURRENT_USER, key); }
+    } removeAtEnd{key};
+    PublishRelease();
+    Brand(false);
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    const HWND launcher = WaitForLauncher(engine);
+    ASSERT_NE(launcher, nullptr) << Log();
+    const HWND panel = ::GetDlgItem(launcher, IDC_LAUNCHER_HOST);
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(panel, IDC_LAUNCHER_PROGRESS)));
+    ASSERT_TRUE(test::WaitUntil([&] { return TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
+    ExpectInstalledRelease();
+    const std::string log = Log();
+    const std::size_t said = log.find("The web browser control cannot be created");
+    EXPECT_NE(said, std::string::npos) << log;
+    EXPECT_EQ(log.find("The web browser control cannot be created", said + 1), std::string::npos) << log;
+
+    ::PostMessageW(launcher, WM_CLOSE, 0, 0);
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
+    ASSERT_TRUE(engine.Wait(20s)) << Log();
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
 }
 
 // A target the user may not write: the worker's end relaunches the engine
