@@ -14,6 +14,7 @@
 #include "base/strings.h"
 #include "support/engine_runner.h"
 #include "support/immutable_path.h"
+#include "support/window_driver.h"
 #include "support/test_servers.h"
 #include "ui/launcher_rules.h"
 #include "ui/launcher_window.h"
@@ -26,43 +27,6 @@ using namespace std::chrono_literals;
 
 std::string List(const std::string& entries) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* className;
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
-    auto* s = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    if (owner == s->processId && ::lstrcmpW(name, s->className) == 0 && (!s->visibleOnly || ::IsWindowVisible(window))) {
-        s->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The top-level window of the class that the process owns.
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOnly = true) {
-    WindowSearch search{processId, className, visibleOnly, nullptr};
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindMessageBoxOf(DWORD processId) { return FindProcessWindow(processId, L"#32770"); }
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[512] = {};
-    DWORD_PTR got = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &got))
-        return {};
-    return text;
 }
 
 class LauncherWindowTest : public ::testing::Test {
@@ -101,7 +65,7 @@ protected:
     }
     HWND WaitForLauncher(const test::ChildProcess& engine, std::chrono::milliseconds timeout = 30s) {
         HWND found = nullptr;
-        test::WaitUntil([&] { return (found = FindProcessWindow(engine.id(), ui::kLauncherClass)) != nullptr; },
+        test::WaitUntil([&] { return (found = test::FindTopLevel(engine.id(), ui::kLauncherClass)) != nullptr; },
                         timeout);
         return found;
     }
@@ -178,7 +142,7 @@ BOOL CALLBACK CollectTip(HWND window, LPARAM context) {
     wchar_t name[64] = {};
     ::GetClassNameW(window, name, 64);
     if (::lstrcmpW(name, TOOLTIPS_CLASSW) == 0 && ::IsWindowVisible(window)) {
-        const std::wstring text = TextOf(window);
+        const std::wstring text = test::TextOf(window);
         if (!text.empty()) *reinterpret_cast<std::wstring*>(context) = text;
     }
     return TRUE;
@@ -230,7 +194,7 @@ TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMa
             if (::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position)) {
                 EXPECT_GE(static_cast<LRESULT>(position), highest);  // never back
                 highest = std::max<LRESULT>(highest, static_cast<LRESULT>(position));
-                const std::wstring text = TextOf(line);
+                const std::wstring text = test::TextOf(line);
                 if (!text.empty()) lastLine = text;
             }
             return !::IsWindow(launcher);
@@ -268,13 +232,13 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
     // Closing while the worker runs hides the window; the update goes on.
     ::PostMessageW(launcher, WM_CLOSE, 0, 0);
     EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindowVisible(launcher); }, 5s));
-    EXPECT_EQ(FindMessageBoxOf(engine.id()), nullptr);
+    EXPECT_EQ(test::FindMessageBox(engine.id()), nullptr);
     // A click on the icon brings it back.
     Click(icon, false);
     EXPECT_TRUE(test::WaitUntil([&] { return ::IsWindowVisible(launcher) != FALSE; }, 5s));
 
     // The update ends; the window stays open for the practice center.
-    ASSERT_TRUE(test::WaitUntil([&] { return TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
+    ASSERT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
     ExpectInstalledRelease();
     EXPECT_EQ(HoverTooltip(icon), ui::kCachedTitle);
     EXPECT_TRUE(::IsWindow(launcher));
@@ -282,7 +246,7 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
     // The icon's menu: "退出" asks, and Yes ends the run.
     Click(icon, true);
     HWND menu = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (menu = FindProcessWindow(engine.id(), L"#32768")) != nullptr; }, 5s));
+    ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindTopLevel(engine.id(), L"#32768")) != nullptr; }, 5s));
     Key(VK_UP);  // the last item
     Key(VK_RETURN);
     EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
@@ -327,7 +291,7 @@ TEST_F(LauncherWindowTest, WithoutTheBrowserControlTheUpdateRunsInItsOwnLoadingV
     ASSERT_NE(launcher, nullptr) << Log();
     const HWND panel = ::GetDlgItem(launcher, IDC_LAUNCHER_HOST);
     EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(panel, IDC_LAUNCHER_PROGRESS)));
-    ASSERT_TRUE(test::WaitUntil([&] { return TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
+    ASSERT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
     ExpectInstalledRelease();
     const std::string log = Log();
     const std::size_t said = log.find("The web browser control cannot be created");
