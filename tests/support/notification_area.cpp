@@ -44,12 +44,6 @@ std::vector<HWND> TrayIcons() {
     return icons;
 }
 
-HWND NewTrayIcon(const std::vector<HWND>& before) {
-    for (HWND icon : TrayIcons())
-        if (std::find(before.begin(), before.end(), icon) == before.end()) return icon;
-    return nullptr;
-}
-
 void RaiseTray() {
     if (HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr))
         ::SetWindowPos(tray, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

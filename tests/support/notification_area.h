@@ -12,8 +12,6 @@ namespace mf::test {
 
 // The icons Wine shows, each a child window of its system tray window.
 std::vector<HWND> TrayIcons();
-// The icon that is not among those seen before; null when none.
-HWND NewTrayIcon(const std::vector<HWND>& before);
 // Puts the tray above other windows (on Windows the notification area lies
 // above them; Wine's tray without a window manager is a plain window).
 void RaiseTray();
