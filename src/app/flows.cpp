@@ -25,12 +25,11 @@
 #include "engine/status.h"
 #include "ui/dotnet_dialog.h"
 #include "ui/launcher_window.h"
+#include "ui/update_center.h"
 
 namespace mf {
 
 namespace {
-
-void NotAvailable(const wchar_t* what) { WriteLog(std::wstring(what) + L" is not available in this build."); }
 
 // The check without a window, on this thread; the version a version reply
 // announced becomes the one the exit code reports.
@@ -259,7 +258,33 @@ void RunLauncherWindow() {
     CheckTimeBookkeeping();
 }
 
-void ShowUpdateCenter() { NotAvailable(L"The update center"); }
+namespace {
+
+// A fresh start for a run from the update center: an empty list, no
+// description, status 0 with a count of 0 (the check runs only from there).
+void ResetUpdateList() {
+    DownLoadList& list = Process().updateList;
+    list.SetSize(0);
+    list.messageText.clear();
+    SetStatus(UpdateStatus::None);
+}
+
+}  // namespace
+
+void ShowUpdateCenter() {
+    ui::UpdateCenterActions actions;
+    actions.check = [] {
+        ResetUpdateList();
+        RunCheckOnThisThread();
+    };
+    actions.update = [] {
+        ResetUpdateList();
+        RunLauncherWindow();
+        const DownLoadList& list = Process().updateList;
+        return ui::UpdateRunEnd{ToInt(list.Status()), list.GetSize()};
+    };
+    ui::ShowUpdateCenter(actions);
+}
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
 void Uninstall() {
     (void)Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });

@@ -33,6 +33,14 @@ inline constexpr UINT kUpdateCenterContinue = 12324;   // WM_COMMAND id: the loc
 // The launcher window's notification-area icon (lParam: the mouse message).
 inline constexpr UINT kLauncherTrayIcon = 9025;        // 0x2341
 
+// The update center: its notification-area icon (lParam: the mouse
+// message), a check thread's end (posted to the dialog), and the update
+// that a link asked for (posted to itself, so that it runs from the
+// dialog's loop rather than inside the click).
+inline constexpr UINT kUpdateCenterTrayIcon = 1124;    // 0x464
+inline constexpr UINT kUpdateCenterCheckDone = WM_APP + 30;
+inline constexpr UINT kUpdateCenterUpdateNow = WM_APP + 31;
+
 }  // namespace mf::msg
 
 // WM_COMMAND identifiers the engine's workers post or send to their owner

@@ -1,7 +1,12 @@
-// mirefold-snap: pictures of the launcher window of a running engine, for
-// the demo and the README.
+// mirefold-snap: pictures of the launcher window and the update center of a
+// running engine, for the demo and the README.
 //
 //   mirefold-snap DURING.bmp AFTER.bmp [TIMEOUT_SECONDS]
+//   mirefold-snap --update-center PICTURE.bmp [TIMEOUT_SECONDS]
+//
+// The second form waits for a visible update center pop-up whose countdown
+// runs (a check found files), lets the countdown run a little, rests the
+// mouse on its "Update" link and saves what the screen shows of the pop-up.
 //
 // Waits for a visible launcher window (any process), then saves what the
 // screen shows of it twice: DURING once its loading bar has moved past 15 %
@@ -40,11 +45,47 @@ bool Save(HWND launcher, const wchar_t* path) {
     return saved;
 }
 
+std::wstring ControlText(HWND dialog, int id) {
+    wchar_t text[256] = {};
+    DWORD_PTR got = 0;
+    ::SendMessageTimeoutW(::GetDlgItem(dialog, id), WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                          1000, &got);
+    return text;
+}
+
+int SnapUpdateCenter(const wchar_t* path, DWORD timeout) {
+    const DWORD start = ::GetTickCount();
+    HWND center = nullptr;
+    while (::GetTickCount() - start < timeout) {
+        center = ::FindWindowW(L"#32770", L"Update Center");
+        if (center != nullptr && ::IsWindowVisible(center) && !ControlText(center, IDC_CENTER_COUNTDOWN).empty()) break;
+        center = nullptr;
+        ::Sleep(50);
+    }
+    if (center == nullptr) return 1;
+    // The countdown under way: the first ten seconds after the check take
+    // nothing off.
+    const std::wstring first = ControlText(center, IDC_CENTER_COUNTDOWN);
+    while (::GetTickCount() - start < timeout && ControlText(center, IDC_CENTER_COUNTDOWN) == first) ::Sleep(50);
+    ::Sleep(1500);
+    RECT link{};
+    ::GetWindowRect(::GetDlgItem(center, IDC_CENTER_UPDATE), &link);
+    POINT at{(link.left + link.right) / 2, (link.top + link.bottom) / 2};
+    ::SetCursorPos(at.x, at.y);
+    ::ScreenToClient(center, &at);
+    ::SendMessageTimeoutW(center, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y), SMTO_ABORTIFHUNG, 1000, nullptr);
+    ::Sleep(300);
+    return Save(center, path) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc >= 3 && std::wcscmp(argv[1], L"--update-center") == 0)
+        return SnapUpdateCenter(argv[2], (argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 120) * 1000);
     if (argc < 3) {
-        std::fwprintf(stderr, L"usage: mirefold-snap DURING.bmp AFTER.bmp [TIMEOUT_SECONDS]\n");
+        std::fwprintf(stderr, L"usage: mirefold-snap DURING.bmp AFTER.bmp [TIMEOUT_SECONDS]\n"
+                              L"       mirefold-snap --update-center PICTURE.bmp [TIMEOUT_SECONDS]\n");
         return 2;
     }
     const DWORD timeout = (argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 120) * 1000;
