@@ -28,6 +28,9 @@
 #define IDC_LAUNCHER_PICTURE 179  // the animated picture
 #define IDC_LAUNCHER_LINE 180     // the progress line under the bar
 
+// Controls of the push-message window.
+#define IDC_PUSH_BROWSER 1000     // replaced by the embedded browser
+
 // Bitmaps.
 #define IDB_UPDATE_CENTER 176     // the update center's background; its size is the window's
 #define IDB_CLOSE_HOVER 178       // the update center's close button under the mouse
