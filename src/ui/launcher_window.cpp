@@ -376,6 +376,8 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;  // Enter and Escape (IDOK, IDCANCEL) do not close the window
         case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wParam)); return 0;
         case WM_SIZE:
+            // However the launcher was minimised, a message goes with it.
+            if (wParam == SIZE_MINIMIZED && push_) push_->HideMsgDialog();
             LayOut();
             if (showState_ == ShowState::Restored) ::InvalidateRect(window_, nullptr, FALSE);
             return 0;
