@@ -346,22 +346,12 @@ std::unique_ptr<BrowserHost> BrowserHost::Create(HWND parent, int controlId, con
 }
 
 HRESULT BrowserHost::Start(HWND parent, int controlId, const RECT& rect) {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!::GetClassInfoExW(instance, kContainerClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kContainerClass;
-        if (!::RegisterClassExW(&wc)) return HRESULT_FROM_WIN32(::GetLastError());
-    }
-    window_ = ::CreateWindowExW(0, kContainerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, rect.left, rect.top,
-                                rect.right - rect.left, rect.bottom - rect.top, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId)), instance, this);
-    if (window_ == nullptr) return HRESULT_FROM_WIN32(::GetLastError());
+    if (!RegisterWindowClass(kContainerClass, 0)) return HRESULT_FROM_WIN32(::GetLastError());
+    container_ = std::make_unique<Container>(*this);
+    if (!container_->Create(kContainerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect, parent,
+                            static_cast<UINT_PTR>(controlId)))
+        return HRESULT_FROM_WIN32(::GetLastError());
+    window_ = container_->hwnd();
 
     HRESULT hr = ::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
                                     reinterpret_cast<void**>(object_.GetAddressOf()));
@@ -405,31 +395,22 @@ void BrowserHost::Stop() {
     object_.Reset();
     sink_.Reset();
     site_.Reset();
-    if (window_ != nullptr) {
-        ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-        ::DestroyWindow(window_);
-        window_ = nullptr;
-    }
+    window_ = nullptr;
+    container_.reset();
 }
 
-LRESULT CALLBACK BrowserHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+LRESULT BrowserHost::Container::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE: host_.FitControl(); return 0;
+        case WM_ERASEBKGND: {
+            // The one-pixel frame around the control (the control paints the rest).
+            RECT area{};
+            ::GetClientRect(hwnd(), &area);
+            ::FillRect(reinterpret_cast<HDC>(wParam), &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+            return 1;
+        }
+        default: return DefaultHandling(message, wParam, lParam);
     }
-    auto* self = reinterpret_cast<BrowserHost*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && message == WM_SIZE) {
-        self->FitControl();
-        return 0;
-    }
-    if (message == WM_ERASEBKGND) {
-        // The one-pixel frame around the control (the control paints the rest).
-        RECT area{};
-        ::GetClientRect(window, &area);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-        return 1;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
 // The control fills the container but for a one-pixel frame.

@@ -20,6 +20,7 @@
 #include "gui/animated_picture.h"
 #include "gui/browser_host.h"
 #include "gui/progress_bar.h"
+#include "gui/window.h"
 #include "host/host_protocol.h"
 #include "net/internet.h"
 #include "ui/push_message_window.h"
@@ -36,11 +37,6 @@ constexpr UINT_PTR kPageTimeoutTimer = 2;
 constexpr UINT kProgressTimerMs = 500;
 constexpr SIZE kLineSize{260, 18};
 constexpr COLORREF kLineBackground = RGB(100, 100, 150);
-
-template <class T>
-T* Bound(HWND window) {
-    return reinterpret_cast<T*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-}
 
 RECT ClientRect(HWND window) {
     RECT r{};
@@ -75,11 +71,26 @@ bool OwnProcessWindow(HWND window) {
     return process == ::GetCurrentProcessId();
 }
 
-class LauncherWindow final : public gui::BrowserEvents {
+class LauncherWindow;
+
+// The browser host (174): the white ground the browser and the loading
+// page's controls stand on; what its controls ask goes to the launcher.
+class LauncherPanel final : public gui::Window {
+public:
+    explicit LauncherPanel(LauncherWindow& launcher) : launcher_(launcher) {}
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    LauncherWindow& launcher_;
+};
+
+class LauncherWindow final : public gui::Window, public gui::BrowserEvents {
 public:
     LauncherWindow(LauncherForm form, const LauncherActions& actions)
         : form_(form), actions_(actions), computer_(ReadConfigFlag(L"APPLICATION", L"IsComputer", L"0")) {}
-    ~LauncherWindow() override { Destroy(); }
+    ~LauncherWindow() override { Close(); }
     LauncherWindow(const LauncherWindow&) = delete;
     LauncherWindow& operator=(const LauncherWindow&) = delete;
 
@@ -90,11 +101,14 @@ public:
     bool OnBeforeNavigate(const std::wstring& url) override { return HandlePageCommand(url); }
     void OnNavigateError(const std::wstring& url, long status) override;
 
-private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // The panel's messages that concern the launcher: its controls' colours.
     LRESULT HandlePanel(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
 
     void Initialise();
     void CreateChildren();
@@ -111,17 +125,18 @@ private:
     void StartWorker();
     void StartCompanion();
     void WorkerFinished();
-    void Close();
+    void CloseOrHide();
     bool AskExit();
     void Quit(bool skipLoop);
     void OnTrayIcon(UINT mouseMessage);
     void ShowTrayMenu();
-    void Destroy();
+    void Close();
 
     LauncherForm form_;
     LauncherActions actions_;
     bool computer_;
     HWND window_ = nullptr;
+    LauncherPanel panelWindow_{*this};
     HWND panel_ = nullptr;
     gui::CProgressCtrlEx barControl_;
     gui::CPictureEx pictureControl_;
@@ -147,45 +162,33 @@ private:
 };
 
 bool LauncherWindow::Create(HWND owner) {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof wc;
-    if (!::GetClassInfoExW(instance, kLauncherClass, &wc)) {
-        wc = WNDCLASSEXW{};
-        wc.cbSize = sizeof wc;
-        wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = WindowProc;
-        wc.hInstance = instance;
-        wc.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_MIREFOLD));
-        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        wc.lpszClassName = kLauncherClass;
-        ::RegisterClassExW(&wc);
-        WNDCLASSEXW panel{};
-        panel.cbSize = sizeof panel;
-        panel.lpfnWndProc = PanelProc;
-        panel.hInstance = instance;
-        panel.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-        panel.lpszClassName = kPanelClass;
-        ::RegisterClassExW(&panel);
-    }
+    if (!gui::RegisterWindowClass(kLauncherClass, CS_DBLCLKS) || !gui::RegisterWindowClass(kPanelClass, 0))
+        return false;
     // A host window of another process is not made the owner: an owner
     // across processes ties the two input queues together, and a hung host
     // would hang the launcher.
     const HWND ownerWindow = OwnProcessWindow(owner) ? owner : nullptr;
-    window_ = ::CreateWindowExW(WS_EX_APPWINDOW, kLauncherClass, L"",
-                                WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0, 0,
-                                kRestoredSize.cx, kRestoredSize.cy, ownerWindow, nullptr, instance, this);
-    if (window_ == nullptr) return false;
+    if (!gui::Window::Create(kLauncherClass, L"",
+                             WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+                             WS_EX_APPWINDOW, RECT{0, 0, kRestoredSize.cx, kRestoredSize.cy}, ownerWindow))
+        return false;
+    window_ = hwnd();
+    const HINSTANCE instance = gui::ThisModule();
+    for (const auto& [size, which] : {std::pair{16, ICON_SMALL}, std::pair{32, ICON_BIG}}) {
+        const auto icon = static_cast<HICON>(
+            ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_MIREFOLD), IMAGE_ICON, size, size, LR_SHARED));
+        if (icon != nullptr) ::SendMessageW(window_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    }
     Initialise();
     return true;
 }
 
 void LauncherWindow::CreateChildren() {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
+    const HINSTANCE instance = gui::ThisModule();
     const RECT area = ClientRect(window_);
-    panel_ = ::CreateWindowExW(0, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, area.right,
-                               area.bottom, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LAUNCHER_HOST)),
-                               instance, this);
+    if (panelWindow_.Create(kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, area, window_,
+                            IDC_LAUNCHER_HOST))
+        panel_ = panelWindow_.hwnd();
     HRESULT error = S_OK;
     browser_ = gui::BrowserHost::Create(panel_, IDC_LAUNCHER_BROWSER, ClientRect(panel_), *this, nullptr, &error);
     if (!browser_) {
@@ -281,7 +284,7 @@ LauncherOutcome LauncherWindow::RunModal() {
     return LauncherOutcome{skipLoop_};
 }
 
-void LauncherWindow::Destroy() {
+void LauncherWindow::Close() {
     if (iconAdded_) {
         ::Shell_NotifyIconW(NIM_DELETE, &icon_);
         iconAdded_ = false;
@@ -293,41 +296,24 @@ void LauncherWindow::Destroy() {
     if (Process().mainWindow == window_) Process().mainWindow = nullptr;
     pictureControl_.Stop();
     browser_.reset();
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-    if (panel_ != nullptr) ::SetWindowLongPtrW(panel_, GWLP_USERDATA, 0);
-    ::DestroyWindow(window_);
     window_ = nullptr;
+    panel_ = nullptr;
+    Destroy();
 }
 
-LRESULT CALLBACK LauncherWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<LauncherWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->window_ = window;
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    LauncherWindow* self = Bound<LauncherWindow>(window);
-    if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+LRESULT LauncherPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return launcher_.HandlePanel(hwnd(), message, wParam, lParam);
+}
+
+LRESULT LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     try {
-        return self->Handle(message, wParam, lParam);
+        return Handle(message, wParam, lParam);
     } catch (const std::exception& error) {
         WriteLog(L"The launcher window met an unexpected error: " + Widen(error.what()));
     } catch (...) {
         WriteLog(L"The launcher window met an unexpected error.");
     }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-LRESULT CALLBACK LauncherWindow::PanelProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE)
-        ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-    LauncherWindow* self = Bound<LauncherWindow>(window);
-    if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
-    try {
-        return self->HandlePanel(window, message, wParam, lParam);
-    } catch (...) {
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    }
+    return DefaultHandling(message, wParam, lParam);
 }
 
 LRESULT LauncherWindow::HandlePanel(HWND panel, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -381,7 +367,7 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             LayOut();
             if (showState_ == ShowState::Restored) ::InvalidateRect(window_, nullptr, FALSE);
             return 0;
-        case WM_CLOSE: Close(); return 0;
+        case WM_CLOSE: CloseOrHide(); return 0;
         case WM_GETMINMAXINFO: {
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize = POINT{kRestoredSize.cx, kRestoredSize.cy};
@@ -398,7 +384,7 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         default: break;
     }
-    return ::DefWindowProcW(window_, message, wParam, lParam);
+    return DefaultHandling(message, wParam, lParam);
 }
 
 void LauncherWindow::LayOut() {
@@ -425,6 +411,12 @@ void LauncherWindow::ApplyShowState(ShowState state) {
             lastShown_ = state;
             ::ShowWindow(window_, SW_SHOW);
             ::ShowWindow(window_, SW_MAXIMIZE);
+            {
+                RECT r{};
+                ::GetWindowRect(window_, &r);
+                ::SetWindowPos(window_, HWND_NOTOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                               SWP_FRAMECHANGED | SWP_NOACTIVATE);
+            }
             if (browser_) browser_->SetMaximised(true);
             LayOut();
             break;
@@ -603,7 +595,7 @@ void LauncherWindow::WorkerFinished() {
     Quit(false);
 }
 
-void LauncherWindow::Close() {
+void LauncherWindow::CloseOrHide() {
     if (!offlineReady_ && loaded_) {
         ApplyShowState(ShowState::Hidden);
         return;

@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/handles.h"
 #include "base/strings.h"
 #include "support/engine_runner.h"
 #include "support/immutable_path.h"
+#include "support/window_driver.h"
 #include "support/test_servers.h"
 #include "ui/launcher_rules.h"
 #include "ui/launcher_window.h"
@@ -25,43 +27,6 @@ using namespace std::chrono_literals;
 
 std::string List(const std::string& entries) {
     return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
-}
-
-struct WindowSearch {
-    DWORD processId;
-    const wchar_t* className;
-    bool visibleOnly;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
-    auto* s = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    if (owner == s->processId && ::lstrcmpW(name, s->className) == 0 && (!s->visibleOnly || ::IsWindowVisible(window))) {
-        s->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The top-level window of the class that the process owns.
-HWND FindProcessWindow(DWORD processId, const wchar_t* className, bool visibleOnly = true) {
-    WindowSearch search{processId, className, visibleOnly, nullptr};
-    ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND FindMessageBoxOf(DWORD processId) { return FindProcessWindow(processId, L"#32770"); }
-
-std::wstring TextOf(HWND window) {
-    wchar_t text[512] = {};
-    DWORD_PTR got = 0;
-    if (!::SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000, &got))
-        return {};
-    return text;
 }
 
 class LauncherWindowTest : public ::testing::Test {
@@ -100,7 +65,7 @@ protected:
     }
     HWND WaitForLauncher(const test::ChildProcess& engine, std::chrono::milliseconds timeout = 30s) {
         HWND found = nullptr;
-        test::WaitUntil([&] { return (found = FindProcessWindow(engine.id(), ui::kLauncherClass)) != nullptr; },
+        test::WaitUntil([&] { return (found = test::FindTopLevel(engine.id(), ui::kLauncherClass)) != nullptr; },
                         timeout);
         return found;
     }
@@ -177,7 +142,7 @@ BOOL CALLBACK CollectTip(HWND window, LPARAM context) {
     wchar_t name[64] = {};
     ::GetClassNameW(window, name, 64);
     if (::lstrcmpW(name, TOOLTIPS_CLASSW) == 0 && ::IsWindowVisible(window)) {
-        const std::wstring text = TextOf(window);
+        const std::wstring text = test::TextOf(window);
         if (!text.empty()) *reinterpret_cast<std::wstring*>(context) = text;
     }
     return TRUE;
@@ -229,7 +194,7 @@ TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMa
             if (::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position)) {
                 EXPECT_GE(static_cast<LRESULT>(position), highest);  // never back
                 highest = std::max<LRESULT>(highest, static_cast<LRESULT>(position));
-                const std::wstring text = TextOf(line);
+                const std::wstring text = test::TextOf(line);
                 if (!text.empty()) lastLine = text;
             }
             return !::IsWindow(launcher);
@@ -267,13 +232,13 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
     // Closing while the worker runs hides the window; the update goes on.
     ::PostMessageW(launcher, WM_CLOSE, 0, 0);
     EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindowVisible(launcher); }, 5s));
-    EXPECT_EQ(FindMessageBoxOf(engine.id()), nullptr);
+    EXPECT_EQ(test::FindMessageBox(engine.id()), nullptr);
     // A click on the icon brings it back.
     Click(icon, false);
     EXPECT_TRUE(test::WaitUntil([&] { return ::IsWindowVisible(launcher) != FALSE; }, 5s));
 
     // The update ends; the window stays open for the practice center.
-    ASSERT_TRUE(test::WaitUntil([&] { return TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
+    ASSERT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
     ExpectInstalledRelease();
     EXPECT_EQ(HoverTooltip(icon), ui::kCachedTitle);
     EXPECT_TRUE(::IsWindow(launcher));
@@ -281,7 +246,7 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
     // The icon's menu: "退出" asks, and Yes ends the run.
     Click(icon, true);
     HWND menu = nullptr;
-    ASSERT_TRUE(test::WaitUntil([&] { return (menu = FindProcessWindow(engine.id(), L"#32768")) != nullptr; }, 5s));
+    ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindTopLevel(engine.id(), L"#32768")) != nullptr; }, 5s));
     Key(VK_UP);  // the last item
     Key(VK_RETURN);
     EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
@@ -299,6 +264,44 @@ TEST_F(LauncherWindowTest, CheckFormEndsWithTheCountAsExitCode) {
     ASSERT_TRUE(engine.Wait(60s)) << Log();
     EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size())) << Log();
     EXPECT_FALSE(FileExists(site_.Folder() + L"main.cmd"));  // nothing installed
+}
+
+// Without the browser control (its library refused to load) the window says
+// so once, shows its own loading view and still updates; outside the
+// computer variant it stays open at the end, and closing it then asks.
+TEST_F(LauncherWindowTest, WithoutTheBrowserControlTheUpdateRunsInItsOwnLoadingView) {
+    // Wine's per-program setting keeps the browser's library from loading
+    // into an engine of this name only.
+    exe_ = folder_ / L"nobrowser.exe";
+    const wchar_t* key = L"Software\\Wine\\AppDefaults\\nobrowser.exe\\DllOverrides";
+    UniqueRegKey overrides;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, overrides.put(), nullptr),
+              ERROR_SUCCESS);
+    for (const wchar_t* library : {L"ieframe", L"shdocvw"})
+        ::RegSetValueExW(overrides.get(), library, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    struct RemoveAtEnd {
+        const wchar_t* key;
+        ~RemoveAtEnd() { ::RegDeleteKeyW(HKEY_CURRENT_USER, key); }
+    } removeAtEnd{key};
+    PublishRelease();
+    Brand(false);
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    const HWND launcher = WaitForLauncher(engine);
+    ASSERT_NE(launcher, nullptr) << Log();
+    const HWND panel = ::GetDlgItem(launcher, IDC_LAUNCHER_HOST);
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(panel, IDC_LAUNCHER_PROGRESS)));
+    ASSERT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
+    ExpectInstalledRelease();
+    const std::string log = Log();
+    const std::size_t said = log.find("The web browser control cannot be created");
+    EXPECT_NE(said, std::string::npos) << log;
+    EXPECT_EQ(log.find("The web browser control cannot be created", said + 1), std::string::npos) << log;
+
+    ::PostMessageW(launcher, WM_CLOSE, 0, 0);
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
+    ASSERT_TRUE(engine.Wait(20s)) << Log();
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
 }
 
 // A target the user may not write: the worker's end relaunches the engine
