@@ -146,6 +146,11 @@ TEST_F(PushMessagesTest, AnOfferTheUserAlreadyHasIsNeverShownAndIsRetired) {
     test::WaitUntil([] { return false; }, 3s);
     EXPECT_EQ(FindPushWindow(engine_.id()), nullptr);
     EXPECT_TRUE(::IsWindowVisible(launcher_));
+    // Retiring, while the scheduler's message is being handled, leaves the
+    // launcher answering: the scheduler does not hold its lock while it sends.
+    DWORD_PTR ignored = 0;
+    EXPECT_NE(::SendMessageTimeoutW(launcher_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored), 0);
+    EXPECT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher_) == ui::kCachedTitle; }, 60s)) << Log();
 }
 
 TEST_F(PushMessagesTest, AFailedMessageRequestLeavesTheLauncherWorkingWithNothingShown) {
