@@ -9,11 +9,7 @@
 set -euo pipefail
 build=$1
 source=$2
-browser=$(command -v chromium || true)
-if [ -z "$browser" ]; then
-  echo "chromium is not installed (scripts/setup.sh installs it)"
-  exit 77
-fi
+command -v chromium >/dev/null || { echo "chromium is not installed (scripts/setup.sh installs it)"; exit 77; }
 base=$(cat "$build/servers/nginx/url")
 log="$build/servers/nginx/access.log"
 area=pushpage-test
@@ -27,14 +23,10 @@ cp "$build/src/art/close_hover.png" "$site/2003"
 cp "$source/tests/pushpage/harness.html" "$site/harness.html"
 convert -size 321x123 xc:orange "$site/banner.png"
 printf '<!DOCTYPE html><html><body>offer</body></html>' > "$site/offer.html"
-profile=$(mktemp -d)
-trap 'rm -rf "$profile"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 before=$(stat -c %s "$log" 2>/dev/null || echo 0)
-dom=$(timeout 60 "$browser" --headless --no-sandbox --disable-gpu --disable-background-networking \
-  --disable-component-update --disable-sync --no-first-run --user-data-dir="$profile" \
-  --virtual-time-budget=8000 --dump-dom "${base}${area}/harness.html" 2>/dev/null)
+dom=$(bash "$source/tools/testing/chromium-dom.sh" "${base}${area}/harness.html")
 for line in "functions function function" \
             "external ResizeDlg 321|123" \
             "banner shown block image 321x123" \
