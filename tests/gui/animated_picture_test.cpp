@@ -24,20 +24,6 @@ std::string Fixture(const wchar_t* name) {
     return test::ReadFileBytes(test::BuildPath(std::wstring(L"fixtures\\gif\\") + name));
 }
 
-// A hidden top-level window to hold the picture.
-class Holder : public Window {
-public:
-    Holder() {
-        RegisterWindowClass(L"MirefoldTestHolder");
-        Create(L"MirefoldTestHolder", L"holder", WS_POPUP, 0, RECT{0, 0, 420, 200}, nullptr);
-    }
-
-protected:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        return DefaultHandling(message, wParam, lParam);
-    }
-};
-
 TEST(CPictureEx, DisposalRestoresBackgroundOrWhatWasUnder) {
     struct Case {
         const wchar_t* gif;
@@ -45,7 +31,7 @@ TEST(CPictureEx, DisposalRestoresBackgroundOrWhatWasUnder) {
     };
     for (const Case& c : {Case{L"disposal-background.gif", kWhite}, Case{L"disposal-previous.gif", kRed}}) {
         SCOPED_TRACE(testing::Message() << c.gif);
-        Holder holder;
+        test::HolderWindow holder;
         CPictureEx picture;
         ASSERT_TRUE(picture.Create(holder.hwnd(), RECT{0, 0, 20, 20}, 179));
         ASSERT_TRUE(picture.Load(Fixture(c.gif)));
@@ -71,7 +57,7 @@ TEST(CPictureEx, DisposalRestoresBackgroundOrWhatWasUnder) {
 }
 
 TEST(CPictureEx, PlaysOnItsOwnThreadAndStopsAtOnce) {
-    Holder holder;
+    test::HolderWindow holder;
     CPictureEx picture;
     ASSERT_TRUE(picture.Create(holder.hwnd(), RECT{0, 0, 8, 8}, 179));
 
@@ -95,7 +81,7 @@ TEST(CPictureEx, PlaysOnItsOwnThreadAndStopsAtOnce) {
 }
 
 TEST(CPictureEx, LoadsTheLaunchersPictureAndRefusesWhatIsNoGif) {
-    Holder holder;
+    test::HolderWindow holder;
     CPictureEx picture;
     ASSERT_TRUE(picture.Create(holder.hwnd(), RECT{0, 0, 394, 152}, 179));
     ASSERT_TRUE(picture.LoadResource(ThisModule(), L"GIF", IDG_LOADING));

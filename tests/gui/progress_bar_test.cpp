@@ -34,21 +34,8 @@ TEST(ProgressBar, FillWidth) {
     }
 }
 
-class Holder : public Window {
-public:
-    Holder() {
-        RegisterWindowClass(L"MirefoldProgressHolder");
-        Create(L"MirefoldProgressHolder", L"holder", WS_POPUP, 0, RECT{0, 0, 400, 50}, nullptr);
-    }
-
-protected:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        return DefaultHandling(message, wParam, lParam);
-    }
-};
-
 TEST(ProgressBar, PaintsItsShareInTheProductColour) {
-    Holder holder;
+    test::HolderWindow holder;
     CProgressCtrlEx bar;
     ASSERT_TRUE(bar.Create(holder.hwnd(), RECT{10, 10, 310, 15}, 175));
     ::SendMessageW(bar.hwnd(), PBM_SETRANGE32, 1, 1000);

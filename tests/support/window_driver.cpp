@@ -159,6 +159,16 @@ gui::Pixels ReadPixels(HWND window) {
 
 bool InChineseLocale() { return ::GetACP() == 936; }
 
+HolderWindow::HolderWindow(const RECT& rect, bool visible) {
+    gui::RegisterWindowClass(L"MirefoldTestHolder");
+    Create(L"MirefoldTestHolder", L"holder", WS_POPUP | (visible ? WS_VISIBLE : 0), WS_EX_TOOLWINDOW, rect, nullptr);
+}
+
+LRESULT HolderWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COMMAND) commands.push_back(wParam);
+    return DefaultHandling(message, wParam, lParam);
+}
+
 void PumpMessages(std::chrono::milliseconds duration) {
     const auto end = std::chrono::steady_clock::now() + duration;
     while (std::chrono::steady_clock::now() < end) {

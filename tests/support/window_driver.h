@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "gui/capture.h"
+#include "gui/window.h"
 
 namespace mf::test {
 
@@ -67,6 +68,17 @@ bool PressButton(HWND dialog, int buttonId);
 // and a started program inherits its parent's, whatever the Windows
 // environment says.
 [[nodiscard]] bool InChineseLocale();
+
+// A top-level popup of the test's own that holds the controls under test
+// (hidden unless asked); it records the WM_COMMAND wParams it receives.
+class HolderWindow : public gui::Window {
+public:
+    explicit HolderWindow(const RECT& rect = RECT{0, 0, 420, 220}, bool visible = false);
+    std::vector<WPARAM> commands;
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
 
 // Pumps this thread's messages for a while (for windows the test owns).
 void PumpMessages(std::chrono::milliseconds duration);
