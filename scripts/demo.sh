@@ -33,6 +33,7 @@ demo="$MF_BUILD_DIR/demo"
 state="$demo/server"
 cleanup() {
   tools/servers/nginx-stop.sh "$state" >/dev/null 2>&1 || true
+  tools/servers/messageserver-stop.sh "$demo/messages" >/dev/null 2>&1 || true
   mf_wine_stop
 }
 trap cleanup EXIT
@@ -82,6 +83,8 @@ printf '<?xml version="1.0" encoding="utf-8"?>\r\n<update>\r\n</update>\r\n' > "
 echo "   $(find "$demo/www/demo" -type f ! -name '*._.zip' | wc -l) files, $(find "$demo/www/demo" -name '*._.zip' | wc -l) zip variants"
 
 NGINX_PORT=8731 tools/servers/nginx-start.sh "$state" "$demo/www" >/dev/null
+# The message server pushes one banner to the launcher.
+MESSAGE_PORT=8732 MESSAGE_LIFETIME=900 tools/servers/messageserver-start.sh "$demo/messages" >/dev/null
 "$MF_WINE" "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" "$(win "$root/res/demo/mirefold.ini")" \
   "$(win "$demo/mirefold.exe")" >/dev/null 2>&1
 

@@ -23,6 +23,7 @@
 #include "gui/window.h"
 #include "host/host_protocol.h"
 #include "net/internet.h"
+#include "ui/push_message_window.h"
 #include "ui/resource_ids.h"
 #include "ui/window_resources.h"
 
@@ -114,6 +115,7 @@ private:
     [[nodiscard]] bool LoadingViewShown() const { return computer_ || !browser_; }
     void LayOut();
     void ApplyShowState(ShowState state);
+    void StartPushMessages();
     void AddTrayIcon();
     void SetTooltip(const std::wstring& text);
     void ApplyProgressTexts();
@@ -142,6 +144,8 @@ private:
     HWND picture_ = nullptr;
     HWND line_ = nullptr;
     std::unique_ptr<gui::BrowserHost> browser_;
+    std::unique_ptr<CMsgDlg> push_;
+    std::shared_ptr<PushScheduler> pushScheduler_;
     ShowState showState_ = ShowState::Maximised;
     ShowState lastShown_ = ShowState::Maximised;
     bool firstRestore_ = true;
@@ -240,6 +244,7 @@ void LauncherWindow::Initialise() {
         ::SetTimer(window_, kPageTimeoutTimer, kPageLoadTimeoutMs, nullptr);
     }
     ApplyShowState(ShowState::Maximised);
+    StartPushMessages();
     ::SetWindowTextW(window_, LauncherTitle(ReadConfig(L"APPLICATION", L"Application")).c_str());
     AddTrayIcon();
     if (LoadingViewShown()) {
@@ -247,6 +252,26 @@ void LauncherWindow::Initialise() {
         LayOut();
         ::InvalidateRect(window_, nullptr, FALSE);
     }
+}
+
+// The push-message window, hidden until a message is due, and its
+// scheduler, which fetches the message list on its own thread.
+void LauncherWindow::StartPushMessages() {
+    push_ = std::make_unique<CMsgDlg>(window_, PushContext::FromConfiguration());
+    if (!push_->Create()) {
+        WriteLog(L"The push-message window cannot be created.");
+        push_.reset();
+        return;
+    }
+    pushScheduler_ = PushScheduler::Start(window_, *push_, [url = PushMessageRequestFromConfiguration()] {
+        std::wstring answer;
+        const int result = HttpPost(url, answer);
+        if (result != kPostDone) {
+            WriteLog(Format(L"The push-message request failed (%d): no messages.", result));
+            answer.clear();
+        }
+        return answer;
+    });
 }
 
 LauncherOutcome LauncherWindow::RunModal() {
@@ -266,6 +291,8 @@ void LauncherWindow::Close() {
     }
     if (window_ == nullptr) return;
     Process().notifications.Unregister(window_);
+    if (pushScheduler_) pushScheduler_->Stop();
+    push_.reset();
     if (Process().mainWindow == window_) Process().mainWindow = nullptr;
     pictureControl_.Stop();
     browser_.reset();
@@ -323,11 +350,20 @@ LRESULT LauncherWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         case msg::kLauncherTrayIcon: OnTrayIcon(static_cast<UINT>(lParam)); return 0;
+        case msg::kPushShow:
+            // The same system string goes on; the scheduler frees it.
+            if (push_) ::SendMessageW(push_->hwnd(), msg::kPushShow, wParam, lParam);
+            return 0;
+        case msg::kPushRetired:
+            if (pushScheduler_) pushScheduler_->Retire(MessageText(lParam));
+            return 0;
         case WM_COMMAND:
             if (LOWORD(wParam) == cmd::kWorkerDone) WorkerFinished();
             return 0;  // Enter and Escape (IDOK, IDCANCEL) do not close the window
         case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wParam)); return 0;
         case WM_SIZE:
+            // However the launcher was minimised, a message goes with it.
+            if (wParam == SIZE_MINIMIZED && push_) push_->HideMsgDialog();
             LayOut();
             if (showState_ == ShowState::Restored) ::InvalidateRect(window_, nullptr, FALSE);
             return 0;
@@ -398,8 +434,14 @@ void LauncherWindow::ApplyShowState(ShowState state) {
             LayOut();
             break;
         }
-        case ShowState::Minimised: ::ShowWindow(window_, SW_MINIMIZE); break;
-        case ShowState::Hidden: ::ShowWindow(window_, SW_HIDE); break;
+        case ShowState::Minimised:
+            if (push_) push_->HideMsgDialog();
+            ::ShowWindow(window_, SW_MINIMIZE);
+            break;
+        case ShowState::Hidden:
+            if (push_) push_->HideMsgDialog();
+            ::ShowWindow(window_, SW_HIDE);
+            break;
     }
 }
 

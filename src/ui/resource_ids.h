@@ -36,6 +36,9 @@
 #define IDC_CENTER_CHECK 1004     // the "Check again" link
 #define IDC_CENTER_UPDATE 1005    // the "Update" link
 
+// Controls of the push-message window.
+#define IDC_PUSH_BROWSER 1000     // replaced by the embedded browser
+
 // Bitmaps.
 #define IDB_UPDATE_CENTER 176     // the update center's background; its size is the window's
 #define IDB_CLOSE_HOVER 178       // the update center's close button under the mouse

@@ -60,4 +60,9 @@ for i in 0 1 2 3 4 5 6 7; do
 done
 "$convert" -delay 15 -loop 0 "${frames[@]}" -layers Optimize "$out/loading.gif"
 rm -f "${frames[@]}"
+# The push-message window's close button, 16 x 16: a slate cross, and a white
+# one on orange under the mouse.
+cross=(-strokewidth 2 -draw 'line 4,4 11,11' -draw 'line 11,4 4,11')
+"$convert" -size 16x16 xc:none -stroke "$slate" "${cross[@]}" "PNG32:$out/close.png"
+"$convert" -size 16x16 xc:"$orange" -stroke white "${cross[@]}" "PNG32:$out/close_hover.png"
 touch "$out/art.stamp"
