@@ -95,7 +95,7 @@ int CheckForUpdatesFlow() {
 
 int SilentFlow() {
     ProcessState& state = Process();
-    HWND host = state.hostWindow;
+    HWND host = state.run.hostWindow;
     auto finish = [] {
         EndRun();
         LaunchMainProgramWithDotNetCheck(false);
@@ -114,7 +114,7 @@ int SilentFlow() {
     if (CurrentStatus() == UpdateStatus::DownloadOk) {
         (void)CheckLocalFiles(nullptr);
         if (!WaitForHostGoAhead(host)) return finish();
-        if (state.elevatedRelaunch) ClearAdministratorFiles();
+        if (state.run.elevatedRelaunch) ClearAdministratorFiles();
         if (HasAdministratorFiles()) {
             const std::wstring text = Translate(L"continue update as administrator");
             if (host != nullptr) state.notifications.SendStatusText(host, text);
@@ -202,7 +202,7 @@ void RunLauncherWindow() {
     // The plain form starts the update worker with itself as owner once its
     // page has loaded, and the main program when the update ends.
     WithoutWindow(L"The launcher window");
-    Process().variables.Set(L"updateskin", L"mostsimple");
+    Process().run.skin = Skin::MostSimple;
     (void)UpdateWorker(nullptr);
     LaunchMainProgramWithDotNetCheck(true);
     CheckTimeBookkeeping();

@@ -130,12 +130,12 @@ void UpdateApp::SelectLanguage() {
         const std::wstring path = ReduceBackslashes(state_.workFolder.Get() + L"\\" + file);
         if (FileExists(path)) state_.language.LoadFile(path);
     }
-    const std::wstring own = ReduceBackslashes(state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".lan");
+    const std::wstring own = ReduceBackslashes(state_.workFolder.Get() + L"\\" + state_.run.executableBaseName + L".lan");
     if (FileExists(own)) state_.language.LoadFile(own);
 }
 
 CommandLine UpdateApp::ReadCommandLine() const {
-    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
+    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.run.executableBaseName + L".exe";
     return ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
                             [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
 }
@@ -145,7 +145,7 @@ StartResult UpdateApp::InitInstance() {
     PrepareWorkFolder();
     ReadMachineIdentifier();
 
-    state_.executableBaseName = BaseNameOf(ExecutablePath());
+    state_.run.executableBaseName = BaseNameOf(ExecutablePath());
     // A present main program is started only on a plain start (as from a
     // shortcut). A caller that names a mode on the command line (a host's
     // "silence", a script's "checkforupdates") asks for that mode: skipping
@@ -169,29 +169,28 @@ StartResult UpdateApp::InitInstance() {
 
     const PackageOutcome package = RunEmbeddedPackage();
     RunStartupPrograms();
-    state_.connectTryCount = static_cast<int>(ParseLong(ReadConfigOr(L"Mirefold", L"ConnectTryCount", L"3")));
+    state_.run.connectTryCount = static_cast<int>(ParseLong(ReadConfigOr(L"Mirefold", L"ConnectTryCount", L"3")));
     LoadCachedParameterPackage();
     state_.paths.PurgeOldFiles();
     SelectLanguage();
     if (package == PackageOutcome::Damaged) ReportDamagedPackage();
 
-    state_.variables.Set(L"commandline", line.stored);
-    state_.elevatedRelaunch = line.elevatedRelaunch;
-    state_.config.SetElevatedRelaunch(line.elevatedRelaunch);
+    state_.run.commandLine = line.stored;
+    state_.run.elevatedRelaunch = line.elevatedRelaunch;
     if (!line.dotnetVersion.empty()) {
         ShowDotNetPrompt(nullptr, line.dotnetVersion);
         return StartResult::Stop;
     }
     CheckDotNetRequirement();
-    state_.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
+    state_.run.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
     RunMode mode = line.runMode;
-    state_.variables.Set(L"runmode", line.mode);
+    state_.run.SetMode(mode);
     WriteLog(Format(L"Run mode [%s], host window [%u]", line.mode, static_cast<unsigned>(line.hostWindow)));
     if (!ConfiguredProxyUsable()) ReportError(nullptr, Translate(L"The proxy set error!"));
 
-    if (state_.hostWindow != nullptr) {
-        state_.notifications.Register(state_.hostWindow);
-        state_.notifications.SetHostWindow(state_.hostWindow);
+    if (state_.run.hostWindow != nullptr) {
+        state_.notifications.Register(state_.run.hostWindow);
+        state_.notifications.SetHostWindow(state_.run.hostWindow);
     }
     const bool fromPackage = package == PackageOutcome::TakenOver;
     if (fromPackage) {
@@ -200,7 +199,7 @@ StartResult UpdateApp::InitInstance() {
         SetStatus(UpdateStatus::None);
     }
 
-    if (state_.elevatedRelaunch) {
+    if (state_.run.elevatedRelaunch) {
         // The instance that asked for rights saved the list it was working
         // on; it replaces the package's records instead of doubling them.
         if (fromPackage && FileExists(state_.paths.SavedListFile())) state_.updateList = DownLoadList();
@@ -276,7 +275,7 @@ int UpdateApp::ExitInstance() {
     state_.notifications.ReleaseAll();
     com_.reset();
     const int code = ExitCode();
-    state_.variables.Clear();
+    state_.config.ClearCache();
     return code;
 }
 

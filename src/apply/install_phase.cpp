@@ -105,7 +105,7 @@ void PutNewListInPlace(const std::wstring& installedList, const std::vector<std:
     const std::wstring list = state.updateList.listPath.empty() ? state.paths.ListFile() : state.updateList.listPath;
     if (PlaceUpdateList(list, installedList, failed)) return;
     if (PlaceUpdateList(SecondListPath(list), installedList, failed)) return;
-    const std::wstring url = state.variables.Get(L"__down|" + list);
+    const std::wstring url = state.run.listSources.UrlOf(list);
     if (!url.empty()) (void)FetchFile(nullptr, kListFileIndex, url, list);
     PlaceUpdateList(list, installedList, failed);
 }

@@ -81,7 +81,7 @@ UninstallOutcome Uninstall(const UpdateListReader& readList) {
 
     // Without the right to write the installation nothing is touched here:
     // the elevated instance does the whole uninstall.
-    if (!state.elevatedRelaunch && !IsFileWritable(config)) {
+    if (!state.run.elevatedRelaunch && !IsFileWritable(config)) {
         RelaunchElevated(false);
         return UninstallOutcome::HandedToElevatedInstance;
     }

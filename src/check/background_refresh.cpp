@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "base/strings.h"
 #include "check/check_hour.h"
+#include "check/parameter_package.h"
 #include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
@@ -37,7 +38,7 @@ void CheckTimeBookkeeping() {
     ProcessState& state = Process();
     if (state.updateList.Status() <= UpdateStatus::CheckRemoteError) return;
     const long long current = CurrentCheckHour();
-    if (CheckHoursFarApart(current, StoredCheckHour()) || state.variables.Get(L"frommwebsvr") == L"true")
+    if (CheckHoursFarApart(current, StoredCheckHour()) || CurrentParameterFields().FromWebServer())
         DeleteFileForce(state.paths.PackageFile());
     WriteConfig(L"Mirefold", L"OwerCheckTm", CheckHourText(current));
 }

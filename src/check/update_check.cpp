@@ -128,7 +128,7 @@ bool StartDetached(Work work) {
     return true;
 }
 
-std::wstring ConfigFileName() { return Process().executableBaseName.empty() ? L"mirefold.ini" : Process().executableBaseName + L".ini"; }
+std::wstring ConfigFileName() { return Process().run.executableBaseName.empty() ? L"mirefold.ini" : Process().run.executableBaseName + L".ini"; }
 
 std::wstring MissingListUrlText() {
     return Replaced(Translate(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), L"mirefold.ini", ConfigFileName());
@@ -143,8 +143,8 @@ void WriteSampleConfiguration() {
 }
 
 bool QuickCheckAllowed() {
-    const std::wstring mode = ToLower(Process().variables.Get(L"runmode"));
-    if (mode != L"checkforupdates" && mode != L"appenternoprompt" && mode != L"appenter") return false;
+    const RunMode mode = Process().run.mode;
+    if (mode != RunMode::CheckForUpdates && mode != RunMode::AppEnterNoPrompt && mode != RunMode::AppEnter) return false;
     return ReadConfigFlag(L"Mirefold", L"QuickCheck", L"1");
 }
 
@@ -223,7 +223,7 @@ bool DownloadCandidates(const std::wstring& listPath) {
 // check). False when it could not be fetched.
 bool DownloadProductList(HWND ownerWindow, const std::wstring& listPath, const std::wstring& listUrl) {
     DeleteFileForce(listPath);
-    Process().variables.Set(L"__down|" + listPath, listUrl);
+    Process().run.listSources.Remember(listPath, listUrl);
     WriteShared(kCandidateLock, [](CheckThreadValues& v) { v.winningUrl.clear(); });
 
     DownLoadList& list = Process().updateList;

@@ -21,8 +21,8 @@ void RelaunchElevated(bool saveList) {
     const std::wstring savedList = state.paths.SavedListFile();
     DeleteFileForce(savedList);
     if (saveList) SaveUpdateListForElevatedRun(savedList);
-    const std::wstring parameters = ElevatedParameters(state.variables.Get(L"commandline"));
-    state.variables.Set(L"runasadmin", kElevationMarker);
+    const std::wstring parameters = ElevatedParameters(state.run.commandLine);
+    state.run.elevationRequested = true;
 
     if (!StartEngineAgain(parameters, L"runas", SW_SHOWNORMAL)) WriteLog(L"Cannot start the engine as administrator");
 }

@@ -385,7 +385,7 @@ int PostFailure(ULONGLONG waitedSince) {
 }
 
 std::wstring ApplicationName() {
-    const std::wstring name = Process().executableBaseName;
+    const std::wstring name = Process().run.executableBaseName;
     return name.empty() ? std::wstring(L"mirefold") : name;
 }
 

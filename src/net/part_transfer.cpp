@@ -104,7 +104,7 @@ private:
 };
 
 Transfer::Connect Transfer::ConnectOnce() {
-    if (++attempts_ > Process().connectTryCount) return Connect::Fail;
+    if (++attempts_ > Process().run.connectTryCount) return Connect::Fail;
     const std::int64_t start = job_.offset + received_;
     // A part asks for its own block only: WinINet reads what is left of a
     // body when its handle is closed, so an open-ended range would make

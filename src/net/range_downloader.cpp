@@ -112,7 +112,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
 }
 
 std::int32_t CRangeDownloader::QuerySizeWithRetries() {
-    const int passes = std::max(Process().connectTryCount, 1);
+    const int passes = std::max(Process().run.connectTryCount, 1);
     for (int pass = 0; pass < passes; ++pass) {
         const std::int32_t size = QuerySize(url_);
         if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal) return size;

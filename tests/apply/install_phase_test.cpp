@@ -423,7 +423,7 @@ TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
                                              L"Copying files[2/2]...", L"Do upgrade tasks", L"Clear temp files",
                                              L"Update completed,done 2 files"};
     EXPECT_EQ(seen.texts, expected);
-    state().variables.Clear();
+    state().config.ClearCache();
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Ver"), L"2.5");
     ::DestroyWindow(parent);
 }

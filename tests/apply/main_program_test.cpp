@@ -82,7 +82,7 @@ TEST_F(MainProgramTest, NoLeavesItRunning) {
 }
 
 TEST_F(MainProgramTest, TheMostSimpleSkinClosesItWithoutAsking) {
-    state().variables.Set(L"updateskin", L"mostsimple");
+    state().run.skin = Skin::MostSimple;
     auto program = StartMainProgram();
     const AnsweredRun run = CheckAnswering(IDNO);
     EXPECT_FALSE(run.result);

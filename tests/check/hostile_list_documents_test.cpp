@@ -144,7 +144,7 @@ TEST_F(HostileListCheck, DamagedPreviousDownloadFailsTheQuickCheck) {
     // The quick check reads the copy of the last download from the
     // temporary folder; a damaged copy is no empty list.
     WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml"), L"[Mirefold]", L"QuickCheck=1"});
-    state_->variables.Set(L"runmode", L"checkforupdates");
+    state_->run.SetMode(RunMode::CheckForUpdates);
     const std::wstring list = state_->paths.ListFile();
     ASSERT_TRUE(WriteFileBytes(list + L".xml", kDeclaration + "<update>" + kEntries + "<file path=\"c.dll\""));
     CheckAndReport(nullptr);

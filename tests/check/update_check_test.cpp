@@ -250,7 +250,7 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
         relaunches_.clear();
         Configure({L"[Mirefold]", L"QuickCheck=1"});
         StoreCheckHour(CurrentCheckHour());
-        state_->variables.Set(L"runmode", L"checkforupdates");
+        state_->run.SetMode(RunMode::CheckForUpdates);
         const std::wstring list = state_->paths.ListFile();
         DeleteFileForce(list);
         DeleteFileForce(list + L".xml");
@@ -269,7 +269,7 @@ TEST_F(UpdateCheck, QuickCheckOnlyInItsModes) {
     PublishLists();
     Configure({L"[Mirefold]", L"QuickCheck=1"});
     StoreCheckHour(CurrentCheckHour());
-    state_->variables.Set(L"runmode", L"silence");
+    state_->run.SetMode(RunMode::Silence);
     CheckAndReport(nullptr);
     EXPECT_EQ(state_->updateList.GetSize(), 4);  // downloaded, not read from a previous copy
     EXPECT_TRUE(FileExists(state_->paths.ListFile() + L".xml"));  // the copy the next quick check reads
@@ -295,7 +295,7 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
     }
 }
 
-TEST_F(UpdateCheck, ParameterPackageFillsTheVariables) {
+TEST_F(UpdateCheck, ParameterPackageFillsItsFields) {
     WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml")});
     const std::wstring package = state_->paths.PackageFile();
     EXPECT_FALSE(LoadParameterPackage());  // none yet
@@ -304,8 +304,9 @@ TEST_F(UpdateCheck, ParameterPackageFillsTheVariables) {
     EXPECT_EQ(state_->fileConcurrency, 8);
     ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\package.bin").c_str(), package.c_str(), FALSE));
     EXPECT_TRUE(LoadParameterPackage());
-    EXPECT_EQ(state_->variables.Get(L"product"), L"");  // not a field the engine reads
-    EXPECT_EQ(state_->variables.Get(L"threadcount"), L"99");
+    EXPECT_EQ(CurrentParameterFields().threadCount, L"99");
+    // "product" is not a field the engine reads.
+    EXPECT_NE(LogText().find(L"field [product] is not one the engine reads"), std::wstring::npos) << Narrow(LogText());
     EXPECT_EQ(state_->fileConcurrency, 50);
     EXPECT_EQ(state_->fileConnections, 1);
 }

@@ -26,7 +26,7 @@ TEST_F(ElevationPromptTest, DecliningTheConfigurationPromptChangesNothing) {
     EXPECT_NE(text.find(L"Can't write to file"), std::wstring::npos);
     EXPECT_NE(text.find(L"C:\\Tarnwick\\vdzq\\QB\\mirefold.ini"), std::wstring::npos);
     EXPECT_NE(text.find(L"Restart program now?"), std::wstring::npos);
-    EXPECT_EQ(state().variables.Get(L"runasadmin"), L"");
+    EXPECT_FALSE(state().run.elevationRequested);
 }
 
 TEST_F(ElevationPromptTest, PromptIsTranslated) {
@@ -96,13 +96,13 @@ TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTak
     state().updateList.Add(FileRecord(L"data\\bank.db"));
     const std::wstring stored =
         L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList silence 65758";
-    state().variables.Set(L"commandline", stored);
+    state().run.commandLine = stored;
     const std::wstring report = folder() / L"child-report.txt";
 
     ::SetEnvironmentVariableW(kChildFolderVariable, (folder().path() + L"\\").c_str());
     RelaunchElevated(true);
     ::SetEnvironmentVariableW(kChildFolderVariable, nullptr);
-    EXPECT_EQ(state().variables.Get(L"runasadmin"), kElevationMarker);
+    EXPECT_TRUE(state().run.elevationRequested);
 
     ASSERT_TRUE(test::WaitUntil([&] { return FileExists(report); }, std::chrono::seconds(60)));
     std::vector<std::wstring> lines;
@@ -131,11 +131,11 @@ TEST_F(ElevatedRelaunchTest, WithoutSavingAStaleListIsDeletedAllTheSame) {
     // The new instance runs the child case without its folder: it does
     // nothing.
     ::SetEnvironmentVariableW(kChildFolderVariable, nullptr);
-    state().variables.Set(L"commandline",
-                          L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList");
+    state().run.commandLine =
+        L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList";
     RelaunchElevated(false);
     EXPECT_FALSE(FileExists(saved));
-    EXPECT_EQ(state().variables.Get(L"runasadmin"), kElevationMarker);
+    EXPECT_TRUE(state().run.elevationRequested);
 }
 
 // The elevated instance's side alone: a list with files resumes at status

@@ -59,7 +59,7 @@ TEST_F(LogTest, LogInAMissingFolderIsSilentlyLost) {
     WriteLog(L"lost");
     EXPECT_FALSE(FileExists(folder() / L"no\\such\\folder\\inst.log"));
     // The lock was released: a later line in a good file is written.
-    state().variables.Clear();
+    state().config.ClearCache();
     WriteIni("[Mirefold]\r\nLog=ok.log\r\n");
     WriteLog(L"kept");
     EXPECT_NE(test::ReadFileBytes(folder() / L"ok.log").find("]kept\r\n"), std::string::npos);

@@ -212,7 +212,7 @@ TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
     NetTestState env;
     Limits().documentBytes = 1024 * 1024;
     Limits().extractedBytes = 2 * 1024 * 1024;
-    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
     const std::wstring list = env.folder / L"list.xml";
     // 3 MB of zeros in an archive of a few kilobytes; the plain list is
     // missing, so nothing is fetched at all.
@@ -224,7 +224,7 @@ TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
     EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
 
     // Under the limits both unpack.
-    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
     ASSERT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=1000000"), list), 0);
     EXPECT_EQ(test::ReadFileBytes(list), std::string(1000000, '\0'));
     ASSERT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=1500000"), file), 0);

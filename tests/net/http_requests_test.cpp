@@ -174,7 +174,7 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
     } cases[] = {{L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
     for (const auto& c : cases) {
         NetTestState env;
-        env.state.variables.Set(L"MirefoldProxy", c.proxy);
+        env.state.config.Cache(L"Mirefold", L"Proxy", c.proxy);
         EXPECT_EQ(ConfiguredProxyUsable(), c.usable) << c.proxy;
         if (!c.usable) {
             EXPECT_FALSE(OpenInternet(L"down1")) << c.proxy;
@@ -184,8 +184,8 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
 
 TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
     NetTestState env;
-    env.state.variables.Set(L"MirefoldProxy", L"127.0.0.1:3128");
-    env.state.variables.Set(L"MirefoldProxyUser", L"alice,secret");
+    env.state.config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:3128");
+    env.state.config.Cache(L"Mirefold", L"ProxyUser", L"alice,secret");
     UniqueInternet root = OpenInternet(L"down1");
     ASSERT_TRUE(root);
     char buffer[512] = {};
