@@ -37,15 +37,6 @@ std::wstring BaseNameOf(const std::wstring& path) {
     return name;
 }
 
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
 }  // namespace
 
 UpdateApp::UpdateApp(HINSTANCE instance, ProcessState& state) : instance_(instance), state_(state) {
@@ -255,9 +246,8 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
 }
 
 void UpdateApp::EmptyTempFiles(ProcessState& state) {
-    const std::wstring base = state.paths.ListCacheBase();
-    for (const wchar_t* suffix : {L".xml.xml", L".xml", L".bin", L".ini"}) DeleteFileForce(base + suffix);
-    RemoveTree(base);
+    for (const std::wstring& file : state.paths.ListCacheFiles()) DeleteFileForce(file);
+    RemoveTree(state.paths.ListCacheBase());
 }
 
 int UpdateApp::ExitCode() {

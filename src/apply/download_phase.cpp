@@ -15,12 +15,6 @@ namespace mf {
 
 namespace {
 
-// Named locks of the phase (shared with the other phases by number).
-constexpr long kStartedMessageLock = 0xF0001;
-constexpr long kFetchedMessageLock = 0xF0002;
-constexpr long kFailedMessageLock = 0xF0003;
-constexpr long kRecordStatusLock = 0xF0013;
-
 // A file's thread comes from the system's thread pool: a fresh thread costs
 // its start-up (under Wine: zeroing a megabyte of stack and the page faults
 // behind it), which for an update of many small files was a good part of the
@@ -101,7 +95,7 @@ enum class FileOutcome { Skipped, Fetched, Failed };
 // The record, with its status text emptied for the lines of this fetch;
 // false when the index names no record.
 bool TakeRecord(int index, updatefileinfo& record) {
-    ScopedNamedLock lock(kRecordStatusLock);
+    ScopedNamedLock lock(lock_id::kRecordStatus);
     DownLoadList& list = Process().updateList;
     if (index < 0 || index >= list.GetSize()) return false;
     list[index].status.clear();
@@ -116,7 +110,7 @@ FileOutcome FetchRecord(DownloadPhaseState& phase, int index, std::wstring& path
     if (!TakeRecord(index, record)) return FileOutcome::Failed;
     path = record.path;
     if (NothingToDownload(record.oper)) return FileOutcome::Skipped;
-    SendToOwner(phase, kStartedMessageLock, msg::kPhaseState, index, download_state::kStarted);
+    SendToOwner(phase, lock_id::kStartedMessage, msg::kPhaseState, index, download_state::kStarted);
     const std::wstring md5Key = record.md5key ? record.ver : std::wstring();
     const int failed = FetchFile(phase.owner, index, BuildFileUrl(record), DownloadTempPath(record.path), md5Key);
     return failed == 0 ? FileOutcome::Fetched : FileOutcome::Failed;
@@ -124,7 +118,7 @@ FileOutcome FetchRecord(DownloadPhaseState& phase, int index, std::wstring& path
 
 void CountFailed(DownloadPhaseState& phase, int index, const std::wstring& path) {
     phase.AddError(index);
-    SendToOwner(phase, kFailedMessageLock, msg::kPhaseState, index, download_state::kFailed);
+    SendToOwner(phase, lock_id::kFailedMessage, msg::kPhaseState, index, download_state::kFailed);
     WriteLog(L"error[" + path + L"]");
 }
 
@@ -133,7 +127,7 @@ void CountFetched(DownloadPhaseState& phase, int index, const std::wstring& path
     {
         const HWND owner = phase.owner;
         if (owner != nullptr) {
-            ScopedNamedLock lock(kFetchedMessageLock);
+            ScopedNamedLock lock(lock_id::kFetchedMessage);
             ::SendMessageW(owner, msg::kPhaseState, static_cast<WPARAM>(index), download_state::kFetched);
             ::SendMessageW(owner, msg::kFileStarted, static_cast<WPARAM>(index), 0);
         }
@@ -164,7 +158,7 @@ void StartFile(DownloadPhaseState& phase, int index) {
     WriteLog(L"Cannot start the download thread of file " + std::to_wstring(index));
     std::wstring path;
     {
-        ScopedNamedLock lock(kRecordStatusLock);
+        ScopedNamedLock lock(lock_id::kRecordStatus);
         const DownLoadList& list = Process().updateList;
         if (index >= 0 && index < list.GetSize()) path = list[index].path;
     }

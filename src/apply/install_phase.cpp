@@ -12,6 +12,7 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/messages.h"
+#include "base/run_program.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
@@ -124,15 +125,11 @@ std::wstring RightsTool() {
 
 void GrantUsersRights(const std::wstring& tool, const std::wstring& path) {
     if (tool.empty() || path.empty()) return;
-    const std::wstring parameters = GrantParameters(path);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = tool.c_str();
-    info.lpParameters = parameters.c_str();
-    info.nShow = SW_HIDE;
-    ::ShellExecuteExW(&info);
+    ShellStart start;
+    start.path = tool;
+    start.parameters = GrantParameters(path);
+    start.show = SW_HIDE;
+    (void)StartThroughShell(start);
 }
 
 bool RegisterLibrary(const std::wstring& path) {

@@ -4,6 +4,7 @@
 
 #include "base/strings.h"
 #include "base/text_format.h"
+#include "engine/paths.h"
 #include "list/run_command.h"
 
 namespace mf {
@@ -48,8 +49,9 @@ std::wstring DesktopShortcutPath(const std::wstring& link, const TextMap& readAp
 }
 
 std::wstring SecondListPath(const std::wstring& listPath) {
-    if (listPath.find(L".xml.xml", 1) != std::wstring::npos) return Replaced(listPath, L".xml.xml", L".xml");
-    return listPath + L".xml";
+    const std::wstring copied = QuickCheckCopyOf(L".xml");
+    if (listPath.find(copied, 1) != std::wstring::npos) return Replaced(listPath, copied, L".xml");
+    return QuickCheckCopyOf(listPath);
 }
 
 std::wstring GrantParameters(const std::wstring& path) { return L"\"" + path + L"\" /grant Users:(D,WDAC)"; }

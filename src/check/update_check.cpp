@@ -29,10 +29,6 @@ namespace mf {
 
 namespace {
 
-constexpr long kCandidateLock = 0xF000B;
-constexpr long kListDownloadLock = 0xF000C;
-constexpr long kVersionQueryLock = 0xF000D;
-
 // Results of the check's worker threads: 0 while pending, 2 done, 3 failed.
 constexpr int kPending = 0;
 constexpr int kDone = 2;
@@ -150,15 +146,15 @@ bool QuickCheckAllowed() {
 
 // The product list and the main list through the list download thread.
 bool DownloadListsInBackground(const std::wstring& listPath) {
-    const unsigned round = OpenRound(kListDownloadLock, &CheckThreadValues::listDownload, &CheckThreadValues::listRound);
+    const unsigned round = OpenRound(lock_id::kListDownload, &CheckThreadValues::listDownload, &CheckThreadValues::listRound);
     const bool started = StartDetached([listPath, round] {
         const bool merged = DownloadAndMergeLists(listPath);
-        WriteShared(kListDownloadLock, [&](CheckThreadValues& v) {
+        WriteShared(lock_id::kListDownload, [&](CheckThreadValues& v) {
             if (v.listRound == round) v.listDownload = merged ? kDone : kFailed;
         });
     });
-    if (!started) WriteShared(kListDownloadLock, [](CheckThreadValues& v) { v.listDownload = kFailed; });
-    return WaitAndCloseRound(kListDownloadLock, &CheckThreadValues::listDownload, &CheckThreadValues::listRound,
+    if (!started) WriteShared(lock_id::kListDownload, [](CheckThreadValues& v) { v.listDownload = kFailed; });
+    return WaitAndCloseRound(lock_id::kListDownload, &CheckThreadValues::listDownload, &CheckThreadValues::listRound,
                              PollCount(L"TimeOut", L"150"), [](CheckThreadValues&) {}) == kDone;
 }
 
@@ -166,7 +162,7 @@ bool DownloadListsInBackground(const std::wstring& listPath) {
 // round becomes the product list, the others are thrown away.
 void FetchCandidate(const std::wstring& url, const std::wstring& file, const std::wstring& listPath, unsigned round) {
     const bool fetched = FetchFile(nullptr, kListFileIndex, url, file) == 0;
-    ScopedNamedLock guard(kCandidateLock);
+    ScopedNamedLock guard(lock_id::kCandidate);
     CheckThreadValues& v = Shared();
     if (v.candidateRound != round) {
         if (fetched) DeleteFileForce(file);
@@ -187,7 +183,7 @@ bool DownloadCandidates(const std::wstring& listPath) {
     DownLoadList& list = Process().updateList;
     const std::vector<std::wstring> urls = list.listUrls;
     unsigned round = 0;
-    WriteShared(kCandidateLock, [&](CheckThreadValues& v) {
+    WriteShared(lock_id::kCandidate, [&](CheckThreadValues& v) {
         v.pendingCandidates = static_cast<int>(urls.size());
         v.winningUrl.clear();
         round = ++v.candidateRound;
@@ -198,18 +194,18 @@ bool DownloadCandidates(const std::wstring& listPath) {
         const std::wstring file = listPath + std::to_wstring(i);
         DeleteFileForce(file);
         if (!StartDetached([url, file, listPath, round] { FetchCandidate(url, file, listPath, round); }))
-            WriteShared(kCandidateLock, [](CheckThreadValues& v) { --v.pendingCandidates; });
+            WriteShared(lock_id::kCandidate, [](CheckThreadValues& v) { --v.pendingCandidates; });
     }
     const long polls = PollCount(L"MultCheckTimeOut", L"60");
     for (long i = 0; i < polls; ++i) {
-        const bool settled = ReadShared(kCandidateLock, [](CheckThreadValues& v) {
+        const bool settled = ReadShared(lock_id::kCandidate, [](CheckThreadValues& v) {
             return !v.winningUrl.empty() || v.pendingCandidates < 1;
         });
         if (settled) break;
         ::Sleep(1);
     }
     std::wstring winner;
-    WriteShared(kCandidateLock, [&](CheckThreadValues& v) {
+    WriteShared(lock_id::kCandidate, [&](CheckThreadValues& v) {
         winner = v.winningUrl;
         ++v.candidateRound;
     });
@@ -224,7 +220,7 @@ bool DownloadCandidates(const std::wstring& listPath) {
 bool DownloadProductList(HWND ownerWindow, const std::wstring& listPath, const std::wstring& listUrl) {
     DeleteFileForce(listPath);
     Process().run.listSources.Remember(listPath, listUrl);
-    WriteShared(kCandidateLock, [](CheckThreadValues& v) { v.winningUrl.clear(); });
+    WriteShared(lock_id::kCandidate, [](CheckThreadValues& v) { v.winningUrl.clear(); });
 
     DownLoadList& list = Process().updateList;
     bool fetched = true;
@@ -241,13 +237,13 @@ bool DownloadProductList(HWND ownerWindow, const std::wstring& listPath, const s
         ShowAndLog(ownerWindow, text);
         return false;
     }
-    ::CopyFileW(listPath.c_str(), (listPath + L".xml").c_str(), FALSE);
+    ::CopyFileW(listPath.c_str(), QuickCheckCopyOf(listPath).c_str(), FALSE);
     return true;
 }
 
 // The quick check reads the copy of the last full download.
 std::wstring TakePreviousDownload(const std::wstring& listPath) {
-    const std::wstring previous = listPath + L".xml";
+    const std::wstring previous = QuickCheckCopyOf(listPath);
     ::MoveFileW(listPath.c_str(), previous.c_str());
     Process().rememberedListPath = previous;
     StartBackgroundRefresh();
@@ -300,7 +296,7 @@ bool DownloadAndMergeLists(const std::wstring& listPath) {
         if (FetchFile(nullptr, kListFileIndex, url, path) == 0) return true;
         return HttpGetToFile(url, path) == kGetToFileDone;
     };
-    const std::wstring mainPath = listPath + L".main.xml";
+    const std::wstring mainPath = MainListFileOf(listPath);
     const bool product = fetch(SubstituteListParameters(ReadConfig(L"UPDATEINFO", L"ListURL")), listPath);
     const bool main = fetch(ReadConfigOr(L"UPDATEINFO", L"MainListURL", kDefaultMainListUrl), mainPath);
     return product && main && MergeMainList(listPath, mainPath) == 1;
@@ -407,11 +403,11 @@ void RunUpdateCheck(HWND owner) {
         CheckAndReport(owner);
         return;
     }
-    const unsigned round = OpenRound(kVersionQueryLock, &CheckThreadValues::versionQuery, &CheckThreadValues::versionRound);
+    const unsigned round = OpenRound(lock_id::kVersionQuery, &CheckThreadValues::versionQuery, &CheckThreadValues::versionRound);
     const bool started = StartDetached([round] {
         std::optional<VersionReply> reply = QueryVersion();
         bool late = false;
-        WriteShared(kVersionQueryLock, [&](CheckThreadValues& v) {
+        WriteShared(lock_id::kVersionQuery, [&](CheckThreadValues& v) {
             late = v.versionRound != round;
             if (late) return;
             v.versionQuery = reply ? kDone : kFailed;
@@ -419,9 +415,9 @@ void RunUpdateCheck(HWND owner) {
         });
         if (late) WriteLog(L"The version reply came after the check stopped waiting; it is dropped.");
     });
-    if (!started) WriteShared(kVersionQueryLock, [](CheckThreadValues& v) { v.versionQuery = kFailed; });
+    if (!started) WriteShared(lock_id::kVersionQuery, [](CheckThreadValues& v) { v.versionQuery = kFailed; });
     VersionReply reply;
-    const int result = WaitAndCloseRound(kVersionQueryLock, &CheckThreadValues::versionQuery,
+    const int result = WaitAndCloseRound(lock_id::kVersionQuery, &CheckThreadValues::versionQuery,
                                          &CheckThreadValues::versionRound, PollCount(L"TimeOut", L"150"),
                                          [&](CheckThreadValues& v) { reply = std::move(v.versionReply); });
     // Only the waiting thread writes the update list.

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "base/handles.h"
+#include "base/run_program.h"
 #include "engine/command_line.h"
 #include "engine/message_box.h"
 #include "engine/process_state.h"
@@ -28,19 +29,13 @@ void RelaunchElevated(bool saveList) {
 }
 
 bool StartEngineAgain(const std::wstring& parameters, const wchar_t* verb, int show) {
-    const std::wstring self = ExecutablePath();
-    const std::wstring folder = Process().workFolder.Get();
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = verb;
-    info.lpFile = self.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = show;
-    if (!::ShellExecuteExW(&info)) return false;
-    UniqueHandle process(info.hProcess);
-    return true;
+    ShellStart start;
+    start.path = ExecutablePath();
+    start.parameters = parameters;
+    start.folder = Process().workFolder.Get();
+    start.verb = verb;
+    start.show = show;
+    return StartThroughShell(start);
 }
 
 void LoadSavedUpdateListForElevatedRun() {

@@ -170,6 +170,15 @@ std::wstring Paths::ListCacheBase() { ComputeListPaths(); return listBase_; }
 std::wstring Paths::ListFile() { ComputeListPaths(); return listFile_; }
 std::wstring Paths::SavedListFile() { ComputeListPaths(); return savedListFile_; }
 std::wstring Paths::PackageFile() { ComputeListPaths(); return packageFile_; }
+std::wstring Paths::QuickCheckCopy() { return QuickCheckCopyOf(ListFile()); }
+
+std::vector<std::wstring> Paths::ListCacheFiles() {
+    const std::wstring base = ListCacheBase();
+    return {QuickCheckCopy(), ListFile(), PackageFile(), base + L".ini"};
+}
+
+std::wstring QuickCheckCopyOf(const std::wstring& listFile) { return listFile + L".xml"; }
+std::wstring MainListFileOf(const std::wstring& listFile) { return listFile + L".main.xml"; }
 
 std::wstring Paths::OldFilesListPath() { return ReduceBackslashes(workFolder_.Get() + L"\\__oldfiles.lst"); }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "base/files.h"
 #include "engine/config.h"
@@ -54,6 +55,10 @@ public:
     [[nodiscard]] std::wstring ListFile();        // T\name.xml
     [[nodiscard]] std::wstring SavedListFile();   // T\name.lst
     [[nodiscard]] std::wstring PackageFile();     // T\name.bin
+    [[nodiscard]] std::wstring QuickCheckCopy();  // T\name.xml.xml
+    // The cache files that emptying the temporary files deletes (not the
+    // saved list, which belongs to an elevated relaunch).
+    [[nodiscard]] std::vector<std::wstring> ListCacheFiles();
 
     // Old-files list "__oldfiles.lst" in the working folder.
     void RecordOldFile(const std::wstring& path);
@@ -73,5 +78,10 @@ private:
     bool listPathsReady_ = false;
     std::wstring listName_, listBase_, listFile_, savedListFile_, packageFile_;
 };
+
+// The files named after a downloaded list file: the copy that the next
+// quick check reads, and the main list as downloaded before it is merged.
+[[nodiscard]] std::wstring QuickCheckCopyOf(const std::wstring& listFile);
+[[nodiscard]] std::wstring MainListFileOf(const std::wstring& listFile);
 
 }  // namespace mf

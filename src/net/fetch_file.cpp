@@ -13,7 +13,6 @@ namespace mf {
 
 namespace {
 
-constexpr long kRecordStatusLock = 0xF0013;
 constexpr const wchar_t* kZipSuffix = L"._.zip";
 
 std::wstring ParentFolder(const std::wstring& path) {
@@ -25,15 +24,9 @@ std::wstring ParentFolder(const std::wstring& path) {
 void Report(int index, const std::wstring& line) {
     WriteLog(line);
     if (index < 0) return;
-    ScopedNamedLock lock(kRecordStatusLock);
+    ScopedNamedLock lock(lock_id::kRecordStatus);
     DownLoadList& list = Process().updateList;
     if (index < list.GetSize()) list[index].status += line + L"\r\n";
-}
-
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // Whether a file has the content its digest key names; a file that cannot

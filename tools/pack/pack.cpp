@@ -96,14 +96,14 @@ bool HasPackageTrailer(const std::wstring& exe) {
 int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstring& out) {
     const std::wstring listPath = ReduceBackslashes(folder + L"\\update.xml");
     std::string listBytes;
-    if (!LoadArchiveFile(listPath, listBytes)) return Fail("cannot read " + Utf8(listPath));
+    if (!ReadWholeFile(listPath, listBytes)) return Fail("cannot read " + Utf8(listPath));
     if (HasPackageTrailer(engine)) return Fail(Utf8(engine) + " already carries a package; take the engine without it");
 
     // The reader rewrites the file it reads (it drops the list's guid): it
     // reads a copy, and the package carries the list as published.
     ScratchFolder scratch;
     const std::wstring listCopy = scratch / L"update.xml";
-    if (!SaveArchiveFile(listCopy, listBytes)) return Fail("cannot write a scratch copy of the list");
+    if (!WriteWholeFile(listCopy, listBytes)) return Fail("cannot write a scratch copy of the list");
     DownLoadList list;
     std::wstring formatError;
     {
