@@ -20,7 +20,7 @@
 #include "check/update_list_reader.h"
 #include "list/list_archive.h"
 #include "zip/unzip.h"
-#include "zip_writer.h"
+#include "zip/zip_writer.h"
 
 namespace mf::pack {
 namespace {
@@ -157,7 +157,7 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
             written = ::WriteFile(file.get(), trailer.data(), static_cast<DWORD>(trailer.size()), &count, nullptr) &&
                       count == trailer.size();
         }
-        if (!zip.Error().empty()) std::fprintf(stderr, "mirefold-pack: %s\n", zip.Error().c_str());
+        if (!zip.Error().empty()) std::fprintf(stderr, "mirefold-pack: %s\n", Utf8(zip.Error()).c_str());
         if (written) {
             std::printf("mirefold-pack: %s: %d files, package of %lld bytes\n", Utf8(out).c_str(), files,
                         static_cast<long long>(zip.Length()));
