@@ -85,22 +85,22 @@ bool RunPhasesAfterCheck(HWND owner) {
 
 }  // namespace
 
-int CheckForUpdatesFlow() {
+StartResult CheckForUpdatesFlow() {
     if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (check form)");
     RunCheckOnThisThread();
-    const int result = CountOrAnnouncedVersion();
+    const bool found = CountOrAnnouncedVersion() != 0;
     EndRun();
-    return result;
+    return found ? StartResult::Continue : StartResult::Stop;
 }
 
-int SilentFlow() {
+StartResult SilentFlow() {
     ProcessState& state = Process();
     HWND host = state.run.hostWindow;
     auto finish = [] {
         EndRun();
         LaunchMainProgramWithDotNetCheck(false);
         CheckTimeBookkeeping();
-        return 1;
+        return StartResult::Continue;
     };
     if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
         RunCheckOnThisThread();
@@ -120,7 +120,7 @@ int SilentFlow() {
             if (host != nullptr) state.notifications.SendStatusText(host, text);
             WriteLog(text);
             RelaunchElevated(true);
-            return 1;
+            return StartResult::Continue;
         }
     }
     if (CurrentStatus() == UpdateStatus::CheckLocalOk) {
@@ -160,11 +160,11 @@ DWORD WINAPI UpdateWorkerThread(void* owner) {
     }
 }
 
-int AppEnterFlow(RunMode mode) {
+StartResult AppEnterFlow(RunMode mode) {
     ProcessState& state = Process();
     if (ReadConfig(L"APPLICATION", L"Application").empty()) {
         ReportError(nullptr, Translate(L"At AppEnter mode,You must set Application in mirefold.ini file."));
-        return 0;
+        return StartResult::Stop;
     }
     if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (enter form)");
     RunCheckOnThisThread();
@@ -179,23 +179,23 @@ int AppEnterFlow(RunMode mode) {
             if (answer == IDCANCEL) {
                 EndRun();
                 CheckTimeBookkeeping();
-                return 1;
+                return StartResult::Continue;
             }
             if (answer != IDYES) {
                 EndRun();
                 LaunchMainProgramWithDotNetCheck(true);
                 CheckTimeBookkeeping();
-                return 1;
+                return StartResult::Continue;
             }
         }
         RunLauncherWindow();
         EndRun();
-        return 1;
+        return StartResult::Continue;
     }
     EndRun();
     LaunchMainProgramWithDotNetCheck(true);
     CheckTimeBookkeeping();
-    return 1;
+    return StartResult::Continue;
 }
 
 void RunLauncherWindow() {
@@ -211,7 +211,7 @@ void RunLauncherWindow() {
 void ShowUpdateCenter() { NotAvailable(L"The update center"); }
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
 void Uninstall() {
-    (void)Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
+    (void)Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadListAndRemoveIdentifier(path, target, true); });
 }
 
 void ReadMachineIdentifier() { ComputeMachineIdentifier(); }

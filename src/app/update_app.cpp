@@ -216,11 +216,10 @@ bool UpdateApp::TakeProductGuard() {
 }
 
 StartResult UpdateApp::Dispatch(RunMode mode) {
-    auto byFlow = [](int result) { return result != 0 ? StartResult::Continue : StartResult::Stop; };
     switch (mode) {
         case RunMode::DownParam0:
         case RunMode::DownParam1: return StartResult::Stop;
-        case RunMode::CheckForUpdates: return byFlow(CheckForUpdatesFlow());
+        case RunMode::CheckForUpdates: return CheckForUpdatesFlow();
         case RunMode::ShowWhenUpdate:
             RunUpdateCheckWindowless();
             if (state_.updateList.GetSize() > 0 && state_.updateList.Status() == UpdateStatus::CheckRemoteOk) {
@@ -229,9 +228,9 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
             }
             return state_.updateList.GetSize() > 0 ? StartResult::Continue : StartResult::Stop;
         case RunMode::TryIcon: ShowUpdateCenter(); return StartResult::Stop;
-        case RunMode::Silence: return byFlow(SilentFlow());
+        case RunMode::Silence: return SilentFlow();
         case RunMode::AppEnter:
-        case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow(mode));
+        case RunMode::AppEnterNoPrompt: return AppEnterFlow(mode);
         case RunMode::Uninstall:
             Uninstall();
             EmptyTempFiles(state_);

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 
+#include "app/flows.h"
 #include "base/handles.h"
 #include "engine/command_line.h"
 #include "engine/process_state.h"
@@ -30,8 +31,6 @@ inline constexpr int kExitUnexpectedFailure = -1;
 inline constexpr int kExitProductBusy = -2;
 
 class WinsockInit;
-
-enum class StartResult { Continue, Stop };
 
 class UpdateApp {
 public:

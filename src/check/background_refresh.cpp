@@ -29,7 +29,7 @@ void SetRelaunchStarterForTesting(RelaunchStarter starter) {
 
 long long StoredCheckHour() { return ParseInt64(ReadConfig(L"Mirefold", L"OwerCheckTm")); }
 
-void StartBackgroundRefresh() {
+void StartStartupOnlyRun() {
     WriteConfig(L"Mirefold", L"OwerCheckTm", CheckHourText(CurrentCheckHour()));
     Starter()(MirefoldServerSeen().load() ? L"downparam1" : L"downparam0");
 }

@@ -246,7 +246,7 @@ std::wstring TakePreviousDownload(const std::wstring& listPath) {
     const std::wstring previous = QuickCheckCopyOf(listPath);
     ::MoveFileW(listPath.c_str(), previous.c_str());
     Process().rememberedListPath = previous;
-    StartBackgroundRefresh();
+    StartStartupOnlyRun();
     return previous;
 }
 
@@ -316,7 +316,9 @@ bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     ListEntries server;
     DownLoadList serverValues;
     std::wstring formatError;
-    if (!ReadUpdateListEntries(serverList, server, serverValues, true, &formatError) && FileExists(serverList)) {
+    const bool serverRead = ReadUpdateListEntries(serverList, server, serverValues, true, &formatError);
+    if (serverRead) RemoveListIdentifier(serverList);
+    if (!serverRead && FileExists(serverList)) {
         // A server list that is there but cannot be read whole is a failed
         // list: reading what could be read would report a smaller update as
         // the whole one. (An absent list, as the quick check may find, has
@@ -332,7 +334,11 @@ bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     ListEntries local;
     DownLoadList localValues;
     formatError.clear();
-    if (!ReadUpdateListEntries(localList, local, localValues, false, &formatError)) ReportError(nullptr, formatError);
+    if (ReadUpdateListEntries(localList, local, localValues, false, &formatError)) {
+        RemoveListIdentifier(localList);
+    } else {
+        ReportError(nullptr, formatError);
+    }
     result.listIdentifier = serverValues.listIdentifier;
     result.fileUrlTemplate = serverValues.fileUrlTemplate;
     const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
@@ -378,7 +384,7 @@ void CheckAndReport(HWND owner) {
         SetStatus(UpdateStatus::CheckRemote, owner);
         list.listPath = ListTempPath();
         if (ValidateListConfig(owner, owner != nullptr) && CheckForUpdates(owner)) {
-            if (CheckHoursFarApart(currentHour, storedHour)) StartBackgroundRefresh();
+            if (CheckHoursFarApart(currentHour, storedHour)) StartStartupOnlyRun();
             if (owner != nullptr) {
                 HWND parent = ::GetParent(owner);
                 ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, cmd::kCheckFinished, 0);

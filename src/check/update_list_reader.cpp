@@ -188,13 +188,6 @@ bool ReadUpdateListEntries(const std::wstring& path, ListEntries& entries, DownL
             values.fileUrlTemplate = streamed.hasFileUrl ? streamed.fileUrl : kDefaultFileUrlTemplate;
         }
         entries = std::move(streamed.records);
-        if (streamed.hasGuid) {
-            try {
-                if (ComPtr<IXMLDOMDocument> document = xml::LoadFileKeepingLayout(path))
-                    if (ComPtr<IXMLDOMNode> root = FindRoot(document.Get())) RemoveIdentifier(document.Get(), root.Get(), path);
-            } catch (const DomError&) {
-            }
-        }
         return true;
     }
     try {
@@ -210,12 +203,26 @@ bool ReadUpdateListEntries(const std::wstring& path, ListEntries& entries, DownL
         }
         // Records read before a failure of the walk stay.
         WalkRecords(document.Get(), root.Get(), entries);
-        RemoveIdentifier(document.Get(), root.Get(), path);
         return true;
     } catch (const DomError& error) {
         if (formatError != nullptr) *formatError = FormatErrorText(serverList, error.code);
         return false;
     }
+}
+
+void RemoveListIdentifier(const std::wstring& path) {
+    try {
+        if (ComPtr<IXMLDOMDocument> document = xml::LoadFileKeepingLayout(path))
+            if (ComPtr<IXMLDOMNode> root = FindRoot(document.Get())) RemoveIdentifier(document.Get(), root.Get(), path);
+    } catch (const DomError&) {
+    }
+}
+
+bool ReadListAndRemoveIdentifier(const std::wstring& path, DownLoadList& target, bool serverList,
+                                 std::wstring* formatError) {
+    if (!ReadUpdateList(path, target, serverList, formatError)) return false;
+    RemoveListIdentifier(path);
+    return true;
 }
 
 bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList, std::wstring* formatError) {

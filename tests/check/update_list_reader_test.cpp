@@ -155,7 +155,9 @@ TEST_F(UpdateListReader, ServerListValuesAndIdentifierRemoval) {
     ASSERT_TRUE(Read(R"(<guid>{G-1}</guid><fileurl>http://cdn/{filename}</fileurl><file path="a.dll" ver="1"/>)", false));
     EXPECT_EQ(list_.listIdentifier, L"");
     EXPECT_EQ(list_.fileUrlTemplate, L"untouched");
-    // The identifier was taken out of the file.
+    // Reading leaves the file as it is; the removal takes the identifier out.
+    EXPECT_NE(test::ReadFileBytes(path_).find("guid"), std::string::npos);
+    RemoveListIdentifier(path_);
     EXPECT_EQ(test::ReadFileBytes(path_).find("guid"), std::string::npos);
     EXPECT_NE(test::ReadFileBytes(path_).find("a.dll"), std::string::npos);
 
@@ -346,7 +348,7 @@ TEST_F(UpdateListReader, MergeAndIdentifierRemovalKeepLines) {
                                "<description>kept out</description></update>");
     ASSERT_EQ(MergeMainListWith(product, main, MainListMacros{}, nullptr), 1);
     EXPECT_EQ(entriesPerLine(test::ReadFileBytes(product)), 1u) << test::ReadFileBytes(product);
-    ASSERT_TRUE(ReadUpdateList(product, list_, true));
+    ASSERT_TRUE(ReadListAndRemoveIdentifier(product, list_, true));
     EXPECT_EQ(Paths(), (Strings{L"a", L"b", L"m2", L"m1"}));
     EXPECT_EQ(list_.listIdentifier, L"g");
     const std::string written = test::ReadFileBytes(product);

@@ -99,16 +99,12 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
     if (!ReadWholeFile(listPath, listBytes)) return Fail("cannot read " + Utf8(listPath));
     if (HasPackageTrailer(engine)) return Fail(Utf8(engine) + " already carries a package; take the engine without it");
 
-    // The reader rewrites the file it reads (it drops the list's guid): it
-    // reads a copy, and the package carries the list as published.
     ScratchFolder scratch;
-    const std::wstring listCopy = scratch / L"update.xml";
-    if (!WriteWholeFile(listCopy, listBytes)) return Fail("cannot write a scratch copy of the list");
     DownLoadList list;
     std::wstring formatError;
     {
         const ComInit com;
-        if (!ReadUpdateList(listCopy, list, true, &formatError))
+        if (!ReadUpdateList(listPath, list, true, &formatError))
             return Fail("cannot read the update list " + Utf8(listPath) +
                         (formatError.empty() ? "" : ": " + Utf8(formatError)));
     }
