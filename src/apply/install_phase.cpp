@@ -125,9 +125,7 @@ std::wstring RightsTool() {
 
 void GrantUsersRights(const std::wstring& tool, const std::wstring& path) {
     if (tool.empty() || path.empty()) return;
-    ShellStart start;
-    start.path = tool;
-    start.parameters = GrantParameters(path);
+    ShellStart start(tool, GrantParameters(path));
     start.show = SW_HIDE;
     (void)StartThroughShell(start);
 }

@@ -19,12 +19,8 @@ void ShowAndLogWith(HWND owner, LPARAM value, const std::wstring& text) {
 
 bool StartProgram(const std::wstring& path, const std::wstring& parameters, const std::wstring& folder, bool wait) {
     // No verb: the file's own default, as a task's file may be a document.
-    ShellStart start;
-    start.path = path;
-    start.parameters = parameters;
-    start.folder = folder;
+    ShellStart start(path, parameters, folder, wait);
     start.verb = nullptr;
-    start.wait = wait;
     return StartThroughShell(start);
 }
 

@@ -26,12 +26,7 @@ bool RunProgram(const std::wstring& path, const std::wstring& parameters, bool w
 }
 
 bool RunProgramIn(const std::wstring& path, const std::wstring& parameters, const std::wstring& folder, bool wait) {
-    ShellStart start;
-    start.path = path;
-    start.parameters = parameters;
-    start.folder = folder;
-    start.wait = wait;
-    return StartThroughShell(start);
+    return StartThroughShell(ShellStart(path, parameters, folder, wait));
 }
 
 }  // namespace mf

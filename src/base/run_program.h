@@ -5,10 +5,17 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
 
 namespace mf {
 
 struct ShellStart {
+    ShellStart(std::wstring program, std::wstring arguments, std::wstring currentFolder = {}, bool waitForEnd = false)
+        : path(std::move(program)),
+          parameters(std::move(arguments)),
+          folder(std::move(currentFolder)),
+          wait(waitForEnd) {}
+
     std::wstring path;
     std::wstring parameters;
     std::wstring folder;          // the program's current folder; none when empty

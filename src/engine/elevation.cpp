@@ -29,10 +29,7 @@ void RelaunchElevated(bool saveList) {
 }
 
 bool StartEngineAgain(const std::wstring& parameters, const wchar_t* verb, int show) {
-    ShellStart start;
-    start.path = ExecutablePath();
-    start.parameters = parameters;
-    start.folder = Process().workFolder.Get();
+    ShellStart start(ExecutablePath(), parameters, Process().workFolder.Get());
     start.verb = verb;
     start.show = show;
     return StartThroughShell(start);
