@@ -89,16 +89,16 @@ TEST_F(CheckForUpdatesRun, HostWindowFollowsTheCheck) {
     const test::EngineRun run =
         test::RunEngine(exe_, L"checkforupdates " + std::to_wstring(reinterpret_cast<UINT_PTR>(host.window())), name_);
     EXPECT_EQ(run.exitCode, 4) << run.log;
-    // "UpdateNone" at start-up, the remote check (1, then 3 with the count),
-    // and "UpdateEnd" when the flow ends.
-    const std::vector<std::wstring> statuses = host.Lines(L"status");
+    // "UpdateNone" at start-up, the remote check (then its success with the
+    // count), and "UpdateEnd" when the flow ends.
+    const std::vector<std::wstring> statuses = host.Statuses();
     ASSERT_GE(statuses.size(), 4u);
-    EXPECT_EQ(statuses.front(), L"status 0 0");
-    const auto checking = std::find(statuses.begin(), statuses.end(), L"status 1 0");
-    const auto found = std::find(statuses.begin(), statuses.end(), L"status 3 4");
+    EXPECT_EQ(statuses.front(), L"UpdateNone 0");
+    const auto checking = std::find(statuses.begin(), statuses.end(), L"UpdateCheckRemote 0");
+    const auto found = std::find(statuses.begin(), statuses.end(), L"UpdateCheckRemoteOk 4");
     EXPECT_TRUE(checking < found);
     EXPECT_NE(found, statuses.end());
-    EXPECT_EQ(statuses.back(), L"status 13 4");
+    EXPECT_EQ(statuses.back(), L"UpdateEnd 4");
     // The list's message, as one description (the recorder writes a line
     // break as the two characters \r\n).
     EXPECT_EQ(host.Lines(L"description"), (std::vector<std::wstring>{L"description Welcome\\r\\n"}));

@@ -67,9 +67,10 @@ TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckin
             test::RunEngine(exe_, std::wstring(mode) + L" " + handle + L" /___runas_admin___", name_);
         ASSERT_GE(run.exitCode, 0);
 
-        const std::vector<std::wstring> statuses = host.Lines(L"status");
-        EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"status 6 2"), statuses.end()) << run.log;
-        for (const std::wstring& status : statuses) EXPECT_FALSE(StartsWith(status, L"status 1 ")) << run.log;
+        const std::vector<std::wstring> statuses = host.Statuses();
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"UpdateDownloadOk 2"), statuses.end()) << run.log;
+        // No remote check: the saved list is the update.
+        for (const std::wstring& status : statuses) EXPECT_FALSE(StartsWith(status, L"UpdateCheckRemote ")) << run.log;
         EXPECT_FALSE(FileExists(saved));
         EXPECT_EQ(run.exitCode, 2);  // the files of the saved list
     }

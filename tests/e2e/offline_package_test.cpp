@@ -103,8 +103,7 @@ TEST_F(OfflinePackage, PackedEngineTakesTheReleaseOverWithTheServerDown) {
     EXPECT_NE(run.log.find("Found 6 files need to update..."), std::string::npos) << run.log;
     // No check was needed: nothing was asked of the (absent) server.
     EXPECT_EQ(run.log.find("try to download the list file..."), std::string::npos) << run.log;
-    const std::vector<std::wstring> statuses = host.Lines(L"status");
-    EXPECT_EQ(statuses, (std::vector<std::wstring>{L"status 3 6", L"status 13 6"}));
+    EXPECT_EQ(host.Statuses(), (std::vector<std::wstring>{L"UpdateCheckRemoteOk 6", L"UpdateEnd 6"}));
     EXPECT_EQ(host.Lines(L"description"),
               (std::vector<std::wstring>{L"description Release 2.0 for offline installation\\r\\n"}));
 

@@ -61,10 +61,9 @@ TEST(PathMacros, Resolution) {
 TEST(ListNameHash, KnownValues) {
     EXPECT_EQ(ListNameHash(L"abc"), L"93F3-7B369C");
     EXPECT_EQ(ListNameHash(L""), L"1812-349999");
-    const std::wstring a = ListNameHash(L"http://h/a/update.xml9999999999");
-    EXPECT_EQ(a, ListNameHash(L"http://h/a/update.xml9999999999"));
-    EXPECT_NE(a, ListNameHash(L"http://h/b/update.xml9999999999"));
-    EXPECT_EQ(a.size(), 11u);
+    // A list address as the engine hashes it, and one letter away from it.
+    EXPECT_EQ(ListNameHash(L"http://h/a/update.xml9999999999"), L"8E66-66A210");
+    EXPECT_EQ(ListNameHash(L"http://h/b/update.xml9999999999"), L"B199-99D543");
 }
 
 class PathsTest : public EngineFixture {};
@@ -93,6 +92,11 @@ TEST_F(PathsTest, ListCacheNamesFollowListUrl) {
     EXPECT_EQ(state().paths.ListFile(), base + L".xml");
     EXPECT_EQ(state().paths.SavedListFile(), base + L".lst");
     EXPECT_EQ(state().paths.PackageFile(), base + L".bin");
+    EXPECT_EQ(state().paths.QuickCheckCopy(), base + L".xml.xml");
+    EXPECT_EQ(MainListFileOf(state().paths.ListFile()), base + L".xml.main.xml");
+    // What emptying the temporary files deletes: not the saved list.
+    EXPECT_EQ(state().paths.ListCacheFiles(),
+              (std::vector<std::wstring>{base + L".xml.xml", base + L".xml", base + L".bin", base + L".ini"}));
 }
 
 TEST_F(PathsTest, MainProgramPath) {
