@@ -278,22 +278,5 @@ TEST_F(Publishing, RefusesFoldersInsideEachOther) {
     EXPECT_EQ(test::RunPublish(Quoted(Release(L"r1")) + L" " + Quoted(Out(L"www")) + L" --bogus").exitCode, 2);
 }
 
-TEST_F(Publishing, ReplacingAnOutputFolderThatIsALinkLeavesWhatItPointsTo) {
-    // The vendor's output folder is a link to another folder: publishing
-    // replaces the link and never deletes through it.
-    test::WriteTree(Release(L"r1"), test::SampleRelease());
-    ASSERT_EQ(Publish(Release(L"r1"), Out(L"real")).exitCode, 0);
-    const Tree before = test::ReadTree(Out(L"real"));
-    ASSERT_FALSE(before.empty());
-    ASSERT_TRUE(test::MakeLink(Out(L"real"), Out(L"www"), true));
-
-    const test::ToolRun run = Publish(Release(L"r1"), Out(L"www"));
-    EXPECT_EQ(run.exitCode, 0) << Narrow(run.err, CodePage::Utf8);
-    EXPECT_TRUE(test::ReadTree(Out(L"real")) == before);
-    EXPECT_EQ(test::ReadTree(Out(L"www")).size(), before.size());
-    EXPECT_NE(run.err.find(L"could not remove the replaced release"), std::wstring::npos)
-        << Narrow(run.err, CodePage::Utf8);
-}
-
 }  // namespace
 }  // namespace mf
