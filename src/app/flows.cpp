@@ -211,7 +211,8 @@ void RunLauncherWindow() {
 void ShowUpdateCenter() { NotAvailable(L"The update center"); }
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
 void Uninstall() {
-    (void)Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadListAndRemoveIdentifier(path, target, true); });
+    (void)Uninstall(
+        [](const std::wstring& path, DownLoadList& target) { return ReadListAndRemoveIdentifier(path, target, true); });
 }
 
 void ReadMachineIdentifier() { ComputeMachineIdentifier(); }

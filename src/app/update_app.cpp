@@ -31,7 +31,8 @@ std::string EmbeddedConfigBytes(HINSTANCE instance) {
 }
 
 std::wstring BaseNameOf(const std::wstring& path) {
-    std::wstring name = path.substr(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1);
+    std::wstring name =
+        path.substr(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1);
     const std::size_t dot = name.find_last_of(L'.');
     if (dot != std::wstring::npos) name.resize(dot);
     return name;
@@ -121,7 +122,8 @@ void UpdateApp::SelectLanguage() {
         const std::wstring path = ReduceBackslashes(state_.workFolder.Get() + L"\\" + file);
         if (FileExists(path)) state_.language.LoadFile(path);
     }
-    const std::wstring own = ReduceBackslashes(state_.workFolder.Get() + L"\\" + state_.run.executableBaseName + L".lan");
+    const std::wstring own =
+        ReduceBackslashes(state_.workFolder.Get() + L"\\" + state_.run.executableBaseName + L".lan");
     if (FileExists(own)) state_.language.LoadFile(own);
 }
 

@@ -218,7 +218,8 @@ void RunTaskElement(IXMLDOMNode* element, TaskContext& context) {
         pending.pop_back();
         if (!node || !xml::IsElement(node.Get())) continue;
         ComPtr<IXMLDOMElement> asElement;
-        if (FAILED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(asElement.GetAddressOf())))) continue;
+        if (FAILED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(asElement.GetAddressOf()))))
+            continue;
         if (!RunTask(TaskKindOf(xml::NodeName(node.Get())), node.Get(), asElement.Get(), context)) continue;
         std::vector<ComPtr<IXMLDOMNode>> children = xml::ChildNodes(node.Get());
         for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(std::move(*it));

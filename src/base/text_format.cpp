@@ -35,7 +35,8 @@ bool ReadField(std::wstring_view format, std::size_t& i, std::wstring& digits) {
 std::optional<Placeholder> ParsePlaceholder(std::wstring_view format, std::size_t pos) {
     Placeholder s;
     std::size_t i = pos + 1;
-    while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos) s.flags += format[i++];
+    while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos)
+        s.flags += format[i++];
     if (!ReadField(format, i, s.width)) return std::nullopt;
     if (i < format.size() && format[i] == L'.') {
         ++i;
@@ -76,7 +77,8 @@ wchar_t Normalised(wchar_t c) {
 }
 
 std::wstring Pad(std::wstring body, const Placeholder& s) {
-    const std::size_t width = s.width.empty() ? 0 : static_cast<std::size_t>(std::wcstoul(s.width.c_str(), nullptr, 10));
+    const std::size_t width =
+        s.width.empty() ? 0 : static_cast<std::size_t>(std::wcstoul(s.width.c_str(), nullptr, 10));
     if (body.size() >= width) return body;
     const bool left = s.flags.find(L'-') != std::wstring::npos;
     const std::wstring fill(width - body.size(), L' ');

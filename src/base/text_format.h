@@ -28,7 +28,8 @@ public:
     template <class T, std::enable_if_t<std::is_integral_v<T> && std::is_unsigned_v<T>, int> = 0>
     FormatArg(T v) : kind_(Kind::Unsigned), wide_(sizeof(T) > 4), u_(v) {}
     FormatArg(double v) : kind_(Kind::Real), d_(v) {}
-    FormatArg(const wchar_t* v) : kind_(Kind::Text), s_(v != nullptr ? std::wstring_view(v) : std::wstring_view(L"(null)")) {}
+    FormatArg(const wchar_t* v)
+        : kind_(Kind::Text), s_(v != nullptr ? std::wstring_view(v) : std::wstring_view(L"(null)")) {}
     FormatArg(const std::wstring& v) : kind_(Kind::Text), s_(v) {}
     FormatArg(std::wstring_view v) : kind_(Kind::Text), s_(v) {}
 
@@ -36,7 +37,9 @@ public:
     // An integer of more than 32 bits.
     [[nodiscard]] bool wide() const { return wide_; }
     [[nodiscard]] std::int64_t asSigned() const { return kind_ == Kind::Unsigned ? static_cast<std::int64_t>(u_) : i_; }
-    [[nodiscard]] std::uint64_t asUnsigned() const { return kind_ == Kind::Signed ? static_cast<std::uint64_t>(i_) : u_; }
+    [[nodiscard]] std::uint64_t asUnsigned() const {
+        return kind_ == Kind::Signed ? static_cast<std::uint64_t>(i_) : u_;
+    }
     [[nodiscard]] double asReal() const { return d_; }
     [[nodiscard]] std::wstring_view asText() const { return s_; }
 

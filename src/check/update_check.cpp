@@ -124,10 +124,13 @@ bool StartDetached(Work work) {
     return true;
 }
 
-std::wstring ConfigFileName() { return Process().run.executableBaseName.empty() ? L"mirefold.ini" : Process().run.executableBaseName + L".ini"; }
+std::wstring ConfigFileName() {
+    return Process().run.executableBaseName.empty() ? L"mirefold.ini" : Process().run.executableBaseName + L".ini";
+}
 
 std::wstring MissingListUrlText() {
-    return Replaced(Translate(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), L"mirefold.ini", ConfigFileName());
+    return Replaced(Translate(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), L"mirefold.ini",
+                    ConfigFileName());
 }
 
 void WriteSampleConfiguration() {
@@ -140,13 +143,15 @@ void WriteSampleConfiguration() {
 
 bool QuickCheckAllowed() {
     const RunMode mode = Process().run.mode;
-    if (mode != RunMode::CheckForUpdates && mode != RunMode::AppEnterNoPrompt && mode != RunMode::AppEnter) return false;
+    if (mode != RunMode::CheckForUpdates && mode != RunMode::AppEnterNoPrompt && mode != RunMode::AppEnter)
+        return false;
     return ReadConfigFlag(L"Mirefold", L"QuickCheck", L"1");
 }
 
 // The product list and the main list through the list download thread.
 bool DownloadListsInBackground(const std::wstring& listPath) {
-    const unsigned round = OpenRound(lock_id::kListDownload, &CheckThreadValues::listDownload, &CheckThreadValues::listRound);
+    const unsigned round =
+        OpenRound(lock_id::kListDownload, &CheckThreadValues::listDownload, &CheckThreadValues::listRound);
     const bool started = StartDetached([listPath, round] {
         const bool merged = DownloadAndMergeLists(listPath);
         WriteShared(lock_id::kListDownload, [&](CheckThreadValues& v) {
@@ -409,7 +414,8 @@ void RunUpdateCheck(HWND owner) {
         CheckAndReport(owner);
         return;
     }
-    const unsigned round = OpenRound(lock_id::kVersionQuery, &CheckThreadValues::versionQuery, &CheckThreadValues::versionRound);
+    const unsigned round =
+        OpenRound(lock_id::kVersionQuery, &CheckThreadValues::versionQuery, &CheckThreadValues::versionRound);
     const bool started = StartDetached([round] {
         std::optional<VersionReply> reply = QueryVersion();
         bool late = false;

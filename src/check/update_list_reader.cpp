@@ -158,9 +158,9 @@ std::wstring ErrorMessageOf(HRESULT code) {
         if (SUCCEEDED(info->GetDescription(description.put())) && !description.str().empty()) return description.str();
     }
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                              FORMAT_MESSAGE_IGNORE_INSERTS,
-                                          nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     UniqueLocalMemory owned(buffer);
     return length > 0 ? Trim(std::wstring(buffer, length)) : std::wstring();
 }
@@ -196,7 +196,8 @@ bool ReadUpdateListEntries(const std::wstring& path, ListEntries& entries, DownL
         ComPtr<IXMLDOMNode> root = FindRoot(document.Get());
         if (!root) return false;
         if (serverList) {
-            if (ComPtr<IXMLDOMNode> guid = ChildNamed(root.Get(), L"guid")) values.listIdentifier = NodeText(guid.Get());
+            if (ComPtr<IXMLDOMNode> guid = ChildNamed(root.Get(), L"guid"))
+                values.listIdentifier = NodeText(guid.Get());
             values.fileUrlTemplate = kDefaultFileUrlTemplate;
             if (ComPtr<IXMLDOMNode> fileUrl = ChildNamed(root.Get(), L"fileurl"))
                 values.fileUrlTemplate = NodeText(fileUrl.Get());

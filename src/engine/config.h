@@ -29,7 +29,8 @@ public:
     }
 
     [[nodiscard]] std::wstring Read(const std::wstring& section, const std::wstring& key);
-    [[nodiscard]] std::wstring ReadOr(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
+    [[nodiscard]] std::wstring ReadOr(const std::wstring& section, const std::wstring& key,
+                                      const std::wstring& fallback);
     [[nodiscard]] bool ReadFlag(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
     [[nodiscard]] long ReadInt(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
     // Reads from another ini file; the value also lands in the cache.

@@ -124,7 +124,9 @@ std::wstring ListNameHash(std::wstring_view text) {
 Paths::Paths(Config& config, WorkFolder& workFolder)
     : config_(config), workFolder_(workFolder), folders_(SystemShellFolder) {}
 
-std::wstring Paths::ExpandMacros(const std::wstring& text) { return ExpandMacrosWith(text, workFolder_.Get(), folders_); }
+std::wstring Paths::ExpandMacros(const std::wstring& text) {
+    return ExpandMacrosWith(text, workFolder_.Get(), folders_);
+}
 
 std::wstring Paths::Resolve(const std::wstring& base, const std::wstring& text) {
     return ResolvePathWith(base, text, workFolder_.Get(), folders_);

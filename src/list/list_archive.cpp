@@ -26,7 +26,8 @@ bool ListArchive::ReadInt(std::int32_t& value) {
         return false;
     }
     std::uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[position_ + i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        u |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[position_ + i])) << (8 * i);
     position_ += 4;
     value = static_cast<std::int32_t>(u);
     return true;

@@ -144,7 +144,8 @@ bool ConfiguredProxyUsable() {
 }
 
 UniqueInternet OpenInternet(const std::wstring& agent) {
-    const ProxySetting setting = ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser"));
+    const ProxySetting setting =
+        ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser"));
     if (!setting.useProxy) return OpenPreconfigured(agent);
     if (!setting.valid) {
         WriteLog(Translate(L"The proxy set error!"));
@@ -397,7 +398,8 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
     if (!CrackUrl(url, parts) || !IsHttp(parts)) return kPostFailed;
 
     ULONGLONG started = ::GetTickCount64();
-    UniqueInternet session(::InternetOpenW(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    UniqueInternet session(
+        ::InternetOpenW(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session) return PostFailure(started);
     SetPostTimeouts(session.get());
 
@@ -417,7 +419,8 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
         if (!connection) return PostFailure(started);
         const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
                             INTERNET_FLAG_NO_AUTO_REDIRECT | secure;
-        request.reset(::HttpOpenRequestW(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
+        request.reset(
+            ::HttpOpenRequestW(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
         if (!request) return PostFailure(started);
         // Windows hands the session's time-outs down to its requests; Wine
         // does not, so the request gets them too.

@@ -50,9 +50,11 @@ TEST(DownloadRules, TemporaryPath) {
 }
 
 TEST(DownloadRules, RecordsWithNothingToFetch) {
-    for (const std::int32_t oper : {0, OPER_RUN, OPER_REG, OPER_BOOT, OPER_RUN | OPER_REG | OPER_BOOT, 0x40, 0x00800000, static_cast<std::int32_t>(0x80000000u)})
+    for (const std::int32_t oper : {0, OPER_RUN, OPER_REG, OPER_BOOT, OPER_RUN | OPER_REG | OPER_BOOT, 0x40, 0x00800000,
+                                    static_cast<std::int32_t>(0x80000000u)})
         EXPECT_FALSE(NothingToDownload(oper)) << std::hex << oper;
-    for (const std::int32_t oper : {OPER_DEL, OPER_DEL | OPER_RUN, 0x10, 0x20, 0x01000000, OPER_DESCRIPTION, OPER_COMMAND})
+    for (const std::int32_t oper :
+         {OPER_DEL, OPER_DEL | OPER_RUN, 0x10, 0x20, 0x01000000, OPER_DESCRIPTION, OPER_COMMAND})
         EXPECT_TRUE(NothingToDownload(oper)) << std::hex << oper;
 }
 

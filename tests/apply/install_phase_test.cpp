@@ -173,7 +173,8 @@ const char* const kInstalledList =
     "</update>\r\n";
 const char* const kServerList =
     "<?xml version=\"1.0\"?>\r\n<update>\r\n"
-    "<file path=\"a.dll\" ver=\"2\"/>\r\n<file path=\"b.dll\" ver=\"2\"/>\r\n<group><file path=\"C.dll\" ver=\"2\"/></group>\r\n"
+    "<file path=\"a.dll\" ver=\"2\"/>\r\n<file path=\"b.dll\" ver=\"2\"/>\r\n<group><file path=\"C.dll\" "
+    "ver=\"2\"/></group>\r\n"
     "<run path=\"setup.exe\" param=\"\" wait=\"0\" key=\"k\"/>\r\n"
     "</update>\r\n";
 

@@ -35,7 +35,8 @@ TEST(InstallRules, ListCommandSplitBeforeMacros) {
     // A macro that brings a "9" (a folder named like a version) must not cut
     // the program path apart.
     const auto expand = [](const std::wstring& text) { return Replaced(text, L"{app}", L"C:\\Prog9\\"); };
-    const ListCommand command = ParseListCommand(JoinRunCommand({L"{app}setup.exe", L"-q {app}", L"yes", L"k"}), expand);
+    const ListCommand command =
+        ParseListCommand(JoinRunCommand({L"{app}setup.exe", L"-q {app}", L"yes", L"k"}), expand);
     EXPECT_EQ(command.path, L"C:\\Prog9\\setup.exe");
     EXPECT_EQ(command.parameters, L"-q C:\\Prog9\\");
     EXPECT_TRUE(command.wait);

@@ -133,7 +133,8 @@ TEST_F(TaskDocument, RunOfAnotherDocumentRunsItsTasks) {
 TEST_F(TaskDocument, DocumentRunningItselfRunsOnce) {
     InstallHelper(L"mirefold-testmark.exe", L"once.exe");
     Install(L"b.xml", "<t><run file=\"a.xml\"/></t>");
-    EXPECT_TRUE(RunDocument(L"a.xml", "<t><run file=\"once.exe\" param=\"a\" waitclose=\"1\"/><run file=\"b.xml\"/></t>"));
+    EXPECT_TRUE(
+        RunDocument(L"a.xml", "<t><run file=\"once.exe\" param=\"a\" waitclose=\"1\"/><run file=\"b.xml\"/></t>"));
     EXPECT_EQ(test::MarkLog(Installed(L"once.exe")), "a\r\n");
     EXPECT_NE(LogText().find(L"Task document already running[" + Installed(L"a.xml") + L"]"), std::wstring::npos)
         << Narrow(LogText());
@@ -168,7 +169,8 @@ TEST_F(TaskDocument, KillClosesTheProgramsOfAPath) {
     const std::wstring victim = Installed(L"victim\\victim.exe");
     CreateFolderTree(Installed(L"victim"));
     ASSERT_TRUE(::CopyFileW(test::BuildPath(L"bin\\mirefold-testhost.exe").c_str(), victim.c_str(), FALSE));
-    test::ChildProcess child = test::ChildProcess::Start(L"\"" + victim + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
+    test::ChildProcess child =
+        test::ChildProcess::Start(L"\"" + victim + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
     ASSERT_TRUE(child.started());
     // Its window must exist before it can be asked to close.
     ASSERT_TRUE(test::WaitUntil([&] { return FileExists(Installed(L"rec.txt")); }, std::chrono::seconds(20)));

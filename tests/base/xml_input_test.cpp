@@ -74,7 +74,8 @@ TEST(XmlReaderInput, Gb2312IsNamedGbk) {
     const Case cases[] = {
         {"<?xml version=\"1.0\" encoding=\"gb2312\"?>", "<?xml version=\"1.0\" encoding=\"GBK\"?>"},
         {"<?xml version=\"1.0\" encoding = 'GB2312' ?>", "<?xml version=\"1.0\" encoding = 'GBK' ?>"},
-        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"Gb2312\"?>", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"GBK\"?>"},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"Gb2312\"?>",
+         "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"GBK\"?>"},
         {"<?xml version=\"1.0\" encoding=\"gb2312-80\"?>", "<?xml version=\"1.0\" encoding=\"gb2312-80\"?>"},
         {"<?xml version=\"1.0\" encoding=\"GBK\"?>", "<?xml version=\"1.0\" encoding=\"GBK\"?>"},
         {"<?xml version=\"1.0\"?>", "<?xml version=\"1.0\"?>"},

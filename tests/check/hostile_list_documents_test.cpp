@@ -42,9 +42,11 @@ TEST(HostileListDocument, NoReaderTakesADtd) {
         bool declaresType;
     } cases[] = {
         {"entities", kDeclaration + kLaughs + "<update><file path=\"&c;\" ver=\"1\"/></update>", true},
-        {"declaration named like the root", kDeclaration + "<!DOCTYPE update>\r\n<update>" + kEntries + "</update>", true},
+        {"declaration named like the root", kDeclaration + "<!DOCTYPE update>\r\n<update>" + kEntries + "</update>",
+         true},
         {"after a comment and a processing instruction",
-         "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- list --><?note x?>\r\n<!DOCTYPE update SYSTEM \"u.dtd\"><update/>", true},
+         "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- list --><?note x?>\r\n<!DOCTYPE update SYSTEM \"u.dtd\"><update/>",
+         true},
         {"UTF-16 little-endian", Utf16("<?xml version=\"1.0\"?><!DOCTYPE update><update/>", false), true},
         {"UTF-16 big-endian", Utf16("<?xml version=\"1.0\"?><!DOCTYPE update><update/>", true), true},
         // The same characters where they are no declaration. (Lists end with
@@ -126,7 +128,8 @@ TEST_F(HostileListCheck, ListThatCannotBeReadWholeFailsTheCheck) {
         std::string productList;
     } cases[] = {
         {"doctype", kDeclaration + "<!DOCTYPE update>\r\n<update>" + kEntries + "</update>"},
-        {"internal entity", kDeclaration + "<!DOCTYPE update [<!ENTITY e \"x\">]>\r\n<update><file path=\"&e;.dll\" ver=\"1\"/></update>"},
+        {"internal entity",
+         kDeclaration + "<!DOCTYPE update [<!ENTITY e \"x\">]>\r\n<update><file path=\"&e;.dll\" ver=\"1\"/></update>"},
         {"undeclared entity", kDeclaration + "<update><file path=\"&e;.dll\" ver=\"1\"/>" + kEntries + "</update>"},
     };
     for (const Case& c : cases) {

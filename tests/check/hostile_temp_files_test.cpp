@@ -34,8 +34,10 @@ TEST_F(HostileParameterPackage, DeclaredSizeIsCheckedBeforeItSizesABuffer) {
         EXPECT_FALSE(LoadParameterPackage()) << c.package;
         EXPECT_FALSE(CurrentParameterFields().threadCount) << c.package;
         EXPECT_EQ(state_->fileConcurrency, kDefaultFileConcurrency) << c.package;
-        EXPECT_NE(LogText().find(std::wstring(L"declares ") + c.declared + L" bytes; it is not read."), std::wstring::npos)
-            << c.package << "\n" << Narrow(LogText());
+        EXPECT_NE(LogText().find(std::wstring(L"declares ") + c.declared + L" bytes; it is not read."),
+                  std::wstring::npos)
+            << c.package << "\n"
+            << Narrow(LogText());
     }
 }
 
@@ -54,7 +56,8 @@ TEST_F(HostileParameterPackage, OnlyTheEnginesOwnFieldsAreTaken) {
     EXPECT_TRUE(CurrentParameterFields().FromWebServer());
     const std::wstring log = LogText();
     for (const wchar_t* field : {L"UPDATEINFOListURL", L"APPLICATIONApplication", L"commandline"})
-        EXPECT_NE(log.find(std::wstring(L"field [") + field + L"] is not one the engine reads; ignored."), std::wstring::npos)
+        EXPECT_NE(log.find(std::wstring(L"field [") + field + L"] is not one the engine reads; ignored."),
+                  std::wstring::npos)
             << Narrow(log);
 }
 

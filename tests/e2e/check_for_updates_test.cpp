@@ -24,7 +24,8 @@ const std::string kProduct =
     "<file path=\"bin\\app.exe\" ver=\"1.2\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"
     "<description>Welcome</description>\r\n";
 const std::string kMain =
-    "<file path=\"{agentName}\\agent.dll\" desname=\"{zqdir}\\agent.dll\"/>\r\n<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n";
+    "<file path=\"{agentName}\\agent.dll\" desname=\"{zqdir}\\agent.dll\"/>\r\n<file path=\"common\\shared.dll\" "
+    "ver=\"3\"/>\r\n";
 
 class CheckForUpdatesRun : public ::testing::Test {
 protected:
@@ -37,10 +38,12 @@ protected:
     std::string Url(const std::wstring& file) const { return site_.Url(file); }
     // `extra` goes to section UPDATEINFO, `application` to APPLICATION.
     void Brand(const std::string& extra, const std::string& application = "") {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\nCheckLostFile=1\r\n"
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nAgentName=qbagent\r\nzqdir=Z1\r\nVer=2.0\r\n" + application +
-                                   "[UPDATEINFO]\r\nMainListURL=" + Url(L"main.xml") + "\r\nFileMd5HandleUrl=" +
-                                   Narrow(ServerUrl(L"checkservice")) + "md5\r\n" + extra;
+        const std::string config =
+            "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\nCheckLostFile=1\r\n"
+            "[APPLICATION]\r\nName=" +
+            Narrow(name_) + "\r\nAgentName=qbagent\r\nzqdir=Z1\r\nVer=2.0\r\n" + application +
+            "[UPDATEINFO]\r\nMainListURL=" + Url(L"main.xml") +
+            "\r\nFileMd5HandleUrl=" + Narrow(ServerUrl(L"checkservice")) + "md5\r\n" + extra;
         ASSERT_TRUE(test::BrandEngine(config, exe_));
     }
     test::EngineRun Check() { return test::RunEngine(exe_, L"checkforupdates", name_); }
@@ -74,7 +77,8 @@ TEST_F(CheckForUpdatesRun, ExitCodeCountsTheFilesToUpdate) {
     EXPECT_NE(run.log.find("Find nothing to update."), std::string::npos) << run.log;
 
     // One changed key and one missing file.
-    Publish(L"update.xml", List("<file path=\"bin\\app.exe\" ver=\"1.3\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"));
+    Publish(L"update.xml",
+            List("<file path=\"bin\\app.exe\" ver=\"1.3\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"));
     ::DeleteFileW((folder + L"data\\q.db").c_str());
     run = Check();
     EXPECT_EQ(run.exitCode, 2) << run.log;

@@ -58,7 +58,8 @@ protected:
     void Brand(const std::string& listUrl = "", const std::string& extra = "",
                const std::string& application = "main.cmd") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application + "\r\n" +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application +
+                                   "\r\n" +
                                    "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
                                    "\r\nMainListURL=" + Url(L"main.xml") + "\r\n";
         ASSERT_TRUE(test::BrandEngine(config, exe_));
@@ -108,8 +109,8 @@ TEST_F(SilentUpdate, CurrentInstallationFetchesNothingAndStartsTheMainProgram) {
     test::TestHost host;
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 0) << run.log;
-    EXPECT_EQ(host.StatusNames(), (std::vector<std::wstring>{L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteOk",
-                                                         L"UpdateEnd"}))
+    EXPECT_EQ(host.StatusNames(),
+              (std::vector<std::wstring>{L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteOk", L"UpdateEnd"}))
         << run.log;
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
@@ -278,7 +279,8 @@ TEST_F(AppEnter, NoStartsTheMainProgramWithoutUpdating) {
 TEST_F(AppEnter, CancelDoesNothing) {
     PublishRelease();
     ASSERT_TRUE(CreateFolderTree(Folder()));
-    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
+    ASSERT_TRUE(
+        test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
     Brand();
     const auto [text, code] = RunAnswering(L"appenter", IDCANCEL);
     EXPECT_FALSE(text.empty());

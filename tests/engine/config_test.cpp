@@ -117,7 +117,8 @@ TEST(EmbeddedConfig, LookUpRules) {
         {L"Mirefold", L"Nothing", L""},
         {L"mirefold", L"Mode", L""},  // section names match exactly
     };
-    for (const Case& c : cases) EXPECT_EQ(LookUpEmbedded(text, c.section, c.key), c.value) << c.section << L"/" << c.key;
+    for (const Case& c : cases)
+        EXPECT_EQ(LookUpEmbedded(text, c.section, c.key), c.value) << c.section << L"/" << c.key;
     EXPECT_EQ(LookUpEmbedded(L"", L"Mirefold", L"Mode"), L"");
 }
 

@@ -32,7 +32,8 @@ TEST_F(ElevationPromptTest, DecliningTheConfigurationPromptChangesNothing) {
 TEST_F(ElevationPromptTest, PromptIsTranslated) {
     WriteIni("[APPLICATION]\r\nName=Prompt Demo\r\n");
     state().language.LoadText(
-        L"[MAIN]\nCan't write to file\\n%s\\nRequest run as administrator.\\nRestart program now?=无法写入文件\\n%s\\n现在重新启动程序吗？\n");
+        L"[MAIN]\nCan't write to file\\n%s\\nRequest run as administrator.\\nRestart program "
+        L"now?=无法写入文件\\n%s\\n现在重新启动程序吗？\n");
     auto answer = std::async(std::launch::async, [] { return test::AnswerMessageBox(::GetCurrentProcessId(), IDNO); });
     PromptElevationForConfig(L"C:\\x\\mirefold.ini");
     const std::wstring text = answer.get();

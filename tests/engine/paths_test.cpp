@@ -125,7 +125,8 @@ TEST_F(PathsTest, OldFilesListStaysWhileAFileIsLocked) {
     test::WriteFileBytes(locked, "x");
     state().paths.RecordOldFile(L"locked.dll");
     {
-        UniqueFile hold(::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFile hold(
+            ::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(hold);
         state().paths.PurgeOldFiles();
         EXPECT_TRUE(FileExists(folder() / L"__oldfiles.lst"));

@@ -59,8 +59,8 @@ TEST(DownLoadList, FinishCheckedListSeparatesMessagesAndCommands) {
 }
 
 std::string Le32(std::uint32_t v) {
-    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
-                       static_cast<char>(v >> 24)};
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                       static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
 }
 
 std::string Utf16(const std::wstring& text) {

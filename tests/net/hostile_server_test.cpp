@@ -158,7 +158,8 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
 TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
     NetTestState env;
     const std::wstring target = env.folder / L"cut.xml";
-    for (const wchar_t* query : {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
+    for (const wchar_t* query :
+         {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
         const std::wstring url = Fault(L"net/cut.xml?") + query;
         MemorySink sink;
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
@@ -250,14 +251,27 @@ TEST(HostileServer, RedirectsAreFollowedAndCounted) {
     // without a retry.
     struct Case { const wchar_t* tag; std::function<bool(const std::wstring&)> fetch; int requests; };
     const Case cases[] = {
-        {L"loop-parts", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; }, 6},
-        {L"loop-stream", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; }, 6},
-        {L"loop-sink", [](const std::wstring& url) { MemorySink s; return HttpGetToSink(url, s); }, 6},
+        {L"loop-parts", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; },
+         6},
+        {L"loop-stream", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; },
+         6},
+        {L"loop-sink",
+         [](const std::wstring& url) {
+             MemorySink s;
+             return HttpGetToSink(url, s);
+         },
+         6},
         {L"loop-file", [&](const std::wstring& url) { return HttpGetToFile(url, target) == kGetToFileDone; }, 6},
         {L"loop-text", [](const std::wstring& url) { return HttpGetText(url, L"none") != L"none"; }, 6},
-        {L"loop-post", [](const std::wstring& url) { std::wstring t; return HttpPost(url, t) == kPostDone; }, 6},
+        {L"loop-post",
+         [](const std::wstring& url) {
+             std::wstring t;
+             return HttpPost(url, t) == kPostDone;
+         },
+         6},
         // The zip variant and the plain list, one loop each.
-        {L"loop-list", [&](const std::wstring& url) { return FetchFile(nullptr, kListFileIndex, url, target) == 0; }, 12},
+        {L"loop-list", [&](const std::wstring& url) { return FetchFile(nullptr, kListFileIndex, url, target) == 0; },
+         12},
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
@@ -284,7 +298,8 @@ TEST(HostileServer, SilentServerTimesOut) {
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1) << c.query;
+        EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1)
+            << c.query;
         EXPECT_LT(SecondsSince(start), 10.0) << c.query;
         EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << c.query << L": " << Joined(FilesIn(env.folder.path()));
     }

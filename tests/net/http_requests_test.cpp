@@ -141,8 +141,9 @@ void ReadWholeBody(HINTERNET request) {
 TEST(Requests, NothingLandsInWinInetsCache) {
     NetTestState env;
     const std::string body = test::RandomBytes(300000, 3);
-    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body), text(L"net\\cache-text.bin", body),
-        parts(L"net\\cache-parts.bin", body), control(L"net\\cache-control.bin", body);
+    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body),
+        text(L"net\\cache-text.bin", body), parts(L"net\\cache-parts.bin", body),
+        control(L"net\\cache-control.bin", body);
 
     MemorySink memory;
     ASSERT_TRUE(HttpGetToSink(sink.url(), memory));
@@ -152,7 +153,8 @@ TEST(Requests, NothingLandsInWinInetsCache) {
     std::wstring reply;
     ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/cache", reply), kPostDone);
 
-    for (const std::wstring& url : {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
+    for (const std::wstring& url :
+         {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
         EXPECT_FALSE(InUrlCache(url)) << url;
     }
     // The check itself works: a plain request is cached.
@@ -171,7 +173,8 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
     const struct {
         const wchar_t* proxy;
         bool usable;
-    } cases[] = {{L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
+    } cases[] = {
+        {L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
     for (const auto& c : cases) {
         NetTestState env;
         env.state.config.Cache(L"Mirefold", L"Proxy", c.proxy);
@@ -193,7 +196,8 @@ TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
     ASSERT_TRUE(::InternetQueryOptionW(root.get(), INTERNET_OPTION_PROXY, buffer, &size));
     const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
     EXPECT_EQ(info->dwAccessType, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
-    EXPECT_NE(std::wstring(reinterpret_cast<const wchar_t*>(info->lpszProxy)).find(L"127.0.0.1:3128"), std::wstring::npos);
+    EXPECT_NE(std::wstring(reinterpret_cast<const wchar_t*>(info->lpszProxy)).find(L"127.0.0.1:3128"),
+              std::wstring::npos);
 }
 
 }  // namespace

@@ -172,7 +172,8 @@ private:
         std::wstring path = o_.manifestPath.empty() ? release_ + L"\\" + kManifestName : FullPath(o_.manifestPath);
         if (o_.manifestPath.empty() && !FileExists(path)) return true;
         std::string bytes;
-        if (!ReadWholeFile(path, bytes, kManifestMax)) return error = L"cannot read the manifest " + path + ErrorCode(), false;
+        if (!ReadWholeFile(path, bytes, kManifestMax))
+            return error = L"cannot read the manifest " + path + ErrorCode(), false;
         std::wstring problem;
         if (!ParseManifest(DecodeManifest(bytes), manifest_, problem)) return error = path + L":" + problem, false;
         manifestPath_ = path;
