@@ -21,6 +21,7 @@
 #include "engine/message_box.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
+#include "ui/dotnet_dialog.h"
 
 namespace mf {
 
@@ -246,13 +247,7 @@ void AnnounceEmbeddedRelease() {
 
 void LoadCachedParameterPackage() { (void)LoadParameterPackage(); }
 
-void ShowDotNetPrompt(HWND owner, const std::wstring& version) {
-    const std::wstring address = DotNetDownloadAddress(DotNetVersionKey(version));
-    // The download dialog comes with the engine's windows; until then a
-    // version it could download is asked for like one it could not.
-    if (!address.empty()) WriteLog(L"The .NET Framework download dialog is not available in this build: " + address);
-    ShowMessage(owner, DotNetPromptMessage(version), MB_OK | MB_ICONWARNING);
-}
+void ShowDotNetPrompt(HWND owner, const std::wstring& version) { ui::ShowDotNetDownloadPrompt(owner, version); }
 
 void CheckDotNetRequirement() {
     std::wstring required;

@@ -62,6 +62,7 @@ struct ProcessState {
     // Process-wide state of a layer above this one, made on first use and
     // gone with this object, so that every test starts from nothing. Only
     // state that a fresh run must not inherit goes here; these types:
+    //   engine AskerSlot (asking.cpp)
     //   net    ThreadValueTable (thread_value_table.h), NetLimits (net_limits.h),
     //          AgentCounters (part_transfer.cpp), ServerKind and PartWorkerPool
     //          (range_downloader.cpp)
