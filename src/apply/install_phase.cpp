@@ -195,14 +195,22 @@ void RunListEntry(const std::wstring& command, HWND owner) {
 
 void MoveFolderTree(const std::wstring& source, const std::wstring& destination) {
     WIN32_FIND_DATAW data{};
-    UniqueFind find(::FindFirstFileW((source + L"\\*.*").c_str(), &data));
+    // The temporary folder is the user's: a link in it is never followed,
+    // and only plain files lying in it are moved (a link to a file
+    // elsewhere would move that file).
+    ConfinedFolder folder;
+    const bool confined = folder.Open(source);
+    UniqueFind find(confined ? ::FindFirstFileW((source + L"\\*.*").c_str(), &data) : INVALID_HANDLE_VALUE);
     if (find) {
         do {
             const std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
             const std::wstring from = source + L"\\" + name;
             const std::wstring to = ReduceBackslashes(destination + L"\\" + name);
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+                ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !folder.HoldsPlainFile(from))) {
+                WriteLog(TranslateFormat(L"Path refused[%s]", from));
+            } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
                 // A folder the installation does not have yet is made, or
                 // its files would be left behind in the temporary folder.
                 CreateFolderTree(to);
@@ -213,6 +221,7 @@ void MoveFolderTree(const std::wstring& source, const std::wstring& destination)
         } while (::FindNextFileW(find.get(), &data));
     }
     find.reset();
+    folder = ConfinedFolder();
     ::RemoveDirectoryW(source.c_str());
 }
 

@@ -164,6 +164,23 @@ TEST_F(PendingFilesAtInstall, LinkInPlaceOfAPendingFileIsNotInstalled) {
     EXPECT_FALSE(FileExists(Installed(L"a.txt")));
 }
 
+// With "UnZip" off the phase moves the download folder's tree into the
+// installation: links in it are not followed.
+TEST_F(PendingFilesAtInstall, MovedTreeTakesNoLinkedFiles) {
+    WriteConfig(L"UnZip=0");
+    ASSERT_TRUE(test::WriteFileBytes(outside_ / L"secret.txt", "keep me"));
+    ASSERT_TRUE(test::WriteFileBytes(outside_ / L"folder\\inner.txt", "keep me too"));
+    ASSERT_TRUE(test::WriteFileBytes(DownloadFolder() + L"\\plain.txt", "new"));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"secret.txt", DownloadFolder() + L"\\secret.txt", false));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"folder", DownloadFolder() + L"\\folder", true));
+    RunPhase();
+    EXPECT_EQ(test::ReadFileBytes(outside_ / L"secret.txt"), "keep me");
+    EXPECT_EQ(test::ReadFileBytes(outside_ / L"folder\\inner.txt"), "keep me too");
+    EXPECT_FALSE(FileExists(Installed(L"secret.txt")));
+    EXPECT_FALSE(FileExists(Installed(L"folder\\inner.txt")));
+    EXPECT_EQ(test::ReadFileBytes(Installed(L"plain.txt")), "new");
+}
+
 TEST_F(PendingFilesAtInstall, DigestIsCheckedAgainBeforeInstalling) {
     const std::string good = "the content the list names";
     updatefileinfo& swapped = AddRecord(L"swapped.dll");
