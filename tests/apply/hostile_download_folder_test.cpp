@@ -22,19 +22,7 @@
 namespace mf {
 namespace {
 
-std::vector<std::wstring> NamesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data{};
-    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    std::sort(names.begin(), names.end());
-    return names;
-}
+using test::NamesIn;
 
 class DownloadFolderLinks : public ::testing::Test {
 protected:
