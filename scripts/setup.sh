@@ -9,9 +9,21 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev googletest
   wine wine32:i386 wine64 xvfb xauth x11-apps
-  fonts-wqy-microhei fonts-noto-cjk
+  fonts-wqy-microhei fonts-noto-cjk fonts-wine locales
   nginx-light python3 zip unzip curl aria2 libxml2-utils imagemagick time
+  chromium
 )
+
+# Windows tests that show Chinese in system-drawn controls run Wine in this
+# locale (tools/testing/wine-env.sh, MF_WINE_LOCALE).
+ensure_chinese_locale() {
+  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return 0
+  local SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  $SUDO sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  $SUDO locale-gen >/dev/null
+}
+trap ensure_chinese_locale EXIT
 
 missing=()
 for p in "${packages[@]}"; do

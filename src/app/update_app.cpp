@@ -261,8 +261,16 @@ int UpdateApp::ExitCode() {
 }
 
 int UpdateApp::Run() {
-    // The engine has no main window of its own here: the modal windows ran
-    // inside start-up, so the message loop would end at once.
+    // The windows ran their own loops inside start-up; the loop here runs
+    // only while a main window is still open, and not at all once the user
+    // chose to exit.
+    if (state_.skipLoop == 0) {
+        MSG msg;
+        while (state_.mainWindow != nullptr && ::IsWindow(state_.mainWindow) && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
     return ExitCode();
 }
 

@@ -6,7 +6,7 @@
 
 #include "base/messages.h"
 #include "base/strings.h"
-#include "engine/message_box.h"
+#include "engine/asking.h"
 #include "engine/privileges.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
@@ -94,7 +94,7 @@ void OfferToCloseMainProgram(HWND owner, const std::wstring& value) {
         const std::wstring caption = Translate(L"Mirefold");
         // Nobody answers in an unattended run: the program is left running
         // and the check reports it, rather than waiting for ever.
-        if (ShowMessage(owner, question, MB_YESNO | MB_ICONQUESTION, IDNO, caption) != IDYES) return;
+        if (Ask({owner, question, MB_YESNO | MB_ICONQUESTION, IDNO, caption}) != IDYES) return;
     }
     CloseProgramByPath(ToLower(value));
 }
@@ -141,7 +141,7 @@ bool EnsureFileWritable(const std::wstring& path, bool ask) {
     bool writable = IsFileWritable(path);
     while (!writable && ask) {
         const std::wstring text = Translate(L"Can't overwrite the file,Please close it.") + L"\n" + path;
-        if (ShowMessage(nullptr, text, MB_RETRYCANCEL) != IDRETRY) break;
+        if (Ask({nullptr, text, MB_RETRYCANCEL, 0, {}}) != IDRETRY) break;
         writable = IsFileWritable(path);
     }
     return writable;

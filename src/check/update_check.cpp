@@ -18,7 +18,7 @@
 #include "check/server_defaults.h"
 #include "check/update_list_reader.h"
 #include "check/version_reply.h"
-#include "engine/message_box.h"
+#include "engine/asking.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "engine/targets.h"
@@ -281,7 +281,7 @@ void SetListBase(const std::wstring& url) { Process().updateList.baseUrl = ListB
 bool ValidateListConfig(HWND ownerWindow, bool interactive) {
     if (ReadConfig(L"UPDATEINFO", L"ListURL").empty() && interactive) {
         const std::wstring question = MissingListUrlText() + L"\n" + Translate(L"Make a sample?");
-        if (ShowMessage(ownerWindow, question, MB_YESNO | MB_ICONQUESTION, IDNO, L"Mirefold") == IDYES)
+        if (Ask({ownerWindow, question, MB_YESNO | MB_ICONQUESTION, IDNO, L"Mirefold"}) == IDYES)
             WriteSampleConfiguration();
     }
     const std::wstring listUrl = ReadConfig(L"UPDATEINFO", L"ListURL");
@@ -328,7 +328,7 @@ bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
         if (formatError.empty())
             formatError = ListFormatErrorText(Translate(L"The xml file format error!"), true,
                                               ReadConfig(L"UPDATEINFO", L"ListURL"), L"");
-        ReportError(nullptr, formatError);
+        TellError(formatError);
         return false;
     }
     // An installed list that cannot be read contributes no records: every
@@ -336,7 +336,7 @@ bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     ListEntries local;
     DownLoadList localValues;
     formatError.clear();
-    if (!ReadUpdateListEntries(localList, local, localValues, false, &formatError)) ReportError(nullptr, formatError);
+    if (!ReadUpdateListEntries(localList, local, localValues, false, &formatError)) TellError(formatError);
     result.listIdentifier = serverValues.listIdentifier;
     result.fileUrlTemplate = serverValues.fileUrlTemplate;
     const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");

@@ -13,6 +13,8 @@ namespace {
 
 // The engine vendor's copies of the framework installers.
 constexpr const wchar_t* kDotNetSite = L"http://update.mirefold.net";
+// DotNetSite=none: the vendor hosts no installers.
+constexpr const wchar_t* kNoDotNetSite = L"none";
 
 // Framework folder prefixes, in the order of DotNetVersion.
 constexpr std::array<const wchar_t*, kDotNetVersionCount> kFolderPrefixes = {
@@ -101,15 +103,23 @@ std::wstring DotNetVersionText(const std::wstring& key) {
 }
 
 std::wstring DotNetDownloadAddress(const std::wstring& key, const std::wstring& configured) {
+    return DotNetDownloadAddress(key, configured, kDotNetSite);
+}
+
+std::wstring DotNetDownloadAddress(const std::wstring& key, const std::wstring& configured, std::wstring site) {
     if (!configured.empty()) return configured;
+    while (!site.empty() && site.back() == L'/') site.pop_back();
+    if (site.empty()) site = kDotNetSite;
+    if (EqualsNoCase(site, kNoDotNetSite)) return {};
     for (const wchar_t* hosted : kHostedKeys) {
-        if (key == hosted) return std::wstring(kDotNetSite) + L"/dotnetfx/dotnetfx" + key + L".exe";
+        if (key == hosted) return site + L"/dotnetfx/dotnetfx" + key + L".exe";
     }
     return {};
 }
 
 std::wstring DotNetDownloadAddress(const std::wstring& key) {
-    return DotNetDownloadAddress(key, ReadConfig(L"APPLICATION", L"dotnetfx" + key));
+    return DotNetDownloadAddress(key, ReadConfig(L"APPLICATION", L"dotnetfx" + key),
+                                 ReadConfigOr(L"Mirefold", L"DotNetSite", kDotNetSite));
 }
 
 std::wstring DotNetPromptMessage(const std::wstring& version) {

@@ -45,7 +45,12 @@ std::wstring DotNetVersionText(const std::wstring& key);
 // The configured address (dotnetfx<K> of section APPLICATION) when there is
 // one, else the engine vendor's installer for the known keys, else empty.
 std::wstring DotNetDownloadAddress(const std::wstring& key, const std::wstring& configured);
-// The same with the configured value read from section APPLICATION.
+// The same with the vendor's site given: its address without the path, for
+// example "http://update.mirefold.net" (the default; empty means it too), or
+// "none" when the vendor hosts no installers.
+std::wstring DotNetDownloadAddress(const std::wstring& key, const std::wstring& configured, std::wstring site);
+// The same with the configured value read from section APPLICATION and the
+// vendor's site from DotNetSite of section Mirefold.
 std::wstring DotNetDownloadAddress(const std::wstring& key);
 
 // The prompt's message: the translated sentence with its version number

@@ -5,6 +5,7 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "support/engine_runner.h"
+#include "support/window_driver.h"
 
 namespace mf {
 namespace {
@@ -19,7 +20,9 @@ protected:
     void TearDown() override { RemoveTree(Folder()); }
 
     void Brand(const std::string& mirefold) {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + mirefold +
+        // No vendor's site: a missing framework gets the warning box (the
+        // download dialog has tests of its own).
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\nDotNetSite=none\r\n" + mirefold +
                                    "[APPLICATION]\r\nName=" + Narrow(name_) +
                                    "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
                                    Narrow(name_) + "/update.xml\r\n";
@@ -51,9 +54,22 @@ TEST_F(DotNetRun, SwitchAsksForItsVersionAndEndsStartUp) {
     Brand("");
     const std::wstring text = RunAnswering(L"emptytemp -dotnet20", true);
     EXPECT_EQ(text, L"You must install .Net Framework 2.0 to run main application.");
+    EXPECT_EQ(Log().find("Run mode"), std::string::npos) << Log();
+}
+
+// With the vendor's site, the switch offers the download from there.
+TEST_F(DotNetRun, SwitchOffersTheVendorsInstaller) {
+    const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n[APPLICATION]\r\nName=" +
+                               Narrow(name_) + "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/x/update.xml\r\n";
+    ASSERT_TRUE(test::BrandEngine(config, exe_));
+    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" emptytemp -dotnet20");
+    const HWND dialog = test::WaitForDialogWithControl(engine.id(), 144);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(test::PressButton(dialog, IDCANCEL));
+    EXPECT_TRUE(engine.Wait(std::chrono::seconds(30)));
     const std::string log = Log();
-    // The download dialog is not part of this build; the address it would use is logged.
-    EXPECT_NE(log.find("http://update.mirefold.net/dotnetfx/dotnetfx20.exe"), std::string::npos) << log;
+    EXPECT_NE(log.find("Offer .NET Framework 2.0 from http://update.mirefold.net/dotnetfx/dotnetfx20.exe"),
+              std::string::npos) << log;
     EXPECT_EQ(log.find("Run mode"), std::string::npos) << log;
 }
 

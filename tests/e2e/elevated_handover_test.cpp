@@ -25,7 +25,10 @@ protected:
 
     std::string Config() const {
         // The list server does not answer: a new check would fail loudly.
-        return "[Mirefold]\r\nLog=inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
+        // "appenter" continues in the launcher window, whose computer
+        // variant ends by itself.
+        return "[Mirefold]\r\nLog=inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nIsComputer=1\r\n"
+               "PracticeCenterURL=http://127.0.0.1:9/pc\r\nName=" + Narrow(name_) +
                "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" + Narrow(name_) + "/update.xml\r\n";
     }
     std::wstring Folder() const { return site_.Folder(); }

@@ -117,6 +117,12 @@ TEST_F(DotNetConfig, ConfiguredAddressAndPromptText) {
     EXPECT_EQ(RequiredDotNetVersion(), L"4.5");
     EXPECT_EQ(DotNetDownloadAddress(L"20"), L"http://mirror/fx2.exe");
     EXPECT_EQ(DotNetDownloadAddress(L"35"), L"http://update.mirefold.net/dotnetfx/dotnetfx35.exe");
+    // The vendor's site is a setting of its own.
+    WriteIni("[Mirefold]\r\nDotNetSite=http://fx.example.org:8080/\r\n");
+    EXPECT_EQ(DotNetDownloadAddress(L"35"), L"http://fx.example.org:8080/dotnetfx/dotnetfx35.exe");
+    EXPECT_EQ(DotNetDownloadAddress(L"50"), L"");
+    EXPECT_EQ(DotNetDownloadAddress(L"35", L"", L"None"), L"");
+    EXPECT_EQ(DotNetDownloadAddress(L"35", L"http://mirror/fx35.exe", L"none"), L"http://mirror/fx35.exe");
 
     EXPECT_EQ(DotNetPromptMessage(L"3.5"), L"You must install .Net Framework 3.5 to run main application.");
     // The version in the translation is replaced just the same.

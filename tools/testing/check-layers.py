@@ -10,7 +10,7 @@ import sys
 
 LAYERS = [
     ["base"],
-    ["zip", "host", "list"],
+    ["zip", "host", "list", "gui"],
     ["engine"],
     ["net"],
     ["check", "apply"],

@@ -15,6 +15,12 @@ else
 fi
 export WINEPREFIX="$MF_BUILD_DIR/wineprefix"
 export WINEDEBUG=${WINEDEBUG:--all}
+# A run that shows Chinese in system-drawn controls (dialog controls, message
+# boxes, captions) sets MF_WINE_LOCALE=zh_CN.UTF-8: the ANSI code page is then
+# 936. Other runs keep the machine's locale.
+if [ -n "${MF_WINE_LOCALE:-}" ]; then
+  export LC_ALL=$MF_WINE_LOCALE
+fi
 # No desktop integration, no Mono or Gecko download prompts.
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 MF_XVFB_FILE="$MF_BUILD_DIR/xvfb.display"
@@ -72,6 +78,12 @@ mf_make_prefix() {
       fi
     done
   done
+  # Ready for windows: no window-manager waits, the fonts the windows name.
+  local here
+  here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+  cp "$here/prefix.reg" "$WINEPREFIX/drive_c/mirefold-prefix.reg"
+  "$MF_WINE" reg import 'C:\mirefold-prefix.reg' >/dev/null 2>&1 < /dev/null 9>&-
+  wineserver -w 9>&-
   touch "$WINEPREFIX/.mirefold-ready"
 }
 

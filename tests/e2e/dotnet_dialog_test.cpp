@@ -1,0 +1,90 @@
+// The .NET Framework download dialog with the real branded engine and nginx:
+// a failed download offers "Download" again, a complete one "Install", and
+// the installer it downloaded starts when that is pressed.
+#include <gtest/gtest.h>
+
+#include "base/files.h"
+#include "base/strings.h"
+#include "support/engine_runner.h"
+#include "support/test_servers.h"
+#include "support/window_driver.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kView = 144;
+constexpr COLORREF kDoneSquare = RGB(219, 88, 0);
+constexpr COLORREF kPendingSquare = RGB(226, 226, 232);
+
+class DotNetDialogRun : public ::testing::Test {
+protected:
+    void Brand(const std::string& mirefold, const std::string& application) {
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + mirefold +
+                                   "[APPLICATION]\r\nName=" + Narrow(site_.name()) + "\r\nApplication=main.cmd\r\n" +
+                                   application + "[UPDATEINFO]\r\nListURL=" + site_.Url(L"update.xml") + "\r\n";
+        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    }
+    std::string Log() const { return test::ReadFileBytes(site_.Folder() + L"inst.log"); }
+    // Where the dialog said it downloads to.
+    std::wstring LocalFile() const {
+        const std::string log = Log();
+        const std::size_t into = log.find(" into ");
+        if (into == std::string::npos) return {};
+        return Widen(log.substr(into + 6, log.find_first_of("\r\n", into) - into - 6));
+    }
+
+    test::TempFolder folder_;
+    test::ProductSite site_{L"dotnet"};
+    std::wstring exe_ = folder_ / L"mirefold.exe";
+};
+
+TEST_F(DotNetDialogRun, FailsRetriesDownloadsAndStartsTheInstaller) {
+    // The installer's address is not served yet: the first download fails.
+    Brand("", "dotnetfx20=" + site_.Url(L"fx\\dotnetfx20.exe") + "\r\n");
+    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" dotnet20");
+    ASSERT_TRUE(engine.started());
+    const HWND dialog = test::WaitForDialogWithControl(engine.id(), kView);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(test::TextOf(dialog), site_.name());
+    EXPECT_EQ(test::ClassOf(::GetDlgItem(dialog, kView)), L"MirefoldDownloadBlockView");
+    EXPECT_EQ(test::ControlText(dialog, IDOK), L"Download");
+
+    ASSERT_TRUE(test::PressButton(dialog, IDOK));
+    ASSERT_TRUE(test::WaitUntil([&] { return Log().find("Download failed") != std::string::npos; }, 60s)) << Log();
+    ASSERT_TRUE(test::WaitForControlEnabled(dialog, IDOK, true));
+    EXPECT_EQ(test::ControlText(dialog, IDOK), L"Download");
+
+    // The server has it now: the retry downloads it and the view fills.
+    const std::string installer = test::ReadFileBytes(test::BuildPath(L"installtest\\mirefold-testmark.exe"));
+    ASSERT_FALSE(installer.empty());
+    ASSERT_TRUE(site_.Publish(L"fx\\dotnetfx20.exe", installer));
+    ASSERT_TRUE(test::PressButton(dialog, IDOK));
+    ASSERT_TRUE(test::WaitForControlText(dialog, IDOK, L"Install", 60s)) << Log();
+    EXPECT_TRUE(test::ControlEnabled(dialog, IDOK));
+    const std::wstring local = LocalFile();
+    ASSERT_FALSE(local.empty()) << Log();
+    EXPECT_EQ(test::ReadFileBytes(local), installer);
+    const gui::Pixels view = test::ReadPixels(::GetDlgItem(dialog, kView));
+    EXPECT_GT(view.Count(kDoneSquare), 0) << "the grid around the complete text shows received squares";
+    EXPECT_EQ(view.Count(kPendingSquare), 0);
+
+    ASSERT_TRUE(test::PressButton(dialog, IDOK));
+    EXPECT_TRUE(test::WaitForWindowToClose(dialog));
+    EXPECT_TRUE(engine.Wait(30s));
+    // The installer started (it records each start beside itself).
+    EXPECT_TRUE(test::WaitUntil([&] { return FileExists(local + L".log"); }, 20s)) << Log();
+}
+
+TEST_F(DotNetDialogRun, AVersionWithoutAnAddressGetsTheWarningBox) {
+    Brand("DotNetSite=none\r\n", "");
+    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" dotnet35");
+    ASSERT_TRUE(engine.started());
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDOK), L"You must install .Net Framework 3.5 to run main application.");
+    EXPECT_TRUE(engine.Wait(30s));
+    EXPECT_EQ(Log().find("Offer .NET Framework"), std::string::npos) << Log();
+}
+
+}  // namespace
+}  // namespace mf
