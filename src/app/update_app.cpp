@@ -9,6 +9,7 @@
 #include "app/flows.h"
 #include "apply/run_file.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/resources.h"
 #include "base/strings.h"
 #include "check/background_refresh.h"
@@ -28,13 +29,6 @@ constexpr int kDefaultConfigResource = 179;
 // The embedded default configuration, as stored (ANSI bytes).
 std::string EmbeddedConfigBytes(HINSTANCE instance) {
     return std::string(ResourceBytes(instance, RT_RCDATA, kDefaultConfigResource));
-}
-
-std::wstring BaseNameOf(const std::wstring& path) {
-    std::wstring name = path.substr(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1);
-    const std::size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos) name.resize(dot);
-    return name;
 }
 
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
@@ -204,7 +198,7 @@ StartResult UpdateApp::InitInstance() {
         // The instance that asked for rights saved the list it was working
         // on; it replaces the package's records instead of doubling them.
         if (fromPackage && FileExists(state_.paths.SavedListFile())) state_.updateList = DownLoadList();
-        LoadSavedUpdateListForElevatedRun();
+        LoadSavedUpdateListForElevatedRun(line.handOverDigest);
         if (mode == RunMode::AppEnter || mode == RunMode::AppEnterNoPrompt) mode = RunMode::Launcher;
     }
     return Dispatch(mode);

@@ -9,6 +9,7 @@
 #include "apply/task_rules.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "engine/process_state.h"
 
 namespace mf {
