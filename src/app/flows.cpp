@@ -1,6 +1,7 @@
 #include "app/flows.h"
 
 #include <atomic>
+#include <functional>
 
 #include "apply/download_phase.h"
 #include "apply/install_phase.h"
@@ -10,6 +11,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/run_program.h"
+#include "base/strings.h"
 #include "check/background_refresh.h"
 #include "check/parameter_package.h"
 #include "check/update_check.h"
@@ -22,19 +24,12 @@
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "ui/dotnet_dialog.h"
+#include "ui/launcher_window.h"
+#include "ui/update_center.h"
 
 namespace mf {
 
 namespace {
-
-// Until the launcher window exists, the flows that would show it do its
-// work without a window; the log says so, so that nobody mistakes the
-// windowless run for the windowed one.
-void WithoutWindow(const wchar_t* what) {
-    WriteLog(std::wstring(what) + L" is not available in this build: its work runs without a window.");
-}
-
-void NotAvailable(const wchar_t* what) { WriteLog(std::wstring(what) + L" is not available in this build."); }
 
 // The check without a window, on this thread; the version a version reply
 // announced becomes the one the exit code reports.
@@ -45,6 +40,9 @@ void RunCheckOnThisThread() {
 }
 
 UpdateStatus CurrentStatus() { return Process().updateList.Status(); }
+
+ui::LauncherActions LauncherActionsFor(std::function<void()> continueEnterFlow = {});
+void ShowLauncher(ui::LauncherForm form, const ui::LauncherActions& actions);
 int UpdateCount() { return Process().updateList.GetSize(); }
 
 // The update count, or 2147483647 when the check announced a version other
@@ -87,8 +85,11 @@ bool RunPhasesAfterCheck(HWND owner) {
 }  // namespace
 
 StartResult CheckForUpdatesFlow() {
-    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (check form)");
-    RunCheckOnThisThread();
+    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
+        ShowLauncher(ui::LauncherForm::Check, LauncherActionsFor());
+    } else {
+        RunCheckOnThisThread();
+    }
     const bool found = CountOrAnnouncedVersion() != 0;
     EndRun();
     return found ? StartResult::Continue : StartResult::Stop;
@@ -161,14 +162,61 @@ DWORD WINAPI UpdateWorkerThread(void* owner) {
     }
 }
 
-StartResult AppEnterFlow(RunMode mode) {
+DWORD WINAPI CheckWorkerThread(void* owner) {
+    HWND window = static_cast<HWND>(owner);
+    try {
+        if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
+            CheckAndReport(window);
+            Process().announcedVersion = Process().updateList.versionText;
+        }
+    } catch (...) {
+        WriteLog(L"The update check ended on an unexpected error.");
+    }
+    SendToOwner(window, cmd::kWorkerDone);
+    return 0;
+}
+
+namespace {
+
+// The launcher window's view of the application.
+ui::LauncherActions LauncherActionsFor(std::function<void()> continueEnterFlow) {
+    ui::LauncherActions actions;
+    actions.fullWorker = UpdateWorkerThread;
+    actions.checkWorker = CheckWorkerThread;
+    actions.continueEnterFlow = std::move(continueEnterFlow);
+    actions.launchMainProgram = LaunchMainProgramWithDotNetCheck;
+    return actions;
+}
+
+void ShowLauncher(ui::LauncherForm form, const ui::LauncherActions& actions) {
     ProcessState& state = Process();
+    if (ui::ShowLauncherWindow(form, state.run.hostWindow, actions).skipLoop) state.skipLoop = 1;
+}
+
+// "appenter" once the check has ended: the question (unless
+// "appenternoprompt"), then the update in the launcher or the main program.
+void AppEnterAfterCheck(RunMode mode);
+
+}  // namespace
+
+StartResult AppEnterFlow(RunMode mode) {
     if (ReadConfig(L"APPLICATION", L"Application").empty()) {
         ReportError(nullptr, Translate(L"At AppEnter mode,You must set Application in mirefold.ini file."));
         return StartResult::Stop;
     }
-    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (enter form)");
+    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
+        ShowLauncher(ui::LauncherForm::Enter, LauncherActionsFor([mode] { AppEnterAfterCheck(mode); }));
+        return StartResult::Continue;
+    }
     RunCheckOnThisThread();
+    AppEnterAfterCheck(mode);
+    return StartResult::Continue;
+}
+
+namespace {
+
+void AppEnterAfterCheck(RunMode mode) {
+    ProcessState& state = Process();
     const int count = CountOrAnnouncedVersion();
     if (CurrentStatus() == UpdateStatus::CheckRemoteOk && count > 0) {
         if (mode != RunMode::AppEnterNoPrompt) {
@@ -180,36 +228,63 @@ StartResult AppEnterFlow(RunMode mode) {
             if (answer == IDCANCEL) {
                 EndRun();
                 CheckTimeBookkeeping();
-                return StartResult::Continue;
+                return;
             }
             if (answer != IDYES) {
                 EndRun();
                 LaunchMainProgramWithDotNetCheck(true);
                 CheckTimeBookkeeping();
-                return StartResult::Continue;
+                return;
             }
         }
         RunLauncherWindow();
         EndRun();
-        return StartResult::Continue;
+        return;
     }
     EndRun();
     LaunchMainProgramWithDotNetCheck(true);
     CheckTimeBookkeeping();
-    return StartResult::Continue;
 }
 
+}  // namespace
+
 void RunLauncherWindow() {
-    // The plain form starts the update worker with itself as owner once its
-    // page has loaded, and the main program when the update ends.
-    WithoutWindow(L"The launcher window");
-    Process().run.skin = Skin::MostSimple;
-    (void)UpdateWorker(nullptr);
-    LaunchMainProgramWithDotNetCheck(true);
+    ProcessState& state = Process();
+    const std::wstring identifier = MachineIdentifier();
+    WriteLog(ToLower(identifier) == L"000000000" ? std::wstring(L"机器码读取失败！")
+                                                 : L"机器码读取成功，机器码：[" + identifier + L"]");
+    state.run.skin = Skin::MostSimple;
+    ShowLauncher(ui::LauncherForm::Plain, LauncherActionsFor());
     CheckTimeBookkeeping();
 }
 
-void ShowUpdateCenter() { NotAvailable(L"The update center"); }
+namespace {
+
+// A fresh start for a run from the update center: an empty list, no
+// description, status 0 with a count of 0 (the check runs only from there).
+void ResetUpdateList() {
+    DownLoadList& list = Process().updateList;
+    list.SetSize(0);
+    list.messageText.clear();
+    SetStatus(UpdateStatus::None);
+}
+
+}  // namespace
+
+void ShowUpdateCenter() {
+    ui::UpdateCenterActions actions;
+    actions.check = [] {
+        ResetUpdateList();
+        RunCheckOnThisThread();
+    };
+    actions.update = [] {
+        ResetUpdateList();
+        RunLauncherWindow();
+        const DownLoadList& list = Process().updateList;
+        return ui::UpdateRunEnd{ToInt(list.Status()), list.GetSize()};
+    };
+    ui::ShowUpdateCenter(actions);
+}
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
 void Uninstall() {
     (void)Uninstall(

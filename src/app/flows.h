@@ -31,6 +31,12 @@ StartResult AppEnterFlow(RunMode mode);
 int UpdateWorker(HWND owner);
 // Thread entry for UpdateWorker; the parameter is the owner window.
 DWORD WINAPI UpdateWorkerThread(void* owner);
+// The check and enter forms' worker: the update check when none has run,
+// then WM_COMMAND 4380 to the owner window (the parameter).
+DWORD WINAPI CheckWorkerThread(void* owner);
+// Shows the launcher window in its plain form (its worker updates, and in
+// the computer variant starts the main program); then the check-time
+// bookkeeping.
 void RunLauncherWindow();
 void ShowUpdateCenter();
 void RunUpdateCheckWindowless();

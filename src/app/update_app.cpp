@@ -8,7 +8,9 @@
 
 #include "app/flows.h"
 #include "apply/run_file.h"
+#include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/resources.h"
 #include "base/strings.h"
 #include "check/background_refresh.h"
@@ -28,14 +30,6 @@ constexpr int kDefaultConfigResource = 179;
 // The embedded default configuration, as stored (ANSI bytes).
 std::string EmbeddedConfigBytes(HINSTANCE instance) {
     return std::string(ResourceBytes(instance, RT_RCDATA, kDefaultConfigResource));
-}
-
-std::wstring BaseNameOf(const std::wstring& path) {
-    std::wstring name =
-        path.substr(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1);
-    const std::size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos) name.resize(dot);
-    return name;
 }
 
 }  // namespace
@@ -196,7 +190,7 @@ StartResult UpdateApp::InitInstance() {
         // The instance that asked for rights saved the list it was working
         // on; it replaces the package's records instead of doubling them.
         if (fromPackage && FileExists(state_.paths.SavedListFile())) state_.updateList = DownLoadList();
-        LoadSavedUpdateListForElevatedRun();
+        LoadSavedUpdateListForElevatedRun(line.handOverDigest);
         if (mode == RunMode::AppEnter || mode == RunMode::AppEnterNoPrompt) mode = RunMode::Launcher;
     }
     return Dispatch(mode);
@@ -257,8 +251,16 @@ int UpdateApp::ExitCode() {
 }
 
 int UpdateApp::Run() {
-    // The engine has no main window of its own here: the modal windows ran
-    // inside start-up, so the message loop would end at once.
+    // The windows ran their own loops inside start-up; the loop here runs
+    // only while a main window is still open, and not at all once the user
+    // chose to exit.
+    if (state_.skipLoop == 0) {
+        MSG msg;
+        while (state_.mainWindow != nullptr && ::IsWindow(state_.mainWindow) && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
     return ExitCode();
 }
 

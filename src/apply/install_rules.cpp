@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "base/text_format.h"
 #include "engine/paths.h"
@@ -90,22 +91,8 @@ std::wstring FileEntryPath(const AttributeLookup& attribute) {
     return Trim(path);
 }
 
-bool IsAbsolutePath(std::wstring_view path) { return path.find(L':', 1) != std::wstring_view::npos; }
-
 std::wstring JoinFolderPath(const std::wstring& folder, const std::wstring& path) {
-    std::wstring joined = IsAbsolutePath(path) ? path : folder + L"\\" + path;
-    ReplaceAll(joined, L"/", L"\\");
-    return ReduceBackslashes(ReduceBackslashes(std::move(joined)));
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::wstring LastComponent(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+    return CollapseSeparators(IsAbsolutePath(path) ? path : folder + L"\\" + path);
 }
 
 }  // namespace mf

@@ -8,6 +8,7 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/run_program.h"
+#include "base/path_text.h"
 #include "engine/process_state.h"
 
 namespace mf {

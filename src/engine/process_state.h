@@ -43,6 +43,9 @@ struct ProcessState {
 
     // The version the check announced (empty when none).
     std::wstring announcedVersion;
+    // Set by a window that ends the run itself: start-up then runs no
+    // message loop of its own.
+    int skipLoop = 0;
     // The .NET versions found so far (detection only ever adds).
     InstalledDotNet installedDotNet;
 

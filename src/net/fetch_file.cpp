@@ -3,6 +3,7 @@
 #include "base/md5.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/path_text.h"
 #include "base/text_format.h"
 #include "engine/process_state.h"
 #include "net/net_limits.h"
@@ -14,11 +15,6 @@ namespace mf {
 namespace {
 
 constexpr const wchar_t* kZipSuffix = L"._.zip";
-
-std::wstring ParentFolder(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
 
 // Logs a line and, for a record, appends it to the record's status text.
 void Report(int index, const std::wstring& line) {
@@ -100,7 +96,7 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
         }
         return 0;
     }
-    const std::wstring folder = ParentFolder(target);
+    const std::wstring folder = FolderOf(target);
     if (!folder.empty() && !FolderExists(folder)) CreateFolderTree(folder);
 
     const bool isList = index < 0;

@@ -3,6 +3,7 @@
 #include "apply/install_phase.h"
 #include "apply/install_rules.h"
 #include "base/files.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "engine/paths.h"
 

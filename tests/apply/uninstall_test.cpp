@@ -3,6 +3,7 @@
 #include "apply/uninstall.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "support/engine_fixture.h"
@@ -30,8 +31,8 @@ TEST(UninstallFolders, InsideTheInstallationFolderOnly) {
         {L"", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst\\"), c.inside) << Narrow(c.path);
-        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst"), c.inside) << Narrow(c.path);
+        EXPECT_EQ(IsInside(c.path, L"C:\\Inst\\"), c.inside) << Narrow(c.path);
+        EXPECT_EQ(IsInside(c.path, L"C:\\Inst"), c.inside) << Narrow(c.path);
     }
 }
 

@@ -59,7 +59,7 @@ protected:
                const std::string& application = "main.cmd") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
                                    "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application +
-                                   "\r\n" +
+                                   "\r\n" + applicationExtra_ +
                                    "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
                                    "\r\nMainListURL=" + Url(L"main.xml") + "\r\n";
         ASSERT_TRUE(test::BrandEngine(config, exe_));
@@ -82,6 +82,7 @@ protected:
     test::ProductSite site_{L"silent-e2e"};
     std::wstring name_, exe_, marker_;
     Release release_;
+    std::string applicationExtra_;  // more lines of section APPLICATION
 };
 
 TEST_F(SilentUpdate, EmptyInstallationBecomesTheRelease) {
@@ -235,6 +236,14 @@ TEST_F(SilentUpdate, FailedDownloadIsRetriedFourMoreTimes) {
 // "appenter": the check, then a question a person answers.
 class AppEnter : public SilentUpdate {
 protected:
+    // The update runs in the launcher window; its computer variant ends by
+    // itself once the update is done (the other one stays open for the
+    // practice center).
+    void SetUp() override {
+        SilentUpdate::SetUp();
+        applicationExtra_ = "IsComputer=1\r\nPracticeCenterURL=" + Url(L"pc") + "\r\n";
+    }
+
     // Starts the engine in the mode, answers its message box with `button`
     // and returns the box's text and the engine's exit code.
     std::pair<std::wstring, long long> RunAnswering(const std::wstring& mode, int button) {

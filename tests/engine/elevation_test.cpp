@@ -14,6 +14,19 @@ namespace {
 TEST(Elevation, RelaunchParameters) {
     EXPECT_EQ(ElevatedParameters(L"silence 65758"), L"silence 65758 /___runas_admin___");
     EXPECT_EQ(ElevatedParameters(L""), L"/___runas_admin___");
+    // The saved list's digest follows the marker, as a word that names no
+    // mode and no window.
+    EXPECT_EQ(ElevatedParameters(L"silence 65758", L"09ab"), L"silence 65758 /___runas_admin___ /listdigest=09ab");
+    const CommandLine line = ParseCommandLine(L"mirefold.exe silence 65758 /___runas_admin___ /listdigest=09AB", L"",
+                                              L"", [](std::uintptr_t h) { return h == 9; });
+    EXPECT_TRUE(line.elevatedRelaunch);
+    EXPECT_EQ(line.handOverDigest, L"09ab");
+    EXPECT_EQ(line.runMode, RunMode::Silence);
+    EXPECT_EQ(line.hostWindow, 0u);
+    // Without the marker a digest means nothing.
+    EXPECT_EQ(ParseCommandLine(L"mirefold.exe /listdigest=09ab", L"", L"", [](std::uintptr_t) { return false; })
+                  .handOverDigest,
+              L"");
 }
 
 class ElevationPromptTest : public test::EngineFixture {};
@@ -74,7 +87,8 @@ TEST(ElevatedChild, DISABLED_TakesOverTheSavedList) {
     std::wstring report = L"commandline " + std::wstring(::GetCommandLineW()) + L"\n";
     report += L"current " + std::wstring(current) + L"\n";
     report += L"found " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
-    LoadSavedUpdateListForElevatedRun();
+    const CommandLine line = ParseCommandLine(::GetCommandLineW(), L"", L"", [](std::uintptr_t) { return false; });
+    LoadSavedUpdateListForElevatedRun(line.handOverDigest);
     report += L"status " + std::to_wstring(ToInt(state.updateList.Status())) + L"\n";
     for (const updatefileinfo& record : state.updateList.Records()) report += L"record " + record.path + L"\n";
     report += L"left " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
@@ -113,7 +127,9 @@ TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTak
             return lines.size() >= 6 && StartsWith(lines[lines.size() - 2], L"left ");
         },
         std::chrono::seconds(10)));
-    EXPECT_TRUE(EndsWith(lines[0], L" " + stored + L" /___runas_admin___")) << Narrow(lines[0]);
+    const std::size_t marker = lines[0].find(L" " + stored + L" /___runas_admin___ /listdigest=");
+    ASSERT_NE(marker, std::wstring::npos) << Narrow(lines[0]);
+    EXPECT_EQ(lines[0].size() - lines[0].rfind(L'=') - 1, 64u) << Narrow(lines[0]);
     EXPECT_TRUE(EqualsNoCase(WithoutTrailingBackslash(lines[1].substr(8)), WithoutTrailingBackslash(folder().path())))
         << Narrow(lines[1]);
     EXPECT_EQ(lines[2], L"found 1");
@@ -168,10 +184,58 @@ TEST_F(ElevatedRelaunchTest, TheSavedListResumesTheRunOnlyWhenItIsWhole) {
             const std::string bytes = test::ReadFileBytes(saved);
             ASSERT_TRUE(test::WriteFileBytes(saved, bytes.substr(0, bytes.size() / 2)));
         }
-        LoadSavedUpdateListForElevatedRun();
+        LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)));
         EXPECT_EQ(state().updateList.Status(), c.status);
         EXPECT_EQ(state().updateList.GetSize(), c.loaded);
         EXPECT_FALSE(FileExists(saved));
+    }
+}
+
+// The saved list lies in the user's temporary folder, where any program of
+// the user can write: the elevated instance takes it only with the digest
+// that the instance asking for rights handed over on the command line.
+TEST_F(ElevatedRelaunchTest, AListTheHandOverDidNotWriteIsRefused) {
+    WriteIni(kRelaunchIni);
+    const std::wstring saved = state().paths.SavedListFile();
+    DownLoadList handedOver;
+    handedOver.Add(FileRecord(L"bin\\QBank.exe"));
+    state().updateList = handedOver;
+    const std::wstring digest = SaveUpdateListForElevatedRun(saved);
+    ASSERT_EQ(digest.size(), 64u);
+    DownLoadList planted;
+    updatefileinfo evil = FileRecord(L"bin\\QBank.exe");
+    evil.desname = L"{sys}\\evil.dll";
+    planted.Add(evil);
+
+    struct Case {
+        const char* name;
+        bool plant;
+        std::wstring digest;
+    };
+    const Case cases[] = {
+        {"replaced after the hand-over", true, digest},
+        {"planted, no digest on the command line", true, L""},
+        {"the hand-over's own list", false, digest},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        state().updateList = handedOver;
+        if (c.plant) {
+            ASSERT_TRUE(planted.SaveToFile(saved));
+        } else {
+            ASSERT_EQ(SaveUpdateListForElevatedRun(saved), digest);
+        }
+        state().updateList = DownLoadList();
+        LoadSavedUpdateListForElevatedRun(c.digest);
+        EXPECT_FALSE(FileExists(saved));
+        if (c.plant) {
+            EXPECT_EQ(state().updateList.GetSize(), 0);
+            EXPECT_EQ(state().updateList.Status(), UpdateStatus::None);
+        } else {
+            ASSERT_EQ(state().updateList.GetSize(), 1);
+            EXPECT_EQ(state().updateList[0].desname, L"");
+            EXPECT_EQ(state().updateList.Status(), UpdateStatus::DownloadOk);
+        }
     }
 }
 

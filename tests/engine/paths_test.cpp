@@ -54,8 +54,36 @@ TEST(PathMacros, Resolution) {
         {L"C:\\W\\", L"D:\\abs\\x.exe", L"D:\\abs\\x.exe"},
         {L"C:\\Base", L"{app}x.exe", L"C:\\W\\x.exe"},
         {L"C:\\W\\", L"a////b", L"C:\\W\\a\\b"},
+        // Only a drive, a UNC or a long-path name is absolute; they keep the
+        // two backslashes that begin them.
+        {L"C:\\W\\", L"\\\\srv\\share\\x.exe", L"\\\\srv\\share\\x.exe"},
+        {L"C:\\W\\", L"\\\\?\\D:\\x.exe", L"\\\\?\\D:\\x.exe"},
+        {L"\\\\srv\\app", L"a.exe", L"\\\\srv\\app\\a.exe"},
+        // Any other ":" is refused: a stream or a drive-relative name was
+        // taken for absolute and landed in the current folder.
+        {L"C:\\W\\", L"data\\good.txt:stream", L""},
+        {L"C:\\W\\", L"C:x.exe", L""},
+        {L"C:\\W\\", L"D:\\x.exe:evil", L""},
+        {L"C:\\W\\", L"\\\\.\\PhysicalDrive0", L""},
     };
     for (const Case& c : cases) EXPECT_EQ(ResolvePathWith(c.base, c.text, work, FakeFolder), c.resolved) << c.text;
+}
+
+TEST(PathMacros, PathsOfListsStayInsideTheirFolder) {
+    const std::wstring work = L"C:\\W\\";
+    struct Case { const wchar_t* text; const wchar_t* resolved; };
+    const Case cases[] = {
+        {L"..\\..\\evil.txt", L""},
+        {L"a\\..\\..\\evil.txt", L""},
+        {L"a/../../evil.txt", L""},
+        {L"...\\evil.txt", L""},
+        {L"a\\..\\b.txt", L"C:\\W\\a\\..\\b.txt"},
+        // Macros and absolute paths are how a list names places elsewhere.
+        {L"{app}\\..\\x.txt", L"C:\\W\\..\\x.txt"},
+        {L"{sys}\\x.dll", L"C:\\windows\\system32\\x.dll"},
+        {L"D:\\x.txt", L"D:\\x.txt"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ResolveInsideWith(work, c.text, work, FakeFolder), c.resolved) << c.text;
 }
 
 TEST(ListNameHash, KnownValues) {

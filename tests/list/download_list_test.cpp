@@ -263,7 +263,7 @@ TEST(DownLoadList, ElevatedRunContinuesWithTheSavedList) {
     DownLoadList full = FullList();
     ASSERT_TRUE(full.SaveToFile(saved));
 
-    LoadSavedUpdateListForElevatedRun();
+    LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)));
     EXPECT_EQ(state.updateList.GetSize(), 2);
     EXPECT_EQ(state.updateList.Status(), UpdateStatus::DownloadOk);
     EXPECT_EQ(state.updateList.listIdentifier, L"{G}");

@@ -16,6 +16,7 @@
 #include "apply/embedded_package.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "list/list_archive.h"
@@ -60,6 +61,22 @@ bool IsPackablePath(const std::wstring& path) {
         if (part == L"..") return false;
     }
     return !IsReservedPackageName(path);
+}
+
+// A target list (desname, shortcut) the package can carry: its absolute
+// paths and macros name places elsewhere, as lists may; its relative ones
+// stay inside the installation.
+bool IsPackableTargetList(const std::wstring& list) {
+    std::wstring separated = list;
+    ReplaceAll(separated, L",", L";");
+    ReplaceAll(separated, L"|", L";");
+    for (const std::wstring& item : Split(separated, L';')) {
+        if (item.empty() || StartsWith(item, L"{")) continue;
+        const PathForm form = FormOf(item);
+        if (form == PathForm::Refused || (form == PathForm::Relative && (!StaysInside(item) || item == L"..")))
+            return false;
+    }
+    return true;
 }
 
 // The file of the release for a list path: the zip variant unpacked (as the
@@ -124,6 +141,11 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
         int files = 0;
         for (int i = 0; i < list.GetSize(); ++i) {
             const updatefileinfo& record = list[i];
+            if (IsFileRecord(record) && (!IsPackableTargetList(record.desname) || !IsPackableTargetList(record.shortcut))) {
+                refusal = "the list names a target outside the installation for " + Utf8(record.path) + ": " +
+                          Utf8(record.desname.empty() ? record.shortcut : record.desname);
+                break;
+            }
             if (!RecordNeedsFile(record)) continue;
             if (!IsPackablePath(record.path)) {
                 refusal = "the list names a path a package cannot carry: " + Utf8(record.path);

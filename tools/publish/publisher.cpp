@@ -12,6 +12,7 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "list_writer.h"
 #include "manifest.h"
@@ -31,36 +32,6 @@ constexpr std::uint64_t kManifestMax = 64 * 1024 * 1024;
 
 std::wstring ErrorCode() {
     return L" (error " + ToWString(static_cast<long long>(::GetLastError())) + L")";
-}
-
-std::wstring FullPath(const std::wstring& path) {
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n == 0) return path;
-        if (n < full.size()) {
-            full.resize(n);
-            break;
-        }
-        full.resize(n + 1);
-    }
-    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
-    return full;
-}
-
-bool IsInside(const std::wstring& child, const std::wstring& parent) {
-    const std::wstring c = ToLower(child), p = ToLower(parent);
-    return c == p || StartsWith(c, p.back() == L'\\' ? p : p + L"\\");
-}
-
-std::wstring BaseName(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-std::wstring ParentOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
 struct CopiedFile {
@@ -284,7 +255,7 @@ private:
     }
 
     bool Stage(std::wstring& error) {
-        const std::wstring parent = ParentOf(out_);
+        const std::wstring parent = FolderOf(out_);
         if (!parent.empty() && !FolderExists(parent) && !CreateFolderTree(parent))
             return error = L"cannot create " + parent + ErrorCode(), false;
         const std::wstring staging = out_ + L".~publish-" + ToWString(static_cast<long long>(::GetCurrentProcessId()));
@@ -313,14 +284,14 @@ private:
     bool StageFile(const ReleaseFile& file, ListedFile& listed, std::wstring& error) {
         const std::wstring source = release_ + L"\\" + file.path;
         const std::wstring target = staging_ + L"\\" + file.path;
-        const std::wstring folder = ParentOf(target);
+        const std::wstring folder = FolderOf(target);
         if (!FolderExists(folder) && !CreateFolderTree(folder))
             return error = L"cannot create " + folder + ErrorCode(), false;
         CopiedFile copied;
         if (!CopyAndHash(source, target, copied, error)) return false;
         listed.path = file.path;
         listed.md5 = copied.md5;
-        if (!ReuseZip(file.path, copied) && !MakeZip(target, BaseName(file.path), file.modified, copied.crc, error))
+        if (!ReuseZip(file.path, copied) && !MakeZip(target, LastComponent(file.path), file.modified, copied.crc, error))
             return false;
         return KeepZipIfSmaller(target, copied.size);
     }
@@ -334,7 +305,7 @@ private:
         const std::wstring oldZip = previousFolder_ + L"\\" + path + kZipSuffix;
         ZipEntryFacts facts;
         if (!ReadSingleEntryFacts(oldZip, facts) || facts.crc != copied.crc || facts.size != copied.size ||
-            facts.name != BaseName(path))
+            facts.name != LastComponent(path))
             return false;
         if (!::CopyFileW(oldZip.c_str(), (staging_ + L"\\" + path + kZipSuffix).c_str(), FALSE)) return false;
         ++s_.reusedZips;
