@@ -63,6 +63,7 @@ base=$(cat "$bench/nginx/url")
 # Wine: the build's prefix and display, and its wineserver's CPU time.
 export MF_BUILD_DIR=$build
 . "$root/tools/testing/wine-env.sh"
+trap '"$root/tools/servers/nginx-stop.sh" "$bench/nginx" >/dev/null; mf_wine_stop' EXIT
 "$build/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1
 wineserver_pid() {
   local p

@@ -86,25 +86,25 @@ bool RunPhasesAfterCheck(HWND owner) {
 
 }  // namespace
 
-int CheckForUpdatesFlow() {
+StartResult CheckForUpdatesFlow() {
     if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
         ShowLauncher(ui::LauncherForm::Check, LauncherActionsFor());
     } else {
         RunCheckOnThisThread();
     }
-    const int result = CountOrAnnouncedVersion();
+    const bool found = CountOrAnnouncedVersion() != 0;
     EndRun();
-    return result;
+    return found ? StartResult::Continue : StartResult::Stop;
 }
 
-int SilentFlow() {
+StartResult SilentFlow() {
     ProcessState& state = Process();
-    HWND host = state.hostWindow;
+    HWND host = state.run.hostWindow;
     auto finish = [] {
         EndRun();
         LaunchMainProgramWithDotNetCheck(false);
         CheckTimeBookkeeping();
-        return 1;
+        return StartResult::Continue;
     };
     if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
         RunCheckOnThisThread();
@@ -122,13 +122,13 @@ int SilentFlow() {
     if (CurrentStatus() == UpdateStatus::DownloadOk) {
         (void)CheckLocalFiles(nullptr);
         if (!WaitForHostGoAhead(host)) return finish();
-        if (state.elevatedRelaunch) ClearAdministratorFiles();
+        if (state.run.elevatedRelaunch) ClearAdministratorFiles();
         if (HasAdministratorFiles()) {
             const std::wstring text = Translate(L"continue update as administrator");
             if (host != nullptr) state.notifications.SendStatusText(host, text);
             WriteLog(text);
             RelaunchElevated(true);
-            return 1;
+            return StartResult::Continue;
         }
     }
     if (CurrentStatus() == UpdateStatus::CheckLocalOk) {
@@ -196,7 +196,7 @@ ui::LauncherActions LauncherActionsFor(std::function<void()> continueEnterFlow) 
 
 void ShowLauncher(ui::LauncherForm form, const ui::LauncherActions& actions) {
     ProcessState& state = Process();
-    if (ui::ShowLauncherWindow(form, state.hostWindow, actions).skipLoop) state.skipLoop = 1;
+    if (ui::ShowLauncherWindow(form, state.run.hostWindow, actions).skipLoop) state.skipLoop = 1;
 }
 
 // "appenter" once the check has ended: the question (unless
@@ -205,18 +205,18 @@ void AppEnterAfterCheck(RunMode mode);
 
 }  // namespace
 
-int AppEnterFlow(RunMode mode) {
+StartResult AppEnterFlow(RunMode mode) {
     if (ReadConfig(L"APPLICATION", L"Application").empty()) {
         ReportError(nullptr, Translate(L"At AppEnter mode,You must set Application in mirefold.ini file."));
-        return 0;
+        return StartResult::Stop;
     }
     if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
         ShowLauncher(ui::LauncherForm::Enter, LauncherActionsFor([mode] { AppEnterAfterCheck(mode); }));
-        return 1;
+        return StartResult::Continue;
     }
     RunCheckOnThisThread();
     AppEnterAfterCheck(mode);
-    return 1;
+    return StartResult::Continue;
 }
 
 namespace {
@@ -259,7 +259,7 @@ void RunLauncherWindow() {
     const std::wstring identifier = MachineIdentifier();
     WriteLog(ToLower(identifier) == L"000000000" ? std::wstring(L"机器码读取失败！")
                                                  : L"机器码读取成功，机器码：[" + identifier + L"]");
-    state.variables.Set(L"updateskin", L"mostsimple");
+    state.run.skin = Skin::MostSimple;
     ShowLauncher(ui::LauncherForm::Plain, LauncherActionsFor());
     CheckTimeBookkeeping();
 }
@@ -293,8 +293,9 @@ void ShowUpdateCenter() {
 }
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
 UninstallOutcome Uninstall() {
-    return Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); },
-                     [] { RelaunchElevated(false); });
+    return Uninstall(
+        [](const std::wstring& path, DownLoadList& target) { return ReadListAndRemoveIdentifier(path, target, true); },
+        [] { RelaunchElevated(false); });
 }
 
 void ReadMachineIdentifier() { ComputeMachineIdentifier(); }
@@ -364,7 +365,7 @@ PackageOutcome RunEmbeddedPackage() {
 void ReportDamagedPackage() {
     const std::wstring text = Translate(L"Find some wrong in this update package!");
     ProcessState& state = Process();
-    if (state.hostWindow != nullptr) state.notifications.SendStatusText(state.hostWindow, text);
+    if (state.run.hostWindow != nullptr) state.notifications.SendStatusText(state.run.hostWindow, text);
     ReportError(nullptr, text);
 }
 

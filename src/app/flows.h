@@ -1,5 +1,6 @@
-// The run-mode flows that start-up hands over to. Each returns nonzero when
-// start-up should "continue" (run the message loop) and 0 for "stop".
+// The run-mode flows that start-up hands over to. Each tells start-up
+// whether to continue (run the message loop) or stop; the exit code is
+// computed apart from that.
 #pragma once
 
 #include <windows.h>
@@ -12,17 +13,19 @@
 
 namespace mf {
 
-// "checkforupdates": the check, then the update count (or 2147483647 for an
-// announced version) as the result; status 13.
-int CheckForUpdatesFlow();
+enum class StartResult { Continue, Stop };
+
+// "checkforupdates": the check, then status 13; continues when it found files
+// or an announced version (the exit code then reports them).
+StartResult CheckForUpdatesFlow();
 // "silence": a whole update without a window (check, download with its
 // retries, local check, elevated hand-over, install), with the host's pause
 // and stop checks between the phases; every path but the hand-over ends
-// with status 13 and the main program started. Returns 1.
-int SilentFlow();
+// with status 13 and the main program started. Continues.
+StartResult SilentFlow();
 // "appenter" / "appenternoprompt": the check, the question (not for
 // "appenternoprompt"), then the update or the main program.
-int AppEnterFlow(RunMode mode);
+StartResult AppEnterFlow(RunMode mode);
 // The whole update with a window as owner: check (again after a version
 // reply), download with retries, local check, install; WM_COMMAND 4323 and
 // 4380 to the owner. Returns 0 at once while another worker runs, else 1.

@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "app/flows.h"
 #include "base/handles.h"
 #include "engine/command_line.h"
 #include "engine/process_state.h"
@@ -36,8 +37,6 @@ inline constexpr int kExitProductBusy = -2;
 inline constexpr int kExitUninstallIncomplete = -3;
 
 class WinsockInit;
-
-enum class StartResult { Continue, Stop };
 
 class UpdateApp {
 public:

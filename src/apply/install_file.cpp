@@ -4,6 +4,7 @@
 
 #include "apply/install_rules.h"
 #include "base/files.h"
+#include "base/path_text.h"
 #include "engine/process_state.h"
 
 namespace mf {

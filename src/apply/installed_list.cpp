@@ -32,7 +32,8 @@ std::vector<Entry> FileEntries(IXMLDOMDocument* document) {
         pending.pop_back();
         if (!node) continue;
         ComPtr<IXMLDOMElement> element;
-        if (xml::IsElement(node.Get()) && xml::NodeName(node.Get()) == L"file" && SUCCEEDED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf())))) {
+        if (xml::IsElement(node.Get()) && xml::NodeName(node.Get()) == L"file" &&
+            SUCCEEDED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf())))) {
             const std::wstring path =
                 FileEntryPath([&](const wchar_t* name) { return xml::GetAttribute(element.Get(), name); });
             entries.push_back({ToLower(path), node});

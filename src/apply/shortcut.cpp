@@ -8,6 +8,7 @@
 #include "apply/task_rules.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
 

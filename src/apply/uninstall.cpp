@@ -7,6 +7,7 @@
 #include "apply/local_check.h"
 #include "apply/shortcut.h"
 #include "base/files.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "engine/targets.h"
@@ -14,27 +15,6 @@
 namespace mf {
 
 namespace {
-
-// A full path without "..", "." or "/", and without trailing backslashes
-// (a drive root keeps its own).
-std::wstring FullPath(const std::wstring& path) {
-    if (path.empty()) return {};
-    DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return {};
-    std::vector<wchar_t> buffer(size + 1);
-    size = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (size == 0 || size >= buffer.size()) return {};
-    std::wstring full(buffer.data(), size);
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
-    return full;
-}
-
-std::wstring ParentOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L'\\');
-    if (slash == std::wstring::npos) return path;
-    // "C:\x" -> "C:\", and "C:\" stays.
-    return path.substr(0, slash < 3 ? std::min<std::size_t>(slash + 1, path.size()) : slash);
-}
 
 // The files that stay whatever the list says: the configuration and the
 // running engine.
@@ -58,18 +38,9 @@ bool RemoveFileAndEmptiedFolders(const std::wstring& path, const std::wstring& i
 
 }  // namespace
 
-bool IsInFolder(const std::wstring& path, const std::wstring& folder) {
-    const std::wstring full = FullPath(path);
-    const std::wstring base = FullPath(folder);
-    if (full.empty() || base.empty()) return false;
-    if (EqualsNoCase(full, base)) return true;
-    const std::wstring prefix = base.back() == L'\\' ? base : base + L"\\";
-    return full.size() > prefix.size() && EqualsNoCase(std::wstring_view(full).substr(0, prefix.size()), prefix);
-}
-
 void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& installFolder) {
     std::wstring current = FullPath(path);
-    while (current.size() >= 4 && IsInFolder(current, installFolder)) {
+    while (current.size() >= 4 && IsInside(current, installFolder)) {
         ::RemoveDirectoryW(current.c_str());
         const std::wstring parent = ParentOf(current);
         if (parent == current) break;
@@ -86,7 +57,7 @@ UninstallOutcome Uninstall(const UpdateListReader& readList, const ElevatedRelau
     // the elevated instance does the whole uninstall. (A configuration that
     // is only in use is no such case.)
     (void)EnsureFileWritable(config, false);
-    if (state.elevatedRelaunch) ClearAdministratorFiles();
+    if (state.run.elevatedRelaunch) ClearAdministratorFiles();
     if (HasAdministratorFiles()) {
         relaunch();
         return UninstallOutcome::HandedToElevatedInstance;

@@ -26,9 +26,6 @@ enum class UninstallOutcome {
 // Starts the engine again elevated, to do the uninstall there.
 using ElevatedRelaunch = std::function<void()>;
 
-// Whether `path` is `folder` or lies below it, once both are made full paths
-// (so "..", "." and "/" cannot lead out of it); letter case is ignored.
-bool IsInFolder(const std::wstring& path, const std::wstring& folder);
 
 // Removes `path` as a folder, then its parent and so on upward, for as long
 // as the path lies in the installation folder; only empty folders go (a

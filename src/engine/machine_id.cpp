@@ -15,12 +15,6 @@ constexpr const wchar_t* kPracticeCenterPage = L"/PracticeCenter/ExeIndex/Index"
 constexpr std::size_t kIdentifierLength = 9;
 constexpr std::size_t kPartLength = 3;
 
-// The process-wide identifier, written once by the main thread before other
-// threads exist.
-struct MachineIdentity {
-    std::wstring value;
-};
-
 std::wstring LastThree(const std::wstring& text) { return text.substr(text.size() - kPartLength); }
 
 // A missing source borrows three characters of the processor id; a short
@@ -72,10 +66,10 @@ std::wstring MachineIdentifierFrom(const std::function<std::optional<MachineSour
 }
 
 void ComputeMachineIdentifier() {
-    Process().Shared<MachineIdentity>().value = MachineIdentifierFrom(ReadWmiSources, ReadDeviceSources);
+    Process().run.machineIdentifier = MachineIdentifierFrom(ReadWmiSources, ReadDeviceSources);
 }
 
-std::wstring MachineIdentifier() { return Process().Shared<MachineIdentity>().value; }
+std::wstring MachineIdentifier() { return Process().run.machineIdentifier; }
 
 std::wstring PracticeCenterAddressWith(const std::wstring& server, const std::wstring& planId,
                                        const std::wstring& identifier, const std::wstring& agentName,

@@ -3,6 +3,7 @@
 #include "base/md5.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/path_text.h"
 #include "base/text_format.h"
 #include "engine/process_state.h"
 #include "net/net_limits.h"
@@ -13,27 +14,15 @@ namespace mf {
 
 namespace {
 
-constexpr long kRecordStatusLock = 0xF0013;
 constexpr const wchar_t* kZipSuffix = L"._.zip";
-
-std::wstring ParentFolder(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
 
 // Logs a line and, for a record, appends it to the record's status text.
 void Report(int index, const std::wstring& line) {
     WriteLog(line);
     if (index < 0) return;
-    ScopedNamedLock lock(kRecordStatusLock);
+    ScopedNamedLock lock(lock_id::kRecordStatus);
     DownLoadList& list = Process().updateList;
     if (index < list.GetSize()) list[index].status += line + L"\r\n";
-}
-
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // Whether a file has the content its digest key names; a file that cannot
@@ -120,7 +109,7 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
         }
         return 0;
     }
-    const std::wstring folder = ParentFolder(target);
+    const std::wstring folder = FolderOf(target);
     if (!folder.empty() && !FolderExists(folder)) CreateFolderTree(folder);
 
     const bool isList = index < 0;

@@ -178,7 +178,8 @@ bool ConfiguredProxyUsable() {
 }
 
 UniqueInternet OpenInternet(const std::wstring& agent) {
-    const ProxySetting setting = ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser"));
+    const ProxySetting setting =
+        ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser"));
     if (!setting.useProxy) return OpenPreconfigured(agent);
     if (!setting.valid) {
         WriteLog(Translate(L"The proxy set error!"));
@@ -445,7 +446,7 @@ int PostFailure(ULONGLONG waitedSince) {
 }
 
 std::wstring ApplicationName() {
-    const std::wstring name = Process().executableBaseName;
+    const std::wstring name = Process().run.executableBaseName;
     return name.empty() ? std::wstring(L"mirefold") : name;
 }
 
@@ -477,7 +478,8 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
         if (!connection) return PostFailure(started);
         const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
                             INTERNET_FLAG_NO_AUTO_REDIRECT | secure;
-        request.reset(::HttpOpenRequestW(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
+        request.reset(
+            ::HttpOpenRequestW(connection.get(), verb, parts.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
         if (!request) return PostFailure(started);
         // Windows hands the session's time-outs down to its requests; Wine
         // does not, so the request gets them too.

@@ -72,7 +72,8 @@ private:
     void Report(std::int64_t count, std::int32_t block);
     // Tells the share how far the open reply reaches (a split leaves that).
     void NoteAsked() {
-        if (job_.share != nullptr) job_.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
+        if (job_.share != nullptr)
+            job_.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
     }
     [[nodiscard]] std::int32_t BlockOf(std::int64_t position) const {
         return job_.blockSize > 0 ? static_cast<std::int32_t>(position / job_.blockSize) : job_.reportIndex;
@@ -104,7 +105,7 @@ private:
 };
 
 Transfer::Connect Transfer::ConnectOnce() {
-    if (++attempts_ > Process().connectTryCount) return Connect::Fail;
+    if (++attempts_ > Process().run.connectTryCount) return Connect::Fail;
     const std::int64_t start = job_.offset + received_;
     // A part asks for its own block only: WinINet reads what is left of a
     // body when its handle is closed, so an open-ended range would make
@@ -311,7 +312,8 @@ bool Transfer::Run() {
             continue;
         }
         std::int64_t most = std::min<std::int64_t>({remaining_, kTransferBlock, replyEnd_ - position});
-        if (job_.blockSize > 0) most = std::min(most, (static_cast<std::int64_t>(BlockOf(position)) + 1) * job_.blockSize - position);
+        if (job_.blockSize > 0)
+            most = std::min(most, (static_cast<std::int64_t>(BlockOf(position)) + 1) * job_.blockSize - position);
         DWORD want = static_cast<DWORD>(most);
         if (job_.share != nullptr) {
             want = static_cast<DWORD>(job_.share->Reserve(static_cast<std::int32_t>(job_.offset + received_),

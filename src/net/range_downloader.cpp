@@ -112,7 +112,7 @@ std::int32_t CRangeDownloader::QuerySize(const std::wstring& url) {
 }
 
 std::int32_t CRangeDownloader::QuerySizeWithRetries() {
-    const int passes = std::max(Process().connectTryCount, 1);
+    const int passes = std::max(Process().run.connectTryCount, 1);
     for (int pass = 0; pass < passes; ++pass) {
         const std::int32_t size = QuerySize(url_);
         if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal) return size;
@@ -235,7 +235,8 @@ private:
     };
 
     static DWORD WINAPI Run(void* parameter) {
-        const std::shared_ptr<State> state = *std::unique_ptr<std::shared_ptr<State>>(static_cast<std::shared_ptr<State>*>(parameter));
+        const std::shared_ptr<State> state =
+            *std::unique_ptr<std::shared_ptr<State>>(static_cast<std::shared_ptr<State>*>(parameter));
         std::vector<char> buffer;
         try {
             buffer.resize(kTransferBlock);
@@ -421,7 +422,8 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
     const std::int32_t runs = std::min(plan.partCount, std::max(threadCount_, 1));
     for (std::int32_t i = 0; i < runs && !stopped; ++i) {
         const std::int32_t first = static_cast<std::int32_t>(static_cast<std::int64_t>(i) * plan.partCount / runs);
-        const std::int32_t last = static_cast<std::int32_t>(static_cast<std::int64_t>(i + 1) * plan.partCount / runs) - 1;
+        const std::int32_t last =
+            static_cast<std::int32_t>(static_cast<std::int64_t>(i + 1) * plan.partCount / runs) - 1;
         const BlockRange from = PartRange(plan, size, first);
         const BlockRange to = PartRange(plan, size, last);
         slots_.push_back(std::make_unique<Slot>(i, first, from.offset, to.offset + to.length));
@@ -470,7 +472,8 @@ int CRangeDownloader::DownloadInParts(int word, HWND window) {
         SendProgress(window, msg::kFileProgress, word, size);
         return 1;
     }
-    if (!stopped) WriteLog(Format(L"Parts cover %ld of %ld bytes for %s", covered, static_cast<std::int64_t>(size), url_));
+    if (!stopped)
+        WriteLog(Format(L"Parts cover %ld of %ld bytes for %s", covered, static_cast<std::int64_t>(size), url_));
     DeleteFileForce(target_);
     return 0;
 }

@@ -36,7 +36,8 @@ public:
 
     // 1 when the target is complete, 0 otherwise. `word` is passed through as
     // the wParam of the progress messages.
-    [[nodiscard]] int Download(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window);
+    [[nodiscard]] int Download(const std::wstring& url, const std::wstring& target, bool failFast, int word,
+                               HWND window);
 
     void SetThreadCount(std::int32_t count) { threadCount_ = count; }
     // A file larger than this is refused before it is fetched (and a reply
@@ -92,7 +93,7 @@ inline constexpr std::int64_t kAnySize = INT64_MAX;
 // The download phase's entry: `threadCount` connections (at least 1); the
 // target's attributes are made normal and a failed target is deleted.
 // A file of more than `maxBytes` fails. 0 on success, 1 on failure.
-[[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
-                               int threadCount, std::int64_t maxBytes = kAnySize);
+[[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word,
+                               HWND window, int threadCount, std::int64_t maxBytes = kAnySize);
 
 }  // namespace mf

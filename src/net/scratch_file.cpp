@@ -1,5 +1,7 @@
 #include "net/scratch_file.h"
 
+#include "base/files.h"
+
 namespace mf {
 namespace {
 
@@ -12,22 +14,22 @@ bool SetRemoveOnClose(HANDLE file, bool remove) {
 }  // namespace
 
 ScratchFile ScratchFile::Create(const std::wstring& path) {
-    // A read-only or hidden file left by someone else cannot be replaced
-    // "always": it loses those attributes first.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Whatever stood under the name goes first (a read-only or hidden file
+    // left by someone else, or a link: as a link, never what it points to),
+    // and the file is made new, so that nothing planted there in between is
+    // written through.
+    DeleteFileForce(path);
     ScratchFile scratch;
     // The removal is a disposition set on the open file rather than
     // FILE_FLAG_DELETE_ON_CLOSE, because only a disposition can be taken
     // back when the download succeeds.
     scratch.file_.reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!scratch.file_) return {};
     if (!SetRemoveOnClose(scratch.file_.get(), true)) {
         scratch.file_.reset();
-        ::DeleteFileW(path.c_str());
+        DeleteFileForce(path);
         return {};
     }
     scratch.path_ = path;

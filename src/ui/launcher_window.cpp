@@ -561,7 +561,7 @@ void LauncherWindow::WorkerFinished() {
     ProcessState& state = Process();
     // The elevated instance asks for rights no second time: what it still
     // cannot write stays as it is.
-    if (state.elevatedRelaunch) ClearAdministratorFiles();
+    if (state.run.elevatedRelaunch) ClearAdministratorFiles();
     if (HasAdministratorFiles()) {
         WriteLog(Translate(L"continue update as administrator"));
         RelaunchElevated(true);

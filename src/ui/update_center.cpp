@@ -30,7 +30,6 @@ constexpr COLORREF kTextColour = RGB(0, 0, 0);
 constexpr COLORREF kHoverColour = RGB(0, 0, 255);
 // The checked configuration value of the launcher's skin, in the
 // configuration cache (section + key).
-constexpr wchar_t kSkinEntry[] = L"MirefoldSkin";
 
 struct CheckJob {
     HWND dialog;
@@ -387,9 +386,9 @@ void UpdateCenter::UpdateNow(bool automatic) {
     Refresh();
     Process().notifications.Unregister(hwnd());
     // The automatic update runs in the launcher's simplest skin.
-    VariableTable& variables = Process().variables;
-    const std::optional<std::wstring> skin = variables.Find(kSkinEntry);
-    if (automatic) variables.Set(kSkinEntry, L"MostSimple");
+    Skin& skin = Process().run.skin;
+    const Skin before = skin;
+    if (automatic) skin = Skin::MostSimple;
     UpdateOutcome outcome = UpdateOutcome::None;
     try {
         const UpdateRunEnd end = actions_.update();
@@ -398,13 +397,7 @@ void UpdateCenter::UpdateNow(bool automatic) {
         WriteLog(L"The update from the update center ended on an unexpected error.");
         outcome = UpdateOutcome::Abandoned;
     }
-    if (automatic) {
-        if (skin) {
-            variables.Set(kSkinEntry, *skin);
-        } else {
-            variables.Remove(kSkinEntry);
-        }
-    }
+    if (automatic) skin = before;
     Process().mainWindow = hwnd();
     lastCheck_ = Now();
     state_.busy = false;

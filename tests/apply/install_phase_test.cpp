@@ -177,7 +177,8 @@ const char* const kInstalledList =
     "</update>\r\n";
 const char* const kServerList =
     "<?xml version=\"1.0\"?>\r\n<update>\r\n"
-    "<file path=\"a.dll\" ver=\"2\"/>\r\n<file path=\"b.dll\" ver=\"2\"/>\r\n<group><file path=\"C.dll\" ver=\"2\"/></group>\r\n"
+    "<file path=\"a.dll\" ver=\"2\"/>\r\n<file path=\"b.dll\" ver=\"2\"/>\r\n<group><file path=\"C.dll\" "
+    "ver=\"2\"/></group>\r\n"
     "<run path=\"setup.exe\" param=\"\" wait=\"0\" key=\"k\"/>\r\n"
     "</update>\r\n";
 
@@ -454,7 +455,7 @@ TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
                                              L"Copying files[2/2]...", L"Do upgrade tasks", L"Clear temp files",
                                              L"Update completed,done 2 files"};
     EXPECT_EQ(seen.texts, expected);
-    state().variables.Clear();
+    state().config.ClearCache();
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Ver"), L"2.5");
     ::DestroyWindow(parent);
 }

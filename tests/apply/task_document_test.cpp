@@ -134,7 +134,8 @@ TEST_F(TaskDocument, RunOfAnotherDocumentRunsItsTasks) {
 TEST_F(TaskDocument, DocumentRunningItselfRunsOnce) {
     InstallHelper(L"mirefold-testmark.exe", L"once.exe");
     Install(L"b.xml", "<t><run file=\"a.xml\"/></t>");
-    EXPECT_TRUE(RunDocument(L"a.xml", "<t><run file=\"once.exe\" param=\"a\" waitclose=\"1\"/><run file=\"b.xml\"/></t>"));
+    EXPECT_TRUE(
+        RunDocument(L"a.xml", "<t><run file=\"once.exe\" param=\"a\" waitclose=\"1\"/><run file=\"b.xml\"/></t>"));
     EXPECT_EQ(test::MarkLog(Installed(L"once.exe")), "a\r\n");
     EXPECT_NE(LogText().find(L"Task document already running[" + Installed(L"a.xml") + L"]"), std::wstring::npos)
         << Narrow(LogText());

@@ -4,6 +4,7 @@
 #include "apply/uninstall.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "support/engine_fixture.h"
@@ -31,8 +32,8 @@ TEST(UninstallFolders, InsideTheInstallationFolderOnly) {
         {L"", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst\\"), c.inside) << Narrow(c.path);
-        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst"), c.inside) << Narrow(c.path);
+        EXPECT_EQ(IsInside(c.path, L"C:\\Inst\\"), c.inside) << Narrow(c.path);
+        EXPECT_EQ(IsInside(c.path, L"C:\\Inst"), c.inside) << Narrow(c.path);
     }
 }
 
@@ -224,7 +225,7 @@ TEST_F(UninstallTest, RelaunchesElevatedExactlyWhenTheConfigurationIsDenied) {
         Install(L"main.exe");
         ASSERT_TRUE(test::WriteFileBytes(Work(L"mirefold.xml"),
                                          "<?xml version=\"1.0\"?>\r\n<update><file path=\"main.exe\" ver=\"1\"/></update>"));
-        state().elevatedRelaunch = c.elevated;
+        state().run.elevatedRelaunch = c.elevated;
         AssumeSystemSupportsElevation(true);
         UseFileOperations(std::make_shared<ConfigAnswers>(state().config.IniPath(), c.error));
         const UninstallOutcome outcome = RunUninstall();

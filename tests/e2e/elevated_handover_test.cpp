@@ -4,6 +4,7 @@
 
 #include "base/files.h"
 #include "base/strings.h"
+#include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "support/engine_runner.h"
 #include "support/test_host.h"
@@ -63,18 +64,43 @@ TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckin
         SCOPED_TRACE(Narrow(mode));
         const std::wstring saved = SaveList();
         ASSERT_TRUE(FileExists(saved));
+        const std::wstring digest = HandOverDigest(test::ReadFileBytes(saved));
+        test::TestHost host;
+        ASSERT_NE(host.window(), nullptr);
+        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(host.window()));
+        const test::EngineRun run = test::RunEngine(
+            exe_, std::wstring(mode) + L" " + handle + L" /___runas_admin___ /listdigest=" + digest, name_);
+        ASSERT_GE(run.exitCode, 0);
+
+        const std::vector<std::wstring> statuses = host.Statuses();
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"UpdateDownloadOk 2"), statuses.end()) << run.log;
+        // No remote check: the saved list is the update.
+        for (const std::wstring& status : statuses) EXPECT_FALSE(StartsWith(status, L"UpdateCheckRemote ")) << run.log;
+        EXPECT_FALSE(FileExists(saved));
+        EXPECT_EQ(run.exitCode, 2);  // the files of the saved list
+    }
+}
+
+// A saved list that the hand-over's digest does not name (any program of
+// the user can write the temporary folder, and start the engine with the
+// marker) is not taken: the run checks again, and the file is gone.
+TEST_F(ElevatedHandoverTest, AListWithoutTheHandOversDigestIsNotTaken) {
+    ASSERT_TRUE(test::BrandEngine(Config(), exe_));
+    for (const wchar_t* digest : {L"", L" /listdigest=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"}) {
+        SCOPED_TRACE(Narrow(digest));
+        const std::wstring saved = SaveList();
         test::TestHost host;
         ASSERT_NE(host.window(), nullptr);
         const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(host.window()));
         const test::EngineRun run =
-            test::RunEngine(exe_, std::wstring(mode) + L" " + handle + L" /___runas_admin___", name_);
-        ASSERT_GE(run.exitCode, 0);
-
+            test::RunEngine(exe_, L"silence " + handle + L" /___runas_admin___" + digest, name_);
         const std::vector<std::wstring> statuses = host.Lines(L"status");
-        EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"status 6 2"), statuses.end()) << run.log;
-        for (const std::wstring& status : statuses) EXPECT_FALSE(StartsWith(status, L"status 1 ")) << run.log;
+        EXPECT_EQ(std::find(statuses.begin(), statuses.end(), L"status 6 2"), statuses.end()) << run.log;
+        EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),
+                               [](const std::wstring& status) { return StartsWith(status, L"status 1 "); }),
+                  statuses.end())
+            << run.log;
         EXPECT_FALSE(FileExists(saved));
-        EXPECT_EQ(run.exitCode, 2);  // the files of the saved list
     }
 }
 

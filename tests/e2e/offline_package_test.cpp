@@ -258,6 +258,21 @@ TEST_F(OfflinePackage, PackToolRefusesWhatItCannotDeliver) {
     ASSERT_TRUE(test::WriteFileBytes(product / L"update.xml",
                                      "<update><file path=\"..\\evil.dll\" ver=\"1\"/></update>"));
     EXPECT_EQ(Pack(branded_, product.path(), out), 1);
+    // A target list (desname) or a deletion that would leave it.
+    for (const char* record : {"<file path=\"a.dll\" ver=\"1\" desname=\"..\\..\\evil.dll\"/>",
+                               "<file path=\"a.dll\" ver=\"1\" desname=\"ok.dll;sub\\..\\..\\evil.dll\"/>",
+                               "<file path=\"a.dll\" ver=\"1\" desname=\"data\\a.dll:stream\"/>",
+                               "<file path=\"gone.dll\" ver=\"1\" oper=\"del\" desname=\"..\\evil.dll\"/>"}) {
+        ASSERT_TRUE(test::WriteFileBytes(product / L"update.xml", std::string("<update>") + record + "</update>"));
+        EXPECT_EQ(Pack(branded_, product.path(), out), 1) << record;
+        EXPECT_FALSE(FileExists(out)) << record;
+    }
+    // Targets elsewhere by an absolute path or a macro are what lists offer.
+    ASSERT_TRUE(test::WriteFileBytes(
+        product / L"update.xml",
+        "<update><file path=\"a.dll\" ver=\"1\" desname=\"{sys}\\a.dll;sub\\a.dll;b.dll\"/></update>"));
+    EXPECT_EQ(Pack(branded_, product.path(), out), 0);
+    ::DeleteFileW(out.c_str());
     // No list at all.
     ::DeleteFileW((product / L"update.xml").c_str());
     EXPECT_EQ(Pack(branded_, product.path(), out), 1);

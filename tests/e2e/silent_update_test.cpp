@@ -58,8 +58,9 @@ protected:
     void Brand(const std::string& listUrl = "", const std::string& extra = "",
                const std::string& application = "main.cmd") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application + "\r\n" +
-                                   applicationExtra_ + "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application +
+                                   "\r\n" + applicationExtra_ +
+                                   "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
                                    "\r\nMainListURL=" + Url(L"main.xml") + "\r\n";
         ASSERT_TRUE(test::BrandEngine(config, exe_));
     }
@@ -77,12 +78,6 @@ protected:
             EXPECT_TRUE(test::ReadFileBytes(Folder() + path) == content) << Narrow(path);
     }
     // The status numbers a host received, in order.
-    static std::vector<int> Statuses(const test::TestHost& host) {
-        std::vector<int> numbers;
-        for (const std::wstring& line : host.Lines(L"status")) numbers.push_back(std::stoi(line.substr(7)));
-        return numbers;
-    }
-
     test::TempFolder folder_;
     test::ProductSite site_{L"silent-e2e"};
     std::wstring name_, exe_, marker_;
@@ -99,7 +94,11 @@ TEST_F(SilentUpdate, EmptyInstallationBecomesTheRelease) {
     EXPECT_EQ(run.exitCode, static_cast<long long>(release_.size())) << run.log;
     ExpectInstalledRelease();
     EXPECT_EQ(test::ReadFileBytes(Folder() + L"mirefold.xml").empty(), false);
-    EXPECT_EQ(Statuses(host), (std::vector<int>{0, 1, 3, 4, 6, 7, 9, 10, 12, 13})) << run.log;
+    EXPECT_EQ(host.StatusNames(),
+              (std::vector<std::wstring>{L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteOk", L"UpdateDownload",
+                                         L"UpdateDownloadOk", L"UpdateCheckLocal", L"UpdateCheckLocalOk", L"UpdateCopy",
+                                         L"UpdateCopyOk", L"UpdateEnd"}))
+        << run.log;
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
 
@@ -122,7 +121,9 @@ TEST_F(SilentUpdate, CurrentInstallationFetchesNothingAndStartsTheMainProgram) {
     test::TestHost host;
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 0) << run.log;
-    EXPECT_EQ(Statuses(host), (std::vector<int>{0, 1, 3, 13})) << run.log;
+    EXPECT_EQ(host.StatusNames(),
+              (std::vector<std::wstring>{L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteOk", L"UpdateEnd"}))
+        << run.log;
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
 
@@ -152,10 +153,10 @@ TEST_F(SilentUpdate, ServerDownStillStartsTheMainProgram) {
     test::TestHost host;
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 0) << run.log;
-    const std::vector<int> statuses = Statuses(host);
+    const std::vector<std::wstring> statuses = host.StatusNames();
     ASSERT_GE(statuses.size(), 2u);
-    EXPECT_EQ(statuses[statuses.size() - 2], 2) << run.log;
-    EXPECT_EQ(statuses.back(), 13);
+    EXPECT_EQ(statuses[statuses.size() - 2], L"UpdateCheckRemoteError") << run.log;
+    EXPECT_EQ(statuses.back(), L"UpdateEnd");
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
 
@@ -186,10 +187,10 @@ TEST_F(SilentUpdate, RunningMainProgramIsLeftAloneWithoutAQuestion) {
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 1) << run.log;
     EXPECT_NE(run.log.find("[not shown: nobody to answer in this run]"), std::string::npos) << run.log;
-    const std::vector<int> statuses = Statuses(host);
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(), 8), statuses.end()) << run.log;
+    const std::vector<std::wstring> statuses = host.StatusNames();
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"UpdateCheckLocalError"), statuses.end()) << run.log;
     ASSERT_FALSE(statuses.empty());
-    EXPECT_EQ(statuses.back(), 13);
+    EXPECT_EQ(statuses.back(), L"UpdateEnd");
     EXPECT_EQ(test::ReadFileBytes(Folder() + L"readme.txt"), old);
     EXPECT_TRUE(program.Running());
 }
@@ -298,7 +299,8 @@ TEST_F(AppEnter, NoStartsTheMainProgramWithoutUpdating) {
 TEST_F(AppEnter, CancelDoesNothing) {
     PublishRelease();
     ASSERT_TRUE(CreateFolderTree(Folder()));
-    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
+    ASSERT_TRUE(
+        test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
     Brand();
     const auto [text, code] = RunAnswering(L"appenter", IDCANCEL);
     EXPECT_FALSE(text.empty());

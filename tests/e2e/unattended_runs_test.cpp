@@ -65,7 +65,8 @@ TEST_F(UnattendedRun, CheckForUpdatesNeverWaitsForAMessageBox) {
          "The proxy set error! [not shown: nobody to answer in this run]", 0},
         // An entity in the list once made the list reader report in a box.
         {"entity in the list", "",
-         "<?xml version=\"1.0\"?>\r\n<!DOCTYPE update [<!ENTITY e \"x\">]>\r\n<update><file path=\"&e;.dll\" ver=\"1\"/></update>",
+         "<?xml version=\"1.0\"?>\r\n<!DOCTYPE update [<!ENTITY e \"x\">]>\r\n<update><file path=\"&e;.dll\" "
+         "ver=\"1\"/></update>",
          "error when download the list file.", 0},
     };
     int round = 0;

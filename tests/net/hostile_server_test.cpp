@@ -26,20 +26,6 @@ using test::ServerUrl;
 
 std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
 
-// Every name in the folder: a failed download leaves none.
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return names;
-}
-
 std::wstring Joined(const std::vector<std::wstring>& names) {
     std::wstring text;
     for (const std::wstring& name : names) text += name + L" ";
@@ -74,7 +60,7 @@ TEST(HostileServer, RangeReplyWithoutCompleteLength) {
             EXPECT_EQ(result, 1) << c.query;
         }
         DeleteFileForce(target);
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -97,7 +83,7 @@ TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
         EXPECT_EQ(DownloadFile(Fault(c.path) + L"?" + c.query + L"&tag=" + tag, target, false, 0, nullptr, 8), 1)
             << c.path;
         EXPECT_EQ(test::FaultRequestCount(tag), c.requests) << c.path << "?" << c.query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -113,7 +99,7 @@ TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
         const std::wstring target = env.folder / L"range.bin";
         const std::wstring url = Fault(L"net/range.bin?size=300000&onlyat=51200&") + query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 1) << query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
     // The same server answering that part straight serves the file.
     const std::wstring target = env.folder / L"range.bin";
@@ -149,7 +135,7 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
         } else {
             EXPECT_EQ(result, 1) << c.query;
         }
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << c.query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -158,13 +144,14 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
 TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
     NetTestState env;
     const std::wstring target = env.folder / L"cut.xml";
-    for (const wchar_t* query : {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
+    for (const wchar_t* query :
+         {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
         const std::wstring url = Fault(L"net/cut.xml?") + query;
         MemorySink sink;
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 1), 1) << query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -192,7 +179,7 @@ TEST(HostileServer, ListsAndDocumentsAreBounded) {
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_LE(sink.data().size(), 1024u * 1024u) << query;
         EXPECT_LT(SecondsSince(start), 30.0) << query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
     // A list under the limit still comes through every way.
     const std::wstring url = Fault(L"net/list.xml?size=900000");
@@ -212,19 +199,19 @@ TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
     NetTestState env;
     Limits().documentBytes = 1024 * 1024;
     Limits().extractedBytes = 2 * 1024 * 1024;
-    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
     const std::wstring list = env.folder / L"list.xml";
     // 3 MB of zeros in an archive of a few kilobytes; the plain list is
     // missing, so nothing is fetched at all.
     EXPECT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=3000000"), list), 1);
-    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
     // A file's zip variant over its limit is no file either.
     const std::wstring file = env.folder / L"data.bin";
     EXPECT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=3000000"), file), 1);
-    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
 
     // Under the limits both unpack.
-    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
     ASSERT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=1000000"), list), 0);
     EXPECT_EQ(test::ReadFileBytes(list), std::string(1000000, '\0'));
     ASSERT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=1500000"), file), 0);
@@ -263,7 +250,7 @@ TEST(HostileServer, ZipVariantWhoseFirstEntryIsAFolder) {
     }
 
     // The list, in the zip form, with a folder left at the list's path.
-    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
     const std::wstring list = env.folder / L"list.xml";
     ASSERT_TRUE(CreateFolderTree(list + L"\\left"));
     EXPECT_EQ(FetchFile(nullptr, kListFileIndex, base + L"list.xml", list), 0);
@@ -290,14 +277,27 @@ TEST(HostileServer, RedirectsAreFollowedAndCounted) {
     // without a retry.
     struct Case { const wchar_t* tag; std::function<bool(const std::wstring&)> fetch; int requests; };
     const Case cases[] = {
-        {L"loop-parts", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; }, 6},
-        {L"loop-stream", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; }, 6},
-        {L"loop-sink", [](const std::wstring& url) { MemorySink s; return HttpGetToSink(url, s); }, 6},
+        {L"loop-parts", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; },
+         6},
+        {L"loop-stream", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; },
+         6},
+        {L"loop-sink",
+         [](const std::wstring& url) {
+             MemorySink s;
+             return HttpGetToSink(url, s);
+         },
+         6},
         {L"loop-file", [&](const std::wstring& url) { return HttpGetToFile(url, target) == kGetToFileDone; }, 6},
         {L"loop-text", [](const std::wstring& url) { return HttpGetText(url, L"none") != L"none"; }, 6},
-        {L"loop-post", [](const std::wstring& url) { std::wstring t; return HttpPost(url, t) == kPostDone; }, 6},
+        {L"loop-post",
+         [](const std::wstring& url) {
+             std::wstring t;
+             return HttpPost(url, t) == kPostDone;
+         },
+         6},
         // The zip variant and the plain list, one loop each.
-        {L"loop-list", [&](const std::wstring& url) { return FetchFile(nullptr, kListFileIndex, url, target) == 0; }, 12},
+        {L"loop-list", [&](const std::wstring& url) { return FetchFile(nullptr, kListFileIndex, url, target) == 0; },
+         12},
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
@@ -306,7 +306,7 @@ TEST(HostileServer, RedirectsAreFollowedAndCounted) {
         EXPECT_EQ(test::FaultRequestCount(c.tag), c.requests) << c.tag;
     }
     DeleteFileForce(target);
-    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
 }
 
 // A server that stops answering (before its headers, or in the middle of the
@@ -324,9 +324,10 @@ TEST(HostileServer, SilentServerTimesOut) {
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1) << c.query;
+        EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1)
+            << c.query;
         EXPECT_LT(SecondsSince(start), 10.0) << c.query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << c.query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
     const auto start = std::chrono::steady_clock::now();
     MemorySink sink;
@@ -351,7 +352,7 @@ TEST(HostileServer, DownloadCutOffByTheEndOfTheProcessLeavesNothing) {
         ASSERT_TRUE(mfget.started());
         const bool writing = test::WaitUntil(
             [&] {
-                for (const std::wstring& name : FilesIn(folder.path())) {
+                for (const std::wstring& name : test::NamesIn(folder.path())) {
                     WIN32_FILE_ATTRIBUTE_DATA data{};
                     if (::GetFileAttributesExW((folder / name).c_str(), GetFileExInfoStandard, &data) &&
                         data.nFileSizeLow > 300000) {
@@ -361,11 +362,11 @@ TEST(HostileServer, DownloadCutOffByTheEndOfTheProcessLeavesNothing) {
                 return false;
             },
             20s);
-        ASSERT_TRUE(writing) << threads << L": " << Joined(FilesIn(folder.path()));
+        ASSERT_TRUE(writing) << threads << L": " << Joined(test::NamesIn(folder.path()));
         mfget.Kill();
         ASSERT_TRUE(mfget.Wait(10s));
-        EXPECT_TRUE(test::WaitUntil([&] { return FilesIn(folder.path()).empty(); }, 5s))
-            << threads << L": " << Joined(FilesIn(folder.path()));
+        EXPECT_TRUE(test::WaitUntil([&] { return test::NamesIn(folder.path()).empty(); }, 5s))
+            << threads << L": " << Joined(test::NamesIn(folder.path()));
     }
 }
 

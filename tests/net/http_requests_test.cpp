@@ -156,8 +156,9 @@ void ReadWholeBody(HINTERNET request) {
 TEST(Requests, NothingLandsInWinInetsCache) {
     NetTestState env;
     const std::string body = test::RandomBytes(300000, 3);
-    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body), text(L"net\\cache-text.bin", body),
-        parts(L"net\\cache-parts.bin", body), control(L"net\\cache-control.bin", body);
+    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body),
+        text(L"net\\cache-text.bin", body), parts(L"net\\cache-parts.bin", body),
+        control(L"net\\cache-control.bin", body);
 
     MemorySink memory;
     ASSERT_TRUE(HttpGetToSink(sink.url(), memory));
@@ -167,7 +168,8 @@ TEST(Requests, NothingLandsInWinInetsCache) {
     std::wstring reply;
     ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/cache", reply), kPostDone);
 
-    for (const std::wstring& url : {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
+    for (const std::wstring& url :
+         {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
         EXPECT_FALSE(InUrlCache(url)) << url;
     }
     // The check itself works: a plain request is cached.
@@ -186,10 +188,11 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
     const struct {
         const wchar_t* proxy;
         bool usable;
-    } cases[] = {{L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
+    } cases[] = {
+        {L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
     for (const auto& c : cases) {
         NetTestState env;
-        env.state.variables.Set(L"MirefoldProxy", c.proxy);
+        env.state.config.Cache(L"Mirefold", L"Proxy", c.proxy);
         EXPECT_EQ(ConfiguredProxyUsable(), c.usable) << c.proxy;
         if (!c.usable) {
             EXPECT_FALSE(OpenInternet(L"down1")) << c.proxy;
@@ -199,8 +202,8 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
 
 TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
     NetTestState env;
-    env.state.variables.Set(L"MirefoldProxy", L"127.0.0.1:3128");
-    env.state.variables.Set(L"MirefoldProxyUser", L"alice,secret");
+    env.state.config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:3128");
+    env.state.config.Cache(L"Mirefold", L"ProxyUser", L"alice,secret");
     UniqueInternet root = OpenInternet(L"down1");
     ASSERT_TRUE(root);
     char buffer[512] = {};
@@ -215,9 +218,9 @@ TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
 
 TEST(Requests, ConfiguredProxyThatIsDownIsNeverBypassed) {
     NetTestState env;
-    env.state.connectTryCount = 1;
+    env.state.run.connectTryCount = 1;
     // Nothing listens at the proxy's port.
-    env.state.variables.Set(L"MirefoldProxy", L"127.0.0.1:1");
+    env.state.config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:1");
     const std::string body = test::RandomBytes(300000, 11);
     ServedFile file(L"net\\behind-proxy.bin", body);
     const std::wstring target = env.folder / L"got.bin";

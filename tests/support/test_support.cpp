@@ -1,6 +1,8 @@
 #include "support/test_support.h"
 
 #include <windows.h>
+
+#include <algorithm>
 #include <tlhelp32.h>
 
 #include <fstream>
@@ -160,6 +162,20 @@ std::string UnixPathOf(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 bool MakeLink(const std::wstring& target, const std::wstring& link, bool folder) {
     if (RunningUnderWine()) {
