@@ -6,13 +6,13 @@
 #
 #   bench/download_phase.sh [BUILD_DIR] [COUNT]
 #
-# BUILD_DIR defaults to build/ (mirefold-phasebench must be built:
-# bash scripts/build.sh). COUNT files (default 300) of 1 to 16 KiB of text,
+# BUILD_DIR defaults to the host preset's tree (tools/testing/build-dir.sh;
+# mirefold-phasebench must be built: bash scripts/build.sh). COUNT files (default 300) of 1 to 16 KiB of text,
 # fixed seed. Prints Markdown rows (also in BUILD_DIR/bench-phase/results.md);
 # "seconds" is the phase alone, measured inside the program.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(cd "${1:-$("$root/tools/testing/build-dir.sh")}" && pwd)
 count=${2:-300}
 bench=$build/bench-phase
 www=$bench/www
@@ -44,6 +44,7 @@ base=$(cat "$bench/nginx/url")
 
 export MF_BUILD_DIR=$build
 . "$root/tools/testing/wine-env.sh"
+trap '"$root/tools/servers/nginx-stop.sh" "$bench/nginx" >/dev/null; mf_wine_stop' EXIT
 "$build/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1
 
 results=$bench/results.md

@@ -8,8 +8,9 @@
 #
 #   bench/downloader.sh [BUILD_DIR] [RATE]
 #
-# BUILD_DIR defaults to build/ (mfget and mirefold-phasebench must be built:
-# cmake --build --preset mingw64 --target mfget mirefold-phasebench). RATE is
+# BUILD_DIR defaults to the host preset's tree (tools/testing/build-dir.sh;
+# mfget and mirefold-phasebench must be built: cmake --build --preset
+# "$(tools/testing/host-preset.sh)" --target mfget mirefold-phasebench). RATE is
 # nginx's limit_rate for the limited runs (default 8m). TOOLS limits the
 # runs to some of "mfget phase curl aria2c huge" (default: all). Files are
 # generated into BUILD_DIR/bench/ and results printed as Markdown (also
@@ -17,7 +18,7 @@
 # of ours against aria2c and curl.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(cd "${1:-$("$root/tools/testing/build-dir.sh")}" && pwd)
 rate=${2:-8m}
 bench=$build/bench
 www=$bench/www
@@ -62,6 +63,7 @@ base=$(cat "$bench/nginx/url")
 # Wine: the build's prefix and display, and its wineserver's CPU time.
 export MF_BUILD_DIR=$build
 . "$root/tools/testing/wine-env.sh"
+trap '"$root/tools/servers/nginx-stop.sh" "$bench/nginx" >/dev/null; mf_wine_stop' EXIT
 "$build/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1
 wineserver_pid() {
   local p

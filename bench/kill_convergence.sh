@@ -8,7 +8,7 @@
 # Needs the test programs built (bash scripts/build.sh). About 15 s a round.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(cd "${1:-$("$root/tools/testing/build-dir.sh")}" && pwd)
 rounds=${2:-50}
 export MF_BUILD_DIR=$build
 . "$root/tools/testing/wine-env.sh"

@@ -18,12 +18,16 @@
 # written to BUILD_DIR/bench/check/update_check.md).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd)
+build=$(cd "${1:-$("$root/tools/testing/build-dir.sh")}" && pwd)
 out=$build/bench/check
 bench=$build/bin/mfcheckbench.exe
 [ -x "$bench" ] || { echo "build mfcheckbench first: cmake --build --preset mingw64 --target mfcheckbench" >&2; exit 1; }
 command -v xmllint >/dev/null || { echo "needs xmllint (libxml2-utils)" >&2; exit 1; }
 mkdir -p "$out"
+# The build's Wine prefix and display, ended with the benchmark.
+export MF_BUILD_DIR=$build
+. "$root/tools/testing/wine-env.sh"
+trap mf_wine_stop EXIT
 
 python3 - "$out" <<'PY'
 import hashlib, os, sys

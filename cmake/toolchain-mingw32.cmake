@@ -13,6 +13,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Every Windows program of the build runs under Wine through this wrapper
-# (tests, test discovery, tools run by custom commands).
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/testing/wine-run.sh)
+# The Wine emulator is set by the top-level CMakeLists.txt (one place).

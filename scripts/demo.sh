@@ -5,10 +5,14 @@
 # generates the demo release (a few hundred small question files, some larger
 # media files, the product's main program, a message and a command),
 # publishes it with mirefold-publish, serves it with nginx on 127.0.0.1:8731,
-# brands the engine with res/demo/mirefold.ini and runs three silent updates
-# under Wine, each followed by a sample host window:
-#   1. into an empty installation: the whole release is fetched and installed
-#      and the product's main program is started;
+# with the practice-center test site beside it, brands the engine with
+# res/demo/mirefold.ini and runs three updates under Wine:
+#   1. into an empty installation, as a user's first start: the launcher
+#      window (computer variant) shows its loading page while the whole
+#      release is fetched and installed, then starts the product's main
+#      program; pictures of the window during and after the update are saved
+#      (build/demo/pictures, and docs/ for the README);
+# and then silently, each followed by a sample host window:
 #   2. after one changed file is published: only that file is fetched;
 #   3. once more: nothing to update.
 # Everything it started (nginx, Xvfb, Wine) is ended when it returns.
@@ -18,16 +22,19 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
 preset=$(tools/testing/host-preset.sh)
-if [ -f build/CMakeCache.txt ] && ! grep -q "toolchain-$preset.cmake" build/CMakeCache.txt; then rm -rf build; fi
+tree=$(tools/testing/build-dir.sh "$preset")
+if [ -f "$tree/CMakeCache.txt" ] && ! grep -q "toolchain-$preset.cmake" "$tree/CMakeCache.txt"; then rm -rf "$tree"; fi
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target mirefold mirefold-brand mirefold-publish mirefold-testhost mirefold-testmain
+cmake --build --preset "$preset" --target mirefold mirefold-brand mirefold-publish mirefold-testhost mirefold-testmain \
+  mirefold-snap
 
-export MF_BUILD_DIR="$root/build"
+export MF_BUILD_DIR="$tree"
 . tools/testing/wine-env.sh
 demo="$MF_BUILD_DIR/demo"
 state="$demo/server"
 cleanup() {
   tools/servers/nginx-stop.sh "$state" >/dev/null 2>&1 || true
+  tools/servers/messageserver-stop.sh "$demo/messages" >/dev/null 2>&1 || true
   mf_wine_stop
 }
 trap cleanup EXIT
@@ -70,11 +77,15 @@ cp "$MF_BUILD_DIR/bin/mirefold-testmain.exe" "$demo/release/QuorvilBank.exe"
 echo "== publishing it to $demo/www/demo with mirefold-publish"
 mkdir -p "$demo/www"
 wine_q "$MF_BUILD_DIR/bin/mirefold-publish.exe" "$(win "$demo/release")" "$(win "$demo/www/demo")" --zip-if-smaller --quiet
+# The practice center (the launcher's pages) on the same server.
+cp -r tools/practicecenter/site "$demo/www/pc"
 # The engine-wide main list: nothing for this demo.
 printf '<?xml version="1.0" encoding="utf-8"?>\r\n<update>\r\n</update>\r\n' > "$demo/www/mirefold.xml"
 echo "   $(find "$demo/www/demo" -type f ! -name '*._.zip' | wc -l) files, $(find "$demo/www/demo" -name '*._.zip' | wc -l) zip variants"
 
 NGINX_PORT=8731 tools/servers/nginx-start.sh "$state" "$demo/www" >/dev/null
+# The message server pushes one banner to the launcher.
+MESSAGE_PORT=8732 MESSAGE_LIFETIME=900 tools/servers/messageserver-start.sh "$demo/messages" >/dev/null
 "$MF_WINE" "$MF_BUILD_DIR/bin/mirefold-brand.exe" "$MF_BUILD_DIR/bin/mirefold.exe" "$(win "$root/res/demo/mirefold.ini")" \
   "$(win "$demo/mirefold.exe")" >/dev/null 2>&1
 
@@ -105,22 +116,45 @@ run_update() {
 }
 
 echo
-echo "== run 1: silent update of an empty installation"
-run_update 1
+echo "== run 1: the first start of an empty installation, in the launcher window"
+: > "$state/access.log"
+pictures="$demo/pictures"
+mkdir -p "$pictures"
+"$MF_WINE" "$MF_BUILD_DIR/bin/mirefold-snap.exe" "$(win "$pictures/during.bmp")" "$(win "$pictures/after.bmp")" 120 \
+  > "$demo/snap.txt" 2>/dev/null &
+snap=$!
+set +e
+LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$MF_WINE" "$demo/mirefold.exe" >/dev/null 2>&1
+code=$?
+wait $snap
+snapped=$?
+set -e
+echo "   exit code: $code (the low 8 bits of the engine's count)"
 echo "   requests answered by the server: $(grep -c '^20[06] GET' "$state/access.log" || true)"
 echo "   installed: $(find "$work" -type f | wc -l) files in C:\\Tarnwick\\vdzq\\$name"
-(cd "$work" && find . -maxdepth 2 | sort | head -20)
+if [ $snapped -eq 0 ]; then
+  for shot in during after; do
+    convert "$pictures/$shot.bmp" -resize 50% "$pictures/launcher-$shot.png"
+    cp "$pictures/launcher-$shot.png" "$root/docs/launcher-$shot.png"
+  done
+  echo "   pictures of the window: $pictures/launcher-during.png, $pictures/launcher-after.png"
+  echo "   (copied to docs/ for the README)"
+else
+  echo "   no pictures of the window: $(tr -d '\r' < "$demo/snap.txt")"
+fi
 if diff -rq -x mirefold-publish.ini "$demo/release" "$work" 2>/dev/null | grep -v "^Only in $work" | grep -q .; then
   echo "   the installed tree differs from the release!"
 else
   echo "   the installed tree equals the release, byte for byte"
 fi
 sleep 2
-if pgrep -f QuorvilBank.exe >/dev/null; then
+# The main program the engine started from the demo's installation.
+started=$(pgrep -f "vdzq.$name.QuorvilBank.exe" || true)
+if [ -n "$started" ]; then
   echo "   the product's main program QuorvilBank.exe is running; the user closes it"
   # A silent run does not close a running main program (nobody is there to
   # say yes), so the next update needs it closed.
-  pkill -f QuorvilBank.exe || true
+  kill $started 2>/dev/null || true
   sleep 1
 fi
 

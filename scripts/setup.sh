@@ -11,6 +11,7 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth x11-apps
   fonts-wqy-microhei fonts-noto-cjk fonts-wine locales
   nginx-light python3 zip unzip curl aria2 libxml2-utils imagemagick time
+  chromium
 )
 
 # Windows tests that show Chinese in system-drawn controls run Wine in this

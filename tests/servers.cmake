@@ -16,3 +16,9 @@ add_test(NAME faultserver_start COMMAND ${MF_SERVERS_DIR}/faultserver-start.sh $
 set_tests_properties(faultserver_start PROPERTIES FIXTURES_SETUP faultserver TIMEOUT 30)
 add_test(NAME faultserver_stop COMMAND ${MF_SERVERS_DIR}/faultserver-stop.sh ${MF_SERVER_STATE}/faultserver)
 set_tests_properties(faultserver_stop PROPERTIES FIXTURES_CLEANUP faultserver TIMEOUT 30)
+
+# The message server of the push messages (tools/servers/messageserver.py).
+add_test(NAME messageserver_start COMMAND ${MF_SERVERS_DIR}/messageserver-start.sh ${MF_SERVER_STATE}/messageserver)
+set_tests_properties(messageserver_start PROPERTIES FIXTURES_SETUP messageserver TIMEOUT 30)
+add_test(NAME messageserver_stop COMMAND ${MF_SERVERS_DIR}/messageserver-stop.sh ${MF_SERVER_STATE}/messageserver)
+set_tests_properties(messageserver_stop PROPERTIES FIXTURES_CLEANUP messageserver TIMEOUT 30)

@@ -1,8 +1,11 @@
 #include "app/flows.h"
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 
 #include "apply/download_phase.h"
+#include "apply/download_rules.h"
 #include "apply/install_phase.h"
 #include "apply/local_check.h"
 #include "apply/run_file.h"
@@ -10,6 +13,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/run_program.h"
+#include "base/strings.h"
 #include "check/background_refresh.h"
 #include "check/parameter_package.h"
 #include "check/update_check.h"
@@ -22,19 +26,12 @@
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "ui/dotnet_dialog.h"
+#include "ui/launcher_window.h"
+#include "ui/update_center.h"
 
 namespace mf {
 
 namespace {
-
-// Until the launcher window exists, the flows that would show it do its
-// work without a window; the log says so, so that nobody mistakes the
-// windowless run for the windowed one.
-void WithoutWindow(const wchar_t* what) {
-    WriteLog(std::wstring(what) + L" is not available in this build: its work runs without a window.");
-}
-
-void NotAvailable(const wchar_t* what) { WriteLog(std::wstring(what) + L" is not available in this build."); }
 
 // The check without a window, on this thread; the version a version reply
 // announced becomes the one the exit code reports.
@@ -45,6 +42,9 @@ void RunCheckOnThisThread() {
 }
 
 UpdateStatus CurrentStatus() { return Process().updateList.Status(); }
+
+ui::LauncherActions LauncherActionsFor(std::function<void()> continueEnterFlow = {});
+void ShowLauncher(ui::LauncherForm form, const ui::LauncherActions& actions);
 int UpdateCount() { return Process().updateList.GetSize(); }
 
 // The update count, or 2147483647 when the check announced a version other
@@ -86,25 +86,32 @@ bool RunPhasesAfterCheck(HWND owner) {
 
 }  // namespace
 
-int CheckForUpdatesFlow() {
-    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (check form)");
-    RunCheckOnThisThread();
-    const int result = CountOrAnnouncedVersion();
+StartResult CheckForUpdatesFlow() {
+    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
+        ShowLauncher(ui::LauncherForm::Check, LauncherActionsFor());
+    } else {
+        RunCheckOnThisThread();
+    }
+    const bool found = CountOrAnnouncedVersion() != 0;
     EndRun();
-    return result;
+    return found ? StartResult::Continue : StartResult::Stop;
 }
 
-int SilentFlow() {
+StartResult SilentFlow() {
     ProcessState& state = Process();
-    HWND host = state.hostWindow;
+    HWND host = state.run.hostWindow;
     auto finish = [] {
         EndRun();
         LaunchMainProgramWithDotNetCheck(false);
         CheckTimeBookkeeping();
-        return 1;
+        return StartResult::Continue;
     };
     if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
         RunCheckOnThisThread();
+        // A version reply names the lists to check against: check them now,
+        // as the update worker does.
+        if (CurrentStatus() == UpdateStatus::CheckRemoteOk && !state.updateList.listUrls.empty())
+            CheckAndReport(nullptr);
         if (UpdateCount() == 0) return finish();
     }
     if (!WaitForHostGoAhead(host)) return finish();
@@ -115,13 +122,13 @@ int SilentFlow() {
     if (CurrentStatus() == UpdateStatus::DownloadOk) {
         (void)CheckLocalFiles(nullptr);
         if (!WaitForHostGoAhead(host)) return finish();
-        if (state.elevatedRelaunch) ClearAdministratorFiles();
+        if (state.run.elevatedRelaunch) ClearAdministratorFiles();
         if (HasAdministratorFiles()) {
             const std::wstring text = Translate(L"continue update as administrator");
             if (host != nullptr) state.notifications.SendStatusText(host, text);
             WriteLog(text);
             RelaunchElevated(true);
-            return 1;
+            return StartResult::Continue;
         }
     }
     if (CurrentStatus() == UpdateStatus::CheckLocalOk) {
@@ -161,14 +168,61 @@ DWORD WINAPI UpdateWorkerThread(void* owner) {
     }
 }
 
-int AppEnterFlow(RunMode mode) {
+DWORD WINAPI CheckWorkerThread(void* owner) {
+    HWND window = static_cast<HWND>(owner);
+    try {
+        if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
+            CheckAndReport(window);
+            Process().announcedVersion = Process().updateList.versionText;
+        }
+    } catch (...) {
+        WriteLog(L"The update check ended on an unexpected error.");
+    }
+    SendToOwner(window, cmd::kWorkerDone);
+    return 0;
+}
+
+namespace {
+
+// The launcher window's view of the application.
+ui::LauncherActions LauncherActionsFor(std::function<void()> continueEnterFlow) {
+    ui::LauncherActions actions;
+    actions.fullWorker = UpdateWorkerThread;
+    actions.checkWorker = CheckWorkerThread;
+    actions.continueEnterFlow = std::move(continueEnterFlow);
+    actions.launchMainProgram = LaunchMainProgramWithDotNetCheck;
+    return actions;
+}
+
+void ShowLauncher(ui::LauncherForm form, const ui::LauncherActions& actions) {
     ProcessState& state = Process();
+    if (ui::ShowLauncherWindow(form, state.run.hostWindow, actions).skipLoop) state.skipLoop = 1;
+}
+
+// "appenter" once the check has ended: the question (unless
+// "appenternoprompt"), then the update in the launcher or the main program.
+void AppEnterAfterCheck(RunMode mode);
+
+}  // namespace
+
+StartResult AppEnterFlow(RunMode mode) {
     if (ReadConfig(L"APPLICATION", L"Application").empty()) {
         ReportError(nullptr, Translate(L"At AppEnter mode,You must set Application in mirefold.ini file."));
-        return 0;
+        return StartResult::Stop;
     }
-    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) WithoutWindow(L"The launcher window (enter form)");
+    if (ReadConfigFlag(L"Mirefold", L"ShowWhenCheck", L"1")) {
+        ShowLauncher(ui::LauncherForm::Enter, LauncherActionsFor([mode] { AppEnterAfterCheck(mode); }));
+        return StartResult::Continue;
+    }
     RunCheckOnThisThread();
+    AppEnterAfterCheck(mode);
+    return StartResult::Continue;
+}
+
+namespace {
+
+void AppEnterAfterCheck(RunMode mode) {
+    ProcessState& state = Process();
     const int count = CountOrAnnouncedVersion();
     if (CurrentStatus() == UpdateStatus::CheckRemoteOk && count > 0) {
         if (mode != RunMode::AppEnterNoPrompt) {
@@ -180,39 +234,68 @@ int AppEnterFlow(RunMode mode) {
             if (answer == IDCANCEL) {
                 EndRun();
                 CheckTimeBookkeeping();
-                return 1;
+                return;
             }
             if (answer != IDYES) {
                 EndRun();
                 LaunchMainProgramWithDotNetCheck(true);
                 CheckTimeBookkeeping();
-                return 1;
+                return;
             }
         }
         RunLauncherWindow();
         EndRun();
-        return 1;
+        return;
     }
     EndRun();
     LaunchMainProgramWithDotNetCheck(true);
     CheckTimeBookkeeping();
-    return 1;
 }
 
+}  // namespace
+
 void RunLauncherWindow() {
-    // The plain form starts the update worker with itself as owner once its
-    // page has loaded, and the main program when the update ends.
-    WithoutWindow(L"The launcher window");
-    Process().variables.Set(L"updateskin", L"mostsimple");
-    (void)UpdateWorker(nullptr);
-    LaunchMainProgramWithDotNetCheck(true);
+    ProcessState& state = Process();
+    const std::wstring identifier = MachineIdentifier();
+    WriteLog(ToLower(identifier) == L"000000000" ? std::wstring(L"机器码读取失败！")
+                                                 : L"机器码读取成功，机器码：[" + identifier + L"]");
+    state.run.skin = Skin::MostSimple;
+    ShowLauncher(ui::LauncherForm::Plain, LauncherActionsFor());
     CheckTimeBookkeeping();
 }
 
-void ShowUpdateCenter() { NotAvailable(L"The update center"); }
+namespace {
+
+// A fresh start for a run from the update center: an empty list, no
+// description, status 0 with a count of 0 (the check runs only from there).
+void ResetUpdateList() {
+    DownLoadList& list = Process().updateList;
+    list.SetSize(0);
+    list.messageText.clear();
+    SetStatus(UpdateStatus::None);
+}
+
+}  // namespace
+
+void ShowUpdateCenter() {
+    ui::UpdateCenterActions actions;
+    actions.check = [] {
+        ResetUpdateList();
+        RunCheckOnThisThread();
+    };
+    actions.update = [] {
+        ResetUpdateList();
+        RunLauncherWindow();
+        const DownLoadList& list = Process().updateList;
+        return ui::UpdateRunEnd{ToInt(list.Status()), list.GetSize()};
+    };
+    ui::ShowUpdateCenter(actions);
+}
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
-void Uninstall() {
-    (void)Uninstall([](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
+UninstallOutcome Uninstall() {
+    return Uninstall(
+        [](const std::wstring& path, DownLoadList& target) { return ReadListAndRemoveIdentifier(path, target, true); },
+        [] { RelaunchElevated(false); });
 }
 
 void ReadMachineIdentifier() { ComputeMachineIdentifier(); }
@@ -229,13 +312,62 @@ void LaunchMainProgramWithDotNetCheck(bool prompt) {
     if (!RunProgramIn(program, L"", GetWorkFolder(), false)) WriteLog(L"Cannot start " + program);
 }
 
+namespace {
+
+// A package brings a release, not necessarily one newer than the installed
+// one: its list is compared with the installed list as a check compares,
+// and only the records that differ are taken (with the messages not yet
+// shown and the commands not yet run). The pending files of the others are
+// removed, or a later download phase would take them for fetched files.
+PackageOutcome TakeWhatTheInstallationLacks(const PackageTargets& targets, DownLoadList& list) {
+    const std::wstring installed = ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml");
+    if (!FileExists(installed)) return PackageOutcome::TakenOver;
+    DownLoadList differing;
+    {
+        const ComInit com;
+        if (!ReadAndCompareLists(list.listPath, installed, differing)) return PackageOutcome::TakenOver;
+    }
+    differing.FinishCheckedList();
+    std::vector<std::wstring> wanted;
+    for (const updatefileinfo& record : differing.Records()) wanted.push_back(ToLower(record.path));
+    DownLoadList taken = list;
+    taken.SetSize(0);
+    for (const updatefileinfo& record : list.Records()) {
+        if (std::find(wanted.begin(), wanted.end(), ToLower(record.path)) != wanted.end()) {
+            taken.Add(record);
+        } else if (RecordNeedsFile(record)) {
+            DeleteFileForce(DownloadPathWith(targets.downloadFolder, record.path) + L"_");
+        }
+    }
+    taken.messageText = differing.messageText;
+    taken.commands = differing.commands;
+    const int dropped = list.GetSize() - taken.GetSize();
+    if (dropped > 0)
+        WriteLog(Format(L"The package's files: %d already installed, %d taken from it.", dropped, taken.GetSize()));
+    if (taken.IsEmpty()) {
+        list = DownLoadList();
+        return PackageOutcome::NoFiles;
+    }
+    list = taken;
+    return PackageOutcome::TakenOver;
+}
+
+}  // namespace
+
 PackageOutcome RunEmbeddedPackage() {
     ProcessState& state = Process();
     const PackageTargets targets{state.paths.TempFolder(), state.paths.ListCacheBase(), state.paths.ListFile()};
-    return ExtractEmbeddedPackage(ExecutablePath(), targets, state.updateList);
+    const PackageOutcome outcome = ExtractEmbeddedPackage(ExecutablePath(), targets, state.updateList);
+    if (outcome != PackageOutcome::TakenOver) return outcome;
+    return TakeWhatTheInstallationLacks(targets, state.updateList);
 }
 
-void ReportDamagedPackage() { ReportError(nullptr, Translate(L"Find some wrong in this update package!")); }
+void ReportDamagedPackage() {
+    const std::wstring text = Translate(L"Find some wrong in this update package!");
+    ProcessState& state = Process();
+    if (state.run.hostWindow != nullptr) state.notifications.SendStatusText(state.run.hostWindow, text);
+    ReportError(nullptr, text);
+}
 
 void AnnounceEmbeddedRelease() {
     DownLoadList& list = Process().updateList;

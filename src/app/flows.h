@@ -1,5 +1,6 @@
-// The run-mode flows that start-up hands over to. Each returns nonzero when
-// start-up should "continue" (run the message loop) and 0 for "stop".
+// The run-mode flows that start-up hands over to. Each tells start-up
+// whether to continue (run the message loop) or stop; the exit code is
+// computed apart from that.
 #pragma once
 
 #include <windows.h>
@@ -7,31 +8,41 @@
 #include <string>
 
 #include "apply/embedded_package.h"
+#include "apply/uninstall.h"
 #include "engine/command_line.h"
 
 namespace mf {
 
-// "checkforupdates": the check, then the update count (or 2147483647 for an
-// announced version) as the result; status 13.
-int CheckForUpdatesFlow();
+enum class StartResult { Continue, Stop };
+
+// "checkforupdates": the check, then status 13; continues when it found files
+// or an announced version (the exit code then reports them).
+StartResult CheckForUpdatesFlow();
 // "silence": a whole update without a window (check, download with its
 // retries, local check, elevated hand-over, install), with the host's pause
 // and stop checks between the phases; every path but the hand-over ends
-// with status 13 and the main program started. Returns 1.
-int SilentFlow();
+// with status 13 and the main program started. Continues.
+StartResult SilentFlow();
 // "appenter" / "appenternoprompt": the check, the question (not for
 // "appenternoprompt"), then the update or the main program.
-int AppEnterFlow(RunMode mode);
+StartResult AppEnterFlow(RunMode mode);
 // The whole update with a window as owner: check (again after a version
 // reply), download with retries, local check, install; WM_COMMAND 4323 and
 // 4380 to the owner. Returns 0 at once while another worker runs, else 1.
 int UpdateWorker(HWND owner);
 // Thread entry for UpdateWorker; the parameter is the owner window.
 DWORD WINAPI UpdateWorkerThread(void* owner);
+// The check and enter forms' worker: the update check when none has run,
+// then WM_COMMAND 4380 to the owner window (the parameter).
+DWORD WINAPI CheckWorkerThread(void* owner);
+// Shows the launcher window in its plain form (its worker updates, and in
+// the computer variant starts the main program); then the check-time
+// bookkeeping.
 void RunLauncherWindow();
 void ShowUpdateCenter();
 void RunUpdateCheckWindowless();
-void Uninstall();
+// The uninstall; its outcome decides the run's exit code.
+UninstallOutcome Uninstall();
 
 // Start-up steps; each is a named place in the start-up sequence.
 void ReadMachineIdentifier();

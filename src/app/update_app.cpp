@@ -8,7 +8,9 @@
 
 #include "app/flows.h"
 #include "apply/run_file.h"
+#include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/resources.h"
 #include "base/strings.h"
 #include "check/background_refresh.h"
@@ -28,22 +30,6 @@ constexpr int kDefaultConfigResource = 179;
 // The embedded default configuration, as stored (ANSI bytes).
 std::string EmbeddedConfigBytes(HINSTANCE instance) {
     return std::string(ResourceBytes(instance, RT_RCDATA, kDefaultConfigResource));
-}
-
-std::wstring BaseNameOf(const std::wstring& path) {
-    std::wstring name = path.substr(path.find_last_of(L"\\/") == std::wstring::npos ? 0 : path.find_last_of(L"\\/") + 1);
-    const std::size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos) name.resize(dot);
-    return name;
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
 }
 
 }  // namespace
@@ -130,12 +116,13 @@ void UpdateApp::SelectLanguage() {
         const std::wstring path = ReduceBackslashes(state_.workFolder.Get() + L"\\" + file);
         if (FileExists(path)) state_.language.LoadFile(path);
     }
-    const std::wstring own = ReduceBackslashes(state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".lan");
+    const std::wstring own =
+        ReduceBackslashes(state_.workFolder.Get() + L"\\" + state_.run.executableBaseName + L".lan");
     if (FileExists(own)) state_.language.LoadFile(own);
 }
 
 CommandLine UpdateApp::ReadCommandLine() const {
-    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.executableBaseName + L".exe";
+    const std::wstring ownPath = state_.workFolder.Get() + L"\\" + state_.run.executableBaseName + L".exe";
     return ParseCommandLine(::GetCommandLineW(), ownPath, ReadConfig(L"Mirefold", L"Mode"),
                             [](std::uintptr_t h) { return ::IsWindow(reinterpret_cast<HWND>(h)) != FALSE; });
 }
@@ -145,7 +132,7 @@ StartResult UpdateApp::InitInstance() {
     PrepareWorkFolder();
     ReadMachineIdentifier();
 
-    state_.executableBaseName = BaseNameOf(ExecutablePath());
+    state_.run.executableBaseName = BaseNameOf(ExecutablePath());
     // A present main program is started only on a plain start (as from a
     // shortcut). A caller that names a mode on the command line (a host's
     // "silence", a script's "checkforupdates") asks for that mode: skipping
@@ -169,30 +156,31 @@ StartResult UpdateApp::InitInstance() {
 
     const PackageOutcome package = RunEmbeddedPackage();
     RunStartupPrograms();
-    state_.connectTryCount = static_cast<int>(ParseLong(ReadConfigOr(L"Mirefold", L"ConnectTryCount", L"3")));
+    state_.run.connectTryCount = static_cast<int>(ParseLong(ReadConfigOr(L"Mirefold", L"ConnectTryCount", L"3")));
     LoadCachedParameterPackage();
     state_.paths.PurgeOldFiles();
     SelectLanguage();
-    if (package == PackageOutcome::Damaged) ReportDamagedPackage();
 
-    state_.variables.Set(L"commandline", line.stored);
-    state_.elevatedRelaunch = line.elevatedRelaunch;
-    state_.config.SetElevatedRelaunch(line.elevatedRelaunch);
+    state_.run.commandLine = line.stored;
+    state_.run.elevatedRelaunch = line.elevatedRelaunch;
     if (!line.dotnetVersion.empty()) {
         ShowDotNetPrompt(nullptr, line.dotnetVersion);
         return StartResult::Stop;
     }
-    CheckDotNetRequirement();
-    state_.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
+    state_.run.hostWindow = reinterpret_cast<HWND>(line.hostWindow);
     RunMode mode = line.runMode;
-    state_.variables.Set(L"runmode", line.mode);
+    state_.run.SetMode(mode);
     WriteLog(Format(L"Run mode [%s], host window [%u]", line.mode, static_cast<unsigned>(line.hostWindow)));
     if (!ConfiguredProxyUsable()) ReportError(nullptr, Translate(L"The proxy set error!"));
 
-    if (state_.hostWindow != nullptr) {
-        state_.notifications.Register(state_.hostWindow);
-        state_.notifications.SetHostWindow(state_.hostWindow);
+    if (state_.run.hostWindow != nullptr) {
+        state_.notifications.Register(state_.run.hostWindow);
+        state_.notifications.SetHostWindow(state_.run.hostWindow);
     }
+    // What start-up found to report waits until the mode and the host window
+    // are known: a run that nobody watches must not stop at a box.
+    if (package == PackageOutcome::Damaged) ReportDamagedPackage();
+    CheckDotNetRequirement();
     const bool fromPackage = package == PackageOutcome::TakenOver;
     if (fromPackage) {
         AnnounceEmbeddedRelease();
@@ -200,11 +188,11 @@ StartResult UpdateApp::InitInstance() {
         SetStatus(UpdateStatus::None);
     }
 
-    if (state_.elevatedRelaunch) {
+    if (state_.run.elevatedRelaunch) {
         // The instance that asked for rights saved the list it was working
         // on; it replaces the package's records instead of doubling them.
         if (fromPackage && FileExists(state_.paths.SavedListFile())) state_.updateList = DownLoadList();
-        LoadSavedUpdateListForElevatedRun();
+        LoadSavedUpdateListForElevatedRun(line.handOverDigest);
         if (mode == RunMode::AppEnter || mode == RunMode::AppEnterNoPrompt) mode = RunMode::Launcher;
     }
     return Dispatch(mode);
@@ -226,11 +214,10 @@ bool UpdateApp::TakeProductGuard() {
 }
 
 StartResult UpdateApp::Dispatch(RunMode mode) {
-    auto byFlow = [](int result) { return result != 0 ? StartResult::Continue : StartResult::Stop; };
     switch (mode) {
         case RunMode::DownParam0:
         case RunMode::DownParam1: return StartResult::Stop;
-        case RunMode::CheckForUpdates: return byFlow(CheckForUpdatesFlow());
+        case RunMode::CheckForUpdates: return CheckForUpdatesFlow();
         case RunMode::ShowWhenUpdate:
             RunUpdateCheckWindowless();
             if (state_.updateList.GetSize() > 0 && state_.updateList.Status() == UpdateStatus::CheckRemoteOk) {
@@ -239,11 +226,12 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
             }
             return state_.updateList.GetSize() > 0 ? StartResult::Continue : StartResult::Stop;
         case RunMode::TryIcon: ShowUpdateCenter(); return StartResult::Stop;
-        case RunMode::Silence: return byFlow(SilentFlow());
+        case RunMode::Silence: return SilentFlow();
         case RunMode::AppEnter:
-        case RunMode::AppEnterNoPrompt: return byFlow(AppEnterFlow(mode));
+        case RunMode::AppEnterNoPrompt: return AppEnterFlow(mode);
         case RunMode::Uninstall:
-            Uninstall();
+            // The list it read is what it removed, not files to update.
+            exitCode_ = Uninstall() == UninstallOutcome::Incomplete ? kExitUninstallIncomplete : 0;
             EmptyTempFiles(state_);
             return StartResult::Stop;
         case RunMode::EmptyTemp: EmptyTempFiles(state_); return StartResult::Stop;
@@ -256,9 +244,10 @@ StartResult UpdateApp::Dispatch(RunMode mode) {
 }
 
 void UpdateApp::EmptyTempFiles(ProcessState& state) {
-    const std::wstring base = state.paths.ListCacheBase();
-    for (const wchar_t* suffix : {L".xml.xml", L".xml", L".bin", L".ini"}) DeleteFileForce(base + suffix);
-    RemoveTree(base);
+    // Whatever stands at these names goes, a folder an earlier fault left
+    // there too.
+    for (const std::wstring& file : state.paths.ListCacheFiles()) RemoveAnyEntry(file);
+    RemoveTree(state.paths.ListCacheBase());
 }
 
 int UpdateApp::ExitCode() {
@@ -267,8 +256,16 @@ int UpdateApp::ExitCode() {
 }
 
 int UpdateApp::Run() {
-    // The engine has no main window of its own here: the modal windows ran
-    // inside start-up, so the message loop would end at once.
+    // The windows ran their own loops inside start-up; the loop here runs
+    // only while a main window is still open, and not at all once the user
+    // chose to exit.
+    if (state_.skipLoop == 0) {
+        MSG msg;
+        while (state_.mainWindow != nullptr && ::IsWindow(state_.mainWindow) && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
     return ExitCode();
 }
 
@@ -276,7 +273,7 @@ int UpdateApp::ExitInstance() {
     state_.notifications.ReleaseAll();
     com_.reset();
     const int code = ExitCode();
-    state_.variables.Clear();
+    state_.config.ClearCache();
     return code;
 }
 

@@ -10,6 +10,11 @@
 //   -2 (0xFFFFFFFE)  kExitProductBusy: another engine runs for the same
 //                    product (working folder) and did not end within
 //                    kProductGuardWaitMs; this one did nothing but log it.
+//   -3 (0xFFFFFFFD)  kExitUninstallIncomplete: "uninstall" could not
+//                    remove every file or shortcut it should; the log
+//                    names them. A complete uninstall (or one handed to
+//                    the elevated instance) exits with 0, never with the
+//                    number of records it read.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "app/flows.h"
 #include "base/handles.h"
 #include "engine/command_line.h"
 #include "engine/process_state.h"
@@ -28,10 +34,9 @@ namespace mf {
 
 inline constexpr int kExitUnexpectedFailure = -1;
 inline constexpr int kExitProductBusy = -2;
+inline constexpr int kExitUninstallIncomplete = -3;
 
 class WinsockInit;
-
-enum class StartResult { Continue, Stop };
 
 class UpdateApp {
 public:

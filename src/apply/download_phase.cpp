@@ -5,6 +5,8 @@
 #include <mutex>
 
 #include "apply/download_rules.h"
+#include "base/confined_folder.h"
+#include "base/files.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
 #include "base/text_format.h"
@@ -18,12 +20,6 @@
 namespace mf {
 
 namespace {
-
-// Named locks of the phase (shared with the other phases by number).
-constexpr long kStartedMessageLock = 0xF0001;
-constexpr long kFetchedMessageLock = 0xF0002;
-constexpr long kFailedMessageLock = 0xF0003;
-constexpr long kRecordStatusLock = 0xF0013;
 
 // A file's thread comes from the system's thread pool: a fresh thread costs
 // its start-up (under Wine: zeroing a megabyte of stack and the page faults
@@ -68,6 +64,9 @@ struct DownloadPhaseState {
         std::lock_guard lock(sessionMutex);
         return session;
     }
+    // The download folder of the run, opened once and held; empty when it
+    // could not be used (a link, or not where its name says).
+    std::shared_ptr<const ConfinedFolder> folder;
 
     int ErrorCount() {
         std::lock_guard lock(errorsMutex);
@@ -114,10 +113,20 @@ void SendToOwner(DownloadPhaseState& phase, long lockId, UINT message, int index
 
 enum class FileOutcome { Skipped, Fetched, Failed };
 
+// What stands under a pending file's name is a pending file of an earlier
+// run only when it is a plain file in the download folder. Anything else (a
+// link to a file elsewhere) is removed as a link; when that cannot be done,
+// the file cannot be fetched.
+bool PendingFileUsable(const ConfinedFolder& folder, const std::wstring& pending) {
+    if (::GetFileAttributesW(pending.c_str()) == INVALID_FILE_ATTRIBUTES || folder.HoldsPlainFile(pending)) return true;
+    DeleteFileForce(pending);
+    return ::GetFileAttributesW(pending.c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
 // The record, with its status text emptied for the lines of this fetch;
 // false when the index names no record.
 bool TakeRecord(int index, updatefileinfo& record) {
-    ScopedNamedLock lock(kRecordStatusLock);
+    ScopedNamedLock lock(lock_id::kRecordStatus);
     DownLoadList& list = Process().updateList;
     if (index < 0 || index >= list.GetSize()) return false;
     list[index].status.clear();
@@ -132,19 +141,33 @@ FileOutcome FetchRecord(DownloadPhaseState& phase, int index, std::wstring& path
     if (!TakeRecord(index, record)) return FileOutcome::Failed;
     path = record.path;
     if (NothingToDownload(record.oper)) return FileOutcome::Skipped;
-    SendToOwner(phase, kStartedMessageLock, msg::kPhaseState, index, download_state::kStarted);
+    SendToOwner(phase, lock_id::kStartedMessage, msg::kPhaseState, index, download_state::kStarted);
+    const std::wstring target = DownloadTempPath(record.path);
+    // Whatever the file writes and deletes stays in the download folder:
+    // its folders are made there and held, none of them a link, and a
+    // pending file of an earlier run counts only as a plain file there.
+    const std::shared_ptr<const ConfinedFolder> folder = phase.folder;
+    if (target.empty() || !folder) {
+        WriteLog(TranslateFormat(L"Path refused[%s]", record.path));
+        return FileOutcome::Failed;
+    }
+    const HeldFolders held = folder->HoldFoldersOf(target);
+    if (!held || !PendingFileUsable(*folder, target + L"_")) {
+        WriteLog(TranslateFormat(L"Path refused[%s]", target));
+        return FileOutcome::Failed;
+    }
     const std::shared_ptr<UniqueInternet> session = phase.Session();
     FetchOptions options;
     if (record.md5key) options.md5Key = record.ver;
     options.zip = record.zip;
     options.session = session ? session->get() : nullptr;
-    const int failed = FetchFile(phase.owner, index, BuildFileUrl(record), DownloadTempPath(record.path), options);
+    const int failed = FetchFile(phase.owner, index, BuildFileUrl(record), target, options);
     return failed == 0 ? FileOutcome::Fetched : FileOutcome::Failed;
 }
 
 void CountFailed(DownloadPhaseState& phase, int index, const std::wstring& path) {
     phase.AddError(index);
-    SendToOwner(phase, kFailedMessageLock, msg::kPhaseState, index, download_state::kFailed);
+    SendToOwner(phase, lock_id::kFailedMessage, msg::kPhaseState, index, download_state::kFailed);
     WriteLog(L"error[" + path + L"]");
 }
 
@@ -153,7 +176,7 @@ void CountFetched(DownloadPhaseState& phase, int index, const std::wstring& path
     {
         const HWND owner = phase.owner;
         if (owner != nullptr) {
-            ScopedNamedLock lock(kFetchedMessageLock);
+            ScopedNamedLock lock(lock_id::kFetchedMessage);
             ::SendMessageW(owner, msg::kPhaseState, static_cast<WPARAM>(index), download_state::kFetched);
             ::SendMessageW(owner, msg::kFileStarted, static_cast<WPARAM>(index), 0);
         }
@@ -184,12 +207,20 @@ void StartFile(DownloadPhaseState& phase, int index) {
     WriteLog(L"Cannot start the download thread of file " + std::to_wstring(index));
     std::wstring path;
     {
-        ScopedNamedLock lock(kRecordStatusLock);
+        ScopedNamedLock lock(lock_id::kRecordStatus);
         const DownLoadList& list = Process().updateList;
         if (index >= 0 && index < list.GetSize()) path = list[index].path;
     }
     CountFailed(phase, index, path);
     ChangeActiveCount(phase, -1);
+}
+
+std::shared_ptr<const ConfinedFolder> OpenDownloadFolder() {
+    auto folder = std::make_shared<ConfinedFolder>();
+    const std::wstring path = Process().paths.ListCacheBase();
+    if (folder->Open(path)) return folder;
+    WriteLog(TranslateFormat(L"Path refused[%s]", path));
+    return nullptr;
 }
 
 void WaitWhile(DownloadPhaseState& phase, const std::function<bool()>& busy) {
@@ -215,6 +246,7 @@ void RunOnce(HWND owner) {
     }
     if (list.Status() != UpdateStatus::Download) SetStatus(UpdateStatus::Download, owner);
     phase.owner = owner;
+    phase.folder = OpenDownloadFolder();
     phase.active = 0;
     phase.total = count;
 
@@ -259,6 +291,9 @@ void RunOnce(HWND owner) {
     progress.completed = phase.completed;
     progress.total = count;
     progress.errors = phase.ErrorCount();
+    // Let go of the folder: the install phase removes it. (Threads of a
+    // stopped run keep their own hold until they end.)
+    phase.folder.reset();
     SetStatus(progress.completed < count ? UpdateStatus::DownloadError : UpdateStatus::DownloadOk, owner);
     {
         std::lock_guard lock(phase.progressMutex);

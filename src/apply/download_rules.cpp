@@ -1,15 +1,11 @@
 #include "apply/download_rules.h"
 
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "net/internet.h"
 
 namespace mf {
-
-namespace {
-// Operation bits of records that the download phase leaves alone.
-constexpr std::uint32_t kNotFetchedBits = 0x2u | 0x10u | 0x20u | 0x7F000000u;
-}  // namespace
 
 std::wstring BuildFileUrlWith(const updatefileinfo& record, const std::wstring& fileUrlTemplate,
                               const std::wstring& baseUrl) {
@@ -21,14 +17,27 @@ std::wstring BuildFileUrlWith(const updatefileinfo& record, const std::wstring& 
 }
 
 std::wstring DownloadPathWith(const std::wstring& downloadFolder, const std::wstring& recordPath) {
-    if (recordPath.find(L':', 1) != std::wstring::npos) return recordPath;
-    std::wstring path = downloadFolder + L"\\" + recordPath;
-    ReplaceAll(path, L"/", L"\\");
-    while (Contains(path, L"\\\\")) path = ReduceBackslashes(std::move(path));
-    return path;
+    switch (FormOf(recordPath)) {
+        case PathForm::Refused: return {};
+        case PathForm::Relative:
+            if (!StaysInside(recordPath)) return {};
+            return CollapseSeparators(downloadFolder + L"\\" + recordPath);
+        case PathForm::Absolute: break;
+    }
+    // A file named by its absolute path is fetched into the download folder
+    // like any other, under the path without what made it absolute:
+    // "C:\x\a.dll" and "\\?\C:\x\a.dll" as "C\x\a.dll", "\\server\share\a.dll" as
+    // "server\share\a.dll".
+    std::wstring rest = CollapseSeparators(recordPath);
+    if (StartsWith(rest, L"\\\\?\\")) rest.erase(0, 4);
+    if (StartsWith(ToUpper(rest), L"UNC\\")) rest.erase(0, 4);
+    while (!rest.empty() && rest.front() == L'\\') rest.erase(0, 1);
+    if (rest.size() >= 2 && rest[1] == L':') rest.erase(1, 1);
+    if (!StaysInside(rest)) return {};
+    return CollapseSeparators(downloadFolder + L"\\" + kAbsolutePathsFolder + L"\\" + rest);
 }
 
-bool NothingToDownload(std::int32_t oper) { return (static_cast<std::uint32_t>(oper) & kNotFetchedBits) != 0; }
+bool NothingToDownload(std::int32_t oper) { return !BringsFile(oper); }
 
 std::vector<int> DownloadWorkList(int recordCount, const std::vector<unsigned>& errors) {
     std::vector<int> work;

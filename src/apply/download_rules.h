@@ -21,9 +21,13 @@ namespace mf {
                                             const std::wstring& baseUrl);
 
 // The temporary path of a record in the download folder: a relative path
-// joined with a backslash, "/" made "\", doubled backslashes collapsed; a
-// path with ":" after its first character is taken unchanged. The pending
-// file is this path + "_", the zip variant this path + "._.zip".
+// joined with a backslash, "/" made "\", runs of backslashes collapsed. An
+// absolute path (a drive, UNC or long-path name) is fetched below the
+// folder kAbsolutePathsFolder of the download folder, never at its own
+// place. Empty for a path that is refused: a relative one that climbs out
+// of the folder (".."), or one with a ":" that makes no absolute path. The
+// pending file is this path + "_", the zip variant this path + "._.zip".
+inline constexpr const wchar_t* kAbsolutePathsFolder = L"~absolute";
 [[nodiscard]] std::wstring DownloadPathWith(const std::wstring& downloadFolder, const std::wstring& recordPath);
 
 // Records that are not fetched: deletions, the flags 0x10 and 0x20, and any

@@ -5,8 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#include "apply/download_rules.h"
+#include "base/confined_folder.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "zip/unzip.h"
 
@@ -14,9 +17,6 @@ namespace mf {
 
 namespace {
 
-// Records the download phase never fetches a file for: deletions, the two
-// flags it skips, and messages and commands.
-constexpr std::int32_t kNoFileFlags = OPER_DEL | 0x10 | 0x20 | 0x7F000000;
 constexpr DWORD kCopyBlock = 64 * 1024;
 constexpr int kCopyAttempts = 2;
 
@@ -86,7 +86,7 @@ private:
 std::wstring EntryTarget(const std::wstring& name, const PackageTargets& targets, const std::wstring& recordsFile) {
     if (EqualsNoCase(name, kPackageListEntry)) return targets.listFile;
     if (EqualsNoCase(name, kPackageRecordsEntry)) return recordsFile;
-    return ReduceBackslashes(targets.downloadFolder + L"\\" + Replaced(name, L"/", L"\\") + L"_");
+    return CollapseSeparators(targets.downloadFolder + L"\\" + name + L"_");
 }
 
 // Unpacks every entry; false at the first one that cannot be written whole.
@@ -94,6 +94,10 @@ bool UnpackAll(const std::wstring& package, const PackageTargets& targets, const
                Unpacked& unpacked) {
     const UniqueZip zip(OpenZip(package));
     if (!zip) return false;
+    // The pending files go where downloads go, a folder of the user's: none
+    // is written through a link there.
+    ConfinedFolder downloads;
+    if (!downloads.Open(targets.downloadFolder)) return false;
     ZipEntry count;
     if (GetZipItem(zip.get(), -1, count) != ZipResult::Ok) return false;
     for (int index = 0; index < count.index; ++index) {
@@ -101,6 +105,9 @@ bool UnpackAll(const std::wstring& package, const PackageTargets& targets, const
         if (GetZipItem(zip.get(), index, entry) != ZipResult::Ok) return false;
         if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || entry.name.empty()) continue;
         const std::wstring target = EntryTarget(entry.name, targets, recordsFile);
+        const bool pendingFile = target != targets.listFile && target != recordsFile;
+        const HeldFolders held = pendingFile ? downloads.HoldFoldersOf(target) : HeldFolders();
+        if (pendingFile && !held) return false;
         DeleteFileForce(target);
         unpacked.Add(target);
         if (UnzipItemToFile(zip.get(), index, target) != ZipResult::Ok) return false;
@@ -112,9 +119,9 @@ bool UnpackAll(const std::wstring& package, const PackageTargets& targets, const
 bool HasPendingFiles(const DownLoadList& list, const std::wstring& downloadFolder) {
     for (const updatefileinfo& record : list.Records()) {
         if (!RecordNeedsFile(record)) continue;
-        const std::wstring pending =
-            ReduceBackslashes(downloadFolder + L"\\" + Replaced(record.path, L"/", L"\\") + L"_");
-        if (!FileExists(pending)) return false;
+        // A record whose path climbs out of the folder has no pending file.
+        const std::wstring path = DownloadPathWith(downloadFolder, record.path);
+        if (path.empty() || !FileExists(path + L"_")) return false;
     }
     return true;
 }
@@ -146,7 +153,7 @@ bool IsReservedPackageName(const std::wstring& path) {
     return EqualsNoCase(name, kPackageListEntry) || EqualsNoCase(name, kPackageRecordsEntry);
 }
 
-bool RecordNeedsFile(const updatefileinfo& record) { return (record.oper & kNoFileFlags) == 0; }
+bool RecordNeedsFile(const updatefileinfo& record) { return BringsFile(record.oper); }
 
 PackageOutcome ExtractEmbeddedPackage(const std::wstring& executable, const PackageTargets& targets,
                                       DownLoadList& list) {

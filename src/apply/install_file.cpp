@@ -4,6 +4,7 @@
 
 #include "apply/install_rules.h"
 #include "base/files.h"
+#include "base/path_text.h"
 #include "engine/process_state.h"
 
 namespace mf {
@@ -19,8 +20,14 @@ bool MoveAside(const std::wstring& target) {
     return false;
 }
 
-bool CopyIntoPlace(const std::wstring& source, const std::wstring& target) {
+std::wstring TemporaryCopyName(const std::wstring& target) {
     const std::wstring temporary = TemporaryNameBeside(target);
+    Process().paths.RecordOldFile(temporary);
+    return temporary;
+}
+
+bool CopyIntoPlace(const std::wstring& source, const std::wstring& target) {
+    const std::wstring temporary = TemporaryCopyName(target);
     if (!::CopyFileW(source.c_str(), temporary.c_str(), FALSE)) {
         DeleteFileForce(temporary);
         return false;

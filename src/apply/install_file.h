@@ -20,6 +20,11 @@ bool InstallFile(const std::wstring& source, const std::vector<std::wstring>& ta
 // next start purges. Each name that fails is logged. False when all fail.
 bool MoveAside(const std::wstring& target);
 
+// The temporary name a copy is written to (TemporaryNameBeside), recorded
+// in the old-files list first: should the engine be ended while the copy is
+// written, the next start removes what it left.
+[[nodiscard]] std::wstring TemporaryCopyName(const std::wstring& target);
+
 // Copies to a temporary name beside the target and renames that into
 // place, so that the target's name never holds a partial copy.
 bool CopyIntoPlace(const std::wstring& source, const std::wstring& target);

@@ -4,14 +4,19 @@
 
 #include <vector>
 
+#include "apply/download_rules.h"
 #include "apply/install_file.h"
 #include "apply/install_rules.h"
 #include "apply/installed_list.h"
 #include "apply/run_file.h"
 #include "apply/shortcut.h"
+#include "base/dynamic_export.h"
+#include "base/confined_folder.h"
 #include "base/files.h"
+#include "base/md5.h"
 #include "base/handles.h"
 #include "base/messages.h"
+#include "base/run_program.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
@@ -46,26 +51,59 @@ private:
     HWND cancel_ = nullptr;
 };
 
-// Installs the file of every record but those to delete; returns the paths
-// of the records that could not be installed.
+// Whether a pending file may be installed. The download folder is the
+// user's, and this phase often runs elevated: what stands under the pending
+// name must be a plain file there (not a link to a file elsewhere), and for
+// a record whose key is a content digest it must still have that content.
+// A missing pending file passes: installing it then fails without a line.
+bool PendingFileSound(const ConfinedFolder& folder, const std::wstring& source, const updatefileinfo& record) {
+    const std::wstring pending = source + L"_";
+    if (::GetFileAttributesW(pending.c_str()) == INVALID_FILE_ATTRIBUTES) return true;
+    if (!folder.HoldsPlainFile(pending)) {
+        WriteLog(TranslateFormat(L"Path refused[%s]", pending));
+        return false;
+    }
+    if (!record.md5key) return true;
+    std::wstring digest;
+    if (Md5OfFile(pending, &digest) && Md5Matches(digest, record.ver)) return true;
+    WriteLog(TranslateFormat(L"md5 error[%s]", pending));
+    DeleteFileForce(pending);
+    return false;
+}
+
+// Installs the file of every record that brings one (not those to delete,
+// nor those the download phase skips); returns the paths of the records
+// that could not be installed.
 std::vector<std::wstring> CopyRecords(HWND owner, const std::vector<updatefileinfo>& records,
                                       const std::wstring& temporaryFolder, const std::wstring& tool) {
     std::vector<std::wstring> failed;
+    ConfinedFolder folder;
+    if (!folder.Open(temporaryFolder)) WriteLog(TranslateFormat(L"Path refused[%s]", temporaryFolder));
     const int n = static_cast<int>(records.size());
     for (int i = 0; i < n; ++i) {
         if (owner != nullptr) ::SendMessageW(owner, msg::kRecordProgress, static_cast<WPARAM>(i), n);
         ::Sleep(1);
         Show(owner, TranslateFormat(L"Copying files[%d/%d]...", i + 1, n));
         const updatefileinfo& record = records[static_cast<std::size_t>(i)];
-        if ((record.oper & OPER_DEL) != 0) continue;
+        if (!BringsFile(record.oper)) continue;
         const std::vector<std::wstring> targets = ExpandTargets(record.path, record.desname);
-        if (targets.empty()) continue;
-        if (!InstallFile(JoinFolderPath(temporaryFolder, record.path), targets)) failed.push_back(record.path);
+        const std::wstring source = DownloadPathWith(temporaryFolder, record.path);
+        if (targets.empty() || source.empty()) {
+            // A path that climbs out of the installation or the download
+            // folder, or names one of the engine's own files.
+            WriteLog(TranslateFormat(L"Path refused[%s]", record.path));
+            failed.push_back(record.path);
+            continue;
+        }
+        const HeldFolders held = folder.HoldFoldersOf(source);
+        if (!held || !PendingFileSound(folder, source, record) || !InstallFile(source, targets)) {
+            failed.push_back(record.path);
+        }
         // Granted once the new file is in place: before, the grant could
         // land on the file being replaced.
         for (const std::wstring& target : targets) GrantUsersRights(tool, target);
         const std::wstring icon =
-            record.shortcuticon.empty() ? std::wstring() : Process().paths.Resolve(record.shortcuticon);
+            record.shortcuticon.empty() ? std::wstring() : Process().paths.ResolveInside(record.shortcuticon);
         CreateRecordShortcuts(targets.front(), icon, record.iconindex, ExpandList(record.path, record.shortcut),
                               owner);
     }
@@ -105,7 +143,7 @@ void PutNewListInPlace(const std::wstring& installedList, const std::vector<std:
     const std::wstring list = state.updateList.listPath.empty() ? state.paths.ListFile() : state.updateList.listPath;
     if (PlaceUpdateList(list, installedList, failed)) return;
     if (PlaceUpdateList(SecondListPath(list), installedList, failed)) return;
-    const std::wstring url = state.variables.Get(L"__down|" + list);
+    const std::wstring url = state.run.listSources.UrlOf(list);
     if (!url.empty()) (void)FetchFile(nullptr, kListFileIndex, url, list);
     PlaceUpdateList(list, installedList, failed);
 }
@@ -124,15 +162,9 @@ std::wstring RightsTool() {
 
 void GrantUsersRights(const std::wstring& tool, const std::wstring& path) {
     if (tool.empty() || path.empty()) return;
-    const std::wstring parameters = GrantParameters(path);
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = tool.c_str();
-    info.lpParameters = parameters.c_str();
-    info.nShow = SW_HIDE;
-    ::ShellExecuteExW(&info);
+    ShellStart start(tool, GrantParameters(path));
+    start.show = SW_HIDE;
+    (void)StartThroughShell(start);
 }
 
 bool RegisterLibrary(const std::wstring& path) {
@@ -144,8 +176,7 @@ bool RegisterLibrary(const std::wstring& path) {
     ::SetThreadErrorMode(previousMode, nullptr);
     if (!library) return false;
     using RegisterServer = HRESULT(STDAPICALLTYPE*)();
-    const auto registerServer =
-        reinterpret_cast<RegisterServer>(reinterpret_cast<void*>(::GetProcAddress(library.get(), "DllRegisterServer")));
+    const auto registerServer = GetExport<RegisterServer>(library.get(), "DllRegisterServer");
     if (registerServer != nullptr) registerServer();
     return true;
 }
@@ -160,14 +191,22 @@ void RunListEntry(const std::wstring& command, HWND owner) {
 
 void MoveFolderTree(const std::wstring& source, const std::wstring& destination) {
     WIN32_FIND_DATAW data{};
-    UniqueFind find(::FindFirstFileW((source + L"\\*.*").c_str(), &data));
+    // The temporary folder is the user's: a link in it is never followed,
+    // and only plain files lying in it are moved (a link to a file
+    // elsewhere would move that file).
+    ConfinedFolder folder;
+    const bool confined = folder.Open(source);
+    UniqueFind find(confined ? ::FindFirstFileW((source + L"\\*.*").c_str(), &data) : INVALID_HANDLE_VALUE);
     if (find) {
         do {
             const std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
             const std::wstring from = source + L"\\" + name;
             const std::wstring to = ReduceBackslashes(destination + L"\\" + name);
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+                ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !folder.HoldsPlainFile(from))) {
+                WriteLog(TranslateFormat(L"Path refused[%s]", from));
+            } else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
                 // A folder the installation does not have yet is made, or
                 // its files would be left behind in the temporary folder.
                 CreateFolderTree(to);
@@ -178,6 +217,7 @@ void MoveFolderTree(const std::wstring& source, const std::wstring& destination)
         } while (::FindNextFileW(find.get(), &data));
     }
     find.reset();
+    folder = ConfinedFolder();
     ::RemoveDirectoryW(source.c_str());
 }
 

@@ -2,8 +2,10 @@
 
 #include <initializer_list>
 
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "base/text_format.h"
+#include "engine/paths.h"
 #include "list/run_command.h"
 
 namespace mf {
@@ -48,8 +50,9 @@ std::wstring DesktopShortcutPath(const std::wstring& link, const TextMap& readAp
 }
 
 std::wstring SecondListPath(const std::wstring& listPath) {
-    if (listPath.find(L".xml.xml", 1) != std::wstring::npos) return Replaced(listPath, L".xml.xml", L".xml");
-    return listPath + L".xml";
+    const std::wstring copied = QuickCheckCopyOf(L".xml");
+    if (listPath.find(copied, 1) != std::wstring::npos) return Replaced(listPath, copied, L".xml");
+    return QuickCheckCopyOf(listPath);
 }
 
 std::wstring GrantParameters(const std::wstring& path) { return L"\"" + path + L"\" /grant Users:(D,WDAC)"; }
@@ -88,22 +91,8 @@ std::wstring FileEntryPath(const AttributeLookup& attribute) {
     return Trim(path);
 }
 
-bool IsAbsolutePath(std::wstring_view path) { return path.find(L':', 1) != std::wstring_view::npos; }
-
 std::wstring JoinFolderPath(const std::wstring& folder, const std::wstring& path) {
-    std::wstring joined = IsAbsolutePath(path) ? path : folder + L"\\" + path;
-    ReplaceAll(joined, L"/", L"\\");
-    return ReduceBackslashes(ReduceBackslashes(std::move(joined)));
-}
-
-std::wstring FolderOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::wstring LastComponent(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+    return CollapseSeparators(IsAbsolutePath(path) ? path : folder + L"\\" + path);
 }
 
 }  // namespace mf

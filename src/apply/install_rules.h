@@ -58,15 +58,10 @@ struct ListCommand {
 // interrupted copy never stands under the target's name.
 [[nodiscard]] std::wstring TemporaryNameBeside(const std::wstring& target);
 
-// A path of the temporary download folder: a relative path joined with one
-// backslash, slashes turned into backslashes, doubled backslashes reduced;
-// a path with a drive used as it is.
+// A path in a folder: a relative path joined with one backslash, slashes
+// turned into backslashes, doubled backslashes reduced; an absolute path
+// used as it is.
 [[nodiscard]] std::wstring JoinFolderPath(const std::wstring& folder, const std::wstring& path);
-
-// The folder part of a path (without the last backslash), and the last
-// component.
-[[nodiscard]] std::wstring FolderOf(const std::wstring& path);
-[[nodiscard]] std::wstring LastComponent(const std::wstring& path);
 
 // Value of an attribute by exact name; empty when it is missing.
 using AttributeLookup = std::function<std::wstring(const wchar_t* name)>;
@@ -75,8 +70,5 @@ using AttributeLookup = std::function<std::wstring(const wchar_t* name)>;
 // reader stores it (the first non-empty of the path attribute forms, or
 // taken from its URL; "|" as "\", "._.zip" left out, trimmed).
 [[nodiscard]] std::wstring FileEntryPath(const AttributeLookup& attribute);
-
-// Whether a path holds a drive (":" after its first character).
-[[nodiscard]] bool IsAbsolutePath(std::wstring_view path);
 
 }  // namespace mf

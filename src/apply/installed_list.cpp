@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "apply/install_file.h"
 #include "apply/install_rules.h"
 #include "base/com_text.h"
 #include "base/files.h"
@@ -31,7 +32,8 @@ std::vector<Entry> FileEntries(IXMLDOMDocument* document) {
         pending.pop_back();
         if (!node) continue;
         ComPtr<IXMLDOMElement> element;
-        if (xml::IsElement(node.Get()) && xml::NodeName(node.Get()) == L"file" && SUCCEEDED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf())))) {
+        if (xml::IsElement(node.Get()) && xml::NodeName(node.Get()) == L"file" &&
+            SUCCEEDED(node->QueryInterface(IID_IXMLDOMElement, reinterpret_cast<void**>(element.GetAddressOf())))) {
             const std::wstring path =
                 FileEntryPath([&](const wchar_t* name) { return xml::GetAttribute(element.Get(), name); });
             entries.push_back({ToLower(path), node});
@@ -126,7 +128,7 @@ bool KeepInstalledEntries(IXMLDOMDocument* fresh, IXMLDOMDocument* installed, co
 
 bool PlaceUpdateList(const std::wstring& source, const std::wstring& target, const std::vector<std::wstring>& failed) {
     if (!FileExists(source)) return false;
-    const std::wstring temporary = TemporaryNameBeside(target);
+    const std::wstring temporary = TemporaryCopyName(target);
     const bool written = failed.empty() ? ::CopyFileW(source.c_str(), temporary.c_str(), FALSE) != FALSE
                                         : WriteListKeepingEntries(source, target, failed, temporary);
     if (!written || !ReplaceWithRetry(temporary, target)) {

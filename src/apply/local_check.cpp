@@ -28,7 +28,7 @@ struct LocalCheckState {
 
 LocalCheckState& State() { return Process().Shared<LocalCheckState>(); }
 
-bool ElevatedRun() { return Process().elevatedRelaunch; }
+bool ElevatedRun() { return Process().run.elevatedRelaunch; }
 
 // Paths are collected only where the elevated relaunch can help.
 bool CollectsAdministratorFiles() {
@@ -89,8 +89,7 @@ bool CompanionListsWritable() {
 void OfferToCloseMainProgram(HWND owner, const std::wstring& value) {
     const std::wstring question = TranslateFormat(L"Find main program [%s] not closed, Close it now?\n%s",
                                                   ReadConfig(L"APPLICATION", L"Name"), MainProgramFullPath(value));
-    const bool mostSimple = Process().variables.Get(L"updateskin") == L"mostsimple";
-    if (!mostSimple) {
+    if (Process().run.skin != Skin::MostSimple) {
         const std::wstring caption = Translate(L"Mirefold");
         // Nobody answers in an unattended run: the program is left running
         // and the check reports it, rather than waiting for ever.

@@ -1,7 +1,5 @@
 #include "apply/run_file.h"
 
-#include <shellapi.h>
-
 #include <utility>
 
 #include "apply/install_rules.h"
@@ -9,16 +7,11 @@
 #include "apply/task_rules.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/run_program.h"
+#include "base/path_text.h"
 #include "engine/process_state.h"
 
 namespace mf {
-
-namespace {
-
-// "Without a practical limit": the longest wait that is not INFINITE.
-constexpr DWORD kProgramWaitMs = 0x7FFFFFFF;
-
-}  // namespace
 
 void ShowAndLogWith(HWND owner, LPARAM value, const std::wstring& text) {
     if (owner != nullptr) Process().notifications.SendStatusText(owner, text, value);
@@ -26,17 +19,10 @@ void ShowAndLogWith(HWND owner, LPARAM value, const std::wstring& text) {
 }
 
 bool StartProgram(const std::wstring& path, const std::wstring& parameters, const std::wstring& folder, bool wait) {
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (!::ShellExecuteExW(&info)) return false;
-    const UniqueHandle process(info.hProcess);
-    if (wait && process) ::WaitForSingleObject(process.get(), kProgramWaitMs);
-    return true;
+    // No verb: the file's own default, as a task's file may be a document.
+    ShellStart start(path, parameters, folder, wait);
+    start.verb = nullptr;
+    return StartThroughShell(start);
 }
 
 bool RunFileIn(TaskContext& context, const std::wstring& file, const std::wstring& folder,

@@ -8,6 +8,7 @@
 #include "apply/task_rules.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
 
@@ -39,11 +40,20 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& folder, cons
     return SUCCEEDED(persist->Save(file.c_str(), TRUE));
 }
 
+namespace {
+
+std::wstring RecordShortcutPath(const std::wstring& link) {
+    return DesktopShortcutPath(link, [](const std::wstring& key) { return ReadConfig(L"APPLICATION", key); });
+}
+
+}  // namespace
+
+std::wstring RecordShortcutFile(const std::wstring& link) { return LinkFileName(RecordShortcutPath(link)); }
+
 void CreateRecordShortcuts(const std::wstring& target, const std::wstring& icon, const std::wstring& iconIndex,
                            const std::vector<std::wstring>& links, HWND owner) {
-    const auto readApplicationKey = [](const std::wstring& key) { return ReadConfig(L"APPLICATION", key); };
     for (const std::wstring& link : links) {
-        const std::wstring path = DesktopShortcutPath(link, readApplicationKey);
+        const std::wstring path = RecordShortcutPath(link);
         ShowAndLogWith(owner, 0, TranslateFormat(L"Create shortcut[%s]...", path));
         CreateShortcut(target, FolderOf(target), path, icon, static_cast<int>(ParseLong(iconIndex)));
     }

@@ -18,6 +18,11 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& folder, cons
 // The shortcuts of one installed record, to its first target: a desktop
 // link whose name holds "{key}" takes its name from that key of section
 // APPLICATION. Each is shown and logged as "Create shortcut[%s]...".
+// The file a record's shortcut is saved to: the desktop "{key}" name
+// replaced, ".lnk" appended when the path lacks it. The uninstall removes
+// the links under these names.
+[[nodiscard]] std::wstring RecordShortcutFile(const std::wstring& link);
+
 void CreateRecordShortcuts(const std::wstring& target, const std::wstring& icon, const std::wstring& iconIndex,
                            const std::vector<std::wstring>& links, HWND owner);
 

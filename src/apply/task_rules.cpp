@@ -34,22 +34,4 @@ bool IsTaskDocumentName(std::wstring_view path) {
     return hay.find(L".xml*#06#", 1) != std::wstring::npos;
 }
 
-bool DeclaresDocumentType(std::string_view bytes) {
-    static constexpr std::string_view kMark = "<!DOCTYPE";
-    if (bytes.find(kMark) != std::string_view::npos) return true;
-    // UTF-16: the mark's characters with a zero byte before (big-endian) or
-    // after (little-endian) each.
-    std::string littleEndian;
-    std::string bigEndian;
-    for (const char c : kMark) {
-        littleEndian += c;
-        littleEndian += '\0';
-        bigEndian += '\0';
-        bigEndian += c;
-    }
-    littleEndian.pop_back();
-    bigEndian.erase(0, 1);
-    return bytes.find(littleEndian) != std::string_view::npos || bytes.find(bigEndian) != std::string_view::npos;
-}
-
 }  // namespace mf

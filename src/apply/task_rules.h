@@ -27,10 +27,4 @@ enum class TaskKind { None, Run, Rename, Kill, Path, Delete, Shortcut, Ini };
 // the first character).
 [[nodiscard]] bool IsTaskDocumentName(std::wstring_view path);
 
-// Whether a document's bytes declare a document type ("<!DOCTYPE", in a
-// single-byte or UTF-8 text or in UTF-16 of either byte order). Task
-// documents with one are refused before the parser sees them: its entities
-// could expand without bound or name other files.
-[[nodiscard]] bool DeclaresDocumentType(std::string_view bytes);
-
 }  // namespace mf

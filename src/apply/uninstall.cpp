@@ -5,36 +5,16 @@
 #include <vector>
 
 #include "apply/local_check.h"
+#include "apply/shortcut.h"
 #include "base/files.h"
+#include "base/path_text.h"
 #include "base/strings.h"
-#include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "engine/targets.h"
 
 namespace mf {
 
 namespace {
-
-// A full path without "..", "." or "/", and without trailing backslashes
-// (a drive root keeps its own).
-std::wstring FullPath(const std::wstring& path) {
-    if (path.empty()) return {};
-    DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return {};
-    std::vector<wchar_t> buffer(size + 1);
-    size = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    if (size == 0 || size >= buffer.size()) return {};
-    std::wstring full(buffer.data(), size);
-    while (full.size() > 3 && full.back() == L'\\') full.pop_back();
-    return full;
-}
-
-std::wstring ParentOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L'\\');
-    if (slash == std::wstring::npos) return path;
-    // "C:\x" -> "C:\", and "C:\" stays.
-    return path.substr(0, slash < 3 ? std::min<std::size_t>(slash + 1, path.size()) : slash);
-}
 
 // The files that stay whatever the list says: the configuration and the
 // running engine.
@@ -47,26 +27,20 @@ struct KeptFiles {
     }
 };
 
-void RemoveFileAndEmptiedFolders(const std::wstring& path, const std::wstring& installFolder, const KeptFiles& kept) {
-    if (kept.Holds(path)) return;
+// False when the file is still there afterwards.
+bool RemoveFileAndEmptiedFolders(const std::wstring& path, const std::wstring& installFolder, const KeptFiles& kept) {
+    if (kept.Holds(path)) return true;
     DeleteFileForce(path);
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
     RemoveEmptiedFolders(path, installFolder);
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 }  // namespace
 
-bool IsInFolder(const std::wstring& path, const std::wstring& folder) {
-    const std::wstring full = FullPath(path);
-    const std::wstring base = FullPath(folder);
-    if (full.empty() || base.empty()) return false;
-    if (EqualsNoCase(full, base)) return true;
-    const std::wstring prefix = base.back() == L'\\' ? base : base + L"\\";
-    return full.size() > prefix.size() && EqualsNoCase(std::wstring_view(full).substr(0, prefix.size()), prefix);
-}
-
 void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& installFolder) {
     std::wstring current = FullPath(path);
-    while (current.size() >= 4 && IsInFolder(current, installFolder)) {
+    while (current.size() >= 4 && IsInside(current, installFolder)) {
         ::RemoveDirectoryW(current.c_str());
         const std::wstring parent = ParentOf(current);
         if (parent == current) break;
@@ -74,15 +48,18 @@ void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& installF
     }
 }
 
-UninstallOutcome Uninstall(const UpdateListReader& readList) {
+UninstallOutcome Uninstall(const UpdateListReader& readList, const ElevatedRelaunch& relaunch) {
     ProcessState& state = Process();
     const std::wstring installFolder = state.workFolder.Get();
     const std::wstring config = state.config.IniPath();
 
     // Without the right to write the installation nothing is touched here:
-    // the elevated instance does the whole uninstall.
-    if (!state.elevatedRelaunch && !IsFileWritable(config)) {
-        RelaunchElevated(false);
+    // the elevated instance does the whole uninstall. (A configuration that
+    // is only in use is no such case.)
+    (void)EnsureFileWritable(config, false);
+    if (state.run.elevatedRelaunch) ClearAdministratorFiles();
+    if (HasAdministratorFiles()) {
+        relaunch();
         return UninstallOutcome::HandedToElevatedInstance;
     }
 
@@ -94,20 +71,27 @@ UninstallOutcome Uninstall(const UpdateListReader& readList) {
     if (FileExists(localList)) readList(localList, list);
 
     const KeptFiles kept{FullPath(config), FullPath(ExecutablePath())};
+    std::vector<std::wstring> left;
+    auto remove = [&](const std::wstring& path) {
+        if (!RemoveFileAndEmptiedFolders(path, installFolder, kept)) left.push_back(path);
+    };
     for (const updatefileinfo& record : list.Records()) {
         if (!IsFileRecord(record)) continue;
-        for (const std::wstring& target : ExpandTargets(record.path, record.desname))
-            RemoveFileAndEmptiedFolders(target, installFolder, kept);
-        for (const std::wstring& link : ExpandList(record.path, record.shortcut))
-            RemoveFileAndEmptiedFolders(link, installFolder, kept);
+        for (const std::wstring& target : ExpandTargets(record.path, record.desname)) remove(target);
+        // The links under the names the install phase gave them.
+        for (const std::wstring& link : ExpandList(record.path, record.shortcut)) remove(RecordShortcutFile(link));
     }
+    for (const std::wstring& path : left) WriteLog(L"uninstall: cannot remove [" + path + L"]");
+    if (!left.empty())
+        WriteLog(Format(L"uninstall: %d files could not be removed", static_cast<int>(left.size())));
 
-    // Nothing may be logged after this: it would bring the log file back.
+    // Nothing may be logged after this, unless something stays anyway: the
+    // log would come back.
     const std::wstring log = state.log.FilePath();
-    if (!log.empty()) DeleteFileForce(log);
+    if (!log.empty() && left.empty()) DeleteFileForce(log);
     DeleteFileForce(state.paths.OldFilesListPath());
     DeleteFileForce(localList);
-    return UninstallOutcome::Done;
+    return left.empty() ? UninstallOutcome::Done : UninstallOutcome::Incomplete;
 }
 
 }  // namespace mf

@@ -16,14 +16,16 @@ using UpdateListReader = std::function<bool(const std::wstring& path, DownLoadLi
 
 enum class UninstallOutcome {
     Done,
-    // This process may not write the installation; an elevated instance was
-    // started to do the uninstall instead.
+    // Some listed file or shortcut could not be removed (each is logged).
+    Incomplete,
+    // Writes to the installation are refused with access denied; an
+    // elevated instance was started to do the uninstall instead.
     HandedToElevatedInstance,
 };
 
-// Whether `path` is `folder` or lies below it, once both are made full paths
-// (so "..", "." and "/" cannot lead out of it); letter case is ignored.
-bool IsInFolder(const std::wstring& path, const std::wstring& folder);
+// Starts the engine again elevated, to do the uninstall there.
+using ElevatedRelaunch = std::function<void()>;
+
 
 // Removes `path` as a folder, then its parent and so on upward, for as long
 // as the path lies in the installation folder; only empty folders go (a
@@ -31,7 +33,11 @@ bool IsInFolder(const std::wstring& path, const std::wstring& folder);
 void RemoveEmptiedFolders(const std::wstring& path, const std::wstring& installFolder);
 
 // The uninstall of the installation in the working folder. The update list
-// is emptied and filled from the local list "mirefold.xml".
-UninstallOutcome Uninstall(const UpdateListReader& readList);
+// is emptied and filled from the local list "mirefold.xml". mirefold.ini is
+// probed first: when the write is refused with access denied (the path is
+// collected as an administrator file), `relaunch` is called and nothing is
+// touched here. A file that is only in use is no reason to relaunch: what
+// cannot be removed is logged and the outcome says so.
+UninstallOutcome Uninstall(const UpdateListReader& readList, const ElevatedRelaunch& relaunch);
 
 }  // namespace mf

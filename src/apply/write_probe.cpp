@@ -74,6 +74,10 @@ bool IsProgramFile(const std::wstring& path) {
 }
 
 WriteProbe ProbeWritable(const std::wstring& path, bool deniedPathsKnown, FileOperations& files) {
+    // A program file that an earlier probe moved aside and that never got
+    // its name back (the engine was ended in between) gets it now.
+    if (IsProgramFile(path) && !files.Exists(path) && files.Exists(path + kProbeSuffix))
+        (void)files.Rename(path + kProbeSuffix, path);
     if (files.Exists(path)) {
         if (files.OpenForWriting(path) == ERROR_SUCCESS) return Writable();
         if (IsProgramFile(path)) return ProbeByRename(path, files);

@@ -72,7 +72,9 @@ struct WriteProbe {
 // - a missing file is writable; unless the caller already knows of paths
 //   refused with access denied, it is created and deleted to learn whether
 //   the folder refuses it.
-// A failure with access denied leaves the file writable and says so.
+// A failure with access denied leaves the file writable and says so. A
+// program file found only at path + ".__test" (a probe ended half-way) is
+// first renamed back.
 [[nodiscard]] WriteProbe ProbeWritable(const std::wstring& path, bool deniedPathsKnown, FileOperations& files);
 
 }  // namespace mf

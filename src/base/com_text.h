@@ -15,7 +15,8 @@ namespace mf {
 class Bstr {
 public:
     Bstr() = default;
-    explicit Bstr(const std::wstring& text) : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    explicit Bstr(const std::wstring& text)
+        : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     ~Bstr() { ::SysFreeString(value_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;

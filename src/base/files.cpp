@@ -2,36 +2,33 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
+#include "base/file_entry.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 
 namespace mf {
 
-bool DeleteFileForce(const std::wstring& path) {
-    // Most calls find nothing to delete (a download's leftovers that were
-    // never made): one look-up says so. Under Wine each look-up of a name
-    // that is not there reads the whole folder.
+bool RemoveAnyEntry(const std::wstring& path) {
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
-    }
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-    return ::DeleteFileW(path.c_str()) != FALSE;
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return DeleteFileForce(path);
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return ::RemoveDirectoryW(path.c_str()) != FALSE;
+    return RemoveTree(path);
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::uint64_t maxBytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+    if (!::GetFileSizeEx(file.get(), &size) ||
+        static_cast<std::uint64_t>(size.QuadPart) > std::min(maxBytes, kWholeFileMax))
+        return false;
     std::string out(static_cast<std::size_t>(size.QuadPart), '\0');
     DWORD read = 0;
     if (!out.empty() &&
@@ -39,6 +36,21 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
         return false;
     bytes = std::move(out);
     return true;
+}
+
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes) {
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD written = 0;
+    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::uint64_t FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 bool FileExists(const std::wstring& path) {
@@ -78,11 +90,9 @@ bool ReplaceFileWithRetry(const std::wstring& source, const std::wstring& target
     return false;
 }
 
-namespace {
+namespace entry {
 
 bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-
-constexpr DWORD kOpenTheEntryItself = FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS;
 
 // An entry of a tree being removed, opened to be deleted: the entry itself,
 // never what a link points to.
@@ -138,6 +148,41 @@ bool LiesInside(const std::wstring& folderFinal, HANDLE entry, const std::wstrin
                                   static_cast<int>(expected.size()), TRUE) == CSTR_EQUAL;
 }
 
+// What an entry is, by the handle and by its name: Wine reports a Unix
+// symbolic link to a folder as a reparse point only by name, and by handle
+// as the folder it points to.
+DWORD AttributesOf(HANDLE entry, DWORD byName) {
+    const DWORD byHandle = AttributesOf(entry);
+    if (byHandle == INVALID_FILE_ATTRIBUTES || byName == INVALID_FILE_ATTRIBUTES) return INVALID_FILE_ATTRIBUTES;
+    return byHandle | (byName & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+DWORD AttributesByName(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
+
+// Whether an entry opened by its path lies where the path says: a link
+// that Wine shows as a plain file opens as what it points to, and only its
+// final path tells. True when the system cannot say.
+bool LiesWhereNamed(HANDLE entry, const std::wstring& path) {
+    const std::wstring folder = FolderOf(path);
+    if (folder.empty()) return true;
+    const UniqueFile parent(::CreateFileW((folder.size() == 2 ? folder + L"\\" : folder).c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!parent) return true;
+    std::wstring name = LastComponent(path);
+    // A short (8.3) name stands for its long one.
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    const DWORD n = ::GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n > 0 && n < buffer.size()) name = LastComponent(std::wstring(buffer.data(), n));
+    return LiesInside(FinalPath(parent.get()), entry, name);
+}
+
+}  // namespace entry
+
+namespace {
+
+using namespace entry;
+
 // Deleted when the handle closes: the same object that was looked at.
 // Read-only entries cannot be deleted, so that attribute goes first (never
 // on a link, whose attributes would be its target's on some systems).
@@ -170,18 +215,7 @@ std::vector<Listed> ListFolder(const std::wstring& folder) {
     return entries;
 }
 
-// What an entry is, by the handle and by its name: Wine reports a Unix
-// symbolic link to a folder as a reparse point only by name, and by handle
-// as the folder it points to.
-DWORD AttributesOf(HANDLE entry, DWORD byName) {
-    const DWORD byHandle = AttributesOf(entry);
-    if (byHandle == INVALID_FILE_ATTRIBUTES || byName == INVALID_FILE_ATTRIBUTES) return INVALID_FILE_ATTRIBUTES;
-    return byHandle | (byName & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 void RemoveFolder(const std::wstring& path, const std::wstring& name, const std::wstring& parentFinal);
-
-DWORD AttributesByName(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
 
 // Empties a folder that the caller holds. A link inside goes as a link,
 // never what it points to: a junction or symbolic link placed in a folder
@@ -221,6 +255,36 @@ void RemoveFolder(const std::wstring& path, const std::wstring& name, const std:
 }
 
 }  // namespace
+
+bool DeleteFileForce(const std::wstring& path) {
+    // Most calls find nothing to delete (a download's leftovers that were
+    // never made): one look-up says so. Under Wine each look-up of a name
+    // that is not there reads the whole folder.
+    const DWORD byName = ::GetFileAttributesW(path.c_str());
+    if (byName == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+    }
+    // The entry itself goes: a link as a link, never the file it points to.
+    // Where the system cannot tell a link from its target (Wine shows a
+    // Unix symbolic link as the file it names, and deletes that file), the
+    // entry's final path gives it away, and such an entry is left alone.
+    const UniqueFile opened = OpenToDelete(path);
+    if (!opened) return false;
+    const DWORD attributes = AttributesOf(opened.get(), byName);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    if (!IsLink(attributes)) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !LiesWhereNamed(opened.get(), path)) return false;
+        if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+            FILE_BASIC_INFO basic{};
+            basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+            ::SetFileInformationByHandle(opened.get(), FileBasicInfo, &basic, sizeof basic);
+        }
+    }
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    return ::SetFileInformationByHandle(opened.get(), FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
 
 bool RemoveTree(const std::wstring& folder) {
     if (::GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES) return true;

@@ -2,7 +2,9 @@
 // executable and the Windows folder are.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace mf {
 
@@ -22,11 +24,22 @@ bool ReplaceFileWithRetry(const std::wstring& source, const std::wstring& target
 // left as it is.
 bool RemoveTree(const std::wstring& folder);
 
-// The whole file (up to 2 GiB); false when it cannot be read.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+inline constexpr std::uint64_t kWholeFileMax = 0x7FFFFFFF;
+
+// The whole file (up to `maxBytes`, at most 2 GiB); false when it cannot be
+// read or is larger.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::uint64_t maxBytes = kWholeFileMax);
+// Creates or replaces the file with these bytes; true when all were written.
+bool WriteWholeFile(const std::wstring& path, std::string_view bytes);
+// The size of a file; 0 when it cannot be read.
+std::uint64_t FileSize(const std::wstring& path);
 
 // Clears the attributes and deletes; true when deleted.
 bool DeleteFileForce(const std::wstring& path);
+// Removes whatever is at `path`, so that a file can take its place: a file,
+// a folder with all it holds, or a link (the link itself, never what it
+// leads to). True when nothing is left there.
+bool RemoveAnyEntry(const std::wstring& path);
 
 // Full path of the running executable.
 std::wstring ExecutablePath();

@@ -15,11 +15,13 @@ constexpr DWORD kMd5Bytes = 16;
 
 }  // namespace
 
-Md5::Md5() {
+Md5::Md5() : Md5(PROV_RSA_FULL, CALG_MD5, kMd5Bytes) {}
+
+Md5::Md5(DWORD providerType, ALG_ID algorithm, DWORD digestBytes) : digestBytes_(digestBytes) {
     // A verify-only context: no key container is opened or created, so this
     // works for any account, elevated or not.
-    if (!::CryptAcquireContextW(provider_.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return;
-    ok_ = ::CryptCreateHash(provider_.get(), CALG_MD5, 0, 0, hash_.put()) != FALSE;
+    if (!::CryptAcquireContextW(provider_.put(), nullptr, nullptr, providerType, CRYPT_VERIFYCONTEXT)) return;
+    ok_ = ::CryptCreateHash(provider_.get(), algorithm, 0, 0, hash_.put()) != FALSE;
 }
 
 void Md5::Update(const void* data, std::size_t size) {
@@ -34,20 +36,26 @@ void Md5::Update(const void* data, std::size_t size) {
 }
 
 std::wstring Md5::Finish() {
-    std::array<BYTE, kMd5Bytes> digest{};
-    DWORD length = kMd5Bytes;
+    std::vector<BYTE> digest(digestBytes_);
+    DWORD length = digestBytes_;
     const bool done = ok_ && ::CryptGetHashParam(hash_.get(), HP_HASHVAL, digest.data(), &length, 0) &&
-                      length == kMd5Bytes;
+                      length == digestBytes_;
     ok_ = false;
     if (!done) return {};
     static constexpr wchar_t kDigits[] = L"0123456789abcdef";
     std::wstring text;
-    text.reserve(2 * kMd5Bytes);
+    text.reserve(2 * digest.size());
     for (const BYTE b : digest) {
         text += kDigits[b >> 4];
         text += kDigits[b & 0xF];
     }
     return text;
+}
+
+std::wstring Sha256Of(const void* data, std::size_t size) {
+    Md5 sha(PROV_RSA_AES, CALG_SHA_256, 32);
+    sha.Update(data, size);
+    return sha.Finish();
 }
 
 std::wstring Md5Of(const void* data, std::size_t size) {

@@ -29,6 +29,10 @@ struct CryptHash {
 };
 }  // namespace traits
 
+// The SHA-256 digest of a memory block (64 lower-case hexadecimal digits;
+// empty when the provider is missing).
+[[nodiscard]] std::wstring Sha256Of(const void* data, std::size_t size);
+
 // One digest in the making. valid() is false when the provider is missing or
 // a call failed; Finish() then gives an empty text.
 class Md5 {
@@ -43,6 +47,11 @@ public:
     [[nodiscard]] std::wstring Finish();
 
 private:
+    friend std::wstring Sha256Of(const void* data, std::size_t size);
+    // Another digest of the crypto API, of `digestBytes` bytes.
+    Md5(DWORD providerType, ALG_ID algorithm, DWORD digestBytes);
+
+    DWORD digestBytes_ = 16;
     UniqueResource<traits::CryptProvider> provider_;
     UniqueResource<traits::CryptHash> hash_;
     bool ok_ = false;

@@ -30,6 +30,23 @@ inline constexpr UINT kDownloadFailed = 1061;
 inline constexpr UINT kPhaseResult = 1136;             // WM_USER+112: lParam 3 local check ran, 5 installed
 inline constexpr UINT kUpdateCenterContinue = 12324;   // WM_COMMAND id: the local check is ready, go on
 
+// Push messages (sent, with a system string in lParam that the sender frees).
+inline constexpr UINT kPushShow = 1029;     // 0x405: wParam 1, the record text (scheduler -> launcher -> window)
+inline constexpr UINT kPushRetired = 1030;  // 0x406: wParam 0, the message id (window -> launcher -> scheduler)
+// The offer watch asks the push-message window to retire the offer on show.
+inline constexpr UINT kPushRetireOffer = WM_APP + 29;
+
+// The launcher window's notification-area icon (lParam: the mouse message).
+inline constexpr UINT kLauncherTrayIcon = 9025;        // 0x2341
+
+// The update center: its notification-area icon (lParam: the mouse
+// message), a check thread's end (posted to the dialog), and the update
+// that a link asked for (posted to itself, so that it runs from the
+// dialog's loop rather than inside the click).
+inline constexpr UINT kUpdateCenterTrayIcon = 1124;    // 0x464
+inline constexpr UINT kUpdateCenterCheckDone = WM_APP + 30;
+inline constexpr UINT kUpdateCenterUpdateNow = WM_APP + 31;
+
 }  // namespace mf::msg
 
 // WM_COMMAND identifiers the engine's workers post or send to their owner

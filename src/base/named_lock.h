@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "base/handles.h"
+#include "base/lock_ids.h"
 
 namespace mf {
 
@@ -21,11 +22,6 @@ inline constexpr DWORD kStaleLockMs = 10000;
 
 // Waits for an auto-reset event used as a lock, at most `staleMs` (see above).
 void EnterEventLock(HANDLE event, DWORD staleMs = kStaleLockMs);
-
-namespace lock_id {
-inline constexpr long kLog = 0xC0001;   // 786433: log file writes
-inline constexpr long kList = 0xB0001;  // update list records
-}  // namespace lock_id
 
 class NamedLockTable {
 public:

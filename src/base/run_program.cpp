@@ -6,24 +6,27 @@
 
 namespace mf {
 
-bool RunProgram(const std::wstring& path, const std::wstring& parameters, bool wait, int show) {
-    return RunProgramIn(path, parameters, L"", wait, show);
-}
-
-bool RunProgramIn(const std::wstring& path, const std::wstring& parameters, const std::wstring& folder, bool wait,
-                  int show) {
+bool StartThroughShell(const ShellStart& start) {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = L"open";
-    info.lpFile = path.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = show;
+    info.lpVerb = start.verb;
+    info.lpFile = start.path.c_str();
+    info.lpParameters = start.parameters.empty() ? nullptr : start.parameters.c_str();
+    info.lpDirectory = start.folder.empty() ? nullptr : start.folder.c_str();
+    info.nShow = start.show;
     if (!::ShellExecuteExW(&info)) return false;
-    UniqueHandle process(info.hProcess);
-    if (wait && process) ::WaitForSingleObject(process.get(), INFINITE);
+    const UniqueHandle process(info.hProcess);
+    if (start.wait && process) ::WaitForSingleObject(process.get(), INFINITE);
     return true;
+}
+
+bool RunProgram(const std::wstring& path, const std::wstring& parameters, bool wait) {
+    return RunProgramIn(path, parameters, L"", wait);
+}
+
+bool RunProgramIn(const std::wstring& path, const std::wstring& parameters, const std::wstring& folder, bool wait) {
+    return StartThroughShell(ShellStart(path, parameters, folder, wait));
 }
 
 }  // namespace mf

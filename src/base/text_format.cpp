@@ -11,7 +11,6 @@ struct Placeholder {
     std::wstring flags;
     std::wstring width;
     std::optional<std::wstring> precision;
-    bool wide = false;  // "ll" or "I64"
     wchar_t conversion = 0;
     std::size_t end = 0;  // index after the placeholder
 };
@@ -36,7 +35,8 @@ bool ReadField(std::wstring_view format, std::size_t& i, std::wstring& digits) {
 std::optional<Placeholder> ParsePlaceholder(std::wstring_view format, std::size_t pos) {
     Placeholder s;
     std::size_t i = pos + 1;
-    while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos) s.flags += format[i++];
+    while (i < format.size() && std::wstring_view(L"-+ #0").find(format[i]) != std::wstring_view::npos)
+        s.flags += format[i++];
     if (!ReadField(format, i, s.width)) return std::nullopt;
     if (i < format.size() && format[i] == L'.') {
         ++i;
@@ -44,17 +44,15 @@ std::optional<Placeholder> ParsePlaceholder(std::wstring_view format, std::size_
         if (!ReadField(format, i, p)) return std::nullopt;
         s.precision = p;
     }
-    // Length modifiers: h, hh, l, ll, L, w, z, j, t, I, I32, I64.
+    // Length modifiers: h, hh, l, ll, L, w, z, j, t, I, I32, I64. They are
+    // read over, not obeyed: the argument's own width counts (with "l" being
+    // 32 bits here, obeying it would cut a 64-bit value).
     for (;;) {
         if (i >= format.size()) return std::nullopt;
         const std::wstring_view rest = format.substr(i);
-        if (rest.starts_with(L"I64")) {
-            s.wide = true;
-            i += 3;
-        } else if (rest.starts_with(L"I32")) {
+        if (rest.starts_with(L"I64") || rest.starts_with(L"I32")) {
             i += 3;
         } else if (rest.starts_with(L"ll")) {
-            s.wide = true;
             i += 2;
         } else if (std::wstring_view(L"hlLwzjtI").find(format[i]) != std::wstring_view::npos) {
             ++i;
@@ -79,7 +77,8 @@ wchar_t Normalised(wchar_t c) {
 }
 
 std::wstring Pad(std::wstring body, const Placeholder& s) {
-    const std::size_t width = s.width.empty() ? 0 : static_cast<std::size_t>(std::wcstoul(s.width.c_str(), nullptr, 10));
+    const std::size_t width =
+        s.width.empty() ? 0 : static_cast<std::size_t>(std::wcstoul(s.width.c_str(), nullptr, 10));
     if (body.size() >= width) return body;
     const bool left = s.flags.find(L'-') != std::wstring::npos;
     const std::wstring fill(width - body.size(), L' ');
@@ -98,7 +97,7 @@ std::wstring Numeric(const Placeholder& s, const FormatArg& arg) {
     const wchar_t c = s.conversion;
     if (c == L'd' || c == L'i') {
         long long v = arg.asSigned();
-        if (!s.wide) v = static_cast<std::int32_t>(v);
+        if (!arg.wide()) v = static_cast<std::int32_t>(v);
         pattern += "lld";
         std::snprintf(buffer, sizeof buffer, pattern.c_str(), v);
     } else if (c == L'f' || c == L'F' || c == L'e' || c == L'E' || c == L'g' || c == L'G') {
@@ -106,7 +105,7 @@ std::wstring Numeric(const Placeholder& s, const FormatArg& arg) {
         std::snprintf(buffer, sizeof buffer, pattern.c_str(), arg.asReal());
     } else {
         unsigned long long v = arg.asUnsigned();
-        if (!s.wide) v = static_cast<std::uint32_t>(v);
+        if (!arg.wide()) v = static_cast<std::uint32_t>(v);
         pattern += "ll";
         pattern += c == L'p' ? 'X' : static_cast<char>(c);
         std::snprintf(buffer, sizeof buffer, pattern.c_str(), v);

@@ -4,7 +4,9 @@
 // used its placeholders (conversion, width and precision) are compared with
 // those of the English text, and the English text is used when they differ.
 // Arguments are typed, so a wrong or missing argument shows the placeholder
-// itself instead of reading the stack; a width or precision above
+// itself instead of reading the stack, and an integer is formatted at its
+// own width whatever length the placeholder names ("%ld" with a 64-bit
+// value shows all of it; "%u" with -1 shows 4294967295 as printf would); a width or precision above
 // kMaxFieldWidth is no placeholder at all, so no text can ask for gigabytes
 // of padding.
 #pragma once
@@ -22,22 +24,28 @@ public:
     enum class Kind { Signed, Unsigned, Real, Text };
 
     template <class T, std::enable_if_t<std::is_integral_v<T> && std::is_signed_v<T>, int> = 0>
-    FormatArg(T v) : kind_(Kind::Signed), i_(v) {}
+    FormatArg(T v) : kind_(Kind::Signed), wide_(sizeof(T) > 4), i_(v) {}
     template <class T, std::enable_if_t<std::is_integral_v<T> && std::is_unsigned_v<T>, int> = 0>
-    FormatArg(T v) : kind_(Kind::Unsigned), u_(v) {}
+    FormatArg(T v) : kind_(Kind::Unsigned), wide_(sizeof(T) > 4), u_(v) {}
     FormatArg(double v) : kind_(Kind::Real), d_(v) {}
-    FormatArg(const wchar_t* v) : kind_(Kind::Text), s_(v != nullptr ? std::wstring_view(v) : std::wstring_view(L"(null)")) {}
+    FormatArg(const wchar_t* v)
+        : kind_(Kind::Text), s_(v != nullptr ? std::wstring_view(v) : std::wstring_view(L"(null)")) {}
     FormatArg(const std::wstring& v) : kind_(Kind::Text), s_(v) {}
     FormatArg(std::wstring_view v) : kind_(Kind::Text), s_(v) {}
 
     [[nodiscard]] Kind kind() const { return kind_; }
+    // An integer of more than 32 bits.
+    [[nodiscard]] bool wide() const { return wide_; }
     [[nodiscard]] std::int64_t asSigned() const { return kind_ == Kind::Unsigned ? static_cast<std::int64_t>(u_) : i_; }
-    [[nodiscard]] std::uint64_t asUnsigned() const { return kind_ == Kind::Signed ? static_cast<std::uint64_t>(i_) : u_; }
+    [[nodiscard]] std::uint64_t asUnsigned() const {
+        return kind_ == Kind::Signed ? static_cast<std::uint64_t>(i_) : u_;
+    }
     [[nodiscard]] double asReal() const { return d_; }
     [[nodiscard]] std::wstring_view asText() const { return s_; }
 
 private:
     Kind kind_;
+    bool wide_ = false;
     std::int64_t i_ = 0;
     std::uint64_t u_ = 0;
     double d_ = 0;

@@ -171,7 +171,8 @@ bool SaveFile(IXMLDOMDocument* document, const std::wstring& path) {
     }
     while (!text.empty() && (text.front() == L'\r' || text.front() == L'\n')) text.erase(0, 1);
     const std::string bytes = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" + Narrow(text, CodePage::Utf8);
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include "base/strings.h"
 #include "check/check_hour.h"
+#include "check/parameter_package.h"
 #include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
@@ -28,7 +29,7 @@ void SetRelaunchStarterForTesting(RelaunchStarter starter) {
 
 long long StoredCheckHour() { return ParseInt64(ReadConfig(L"Mirefold", L"OwerCheckTm")); }
 
-void StartBackgroundRefresh() {
+void StartStartupOnlyRun() {
     WriteConfig(L"Mirefold", L"OwerCheckTm", CheckHourText(CurrentCheckHour()));
     Starter()(MirefoldServerSeen().load() ? L"downparam1" : L"downparam0");
 }
@@ -37,7 +38,7 @@ void CheckTimeBookkeeping() {
     ProcessState& state = Process();
     if (state.updateList.Status() <= UpdateStatus::CheckRemoteError) return;
     const long long current = CurrentCheckHour();
-    if (CheckHoursFarApart(current, StoredCheckHour()) || state.variables.Get(L"frommwebsvr") == L"true")
+    if (CheckHoursFarApart(current, StoredCheckHour()) || CurrentParameterFields().FromWebServer())
         DeleteFileForce(state.paths.PackageFile());
     WriteConfig(L"Mirefold", L"OwerCheckTm", CheckHourText(current));
 }

@@ -1,6 +1,6 @@
-// The background refresh: the engine started again without a window so
-// that the lists are fresh next time, at most every 48 hours; and the
-// bookkeeping of when that last happened.
+// The start-up-only run: the engine started again without a window, at most
+// every 48 hours, in a mode that stops as soon as start-up is done; and the
+// bookkeeping of when the last check happened.
 #pragma once
 
 #include <functional>
@@ -10,8 +10,11 @@ namespace mf {
 
 // Writes the check hour to Mirefold/OwerCheckTm and starts the engine's
 // own executable hidden with "downparam0" (or "downparam1" for the
-// engine's own server kind). Not waited for.
-void StartBackgroundRefresh();
+// engine's own server kind). Those modes stop right after start-up: that
+// run writes the configuration, takes over an embedded package, runs the
+// start-up programs, reads the cached parameter package and purges old
+// files, and checks nothing. Not waited for.
+void StartStartupOnlyRun();
 
 // After a successful check: deletes the cached parameter package when the
 // last refresh is more than 48 hours away (or the page asked for it), and

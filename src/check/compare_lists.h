@@ -71,7 +71,8 @@ std::vector<std::size_t> SelectRecordsToUpdate(const ServerList& server, const L
             continue;
         }
         const std::uint32_t found = find(std::wstring_view(record.path));
-        if (found == kFree || std::wstring_view(local[found].ver) != std::wstring_view(record.ver)) selected.push_back(i);
+        if (found == kFree || std::wstring_view(local[found].ver) != std::wstring_view(record.ver))
+            selected.push_back(i);
     }
     return selected;
 }

@@ -13,7 +13,8 @@ namespace mf {
 namespace {
 
 // The fields of a file record that come from attributes.
-enum Field : int { kVer, kMd5, kOper, kPath, kUrl, kShortcut, kShortcutIcon, kIconIndex, kDesName, kHash, kZip, kFieldCount };
+enum class Field : std::uint8_t { Ver, Md5, Oper, Path, Url, Shortcut, ShortcutIcon, IconIndex, DesName, Hash, Zip };
+constexpr std::size_t kFieldCount = 11;
 
 struct AttributeForm {
     std::wstring_view name;
@@ -25,20 +26,50 @@ struct AttributeForm {
 // has several forms, the first non-empty one in this order wins; the
 // version key is "ver", "Ver", and only when both are empty "md5", "MD5".
 constexpr AttributeForm kFileForms[] = {
-    {L"ver", kVer, 0}, {L"Ver", kVer, 1}, {L"md5", kMd5, 0}, {L"MD5", kMd5, 1},
-    {L"oper", kOper, 0}, {L"Oper", kOper, 1}, {L"OPER", kOper, 2}, {L"do", kOper, 3}, {L"Do", kOper, 4},
-    {L"DO", kOper, 5}, {L"Action", kOper, 6}, {L"action", kOper, 7}, {L"ACTION", kOper, 8},
-    {L"Activity", kOper, 9}, {L"activity", kOper, 10}, {L"ACTIVITY", kOper, 11},
-    {L"path", kPath, 0}, {L"Path", kPath, 1}, {L"File", kPath, 2}, {L"file", kPath, 3}, {L"Name", kPath, 4},
-    {L"name", kPath, 5},
-    {L"URL", kUrl, 0}, {L"url", kUrl, 1}, {L"Url", kUrl, 2},
-    {L"shortcut", kShortcut, 0}, {L"ShortCut", kShortcut, 1}, {L"SHORTCUT", kShortcut, 2},
-    {L"shortcuticon", kShortcutIcon, 0}, {L"shorticon", kShortcutIcon, 1}, {L"ShortCutIcon", kShortcutIcon, 2},
-    {L"SHORTCUTICON", kShortcutIcon, 3}, {L"SHORTICON", kShortcutIcon, 4},
-    {L"iconindex", kIconIndex, 0}, {L"ICONINDEX", kIconIndex, 1}, {L"IconIndex", kIconIndex, 2},
-    {L"shortcuticonindex", kIconIndex, 3}, {L"SHORTCUTICONINDEX", kIconIndex, 4},
-    {L"DesName", kDesName, 0}, {L"desname", kDesName, 1}, {L"dstname", kDesName, 2}, {L"DstName", kDesName, 3},
-    {L"hash", kHash, 0}, {kZipAttribute, kZip, 0},
+    {L"ver", Field::Ver, 0},
+    {L"Ver", Field::Ver, 1},
+    {L"md5", Field::Md5, 0},
+    {L"MD5", Field::Md5, 1},
+    {L"oper", Field::Oper, 0},
+    {L"Oper", Field::Oper, 1},
+    {L"OPER", Field::Oper, 2},
+    {L"do", Field::Oper, 3},
+    {L"Do", Field::Oper, 4},
+    {L"DO", Field::Oper, 5},
+    {L"Action", Field::Oper, 6},
+    {L"action", Field::Oper, 7},
+    {L"ACTION", Field::Oper, 8},
+    {L"Activity", Field::Oper, 9},
+    {L"activity", Field::Oper, 10},
+    {L"ACTIVITY", Field::Oper, 11},
+    {L"path", Field::Path, 0},
+    {L"Path", Field::Path, 1},
+    {L"File", Field::Path, 2},
+    {L"file", Field::Path, 3},
+    {L"Name", Field::Path, 4},
+    {L"name", Field::Path, 5},
+    {L"URL", Field::Url, 0},
+    {L"url", Field::Url, 1},
+    {L"Url", Field::Url, 2},
+    {L"shortcut", Field::Shortcut, 0},
+    {L"ShortCut", Field::Shortcut, 1},
+    {L"SHORTCUT", Field::Shortcut, 2},
+    {L"shortcuticon", Field::ShortcutIcon, 0},
+    {L"shorticon", Field::ShortcutIcon, 1},
+    {L"ShortCutIcon", Field::ShortcutIcon, 2},
+    {L"SHORTCUTICON", Field::ShortcutIcon, 3},
+    {L"SHORTICON", Field::ShortcutIcon, 4},
+    {L"iconindex", Field::IconIndex, 0},
+    {L"ICONINDEX", Field::IconIndex, 1},
+    {L"IconIndex", Field::IconIndex, 2},
+    {L"shortcuticonindex", Field::IconIndex, 3},
+    {L"SHORTCUTICONINDEX", Field::IconIndex, 4},
+    {L"DesName", Field::DesName, 0},
+    {L"desname", Field::DesName, 1},
+    {L"dstname", Field::DesName, 2},
+    {L"DstName", Field::DesName, 3},
+    {L"hash", Field::Hash, 0},
+    {kZipAttribute, Field::Zip, 0},
 };
 constexpr int kFormCount = static_cast<int>(std::size(kFileForms));
 static_assert(kFormCount <= 64, "the forms seen are kept as bits of one 64-bit word");
@@ -52,7 +83,9 @@ int FormIndex(std::wstring_view name) {
 
 // For each field, the value of its best form that is present and not empty.
 struct FileAttributes {
-    std::wstring_view value[kFieldCount];
+    std::wstring_view values[kFieldCount];
+
+    [[nodiscard]] std::wstring_view operator[](Field field) const { return values[static_cast<std::size_t>(field)]; }
 
     explicit FileAttributes(AttributeViews attributes) {
         int rank[kFieldCount];
@@ -67,9 +100,10 @@ struct FileAttributes {
             if ((seen & bit) != 0) continue;
             seen |= bit;
             const AttributeForm& f = kFileForms[form];
-            if (attribute.value.empty() || f.rank >= rank[f.field]) continue;
-            rank[f.field] = f.rank;
-            value[f.field] = attribute.value;
+            const auto field = static_cast<std::size_t>(f.field);
+            if (attribute.value.empty() || f.rank >= rank[field]) continue;
+            rank[field] = f.rank;
+            values[field] = attribute.value;
         }
     }
 };
@@ -163,8 +197,8 @@ const RecordFields* ListRecordBuilder::FromElement(RecordElement element, Attrib
 
 const RecordFields* ListRecordBuilder::FileRecord(AttributeViews attributes) {
     const FileAttributes found(attributes);
-    std::wstring_view path = found.value[kPath];
-    std::wstring_view url = found.value[kUrl];
+    std::wstring_view path = found[Field::Path];
+    std::wstring_view url = found[Field::Url];
 
     lowerPath_.assign(path);
     LowerInPlace(lowerPath_);
@@ -183,21 +217,21 @@ const RecordFields* ListRecordBuilder::FileRecord(AttributeViews attributes) {
     if (!seenPaths_.Insert(lowerPath_)) return nullptr;
 
     fields_ = RecordFields{};
-    if (!found.value[kVer].empty()) {
-        fields_.ver = found.value[kVer];
-    } else if (!found.value[kMd5].empty()) {
-        fields_.ver = found.value[kMd5];
-        const std::wstring_view ownHash = found.value[kHash];
+    if (!found[Field::Ver].empty()) {
+        fields_.ver = found[Field::Ver];
+    } else if (!found[Field::Md5].empty()) {
+        fields_.ver = found[Field::Md5];
+        const std::wstring_view ownHash = found[Field::Hash];
         fields_.md5key = ownHash.empty() ? listMd5Keys_ : DeclaresMd5Keys(ownHash);
     }
-    if (!found.value[kOper].empty()) fields_.oper = ParseOperFlags(found.value[kOper]);
+    if (!found[Field::Oper].empty()) fields_.oper = ParseOperFlags(found[Field::Oper]);
     fields_.path = path;
     fields_.url = url;
-    fields_.shortcut = found.value[kShortcut];
-    fields_.shortcuticon = found.value[kShortcutIcon];
-    fields_.iconindex = found.value[kIconIndex];
-    fields_.desname = found.value[kDesName];
-    fields_.zip = ZipHintOf(found.value[kZip]);
+    fields_.shortcut = found[Field::Shortcut];
+    fields_.shortcuticon = found[Field::ShortcutIcon];
+    fields_.iconindex = found[Field::IconIndex];
+    fields_.desname = found[Field::DesName];
+    fields_.zip = ZipHintOf(found[Field::Zip]);
     return &fields_;
 }
 
@@ -226,21 +260,21 @@ void ListEntries::Reserve(std::size_t entries, std::size_t characters) {
 ListEntries::Entry ListEntries::Store(const RecordFields& fields) {
     Entry entry;
     entry.start = static_cast<std::uint32_t>(text_.size());
-    auto add = [&](int value, std::wstring_view text) {
+    auto add = [&](Value value, std::wstring_view text) {
         text_.append(text);
-        entry.length[value] = static_cast<std::uint32_t>(text.size());
+        entry.length[static_cast<std::size_t>(value)] = static_cast<std::uint32_t>(text.size());
     };
-    add(kUrl, fields.url);
+    add(Value::Url, fields.url);
     scratch_.assign(fields.path);
     NormaliseListPath(scratch_);
-    add(kPath, scratch_);
-    add(kDesname, fields.desname);
+    add(Value::Path, scratch_);
+    add(Value::Desname, fields.desname);
     scratch_.assign(fields.ver);
     NormaliseListKey(scratch_);
-    add(kVer, scratch_);
-    add(kShortcut, fields.shortcut);
-    add(kShortcutIcon, fields.shortcuticon);
-    add(kIconIndex, fields.iconindex);
+    add(Value::Ver, scratch_);
+    add(Value::Shortcut, fields.shortcut);
+    add(Value::ShortcutIcon, fields.shortcuticon);
+    add(Value::IconIndex, fields.iconindex);
     entry.oper = fields.oper;
     entry.md5key = fields.md5key;
     entry.zip = fields.zip;
@@ -266,31 +300,32 @@ void ListEntries::Finish() {
     hasPending_ = false;
 }
 
-std::wstring_view ListEntries::ValueOf(const Entry& entry, int value) const {
+std::wstring_view ListEntries::ValueOf(const Entry& entry, Value value) const {
+    const auto index = static_cast<std::size_t>(value);
     std::size_t offset = entry.start;
-    for (int i = 0; i < value; ++i) offset += entry.length[i];
-    return std::wstring_view(text_).substr(offset, entry.length[value]);
+    for (std::size_t i = 0; i < index; ++i) offset += entry.length[i];
+    return std::wstring_view(text_).substr(offset, entry.length[index]);
 }
 
 ListEntries::Key ListEntries::operator[](std::size_t index) const {
     const Entry& entry = entries_[index];
-    return {ValueOf(entry, kPath), ValueOf(entry, kVer), entry.oper, index};
+    return {ValueOf(entry, Value::Path), ValueOf(entry, Value::Ver), entry.oper, index};
 }
 
 updatefileinfo ListEntries::Record(std::size_t index) const {
     const Entry& entry = entries_.at(index);
-    updatefileinfo record;
-    record.url = ValueOf(entry, kUrl);
-    record.path = ValueOf(entry, kPath);
-    record.desname = ValueOf(entry, kDesname);
-    record.ver = ValueOf(entry, kVer);
-    record.shortcut = ValueOf(entry, kShortcut);
-    record.shortcuticon = ValueOf(entry, kShortcutIcon);
-    record.iconindex = ValueOf(entry, kIconIndex);
-    record.oper = entry.oper;
-    record.md5key = entry.md5key;
-    record.zip = entry.zip;
-    return record;
+    RecordFields fields;
+    fields.url = ValueOf(entry, Value::Url);
+    fields.path = ValueOf(entry, Value::Path);
+    fields.desname = ValueOf(entry, Value::Desname);
+    fields.ver = ValueOf(entry, Value::Ver);
+    fields.shortcut = ValueOf(entry, Value::Shortcut);
+    fields.shortcuticon = ValueOf(entry, Value::ShortcutIcon);
+    fields.iconindex = ValueOf(entry, Value::IconIndex);
+    fields.oper = entry.oper;
+    fields.md5key = entry.md5key;
+    fields.zip = entry.zip;
+    return ToRecord(fields);
 }
 
 std::wstring ListFormatErrorText(const std::wstring& translatedError, bool serverList, const std::wstring& listUrl,

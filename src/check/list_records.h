@@ -148,7 +148,9 @@ public:
     [[nodiscard]] updatefileinfo Record(std::size_t index) const;
 
 private:
-    enum Value { kUrl, kPath, kDesname, kVer, kShortcut, kShortcutIcon, kIconIndex, kValueCount };
+    // The texts of an entry, in the order they follow each other.
+    enum class Value : std::uint8_t { Url, Path, Desname, Ver, Shortcut, ShortcutIcon, IconIndex };
+    static constexpr std::size_t kValueCount = 7;
     struct Entry {
         std::uint32_t start = 0;  // in text_; the values follow each other
         std::uint32_t length[kValueCount] = {};
@@ -157,7 +159,7 @@ private:
         ZipHint zip = ZipHint::Unmarked;
         bool pending = false;
     };
-    [[nodiscard]] std::wstring_view ValueOf(const Entry& entry, int value) const;
+    [[nodiscard]] std::wstring_view ValueOf(const Entry& entry, Value value) const;
     Entry Store(const RecordFields& fields);
 
     std::wstring text_;

@@ -44,13 +44,17 @@ bool ReadPackageEntry(const std::wstring& path, std::string& text) {
     return true;
 }
 
-bool IsPackageField(const std::wstring& name) {
-    for (const wchar_t* known : kParameterPackageFields)
-        if (name == known) return true;
-    return false;
+// The member that holds a field, or null when the engine does not read it.
+std::optional<std::wstring>* FieldNamed(ParameterFields& fields, const std::wstring& name) {
+    if (name == L"threadcount") return &fields.threadCount;
+    if (name == L"filethread") return &fields.fileThread;
+    if (name == L"frommwebsvr") return &fields.fromWebServer;
+    return nullptr;
 }
 
 }  // namespace
+
+ParameterFields& CurrentParameterFields() { return Process().Shared<ParameterFields>(); }
 
 bool ApplyParameterFields(const std::wstring& xmlText) {
     const ComPtr<IXMLDOMDocument> document = xml::LoadText(xmlText);
@@ -61,17 +65,18 @@ bool ApplyParameterFields(const std::wstring& xmlText) {
     if (!fields) return false;
 
     ProcessState& state = Process();
+    ParameterFields& values = CurrentParameterFields();
     for (const ComPtr<IXMLDOMNode>& child : xml::ChildNodes(fields.Get())) {
         if (!xml::IsElement(child.Get())) continue;
         const std::wstring name = xml::NodeName(child.Get());
-        if (IsPackageField(name)) {
-            state.variables.Set(name, xml::NodeText(child.Get()));
+        if (std::optional<std::wstring>* field = FieldNamed(values, name)) {
+            *field = xml::NodeText(child.Get());
         } else {
             WriteLog(L"The parameter package field [" + name + L"] is not one the engine reads; ignored.");
         }
     }
-    if (const auto count = state.variables.Find(L"threadcount")) state.fileConcurrency = ClampFileConcurrency(ParseLong(*count));
-    if (const auto count = state.variables.Find(L"filethread")) state.fileConnections = ClampFileConnections(ParseLong(*count));
+    if (values.threadCount) state.fileConcurrency = ClampFileConcurrency(ParseLong(*values.threadCount));
+    if (values.fileThread) state.fileConnections = ClampFileConnections(ParseLong(*values.fileThread));
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -28,10 +29,6 @@
 namespace mf {
 
 namespace {
-
-constexpr long kCandidateLock = 0xF000B;
-constexpr long kListDownloadLock = 0xF000C;
-constexpr long kVersionQueryLock = 0xF000D;
 
 // Results of the check's worker threads: 0 while pending, 2 done, 3 failed.
 constexpr int kPending = 0;
@@ -75,7 +72,7 @@ void WriteShared(long lock, Write write) {
 }
 
 long PollCount(const wchar_t* key, const wchar_t* fallback) {
-    return ParseLong(ReadConfigOr(L"Mirefold", key, fallback)) * 100;
+    return WaitPollsOf(ReadConfigOr(L"Mirefold", key, fallback), ParseLong(fallback));
 }
 
 // Opens a round of a wait: the status pending, the round number new.
@@ -128,10 +125,13 @@ bool StartDetached(Work work) {
     return true;
 }
 
-std::wstring ConfigFileName() { return Process().executableBaseName.empty() ? L"mirefold.ini" : Process().executableBaseName + L".ini"; }
+std::wstring ConfigFileName() {
+    return Process().run.executableBaseName.empty() ? L"mirefold.ini" : Process().run.executableBaseName + L".ini";
+}
 
 std::wstring MissingListUrlText() {
-    return Replaced(Translate(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), L"mirefold.ini", ConfigFileName());
+    return Replaced(Translate(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), L"mirefold.ini",
+                    ConfigFileName());
 }
 
 void WriteSampleConfiguration() {
@@ -143,22 +143,24 @@ void WriteSampleConfiguration() {
 }
 
 bool QuickCheckAllowed() {
-    const std::wstring mode = ToLower(Process().variables.Get(L"runmode"));
-    if (mode != L"checkforupdates" && mode != L"appenternoprompt" && mode != L"appenter") return false;
+    const RunMode mode = Process().run.mode;
+    if (mode != RunMode::CheckForUpdates && mode != RunMode::AppEnterNoPrompt && mode != RunMode::AppEnter)
+        return false;
     return ReadConfigFlag(L"Mirefold", L"QuickCheck", L"1");
 }
 
 // The product list and the main list through the list download thread.
 bool DownloadListsInBackground(const std::wstring& listPath) {
-    const unsigned round = OpenRound(kListDownloadLock, &CheckThreadValues::listDownload, &CheckThreadValues::listRound);
+    const unsigned round =
+        OpenRound(lock_id::kListDownload, &CheckThreadValues::listDownload, &CheckThreadValues::listRound);
     const bool started = StartDetached([listPath, round] {
         const bool merged = DownloadAndMergeLists(listPath);
-        WriteShared(kListDownloadLock, [&](CheckThreadValues& v) {
+        WriteShared(lock_id::kListDownload, [&](CheckThreadValues& v) {
             if (v.listRound == round) v.listDownload = merged ? kDone : kFailed;
         });
     });
-    if (!started) WriteShared(kListDownloadLock, [](CheckThreadValues& v) { v.listDownload = kFailed; });
-    return WaitAndCloseRound(kListDownloadLock, &CheckThreadValues::listDownload, &CheckThreadValues::listRound,
+    if (!started) WriteShared(lock_id::kListDownload, [](CheckThreadValues& v) { v.listDownload = kFailed; });
+    return WaitAndCloseRound(lock_id::kListDownload, &CheckThreadValues::listDownload, &CheckThreadValues::listRound,
                              PollCount(L"TimeOut", L"150"), [](CheckThreadValues&) {}) == kDone;
 }
 
@@ -166,7 +168,7 @@ bool DownloadListsInBackground(const std::wstring& listPath) {
 // round becomes the product list, the others are thrown away.
 void FetchCandidate(const std::wstring& url, const std::wstring& file, const std::wstring& listPath, unsigned round) {
     const bool fetched = FetchFile(nullptr, kListFileIndex, url, file) == 0;
-    ScopedNamedLock guard(kCandidateLock);
+    ScopedNamedLock guard(lock_id::kCandidate);
     CheckThreadValues& v = Shared();
     if (v.candidateRound != round) {
         if (fetched) DeleteFileForce(file);
@@ -187,7 +189,7 @@ bool DownloadCandidates(const std::wstring& listPath) {
     DownLoadList& list = Process().updateList;
     const std::vector<std::wstring> urls = list.listUrls;
     unsigned round = 0;
-    WriteShared(kCandidateLock, [&](CheckThreadValues& v) {
+    WriteShared(lock_id::kCandidate, [&](CheckThreadValues& v) {
         v.pendingCandidates = static_cast<int>(urls.size());
         v.winningUrl.clear();
         round = ++v.candidateRound;
@@ -198,18 +200,18 @@ bool DownloadCandidates(const std::wstring& listPath) {
         const std::wstring file = listPath + std::to_wstring(i);
         DeleteFileForce(file);
         if (!StartDetached([url, file, listPath, round] { FetchCandidate(url, file, listPath, round); }))
-            WriteShared(kCandidateLock, [](CheckThreadValues& v) { --v.pendingCandidates; });
+            WriteShared(lock_id::kCandidate, [](CheckThreadValues& v) { --v.pendingCandidates; });
     }
     const long polls = PollCount(L"MultCheckTimeOut", L"60");
     for (long i = 0; i < polls; ++i) {
-        const bool settled = ReadShared(kCandidateLock, [](CheckThreadValues& v) {
+        const bool settled = ReadShared(lock_id::kCandidate, [](CheckThreadValues& v) {
             return !v.winningUrl.empty() || v.pendingCandidates < 1;
         });
         if (settled) break;
         ::Sleep(1);
     }
     std::wstring winner;
-    WriteShared(kCandidateLock, [&](CheckThreadValues& v) {
+    WriteShared(lock_id::kCandidate, [&](CheckThreadValues& v) {
         winner = v.winningUrl;
         ++v.candidateRound;
     });
@@ -223,8 +225,8 @@ bool DownloadCandidates(const std::wstring& listPath) {
 // check). False when it could not be fetched.
 bool DownloadProductList(HWND ownerWindow, const std::wstring& listPath, const std::wstring& listUrl) {
     DeleteFileForce(listPath);
-    Process().variables.Set(L"__down|" + listPath, listUrl);
-    WriteShared(kCandidateLock, [](CheckThreadValues& v) { v.winningUrl.clear(); });
+    Process().run.listSources.Remember(listPath, listUrl);
+    WriteShared(lock_id::kCandidate, [](CheckThreadValues& v) { v.winningUrl.clear(); });
 
     DownLoadList& list = Process().updateList;
     bool fetched = true;
@@ -241,16 +243,16 @@ bool DownloadProductList(HWND ownerWindow, const std::wstring& listPath, const s
         ShowAndLog(ownerWindow, text);
         return false;
     }
-    ::CopyFileW(listPath.c_str(), (listPath + L".xml").c_str(), FALSE);
+    ::CopyFileW(listPath.c_str(), QuickCheckCopyOf(listPath).c_str(), FALSE);
     return true;
 }
 
 // The quick check reads the copy of the last full download.
 std::wstring TakePreviousDownload(const std::wstring& listPath) {
-    const std::wstring previous = listPath + L".xml";
+    const std::wstring previous = QuickCheckCopyOf(listPath);
     ::MoveFileW(listPath.c_str(), previous.c_str());
     Process().rememberedListPath = previous;
-    StartBackgroundRefresh();
+    StartStartupOnlyRun();
     return previous;
 }
 
@@ -262,6 +264,14 @@ bool AnyTargetMissing(const updatefileinfo& record) {
 }
 
 }  // namespace
+
+long WaitPollsOf(const std::wstring& value, long defaultUnits) {
+    const std::wstring text = Trim(value);
+    const std::size_t digit = text.find_first_of(L"0123456789");
+    const bool number = digit != std::wstring::npos && text.find_first_not_of(L"+- \t") >= digit;
+    const std::int64_t units = number ? ParseInt64(text) : defaultUnits;
+    return static_cast<long>(std::clamp<std::int64_t>(units, 1, kMaxWaitUnits) * 100);
+}
 
 std::wstring ListTempPath() {
     ProcessState& state = Process();
@@ -300,7 +310,7 @@ bool DownloadAndMergeLists(const std::wstring& listPath) {
         if (FetchFile(nullptr, kListFileIndex, url, path) == 0) return true;
         return HttpGetToFile(url, path) == kGetToFileDone;
     };
-    const std::wstring mainPath = listPath + L".main.xml";
+    const std::wstring mainPath = MainListFileOf(listPath);
     const bool product = fetch(SubstituteListParameters(ReadConfig(L"UPDATEINFO", L"ListURL")), listPath);
     const bool main = fetch(ReadConfigOr(L"UPDATEINFO", L"MainListURL", kDefaultMainListUrl), mainPath);
     return product && main && MergeMainList(listPath, mainPath) == 1;
@@ -320,7 +330,9 @@ bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     ListEntries server;
     DownLoadList serverValues;
     std::wstring formatError;
-    if (!ReadUpdateListEntries(serverList, server, serverValues, true, &formatError) && FileExists(serverList)) {
+    const bool serverRead = ReadUpdateListEntries(serverList, server, serverValues, true, &formatError);
+    if (serverRead) RemoveListIdentifier(serverList);
+    if (!serverRead && FileExists(serverList)) {
         // A server list that is there but cannot be read whole is a failed
         // list: reading what could be read would report a smaller update as
         // the whole one. (An absent list, as the quick check may find, has
@@ -336,7 +348,11 @@ bool ReadAndCompareLists(const std::wstring& serverList, const std::wstring& loc
     ListEntries local;
     DownLoadList localValues;
     formatError.clear();
-    if (!ReadUpdateListEntries(localList, local, localValues, false, &formatError)) TellError(formatError);
+    if (ReadUpdateListEntries(localList, local, localValues, false, &formatError)) {
+        RemoveListIdentifier(localList);
+    } else {
+        TellError(formatError);
+    }
     result.listIdentifier = serverValues.listIdentifier;
     result.fileUrlTemplate = serverValues.fileUrlTemplate;
     const bool checkLost = ReadConfigFlag(L"Mirefold", L"CheckLostFile", L"0");
@@ -382,7 +398,7 @@ void CheckAndReport(HWND owner) {
         SetStatus(UpdateStatus::CheckRemote, owner);
         list.listPath = ListTempPath();
         if (ValidateListConfig(owner, owner != nullptr) && CheckForUpdates(owner)) {
-            if (CheckHoursFarApart(currentHour, storedHour)) StartBackgroundRefresh();
+            if (CheckHoursFarApart(currentHour, storedHour)) StartStartupOnlyRun();
             if (owner != nullptr) {
                 HWND parent = ::GetParent(owner);
                 ::PostMessageW(parent != nullptr ? parent : owner, WM_COMMAND, cmd::kCheckFinished, 0);
@@ -407,11 +423,12 @@ void RunUpdateCheck(HWND owner) {
         CheckAndReport(owner);
         return;
     }
-    const unsigned round = OpenRound(kVersionQueryLock, &CheckThreadValues::versionQuery, &CheckThreadValues::versionRound);
+    const unsigned round =
+        OpenRound(lock_id::kVersionQuery, &CheckThreadValues::versionQuery, &CheckThreadValues::versionRound);
     const bool started = StartDetached([round] {
         std::optional<VersionReply> reply = QueryVersion();
         bool late = false;
-        WriteShared(kVersionQueryLock, [&](CheckThreadValues& v) {
+        WriteShared(lock_id::kVersionQuery, [&](CheckThreadValues& v) {
             late = v.versionRound != round;
             if (late) return;
             v.versionQuery = reply ? kDone : kFailed;
@@ -419,9 +436,9 @@ void RunUpdateCheck(HWND owner) {
         });
         if (late) WriteLog(L"The version reply came after the check stopped waiting; it is dropped.");
     });
-    if (!started) WriteShared(kVersionQueryLock, [](CheckThreadValues& v) { v.versionQuery = kFailed; });
+    if (!started) WriteShared(lock_id::kVersionQuery, [](CheckThreadValues& v) { v.versionQuery = kFailed; });
     VersionReply reply;
-    const int result = WaitAndCloseRound(kVersionQueryLock, &CheckThreadValues::versionQuery,
+    const int result = WaitAndCloseRound(lock_id::kVersionQuery, &CheckThreadValues::versionQuery,
                                          &CheckThreadValues::versionRound, PollCount(L"TimeOut", L"150"),
                                          [&](CheckThreadValues& v) { reply = std::move(v.versionReply); });
     // Only the waiting thread writes the update list.

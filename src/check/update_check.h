@@ -13,6 +13,13 @@
 
 namespace mf {
 
+// The polls of a wait of the check ("TimeOut", "MultCheckTimeOut": units of
+// 100 polls of about a millisecond). A value that holds no number takes the
+// default; one below 1 or above kMaxWaitUnits is clamped to that bound, so a
+// typing error neither ends the wait at once nor overflows it.
+inline constexpr long kMaxWaitUnits = 36000;  // about an hour
+[[nodiscard]] long WaitPollsOf(const std::wstring& value, long defaultUnits);
+
 // The check entry of the flows and windows: the version query when
 // APPLICATION/CheckVerNumber is on, else CheckAndReport.
 void RunUpdateCheck(HWND owner);

@@ -158,9 +158,9 @@ std::wstring ErrorMessageOf(HRESULT code) {
         if (SUCCEEDED(info->GetDescription(description.put())) && !description.str().empty()) return description.str();
     }
     wchar_t* buffer = nullptr;
-    const DWORD length = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                              FORMAT_MESSAGE_IGNORE_INSERTS,
-                                          nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     UniqueLocalMemory owned(buffer);
     return length > 0 ? Trim(std::wstring(buffer, length)) : std::wstring();
 }
@@ -188,13 +188,6 @@ bool ReadUpdateListEntries(const std::wstring& path, ListEntries& entries, DownL
             values.fileUrlTemplate = streamed.hasFileUrl ? streamed.fileUrl : kDefaultFileUrlTemplate;
         }
         entries = std::move(streamed.records);
-        if (streamed.hasGuid) {
-            try {
-                if (ComPtr<IXMLDOMDocument> document = xml::LoadFileKeepingLayout(path))
-                    if (ComPtr<IXMLDOMNode> root = FindRoot(document.Get())) RemoveIdentifier(document.Get(), root.Get(), path);
-            } catch (const DomError&) {
-            }
-        }
         return true;
     }
     try {
@@ -203,19 +196,34 @@ bool ReadUpdateListEntries(const std::wstring& path, ListEntries& entries, DownL
         ComPtr<IXMLDOMNode> root = FindRoot(document.Get());
         if (!root) return false;
         if (serverList) {
-            if (ComPtr<IXMLDOMNode> guid = ChildNamed(root.Get(), L"guid")) values.listIdentifier = NodeText(guid.Get());
+            if (ComPtr<IXMLDOMNode> guid = ChildNamed(root.Get(), L"guid"))
+                values.listIdentifier = NodeText(guid.Get());
             values.fileUrlTemplate = kDefaultFileUrlTemplate;
             if (ComPtr<IXMLDOMNode> fileUrl = ChildNamed(root.Get(), L"fileurl"))
                 values.fileUrlTemplate = NodeText(fileUrl.Get());
         }
         // Records read before a failure of the walk stay.
         WalkRecords(document.Get(), root.Get(), entries);
-        RemoveIdentifier(document.Get(), root.Get(), path);
         return true;
     } catch (const DomError& error) {
         if (formatError != nullptr) *formatError = FormatErrorText(serverList, error.code);
         return false;
     }
+}
+
+void RemoveListIdentifier(const std::wstring& path) {
+    try {
+        if (ComPtr<IXMLDOMDocument> document = xml::LoadFileKeepingLayout(path))
+            if (ComPtr<IXMLDOMNode> root = FindRoot(document.Get())) RemoveIdentifier(document.Get(), root.Get(), path);
+    } catch (const DomError&) {
+    }
+}
+
+bool ReadListAndRemoveIdentifier(const std::wstring& path, DownLoadList& target, bool serverList,
+                                 std::wstring* formatError) {
+    if (!ReadUpdateList(path, target, serverList, formatError)) return false;
+    RemoveListIdentifier(path);
+    return true;
 }
 
 bool ReadUpdateList(const std::wstring& path, DownLoadList& target, bool serverList, std::wstring* formatError) {

@@ -1,6 +1,7 @@
 #include "engine/command_line.h"
 
 #include <array>
+#include <cwctype>
 #include <climits>
 #include <utility>
 
@@ -78,6 +79,12 @@ CommandLine ParseCommandLine(std::wstring_view raw, std::wstring_view ownPath, s
     const std::wstring line = CleanedLine(raw, own);
     result.stored = line;
     result.elevatedRelaunch = Contains(line, kElevationMarker);
+    if (const std::size_t at = line.find(kHandOverDigestWord); result.elevatedRelaunch && at != std::wstring::npos) {
+        const std::size_t start = at + std::wstring_view(kHandOverDigestWord).size();
+        std::size_t end = start;
+        while (end < line.size() && std::iswxdigit(line[end])) ++end;
+        result.handOverDigest = line.substr(start, end - start);
+    }
 
     static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 6> kDotNet{{
         {L"dotnet10", L"1.0"}, {L"dotnet11", L"1.1"}, {L"dotnet20", L"2.0"},

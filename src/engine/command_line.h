@@ -9,6 +9,9 @@
 namespace mf {
 
 inline constexpr wchar_t kElevationMarker[] = L"___runas_admin___";
+// Follows the marker on the elevated command line: the digest of the saved
+// update list that the elevated instance is to take over.
+inline constexpr wchar_t kHandOverDigestWord[] = L"listdigest=";
 
 // What a run does. Launcher is the default: a mode text that names none of
 // the others opens the launcher window.
@@ -33,6 +36,7 @@ enum class RunMode {
 struct CommandLine {
     std::wstring stored;        // lower-cased, quotes and own path removed, trimmed
     bool elevatedRelaunch = false;
+    std::wstring handOverDigest;  // after kHandOverDigestWord, when given
     std::wstring dotnetVersion; // "1.0" ... "4.0" when a .NET switch was given
     std::wstring mode;          // lower-cased, trimmed
     RunMode runMode = RunMode::Launcher;

@@ -6,7 +6,7 @@
 
 namespace mf {
 
-Config::Config(VariableTable& variables, WorkFolder& workFolder) : variables_(variables), workFolder_(workFolder) {}
+Config::Config(WorkFolder& workFolder, const RunFacts& run) : workFolder_(workFolder), run_(run) {}
 
 std::wstring ReadPrivateProfile(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
     wchar_t buffer[kConfigValueMax + 1] = {};
@@ -29,9 +29,9 @@ std::wstring Config::FileFor(const std::wstring& section, const std::wstring& ke
 
 std::wstring Config::Read(const std::wstring& section, const std::wstring& key) {
     const std::wstring cacheKey = section + key;
-    if (auto cached = variables_.Find(cacheKey); cached && !cached->empty()) return *cached;
+    if (auto cached = cache_.Find(cacheKey); cached && !cached->empty()) return *cached;
     std::wstring value = ReadPrivateProfile(FileFor(section, key), section, key);
-    variables_.Set(cacheKey, value);
+    cache_.Set(cacheKey, value);
     return value;
 }
 
@@ -50,7 +50,7 @@ long Config::ReadInt(const std::wstring& section, const std::wstring& key, const
 
 std::wstring Config::ReadIniFile(const std::wstring& path, const std::wstring& section, const std::wstring& key) {
     std::wstring value = ReadPrivateProfile(path, section, key);
-    variables_.Set(section + key, value);
+    cache_.Set(section + key, value);
     return value;
 }
 
@@ -58,11 +58,19 @@ void Config::Write(const std::wstring& section, const std::wstring& key, const s
     const std::wstring path = FileFor(section, key);
     ::SetLastError(ERROR_SUCCESS);
     const BOOL written = ::WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), path.c_str());
-    if (!written && ::GetLastError() == ERROR_ACCESS_DENIED && !elevated_ && accessDenied_) {
+    if (!written && ::GetLastError() == ERROR_ACCESS_DENIED && !run_.elevatedRelaunch && accessDenied_) {
         accessDenied_(IniPath());
         return;
     }
-    variables_.Set(section + key, value);
+    cache_.Set(section + key, value);
+}
+
+void Config::Cache(const std::wstring& section, const std::wstring& key, const std::wstring& value) {
+    cache_.Set(section + key, value);
+}
+
+std::optional<std::wstring> Config::Cached(const std::wstring& section, const std::wstring& key) const {
+    return cache_.Find(section + key);
 }
 
 std::wstring Config::ReadEmbedded(const std::wstring& section, const std::wstring& key) const {

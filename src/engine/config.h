@@ -3,8 +3,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "engine/run_facts.h"
 #include "engine/variable_table.h"
 #include "engine/work_folder.h"
 
@@ -14,7 +16,8 @@ inline constexpr std::size_t kConfigValueMax = 999;
 
 class Config {
 public:
-    Config(VariableTable& variables, WorkFolder& workFolder);
+    // `run` tells whether this is the elevated relaunch.
+    Config(WorkFolder& workFolder, const RunFacts& run);
 
     // Supplies the temporary folder (which itself depends on the
     // configuration); set once by the process state.
@@ -24,15 +27,21 @@ public:
     void SetAccessDeniedHandler(std::function<void(const std::wstring& iniPath)> handler) {
         accessDenied_ = std::move(handler);
     }
-    void SetElevatedRelaunch(bool elevated) { elevated_ = elevated; }
 
     [[nodiscard]] std::wstring Read(const std::wstring& section, const std::wstring& key);
-    [[nodiscard]] std::wstring ReadOr(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
+    [[nodiscard]] std::wstring ReadOr(const std::wstring& section, const std::wstring& key,
+                                      const std::wstring& fallback);
     [[nodiscard]] bool ReadFlag(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
     [[nodiscard]] long ReadInt(const std::wstring& section, const std::wstring& key, const std::wstring& fallback);
     // Reads from another ini file; the value also lands in the cache.
     std::wstring ReadIniFile(const std::wstring& path, const std::wstring& section, const std::wstring& key);
     void Write(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+
+    // The value cache (section name + key name, letter case as given).
+    // Cache puts a value there as if it had been read from the file.
+    void Cache(const std::wstring& section, const std::wstring& key, const std::wstring& value);
+    [[nodiscard]] std::optional<std::wstring> Cached(const std::wstring& section, const std::wstring& key) const;
+    void ClearCache() { cache_.Clear(); }
 
     void SetEmbedded(std::wstring text) { embedded_ = std::move(text); }
     [[nodiscard]] const std::wstring& Embedded() const { return embedded_; }
@@ -43,11 +52,11 @@ public:
     [[nodiscard]] std::wstring FileFor(const std::wstring& section, const std::wstring& key);
 
 private:
-    VariableTable& variables_;
+    VariableTable cache_;
     WorkFolder& workFolder_;
+    const RunFacts& run_;
     std::function<std::wstring()> tempFolder_;
     std::function<void(const std::wstring&)> accessDenied_;
-    bool elevated_ = false;
     std::wstring embedded_;
 };
 

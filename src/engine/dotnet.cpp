@@ -87,7 +87,7 @@ bool DotNetRequirementMet(const std::wstring& required, const InstalledDotNet& i
 bool DotNetRequirementMetHere(std::wstring* required) {
     const std::wstring version = RequiredDotNetVersion();
     if (required != nullptr) *required = version;
-    InstalledDotNet& installed = Process().Shared<InstalledDotNet>();
+    InstalledDotNet& installed = Process().installedDotNet;
     DetectInstalledDotNet(WindowsFolder(), installed);
     return DotNetRequirementMet(version, installed);
 }

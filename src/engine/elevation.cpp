@@ -4,6 +4,10 @@
 #include <shellapi.h>
 
 #include "base/handles.h"
+#include "base/run_program.h"
+#include "base/md5.h"
+#include "base/strings.h"
+#include "list/list_archive.h"
 #include "engine/command_line.h"
 #include "engine/message_box.h"
 #include "engine/process_state.h"
@@ -11,54 +15,65 @@
 
 namespace mf {
 
-std::wstring ElevatedParameters(const std::wstring& storedCommandLine) {
-    if (storedCommandLine.empty()) return std::wstring(L"/") + kElevationMarker;
-    return storedCommandLine + L" /" + kElevationMarker;
+std::wstring ElevatedParameters(const std::wstring& storedCommandLine, const std::wstring& listDigest) {
+    std::wstring parameters = storedCommandLine.empty() ? std::wstring(L"/") + kElevationMarker
+                                                        : storedCommandLine + L" /" + kElevationMarker;
+    if (!listDigest.empty()) parameters += L" /" + std::wstring(kHandOverDigestWord) + listDigest;
+    return parameters;
 }
 
 void RelaunchElevated(bool saveList) {
     ProcessState& state = Process();
     const std::wstring savedList = state.paths.SavedListFile();
     DeleteFileForce(savedList);
-    if (saveList) SaveUpdateListForElevatedRun(savedList);
-    const std::wstring parameters = ElevatedParameters(state.variables.Get(L"commandline"));
-    state.variables.Set(L"runasadmin", kElevationMarker);
+    const std::wstring digest = saveList ? SaveUpdateListForElevatedRun(savedList) : std::wstring();
+    const std::wstring parameters = ElevatedParameters(state.run.commandLine, digest);
+    state.run.elevationRequested = true;
 
     if (!StartEngineAgain(parameters, L"runas", SW_SHOWNORMAL)) WriteLog(L"Cannot start the engine as administrator");
 }
 
 bool StartEngineAgain(const std::wstring& parameters, const wchar_t* verb, int show) {
-    const std::wstring self = ExecutablePath();
-    const std::wstring folder = Process().workFolder.Get();
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpVerb = verb;
-    info.lpFile = self.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = show;
-    if (!::ShellExecuteExW(&info)) return false;
-    UniqueHandle process(info.hProcess);
-    return true;
+    ShellStart start(ExecutablePath(), parameters, Process().workFolder.Get());
+    start.verb = verb;
+    start.show = show;
+    return StartThroughShell(start);
 }
 
-void LoadSavedUpdateListForElevatedRun() {
+std::wstring HandOverDigest(const std::string& savedListBytes) {
+    return Sha256Of(savedListBytes.data(), savedListBytes.size());
+}
+
+void LoadSavedUpdateListForElevatedRun(const std::wstring& expectedDigest) {
     ProcessState& state = Process();
     const std::wstring file = state.paths.SavedListFile();
-    if (!FileExists(file)) return;
-    if (!state.updateList.LoadFromFile(file)) {
+    if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    // Read once: what is checked is what is loaded.
+    std::string bytes;
+    const bool read = ReadWholeFile(file, bytes);
+    DeleteFileForce(file);
+    if (!read || expectedDigest.empty() || !EqualsNoCase(HandOverDigest(bytes), expectedDigest)) {
+        WriteLog(L"The saved update list is not the one handed over; checking again: " + file);
+        return;
+    }
+    ListArchive archive(std::move(bytes));
+    if (!state.updateList.Serialize(archive)) {
         // Part of a list would install part of an update and report it
         // done: the elevated instance checks again instead.
         WriteLog(L"The saved update list is damaged: " + file);
         state.updateList.SetSize(0);
     }
     if (state.updateList.GetSize() > 0) SetStatus(UpdateStatus::DownloadOk);
-    DeleteFileForce(file);
 }
 
-void SaveUpdateListForElevatedRun(const std::wstring& path) {
-    if (!Process().updateList.SaveToFile(path)) WriteLog(L"The update list could not be saved: " + path);
+std::wstring SaveUpdateListForElevatedRun(const std::wstring& path) {
+    ListArchive archive;
+    Process().updateList.Serialize(archive);
+    if (!WriteWholeFile(path, archive.Bytes())) {
+        WriteLog(L"The update list could not be saved: " + path);
+        return {};
+    }
+    return HandOverDigest(archive.Bytes());
 }
 
 void PromptElevationForConfig(const std::wstring& iniPath) {

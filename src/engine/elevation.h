@@ -15,14 +15,22 @@ void RelaunchElevated(bool saveList);
 bool StartEngineAgain(const std::wstring& parameters, const wchar_t* verb, int show);
 
 // The elevated instance's side of the hand-over: loads the saved update
-// list (status 6 when it holds records) and deletes it. A damaged list is
-// dropped whole, so that the run checks again.
-void LoadSavedUpdateListForElevatedRun();
-// Writes the current update list for the elevated instance.
-void SaveUpdateListForElevatedRun(const std::wstring& path);
+// list (status 6 when it holds records) and deletes it. The file lies in
+// the user's temporary folder, where any program of the user can change it:
+// it is taken only when its digest is the one the instance that asked for
+// rights put on the command line (`expectedDigest`); otherwise, as for a
+// damaged list, nothing is taken and the run checks again.
+void LoadSavedUpdateListForElevatedRun(const std::wstring& expectedDigest);
+// Writes the current update list for the elevated instance; the digest of
+// what was written, or empty when it could not be written.
+std::wstring SaveUpdateListForElevatedRun(const std::wstring& path);
+// The digest that the hand-over puts on the command line.
+std::wstring HandOverDigest(const std::string& savedListBytes);
 
-// The parameters of the elevated instance for a stored command line.
-std::wstring ElevatedParameters(const std::wstring& storedCommandLine);
+// The parameters of the elevated instance for a stored command line, and
+// the digest of the saved list when one was saved (after the marker, where
+// an older engine does not look).
+std::wstring ElevatedParameters(const std::wstring& storedCommandLine, const std::wstring& listDigest = {});
 
 // Asks whether to restart elevated because mirefold.ini cannot be written;
 // on Yes relaunches and asks the main window to close.

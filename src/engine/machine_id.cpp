@@ -3,22 +3,17 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
+#include "engine/web_services.h"
 
 namespace mf {
 
 namespace {
 
-// The product maker's practice service.
-constexpr const wchar_t* kPracticeCenterPage = L"http://practice.mirefold.net/PracticeCenter/ExeIndex/Index";
+// The practice page on the practice-center server.
+constexpr const wchar_t* kPracticeCenterPage = L"/PracticeCenter/ExeIndex/Index";
 
 constexpr std::size_t kIdentifierLength = 9;
 constexpr std::size_t kPartLength = 3;
-
-// The process-wide identifier, written once by the main thread before other
-// threads exist.
-struct MachineIdentity {
-    std::wstring value;
-};
 
 std::wstring LastThree(const std::wstring& text) { return text.substr(text.size() - kPartLength); }
 
@@ -71,25 +66,28 @@ std::wstring MachineIdentifierFrom(const std::function<std::optional<MachineSour
 }
 
 void ComputeMachineIdentifier() {
-    Process().Shared<MachineIdentity>().value = MachineIdentifierFrom(ReadWmiSources, ReadDeviceSources);
+    Process().run.machineIdentifier = MachineIdentifierFrom(ReadWmiSources, ReadDeviceSources);
 }
 
-std::wstring MachineIdentifier() { return Process().Shared<MachineIdentity>().value; }
+std::wstring MachineIdentifier() { return Process().run.machineIdentifier; }
 
-std::wstring PracticeCenterAddressWith(const std::wstring& planId, const std::wstring& identifier,
-                                       const std::wstring& agentName, const std::optional<std::wstring>& packageId) {
-    std::wstring address = std::wstring(kPracticeCenterPage) + L"?TQuestionPlanID=" + planId + L"&code=" + identifier +
+std::wstring PracticeCenterAddressWith(const std::wstring& server, const std::wstring& planId,
+                                       const std::wstring& identifier, const std::wstring& agentName,
+                                       const std::vector<std::wstring>& packageIds) {
+    std::wstring address = server + kPracticeCenterPage + L"?TQuestionPlanID=" + planId + L"&code=" + identifier +
                            L"&groupName=" + agentName + L"&isInContainer=true";
-    if (packageId) address += L"&PackageId=" + *packageId;
+    for (const std::wstring& id : packageIds) address += L"&PackageId=" + id;
     return address;
 }
 
 std::wstring PracticeCenterAddress() {
+    // Each companion file that exists adds its set id, the set's file first.
     const CompanionFiles companions = CompanionFiles::ForExecutableFolder(ExecutableFolder());
-    std::optional<std::wstring> packageId;
-    if (companions.HasSet() || companions.HasKc()) packageId = companions.Read(L"QuorvilSetId");
-    return PracticeCenterAddressWith(ReadConfig(L"APPLICATION", L"PlanId"), MachineIdentifier(),
-                                     ReadConfig(L"APPLICATION", L"AgentName"), packageId);
+    std::vector<std::wstring> packageIds;
+    for (const std::wstring& path : {companions.setPath, companions.kcPath})
+        if (FileExists(path)) packageIds.push_back(ReadPrivateProfile(path, L"APPLICATION", L"QuorvilSetId"));
+    return PracticeCenterAddressWith(PracticeCenterServer(), ReadConfig(L"APPLICATION", L"PlanId"),
+                                     MachineIdentifier(), ReadConfig(L"APPLICATION", L"AgentName"), packageIds);
 }
 
 }  // namespace mf

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace mf {
 
@@ -51,11 +52,12 @@ void ComputeMachineIdentifier();
 // was unusable).
 std::wstring MachineIdentifier();
 
-// The practice page of the product, carrying the identifier. `packageId` is
-// the product set's id from a companion file, when there is one; values are
-// inserted as configured.
-std::wstring PracticeCenterAddressWith(const std::wstring& planId, const std::wstring& identifier,
-                                       const std::wstring& agentName, const std::optional<std::wstring>& packageId);
+// The practice page of the product on the practice-center server, carrying
+// the identifier. `packageIds` are the set ids of the companion files that
+// exist (the set's file first); values are inserted as configured.
+std::wstring PracticeCenterAddressWith(const std::wstring& server, const std::wstring& planId,
+                                       const std::wstring& identifier, const std::wstring& agentName,
+                                       const std::vector<std::wstring>& packageIds);
 // The same from the configuration, the companion files and the kept
 // identifier.
 std::wstring PracticeCenterAddress();

@@ -1,25 +1,10 @@
 #include "engine/message_box.h"
 
-#include "base/strings.h"
-#include "engine/command_line.h"
 #include "engine/process_state.h"
 
 namespace mf {
 
 namespace {
-
-// The modes that scripts and hosts start and that must end by themselves.
-bool IsUnattendedMode(RunMode mode) {
-    switch (mode) {
-        case RunMode::Silence:
-        case RunMode::CheckForUpdates:
-        case RunMode::DownParam0:
-        case RunMode::DownParam1:
-        case RunMode::EmptyTemp:
-        case RunMode::Uninstall: return true;
-        default: return false;
-    }
-}
 
 bool IsOwnVisibleWindow(HWND window) {
     if (window == nullptr || !::IsWindowVisible(window)) return false;
@@ -32,10 +17,8 @@ bool IsOwnVisibleWindow(HWND window) {
 
 bool SomebodyCanAnswer(HWND owner) {
     ProcessState& state = Process();
-    // Before start-up has read the command line nothing is known yet.
-    const std::wstring mode = state.variables.Get(L"runmode");
-    if (!mode.empty() && IsUnattendedMode(RunModeOf(ToLower(mode)))) return false;
-    if (state.hostWindow == nullptr) return true;
+    if (!state.run.somebodyCanAnswer) return false;
+    if (state.run.hostWindow == nullptr) return true;
     return IsOwnVisibleWindow(owner) || IsOwnVisibleWindow(state.mainWindow);
 }
 

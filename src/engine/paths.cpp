@@ -8,6 +8,7 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 
 namespace mf {
@@ -25,6 +26,13 @@ std::wstring SystemFolder() {
     wchar_t buffer[MAX_PATH + 1] = {};
     ::GetSystemDirectoryW(buffer, MAX_PATH);
     return buffer;
+}
+
+// Doubled backslashes reduced to one, except the two that begin a UNC or
+// long-path name (a working folder on a network share).
+std::wstring ReduceKeepingNetworkPrefix(std::wstring text) {
+    if (!StartsWith(text, L"\\\\")) return ReduceBackslashes(std::move(text));
+    return L"\\" + ReduceBackslashes(text.substr(1));
 }
 
 }  // namespace
@@ -89,17 +97,26 @@ std::wstring ExpandMacrosWith(std::wstring text, const std::wstring& workFolder,
             break;
         }
     }
-    if (text != input) text = ReduceBackslashes(std::move(text));
+    if (text != input) text = ReduceKeepingNetworkPrefix(std::move(text));
     return text;
 }
 
 std::wstring ResolvePathWith(const std::wstring& base, const std::wstring& text, const std::wstring& workFolder,
                              const FolderSource& folders) {
     std::wstring path = ExpandMacrosWith(text, workFolder, folders);
-    if (!Contains(path, L":")) path = base + L"\\" + path;
-    ReplaceAll(path, L"/", L"\\");
-    path = ReduceBackslashes(std::move(path));
-    return ReduceBackslashes(std::move(path));
+    switch (FormOf(path)) {
+        case PathForm::Refused: return {};
+        case PathForm::Relative: path = base + L"\\" + path; break;
+        case PathForm::Absolute: break;
+    }
+    return CollapseSeparators(std::move(path));
+}
+
+std::wstring ResolveInsideWith(const std::wstring& base, const std::wstring& text, const std::wstring& workFolder,
+                               const FolderSource& folders) {
+    const std::wstring expanded = ExpandMacrosWith(text, workFolder, folders);
+    if (FormOf(expanded) == PathForm::Relative && !StaysInside(expanded)) return {};
+    return ResolvePathWith(base, text, workFolder, folders);
 }
 
 std::wstring ListNameHash(std::wstring_view text) {
@@ -124,13 +141,19 @@ std::wstring ListNameHash(std::wstring_view text) {
 Paths::Paths(Config& config, WorkFolder& workFolder)
     : config_(config), workFolder_(workFolder), folders_(SystemShellFolder) {}
 
-std::wstring Paths::ExpandMacros(const std::wstring& text) { return ExpandMacrosWith(text, workFolder_.Get(), folders_); }
+std::wstring Paths::ExpandMacros(const std::wstring& text) {
+    return ExpandMacrosWith(text, workFolder_.Get(), folders_);
+}
 
 std::wstring Paths::Resolve(const std::wstring& base, const std::wstring& text) {
     return ResolvePathWith(base, text, workFolder_.Get(), folders_);
 }
 
 std::wstring Paths::Resolve(const std::wstring& text) { return Resolve(workFolder_.Get(), text); }
+
+std::wstring Paths::ResolveInside(const std::wstring& text) {
+    return ResolveInsideWith(workFolder_.Get(), text, workFolder_.Get(), folders_);
+}
 
 std::wstring Paths::MainProgramPath() {
     std::wstring app = config_.Read(L"APPLICATION", L"Application");
@@ -170,6 +193,15 @@ std::wstring Paths::ListCacheBase() { ComputeListPaths(); return listBase_; }
 std::wstring Paths::ListFile() { ComputeListPaths(); return listFile_; }
 std::wstring Paths::SavedListFile() { ComputeListPaths(); return savedListFile_; }
 std::wstring Paths::PackageFile() { ComputeListPaths(); return packageFile_; }
+std::wstring Paths::QuickCheckCopy() { return QuickCheckCopyOf(ListFile()); }
+
+std::vector<std::wstring> Paths::ListCacheFiles() {
+    const std::wstring base = ListCacheBase();
+    return {QuickCheckCopy(), ListFile(), PackageFile(), base + L".ini"};
+}
+
+std::wstring QuickCheckCopyOf(const std::wstring& listFile) { return listFile + L".xml"; }
+std::wstring MainListFileOf(const std::wstring& listFile) { return listFile + L".main.xml"; }
 
 std::wstring Paths::OldFilesListPath() { return ReduceBackslashes(workFolder_.Get() + L"\\__oldfiles.lst"); }
 
@@ -193,10 +225,13 @@ void Paths::PurgeOldFiles() {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::wstring path = Trim(Widen(line));
         if (path.empty()) continue;
-        const std::wstring absolute =
-            Contains(path, L":") ? path : ReduceBackslashes(workFolder_.Get() + L"\\" + path);
+        // The list only ever names files of the installation: the backups
+        // of files that were in use. Whatever else it holds (somebody
+        // shipped or wrote a list of their own) is never deleted.
+        const std::wstring absolute = ResolvePathWith(workFolder_.Get(), path, workFolder_.Get(), folders_);
+        if (absolute.empty() || !IsInside(absolute, workFolder_.Get())) continue;
         if (!FileExists(absolute)) continue;
-        if (!DeleteFileRelative(path)) allDeleted = false;
+        if (!DeleteFileForce(absolute)) allDeleted = false;
     }
     in.close();
     if (allDeleted) DeleteFileForce(listPath);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/dynamic_export.h"
 #include "base/handles.h"
 
 namespace mf {
@@ -27,9 +28,7 @@ bool SystemSupportsElevation() {
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    const auto rtlGetVersion =
-        ntdll != nullptr ? reinterpret_cast<RtlGetVersionFn>(::GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+    const auto rtlGetVersion = GetExport<RtlGetVersionFn>(::GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion");
     if (rtlGetVersion == nullptr || rtlGetVersion(&info) != 0) return false;
     return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion >= 6;
 }

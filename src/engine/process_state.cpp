@@ -20,9 +20,10 @@ ProcessState::ProcessState()
     notifications.SetWorkFolderSource([this] { return workFolder.Get(); });
     notifications.SetUnresponsiveHandler([this](HWND window) {
         const auto handle = static_cast<unsigned>(reinterpret_cast<UINT_PTR>(window));
-        log.Write(::IsWindow(window)
-                      ? Format(L"The window [%u] does not answer its messages in time; it gets no more of them.", handle)
-                      : Format(L"The window [%u] is gone; it gets no more messages.", handle));
+        log.Write(
+            ::IsWindow(window)
+                ? Format(L"The window [%u] does not answer its messages in time; it gets no more of them.", handle)
+                : Format(L"The window [%u] is gone; it gets no more messages.", handle));
     });
 }
 
@@ -47,7 +48,9 @@ ScopedProcessState::~ScopedProcessState() {
     NamedLockTable::MakeCurrent(previous_ != nullptr ? &previous_->locks : nullptr);
 }
 
-std::wstring ReadConfig(const std::wstring& section, const std::wstring& key) { return Process().config.Read(section, key); }
+std::wstring ReadConfig(const std::wstring& section, const std::wstring& key) {
+    return Process().config.Read(section, key);
+}
 std::wstring ReadConfigOr(const std::wstring& section, const std::wstring& key, const std::wstring& fallback) {
     return Process().config.ReadOr(section, key, fallback);
 }

@@ -14,11 +14,12 @@
 
 #include "base/named_lock.h"
 #include "engine/config.h"
+#include "engine/dotnet.h"
 #include "engine/download_limits.h"
 #include "engine/language.h"
 #include "engine/log.h"
 #include "engine/paths.h"
-#include "engine/variable_table.h"
+#include "engine/run_facts.h"
 #include "engine/work_folder.h"
 #include "host/notification_windows.h"
 #include "list/download_list.h"
@@ -31,22 +32,22 @@ struct ProcessState {
     ProcessState& operator=(const ProcessState&) = delete;
 
     NamedLockTable locks;
-    VariableTable variables;
+    RunFacts run;
     WorkFolder workFolder;
-    Config config{variables, workFolder};
+    Config config{workFolder, run};
     Paths paths{config, workFolder};
     Language language;
     NotificationWindows notifications;
     Log log{config, workFolder};
     DownLoadList updateList;
 
-    // Start-up facts (written by the main thread before workers start).
-    HWND hostWindow = nullptr;
-    bool elevatedRelaunch = false;
-    int connectTryCount = 3;
-    std::wstring executableBaseName;
+    // The version the check announced (empty when none).
     std::wstring announcedVersion;
+    // Set by a window that ends the run itself: start-up then runs no
+    // message loop of its own.
     int skipLoop = 0;
+    // The .NET versions found so far (detection only ever adds).
+    InstalledDotNet installedDotNet;
 
     // Download limits: files at the same time and connections per file (the
     // parameter package may change them).
@@ -61,9 +62,18 @@ struct ProcessState {
     // run-file operation that also executes task documents.
     std::function<bool(const std::wstring& path, const std::wstring& parameters, bool wait)> runFile;
 
-    // Process-wide state of a layer above this one (the downloader's value
-    // table, the check's thread results ...), made on first use and gone
-    // with this object.
+    // Process-wide state of a layer above this one, made on first use and
+    // gone with this object, so that every test starts from nothing. Only
+    // state that a fresh run must not inherit goes here; these types:
+    //   engine AskerSlot (asking.cpp)
+    //   net    ThreadValueTable (thread_value_table.h), NetLimits (net_limits.h),
+    //          AgentCounters (part_transfer.cpp), ServerKind and PartWorkerPool
+    //          (range_downloader.cpp)
+    //   check  CheckThreadValues (update_check.cpp), ParameterFields
+    //          (parameter_package.h), StarterSlot (background_refresh.cpp)
+    //   apply  DownloadPhaseState (download_phase.cpp), LocalCheckState
+    //          (local_check.cpp)
+    //   app    WorkerState (flows.cpp)
     template <class T>
     T& Shared() {
         std::lock_guard guard(sharedMutex_);

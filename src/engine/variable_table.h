@@ -1,6 +1,6 @@
-// The process-wide string table: the configuration value cache (key =
-// section name + key name, case-sensitive) and run-time variables such as
-// "commandline" and "runmode".
+// The configuration value cache (key = section name + key name,
+// case-sensitive), private to Config. The run's own facts live in RunFacts,
+// the parameter package's fields in ParameterFields.
 #pragma once
 
 #include <map>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/files.h"
 #include "base/named_lock.h"
 #include "base/strings.h"
 
@@ -215,12 +216,12 @@ bool DownLoadList::LoadParts(ListArchive& archive, std::wstring& digestKeys) {
 bool DownLoadList::SaveToFile(const std::wstring& path) {
     ListArchive archive;
     Serialize(archive);
-    return SaveArchiveFile(path, archive.Bytes());
+    return WriteWholeFile(path, archive.Bytes());
 }
 
 bool DownLoadList::LoadFromFile(const std::wstring& path) {
     std::string bytes;
-    if (!LoadArchiveFile(path, bytes)) return false;
+    if (!ReadWholeFile(path, bytes)) return false;
     ListArchive archive(std::move(bytes));
     return Serialize(archive);
 }

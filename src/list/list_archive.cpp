@@ -26,7 +26,8 @@ bool ListArchive::ReadInt(std::int32_t& value) {
         return false;
     }
     std::uint32_t u = 0;
-    for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[position_ + i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        u |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[position_ + i])) << (8 * i);
     position_ += 4;
     value = static_cast<std::int32_t>(u);
     return true;
@@ -52,29 +53,6 @@ bool ListArchive::ReadString(std::wstring& text) {
     position_ += 2 * out.size();
     text = std::move(out);
     return true;
-}
-
-bool LoadArchiveFile(const std::wstring& path, std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
-    std::string out(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!out.empty() && (!::ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &read, nullptr) ||
-                         read != out.size()))
-        return false;
-    bytes = std::move(out);
-    return true;
-}
-
-bool SaveArchiveFile(const std::wstring& path, std::string_view bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
 }
 
 }  // namespace mf

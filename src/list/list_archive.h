@@ -37,7 +37,4 @@ private:
     bool failed_ = false;
 };
 
-bool LoadArchiveFile(const std::wstring& path, std::string& bytes);
-bool SaveArchiveFile(const std::wstring& path, std::string_view bytes);
-
 }  // namespace mf

@@ -30,7 +30,8 @@ RunCommandFields SplitRunCommand(std::wstring_view joined) {
     std::size_t start = 0;
     for (int i = 0; i < 4; ++i) {
         const std::size_t end = i < 3 ? joined.find(kCommandSeparator, start) : std::wstring_view::npos;
-        *slots[i] = RestoreNines(joined.substr(start, end == std::wstring_view::npos ? joined.size() - start : end - start));
+        *slots[i] =
+            RestoreNines(joined.substr(start, end == std::wstring_view::npos ? joined.size() - start : end - start));
         if (end == std::wstring_view::npos) break;
         start = end + 1;
     }

@@ -59,4 +59,12 @@ struct updatefileinfo {
     return record.oper != OPER_DESCRIPTION && record.oper != OPER_COMMAND;
 }
 
+// Operation bits of the records that bring no file: deletions, the flags 0x10
+// and 0x20, and any bit of the message and command markers. The download
+// phase fetches nothing for them, so the install phase has nothing to copy.
+inline constexpr std::uint32_t kNoFileBits = 0x2u | 0x10u | 0x20u | 0x7F000000u;
+[[nodiscard]] inline bool BringsFile(std::int32_t oper) {
+    return (static_cast<std::uint32_t>(oper) & kNoFileBits) == 0;
+}
+
 }  // namespace mf

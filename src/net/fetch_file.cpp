@@ -3,6 +3,7 @@
 #include "base/md5.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/path_text.h"
 #include "base/text_format.h"
 #include "engine/process_state.h"
 #include "net/net_limits.h"
@@ -13,27 +14,15 @@ namespace mf {
 
 namespace {
 
-constexpr long kRecordStatusLock = 0xF0013;
 constexpr const wchar_t* kZipSuffix = L"._.zip";
-
-std::wstring ParentFolder(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
 
 // Logs a line and, for a record, appends it to the record's status text.
 void Report(int index, const std::wstring& line) {
     WriteLog(line);
     if (index < 0) return;
-    ScopedNamedLock lock(kRecordStatusLock);
+    ScopedNamedLock lock(lock_id::kRecordStatus);
     DownLoadList& list = Process().updateList;
     if (index < list.GetSize()) list[index].status += line + L"\r\n";
-}
-
-long long FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 // Whether a file has the content its digest key names; a file that cannot
@@ -54,6 +43,9 @@ bool AcceptAsPending(int index, const std::wstring& target, const std::wstring& 
         return false;
     }
     const std::wstring pending = target + L"_";
+    // Only a file may stand at the pending path (not what an earlier fault
+    // left there), or the move would fail on every pass.
+    if (FolderExists(pending)) RemoveAnyEntry(pending);
     if (FileExists(target) && ReplaceFileWithRetry(target, pending)) return true;
     Report(index, L"error[" + pending + L"]");
     DeleteFileForce(target);
@@ -73,15 +65,24 @@ bool PendingFileUsable(int index, const std::wstring& pending, const std::wstrin
 }  // namespace
 
 bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target, std::int64_t maxBytes) {
-    // A target that cannot be replaced must not pass for the new content.
-    if (FileExists(target) && !DeleteFileForce(target)) return false;
+    // A target that cannot be replaced must not pass for the new content;
+    // a folder an earlier fault left there goes.
+    if (!RemoveAnyEntry(target)) return false;
     bool extracted = false;
     if (UniqueZip zip(OpenZip(archive)); zip) {
+        ZipEntry entry;
+        if (GetZipItem(zip.get(), 0, entry) != ZipResult::Ok) return false;
+        // Only a file entry can become the file: a folder entry would make a
+        // folder where the file belongs.
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || entry.name.empty() || entry.name.back() == L'/' ||
+            entry.name.back() == L'\\') {
+            WriteLog(Format(L"%s: the first entry is the folder %s, not a file", archive, entry.name));
+            return false;
+        }
         // A small archive may unpack to gigabytes: the entry's declared size
         // is checked before anything is written (the reader never produces
         // more than that size, and fails when the data holds more).
-        ZipEntry entry;
-        if (GetZipItem(zip.get(), 0, entry) == ZipResult::Ok && entry.uncompressedSize > maxBytes) {
+        if (entry.uncompressedSize > maxBytes) {
             WriteLog(Format(L"%s unpacks to %u bytes, over the limit of %ld", archive,
                             static_cast<unsigned>(entry.uncompressedSize), maxBytes));
             return false;
@@ -90,9 +91,10 @@ bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target, 
         zip.reset();
         ::SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
+    // A failed extraction is a failure, whatever it left (the download phase
+    // makes no pending file of it).
     if (extracted) return true;
-    if (FileSize(target) == 158) return true;
-    DeleteFileForce(target);
+    RemoveAnyEntry(target);
     return false;
 }
 
@@ -108,10 +110,12 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
         }
         return 0;
     }
-    const std::wstring folder = ParentFolder(target);
+    const std::wstring folder = FolderOf(target);
     if (!folder.empty() && !FolderExists(folder)) CreateFolderTree(folder);
 
     const bool isList = index < 0;
+    // What an earlier fault left at the list's path, if not a file, goes.
+    if (isList && FolderExists(target)) RemoveAnyEntry(target);
     bool zipMode = isList ? ReadConfigFlag(L"Mirefold", L"ListFileZip", L"0") : options.zip != ZipHint::Absent;
     // A file that the list marks as having no variant is asked for in one
     // form only: the phase's next run asks again.
@@ -125,7 +129,10 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
                          options.session) != 0) {
             Report(index, L"error[" + requestUrl + L"]");
             zipMode = !zipMode;
-            DeleteFileForce(download);
+            RemoveAnyEntry(download);
+            // The plain attempt writes the target itself: nothing but a file
+            // may be left there.
+            if (FolderExists(target)) RemoveAnyEntry(target);
             continue;
         }
         if (isList) WriteConfig(L"Mirefold", L"ListFileZip", zipMode ? L"1" : L"0");
@@ -145,7 +152,7 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
         }
         Report(index, L"unzip error[" + target + L"]");
         DeleteFileForce(download);
-        DeleteFileForce(target);
+        RemoveAnyEntry(target);
         zipMode = false;
     }
     return 1;

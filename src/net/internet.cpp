@@ -90,6 +90,36 @@ std::wstring RedirectTarget(const std::wstring& from, const std::wstring& locati
     return std::wstring(buffer.data(), length);
 }
 
+// Whether the reply says where its body ends in a way that can be trusted:
+// an HTTP/1.x status line (an HTTP/0.9 reply is a bare body, whatever sent
+// it) and no two Content-Length headers that disagree (which of them holds
+// is anybody's guess). The reason, or empty when it can.
+std::wstring FramingFault(HINTERNET request) {
+    const std::wstring version = Trim(QueryHeader(request, HTTP_QUERY_VERSION));
+    if (!StartsWith(ToLower(version), L"http/1.")) return L"not an HTTP/1.x reply (" + version + L")";
+    // Wine gives an HTTP/0.9 reply the status line "HTTP/1.0 200 OK" of its
+    // own, and no header field: no HTTP/1.x server answers without one.
+    const std::wstring raw = QueryHeader(request, HTTP_QUERY_RAW_HEADERS_CRLF);
+    const std::size_t statusEnd = raw.find(L"\r\n");
+    if (statusEnd == std::wstring::npos || Trim(raw.substr(statusEnd)).empty())
+        return L"no header fields: an HTTP/0.9 reply";
+    std::wstring first;
+    for (DWORD index = 0;;) {
+        wchar_t value[64] = {};
+        DWORD size = sizeof value - sizeof(wchar_t);
+        const DWORD asked = index;
+        if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, value, &size, &index)) break;
+        const std::wstring length = Trim(std::wstring(value, size / sizeof(wchar_t)));
+        if (asked == 0) {
+            first = length;
+        } else if (length != first) {
+            return L"Content-Length " + first + L" and " + length;
+        }
+        if (index == asked) break;
+    }
+    return {};
+}
+
 void SetError(OpenUrlError* error, OpenUrlError value) {
     if (error != nullptr) *error = value;
 }
@@ -132,6 +162,8 @@ OpenUrlError FollowRedirects(const std::wstring& url, const SendOne& send, Uniqu
 // The Content-Length of a reply, when it is within `most`; -2 (with a log
 // line) when it announces more, -1 when it announces nothing.
 std::int64_t AnnouncedLength(HINTERNET request, std::int64_t most, const std::wstring& url) {
+    // A decoded body is longer than the compressed length the header counts.
+    if (IsEncodedReply(request)) return -1;
     const std::int64_t length = QueryContentLength(request);
     if (length <= most) return length;
     WriteLog(Format(L"Reply of %ld bytes is over the limit of %ld: %s", length, most, url));
@@ -158,7 +190,9 @@ ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& pr
         setting.valid = false;
         return setting;
     }
-    setting.proxyList = L"HTTP=HTTP://" + fields[0] + L":" + fields[1];
+    // Secure requests go through the same proxy: a list naming only HTTP
+    // would send them to their servers directly.
+    setting.proxyList = L"HTTP=HTTP://" + fields[0] + L":" + fields[1] + L" HTTPS=HTTP://" + fields[0] + L":" + fields[1];
     if (!proxyUser.empty()) {
         const std::vector<std::wstring> credentials = Split(proxyUser, L',');
         if (!credentials.empty()) {
@@ -180,7 +214,8 @@ bool ConfiguredProxyUsable() {
 }
 
 UniqueInternet OpenInternet(const std::wstring& agent) {
-    const ProxySetting setting = ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser"));
+    const ProxySetting setting =
+        ParseProxySetting(ReadConfig(L"Mirefold", L"Proxy"), ReadConfig(L"Mirefold", L"ProxyUser"));
     if (!setting.useProxy) return OpenPreconfigured(agent);
     if (!setting.valid) {
         WriteLog(Translate(L"The proxy set error!"));
@@ -195,8 +230,13 @@ UniqueInternet OpenInternet(const std::wstring& agent) {
     return root;
 }
 
+bool IsEncodedReply(HINTERNET request) {
+    const std::wstring encoding = ToLower(Trim(QueryHeader(request, HTTP_QUERY_CONTENT_ENCODING)));
+    return !encoding.empty() && encoding != L"identity";
+}
+
 HttpRequest OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags,
-                    OpenUrlError* error) {
+                    OpenUrlError* error, ReplyEncoding encoding) {
     const DWORD timeoutMs = Limits().timeoutMs;
     UniqueInternet connection;
     UniqueInternet request;
@@ -212,12 +252,30 @@ HttpRequest OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring&
             if (!open) return false;
             SetTimeouts(connect.get(), timeoutMs);
             SetTimeouts(open.get(), timeoutMs);
+            ::HttpAddRequestHeadersW(open.get(), L"Accept-Encoding: identity\r\n", static_cast<DWORD>(-1),
+                                     HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+            if (encoding == ReplyEncoding::Decoded) {
+                BOOL decode = TRUE;
+                ::InternetSetOptionW(open.get(), INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
+            }
             return ::HttpSendRequestW(open.get(), headers.empty() ? nullptr : headers.c_str(),
                                       headers.empty() ? 0 : static_cast<DWORD>(-1), nullptr, 0) != FALSE;
         },
         connection, request);
     SetError(error, result);
     if (result != OpenUrlError::None) return {};
+    const std::wstring fault = FramingFault(request.get());
+    if (!fault.empty()) {
+        WriteLog(Format(L"Reply refused, %s: %s", fault, url));
+        SetError(error, OpenUrlError::Malformed);
+        return {};
+    }
+    if (encoding == ReplyEncoding::AsSentOnly && IsEncodedReply(request.get())) {
+        WriteLog(Format(L"The server sent the reply compressed (%s), unasked: %s",
+                        QueryHeader(request.get(), HTTP_QUERY_CONTENT_ENCODING), url));
+        SetError(error, OpenUrlError::Encoded);
+        return {};
+    }
     return HttpRequest(std::move(connection), std::move(request));
 }
 
@@ -299,9 +357,9 @@ std::wstring JoinUrl(const std::wstring& base, const std::wstring& relative) {
 }
 
 bool HttpGetToSink(const std::wstring& url, ByteSink& sink) {
-    UniqueInternet root = OpenPreconfigured(L"MyDownload");
+    UniqueInternet root = OpenInternet(L"MyDownload");
     if (!root) return false;
-    HttpRequest request = OpenUrl(root.get(), url, L"", kFreshFlags);
+    HttpRequest request = OpenUrl(root.get(), url, L"", kFreshFlags, nullptr, ReplyEncoding::Decoded);
     if (!request) return false;
     // An error page is not the document that was asked for.
     if (!IsContentStatus(QueryStatusCode(request.get()))) {
@@ -311,6 +369,9 @@ bool HttpGetToSink(const std::wstring& url, ByteSink& sink) {
     const std::int64_t most = Limits().documentBytes;
     const std::int64_t announced = AnnouncedLength(request.get(), most, url);
     if (announced == -2) return false;
+    // The decoder hands out what it has inflated so far: a short read there
+    // is no end.
+    const bool decoded = IsEncodedReply(request.get());
     std::array<char, kChunk> buffer;
     std::int64_t total = 0;
     for (;;) {
@@ -322,14 +383,14 @@ bool HttpGetToSink(const std::wstring& url, ByteSink& sink) {
             return false;
         }
         if (read > 0) sink.Write(buffer.data(), read);
-        if (read < kChunk) return !EndedEarly(announced, total, url);
+        if (read == 0 || (read < kChunk && !decoded)) return !EndedEarly(announced, total, url);
     }
 }
 
 int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
-    UniqueInternet root = OpenPreconfigured(L"");
+    UniqueInternet root = OpenInternet(L"");
     HttpRequest request;
-    if (root) request = OpenUrl(root.get(), url, L"", kFreshFlags);
+    if (root) request = OpenUrl(root.get(), url, L"", kFreshFlags, nullptr, ReplyEncoding::Decoded);
     // Written as a scratch file: a reply that fails, or the end of the
     // process in the middle of one, leaves nothing at `path`.
     ScratchFile file = ScratchFile::Create(path);
@@ -371,9 +432,9 @@ int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
 }
 
 std::wstring HttpGetText(const std::wstring& url, const std::wstring& fallback) {
-    UniqueInternet root = OpenPreconfigured(L"MyDownload");
+    UniqueInternet root = OpenInternet(L"MyDownload");
     if (!root) return fallback;
-    HttpRequest request = OpenUrl(root.get(), url, L"", kFreshFlags);
+    HttpRequest request = OpenUrl(root.get(), url, L"", kFreshFlags, nullptr, ReplyEncoding::Decoded);
     if (!request || !IsContentStatus(QueryStatusCode(request.get()))) return fallback;
     std::array<char, kChunk> buffer;
     DWORD read = 0;
@@ -404,7 +465,7 @@ int PostFailure(ULONGLONG waitedSince) {
 }
 
 std::wstring ApplicationName() {
-    const std::wstring name = Process().executableBaseName;
+    const std::wstring name = Process().run.executableBaseName;
     return name.empty() ? std::wstring(L"mirefold") : name;
 }
 
@@ -416,7 +477,7 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
     if (!CrackUrl(url, parts) || !IsHttp(parts)) return kPostFailed;
 
     ULONGLONG started = ::GetTickCount64();
-    UniqueInternet session(::InternetOpenW(ApplicationName().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    UniqueInternet session = OpenInternet(ApplicationName());
     if (!session) return PostFailure(started);
     SetPostTimeouts(session.get());
 
@@ -441,9 +502,13 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
             // does not, so the request gets them too.
             SetPostTimeouts(connect.get());
             SetPostTimeouts(open.get());
-            for (const wchar_t* header : {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"}) {
+            for (const wchar_t* header : {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n",
+                                          L"Accept-Encoding: identity\r\n"}) {
                 ::HttpAddRequestHeadersW(open.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
             }
+            // A server that compresses all the same is decoded (see OpenUrl).
+            BOOL decode = TRUE;
+            ::InternetSetOptionW(open.get(), INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
             started = ::GetTickCount64();
             return ::HttpSendRequestW(open.get(), nullptr, 0, nullptr, 0) != FALSE;
         },

@@ -28,7 +28,7 @@ inline constexpr DWORD kPartFlags = kFreshFlags | INTERNET_FLAG_NO_COOKIES;
 struct ProxySetting {
     bool useProxy = false;     // false: the system's preconfigured settings
     bool valid = true;         // false: "Proxy" is set but not host:port
-    std::wstring proxyList;    // "HTTP=HTTP://host:port"
+    std::wstring proxyList;    // "HTTP=HTTP://host:port HTTPS=HTTP://host:port"
     bool hasUser = false;
     std::wstring user;
     bool hasPassword = false;
@@ -42,7 +42,10 @@ ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& pr
 [[nodiscard]] bool ConfiguredProxyUsable();
 
 // A root handle with the given agent and the configured proxy; null (with a
-// log line) when the proxy value is unusable.
+// log line) when the proxy value is unusable. Every request of the engine,
+// the simple ones below included, opens its root handle here: with a proxy
+// configured, every request goes through it or fails, none goes to its
+// server directly.
 UniqueInternet OpenInternet(const std::wstring& agent);
 
 // An open HTTP request and the connection that it belongs to (closing the
@@ -69,6 +72,18 @@ enum class OpenUrlError {
     Failed,            // no connection, no reply, or the time-out passed
     NotHttp,           // not an http or https URL (also a redirect to one)
     TooManyRedirects,  // more redirects than NetLimits::redirects
+    Encoded,           // the body is compressed (Content-Encoding) and the caller reads bytes as sent
+    Malformed,         // no HTTP/1.x reply (HTTP/0.9), or Content-Length headers that disagree
+};
+
+// Every request asks for the body as it is ("Accept-Encoding: identity"),
+// yet some servers compress all the same (nginx "gzip_static always"). A
+// caller that reads a whole document lets WinINet decode gzip and deflate;
+// a caller that reads ranges of a file's bytes cannot, and refuses such a
+// reply rather than store compressed bytes as the file.
+enum class ReplyEncoding {
+    AsSentOnly,  // a reply with a Content-Encoding other than identity fails
+    Decoded,     // gzip and deflate are decoded while reading
 };
 
 // A synchronous GET of `url` through the root handle with the headers
@@ -77,7 +92,10 @@ enum class OpenUrlError {
 // that a loop ends as a failure. Null on failure, with the reason in
 // `error` when one is given.
 [[nodiscard]] HttpRequest OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags,
-                                  OpenUrlError* error = nullptr);
+                                  OpenUrlError* error = nullptr, ReplyEncoding encoding = ReplyEncoding::AsSentOnly);
+// Whether the reply's body comes compressed (a Content-Encoding other than
+// identity); its Content-Length then counts the compressed bytes.
+[[nodiscard]] bool IsEncodedReply(HINTERNET request);
 
 // 200 and 206: the statuses whose body is the content asked for.
 [[nodiscard]] bool IsContentStatus(DWORD status);

@@ -84,7 +84,8 @@ private:
     void Report(std::int64_t count, std::int32_t block);
     // Tells the share how far the open reply reaches (a split leaves that).
     void NoteAsked() {
-        if (job_.share != nullptr) job_.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
+        if (job_.share != nullptr)
+            job_.share->Ask(static_cast<std::int32_t>(std::min<std::int64_t>(replyEnd_, INT32_MAX)));
     }
     [[nodiscard]] std::int32_t BlockOf(std::int64_t position) const {
         return job_.blockSize > 0 ? static_cast<std::int32_t>(position / job_.blockSize) : job_.reportIndex;
@@ -125,7 +126,7 @@ Transfer::Connect Transfer::EnsureConnected() {
 }
 
 Transfer::Connect Transfer::ConnectOnce() {
-    if (++attempts_ > Process().connectTryCount) return Connect::Fail;
+    if (++attempts_ > Process().run.connectTryCount) return Connect::Fail;
     const std::int64_t start = job_.offset + received_;
     // A part asks for its own block only: WinINet reads what is left of a
     // body when its handle is closed, so an open-ended range would make

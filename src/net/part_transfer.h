@@ -21,7 +21,8 @@ namespace mf {
 // up to the current end, and never past what it has reserved.
 class PartShare {
 public:
-    PartShare(std::int32_t offset, std::int32_t end) : offset_(offset), end_(end), position_(offset), reserved_(offset) {}
+    PartShare(std::int32_t offset, std::int32_t end)
+        : offset_(offset), end_(end), position_(offset), reserved_(offset) {}
     PartShare(const PartShare&) = delete;
     PartShare& operator=(const PartShare&) = delete;
 

@@ -118,7 +118,7 @@ CRangeDownloader::FirstReply CRangeDownloader::AskFirstBytes() {
         fileSize_ = size;
         return FirstReply::Sized;
     };
-    const int passes = std::max(Process().connectTryCount, 1);
+    const int passes = std::max(Process().run.connectTryCount, 1);
     for (int pass = 0; pass < passes; ++pass) {
         const std::int32_t size = AskFirstBytesOnce(url_);
         if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal || size == kSizeWholeReply) return answer(size);

@@ -38,7 +38,8 @@ public:
 
     // 1 when the target is complete, 0 otherwise. `word` is passed through as
     // the wParam of the progress messages.
-    [[nodiscard]] int Download(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window);
+    [[nodiscard]] int Download(const std::wstring& url, const std::wstring& target, bool failFast, int word,
+                               HWND window);
 
     void SetThreadCount(std::int32_t count) { threadCount_ = count; }
     // A file larger than this is refused before it is fetched (and a reply

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/process_state.h"
+#include "base/files.h"
 
 namespace mf {
 namespace {
@@ -40,7 +41,7 @@ struct ScratchFileSupport {
 
 HANDLE CreateFor(const std::wstring& path, DWORD flags) {
     return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
+                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
 }
 
 }  // namespace
@@ -50,11 +51,11 @@ ScratchFile ScratchFile::Create(const std::wstring& path) { return Make(path, fa
 ScratchFile ScratchFile::CreateToRename(const std::wstring& path) { return Make(path, true); }
 
 ScratchFile ScratchFile::Make(const std::wstring& path, bool renamedLater) {
-    // A read-only or hidden file left by someone else cannot be replaced
-    // "always": it loses those attributes first.
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    // Whatever stood under the name goes first (a read-only or hidden file
+    // left by someone else, or a link: as a link, never what it points to),
+    // and the file is made new, so that nothing planted there in between is
+    // written through.
+    DeleteFileForce(path);
     std::atomic<DeleteOnCloseSupport>& support = Process().Shared<ScratchFileSupport>().deleteOnClose;
     ScratchFile scratch;
     scratch.path_ = path;
@@ -85,7 +86,7 @@ ScratchFile ScratchFile::Make(const std::wstring& path, bool renamedLater) {
     if (!scratch.file_) return {};
     if (!SetRemoveOnClose(scratch.file_.get(), true)) {
         scratch.file_.reset();
-        ::DeleteFileW(path.c_str());
+        DeleteFileForce(path);
         return {};
     }
     scratch.mode_ = Mode::Disposition;

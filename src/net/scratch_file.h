@@ -18,7 +18,9 @@ public:
     ScratchFile(ScratchFile&&) noexcept = default;
     ScratchFile& operator=(ScratchFile&&) noexcept = default;
 
-    // Creates (or truncates) the file for reading and writing, marked for
+    // Creates the file anew for reading and writing (what stood under the
+    // name is removed first; a link there as a link, never what it points
+    // to, and a name that cannot be freed fails), marked for
     // removal. An empty object when it cannot be created.
     [[nodiscard]] static ScratchFile Create(const std::wstring& path);
     // The same for a file that is kept only under another name (KeepAs):

@@ -30,7 +30,8 @@ public:
     void Set(std::uint32_t kind, std::int32_t id, std::int32_t value);
     std::int32_t Add(std::uint32_t kind, std::int32_t id, std::int32_t delta);
     // Add, with the result kept within low..high, under one hold of the lock.
-    std::int32_t AddClamped(std::uint32_t kind, std::int32_t id, std::int64_t delta, std::int64_t low, std::int64_t high);
+    std::int32_t AddClamped(std::uint32_t kind, std::int32_t id, std::int64_t delta, std::int64_t low,
+                            std::int64_t high);
 
     // The current process state's table.
     static ThreadValueTable& Instance();

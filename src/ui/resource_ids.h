@@ -28,6 +28,17 @@
 #define IDC_LAUNCHER_PICTURE 179  // the animated picture
 #define IDC_LAUNCHER_LINE 180     // the progress line under the bar
 
+// Controls of the update center: hidden mirrors of the texts it paints, at
+// the places it paints them (for assistive tools and tests).
+#define IDC_CENTER_MESSAGE 1001   // the message line
+#define IDC_CENTER_COUNTDOWN 1002 // "Update after %d seconds."; empty without a countdown
+#define IDC_CENTER_CANCEL 1003    // the "Cancel" link; empty without a countdown
+#define IDC_CENTER_CHECK 1004     // the "Check again" link
+#define IDC_CENTER_UPDATE 1005    // the "Update" link
+
+// Controls of the push-message window.
+#define IDC_PUSH_BROWSER 1000     // replaced by the embedded browser
+
 // Bitmaps.
 #define IDB_UPDATE_CENTER 176     // the update center's background; its size is the window's
 #define IDB_CLOSE_HOVER 178       // the update center's close button under the mouse
@@ -38,6 +49,9 @@
 #define IDM_LAUNCHER_TRAY 198     // the launcher's notification-area menu (sub-menu 0)
 #define ID_TRAY_OPEN 32774
 #define ID_TRAY_EXIT 32775
+// The update center's notification-area menu (built at run time).
+#define ID_CENTER_SHOW 40096
+#define ID_CENTER_EXIT 40097
 
 // Animated pictures (resource type "GIF").
 #define IDG_LOADING 205           // the launcher's loading picture

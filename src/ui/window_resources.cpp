@@ -6,7 +6,8 @@
 namespace mf::ui {
 
 UniqueGdiObject LoadBitmapResource(int id) {
-    return UniqueGdiObject(::LoadImageW(gui::ThisModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    return UniqueGdiObject(
+        ::LoadImageW(gui::ThisModule(), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 }
 
 std::string_view GifResource(int id) { return ResourceBytes(gui::ThisModule(), L"GIF", id); }

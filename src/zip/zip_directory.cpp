@@ -7,15 +7,6 @@
 namespace mf {
 namespace {
 
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::size_t kEndSize = 22;
-constexpr std::size_t kCentralSize = 46;
-constexpr std::size_t kLocalSize = 30;
-constexpr std::size_t kMaxComment = 0xFFFF;
-constexpr std::uint16_t kExtendedTimestampTag = 0x5455;  // "UT"
-
 std::uint16_t Get16(const unsigned char* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
@@ -36,15 +27,15 @@ struct EndRecord {
 // largest tail a comment allows, whose comment stays inside the archive.
 bool FindEndRecord(ByteSource& source, EndRecord& end) {
     const std::uint64_t size = source.Size();
-    if (size < kEndSize) return false;
-    const std::uint64_t tailLength = std::min<std::uint64_t>(size, kEndSize + kMaxComment);
+    if (size < kZipEndRecordSize) return false;
+    const std::uint64_t tailLength = std::min<std::uint64_t>(size, kZipEndRecordSize + kZipMaxComment);
     std::vector<unsigned char> tail(static_cast<std::size_t>(tailLength));
     const std::uint64_t tailStart = size - tailLength;
     if (!source.ReadAt(tailStart, tail.data(), tail.size())) return false;
-    for (std::size_t at = tail.size() - kEndSize + 1; at-- > 0;) {
+    for (std::size_t at = tail.size() - kZipEndRecordSize + 1; at-- > 0;) {
         const unsigned char* p = tail.data() + at;
-        if (Get32(p) != kEndSignature) continue;
-        if (at + kEndSize + Get16(p + 20) > tail.size()) continue;
+        if (Get32(p) != kZipEndSignature) continue;
+        if (at + kZipEndRecordSize + Get16(p + 20) > tail.size()) continue;
         const std::uint16_t disk = Get16(p + 4);
         const std::uint16_t directoryDisk = Get16(p + 6);
         const std::uint16_t entriesHere = Get16(p + 8);
@@ -63,7 +54,7 @@ bool FindEndRecord(ByteSource& source, EndRecord& end) {
 
 bool HasCentralSignature(ByteSource& source, std::uint64_t offset) {
     unsigned char signature[4];
-    return source.ReadAt(offset, signature, sizeof signature) && Get32(signature) == kCentralSignature;
+    return source.ReadAt(offset, signature, sizeof signature) && Get32(signature) == kZipCentralSignature;
 }
 
 // Offsets in the archive count from its first local header. Data put in
@@ -84,12 +75,12 @@ bool ParseDirectory(const std::vector<unsigned char>& bytes, std::size_t count, 
     entries.reserve(count);
     std::size_t at = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        if (bytes.size() - at < kCentralSize) return false;
+        if (bytes.size() - at < kZipCentralHeaderSize) return false;
         const unsigned char* p = bytes.data() + at;
-        if (Get32(p) != kCentralSignature) return false;
+        if (Get32(p) != kZipCentralSignature) return false;
         const std::size_t nameLength = Get16(p + 28);
         const std::size_t variable = nameLength + Get16(p + 30) + Get16(p + 32);
-        if (bytes.size() - at - kCentralSize < variable) return false;
+        if (bytes.size() - at - kZipCentralHeaderSize < variable) return false;
         CentralEntry e;
         e.versionMadeBy = Get16(p + 4);
         e.flags = Get16(p + 8);
@@ -101,9 +92,9 @@ bool ParseDirectory(const std::vector<unsigned char>& bytes, std::size_t count, 
         e.uncompressedSize = Get32(p + 24);
         e.externalAttributes = Get32(p + 38);
         e.localHeaderOffset = Get32(p + 42) + shift;
-        e.storedName.assign(reinterpret_cast<const char*>(p + kCentralSize), nameLength);
+        e.storedName.assign(reinterpret_cast<const char*>(p + kZipCentralHeaderSize), nameLength);
         entries.push_back(std::move(e));
-        at += kCentralSize + variable;
+        at += kZipCentralHeaderSize + variable;
     }
     return true;
 }
@@ -134,15 +125,15 @@ ZipResult ReadCentralDirectory(ByteSource& source, std::vector<CentralEntry>& en
 }
 
 ZipResult ReadLocalHeader(ByteSource& source, const CentralEntry& entry, LocalHeader& header) {
-    unsigned char fixed[kLocalSize];
-    if (!source.ReadAt(entry.localHeaderOffset, fixed, sizeof fixed) || Get32(fixed) != kLocalSignature)
+    unsigned char fixed[kZipLocalHeaderSize];
+    if (!source.ReadAt(entry.localHeaderOffset, fixed, sizeof fixed) || Get32(fixed) != kZipLocalSignature)
         return ZipResult::BadHeader;
     const std::uint16_t nameLength = Get16(fixed + 26);
     const std::uint16_t extraLength = Get16(fixed + 28);
     std::string extra(extraLength, '\0');
-    if (!source.ReadAt(entry.localHeaderOffset + kLocalSize + nameLength, extra.data(), extra.size()))
+    if (!source.ReadAt(entry.localHeaderOffset + kZipLocalHeaderSize + nameLength, extra.data(), extra.size()))
         return ZipResult::BadHeader;
-    header.dataOffset = entry.localHeaderOffset + kLocalSize + nameLength + extraLength;
+    header.dataOffset = entry.localHeaderOffset + kZipLocalHeaderSize + nameLength + extraLength;
     header.extra = std::move(extra);
     return ZipResult::Ok;
 }
@@ -232,7 +223,7 @@ void ApplyExtendedTimestamp(std::string_view extra, ZipEntry& entry) {
         const std::size_t length = Get16(bytes + at + 2);
         if (extra.size() - at - 4 < length) return;
         const unsigned char* data = bytes + at + 4;
-        if (tag == kExtendedTimestampTag && length >= 1) {
+        if (tag == kZipExtendedTimestampTag && length >= 1) {
             FILETIME* targets[] = {&entry.modificationTime, &entry.accessTime, &entry.creationTime};
             std::size_t next = 1;
             for (int bit = 0; bit < 3; ++bit) {
@@ -257,6 +248,7 @@ ZipEntry DescribeEntry(int index, const CentralEntry& central, const LocalHeader
     ApplyExtendedTimestamp(local.extra, entry);
     entry.compressedSize = central.compressedSize;
     entry.uncompressedSize = central.uncompressedSize;
+    entry.crc = central.crc;
     return entry;
 }
 

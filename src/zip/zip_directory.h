@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "zip/byte_source.h"
+#include "zip/zip_format.h"
 #include "zip/zip_result.h"
 
 namespace mf {
@@ -26,6 +27,7 @@ struct ZipEntry {
     FILETIME modificationTime{};
     DWORD compressedSize = 0;
     DWORD uncompressedSize = 0;
+    DWORD crc = 0;  // CRC-32 of the plain bytes, as the directory states it
 };
 
 // One record of the central directory, as stored.
@@ -43,11 +45,6 @@ struct CentralEntry {
     std::string storedName;
 };
 
-constexpr std::uint16_t kZipFlagEncrypted = 0x0001;
-constexpr std::uint16_t kZipFlagDataDescriptor = 0x0008;
-constexpr std::uint16_t kZipFlagStrongEncryption = 0x0040;
-constexpr std::uint16_t kZipMethodStored = 0;
-constexpr std::uint16_t kZipMethodDeflated = 8;
 
 // Finds the end record and reads the whole central directory. CannotOpen when
 // the source is no zip (or a ZIP64 or multi-disk one, which are not read).

@@ -16,18 +16,7 @@ const FILETIME* TimeOrNone(const FILETIME& time) {
     return (time.dwLowDateTime == 0 && time.dwHighDateTime == 0) ? nullptr : &time;
 }
 
-// Creating "always replacing" fails on a read-only, hidden or system file,
-// so an earlier copy loses those attributes first.
-void AllowReplacing(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-void RemovePartialFile(const std::wstring& path) {
-    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileW(path.c_str());
-}
+void RemovePartialFile(const std::wstring& path) { DeleteFileForce(path); }
 
 bool WriteAll(HANDLE file, const unsigned char* data, std::size_t length) {
     while (length != 0) {
@@ -78,11 +67,14 @@ ZipResult CopyEntry(ZipArchive& zip, int index, HANDLE file, const ZipEntry& ent
 ZipResult ExtractFile(ZipArchive& zip, int index, const std::wstring& target, const ZipEntry& entry) {
     std::wstring path;
     if (!PrepareFilePath(zip, target, path)) return ZipResult::CannotOpen;
-    AllowReplacing(path);
+    // An earlier file goes first and the file is made new: a link under the
+    // name goes as a link (never what it points to), so that extracting
+    // never writes anywhere but at the name itself.
+    DeleteFileForce(path);
     constexpr DWORD kFileMask = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                 FILE_ATTRIBUTE_ARCHIVE;
     const DWORD attributes = entry.attributes & kFileMask;
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return ZipResult::CannotOpen;
     const ZipResult result = CopyEntry(zip, index, file.get(), entry);

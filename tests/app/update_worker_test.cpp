@@ -87,9 +87,9 @@ protected:
         test::WriteFileBytes(test::WwwPath(Replaced(site + L"/main.xml", L"/", L"\\")),
                              "<?xml version=\"1.0\"?>\r\n<update></update>\r\n");
         const std::wstring base = test::ServerUrl(L"nginx");
-        state_.variables.Set(L"UPDATEINFOListURL", base + L"limited/" + site + L"/update.xml");
-        state_.variables.Set(L"UPDATEINFOMainListURL", base + site + L"/main.xml");
-        state_.variables.Set(L"MirefoldQuickCheck", L"0");
+        state_.config.Cache(L"UPDATEINFO", L"ListURL", base + L"limited/" + site + L"/update.xml");
+        state_.config.Cache(L"UPDATEINFO", L"MainListURL", base + site + L"/main.xml");
+        state_.config.Cache(L"Mirefold", L"QuickCheck", L"0");
     }
 
     test::TempFolder folder_;

@@ -47,7 +47,7 @@ TEST_F(AskingSeam, LockedFileQuestionsGoToTheAskerInPlace) {
     EXPECT_TRUE(Logged(L"Can't overwrite the file,Please close it.\n" + path));
     // Out of scope, the message-box rule is back: an unattended run answers
     // Cancel without a box, and the asker is not asked again.
-    state().variables.Set(L"runmode", L"silence");
+    state().run.SetMode(RunMode::Silence);
     EXPECT_FALSE(EnsureFileWritable(path, true));
     EXPECT_EQ(asker.asked.size(), 2u);
     EXPECT_TRUE(Logged(path + L" [not shown: nobody to answer in this run]"));

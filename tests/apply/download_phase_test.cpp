@@ -148,7 +148,8 @@ TEST_F(DownloadPhase, OneFileAtATimeGoesStrictlyInListOrder) {
     // Each file's requests (the size query, then its parts) before the next
     // file's; only.txt has no zip variant and comes plain.
     fetched.erase(std::unique(fetched.begin(), fetched.end()), fetched.end());
-    EXPECT_EQ(fetched, (Lines{L"data/readme.txt._.zip", L"bin/lib.dll._.zip", L"bin/app.exe._.zip", L"plain/only.txt"}));
+    EXPECT_EQ(fetched,
+              (Lines{L"data/readme.txt._.zip", L"bin/lib.dll._.zip", L"bin/app.exe._.zip", L"plain/only.txt"}));
 }
 
 TEST_F(DownloadPhase, PendingFileOfAnEarlierRunIsNotAskedForAgain) {
@@ -169,11 +170,13 @@ TEST_F(DownloadPhase, PendingFileOfAnEarlierRunIsNotAskedForAgain) {
     // 1038 and 1039 with the pending file's size, for its index.
     std::vector<LPARAM> sizes;
     for (const test::OwnerMessage& m : owner.Messages())
-        if ((m.message == msg::kFileSize || m.message == msg::kFileProgress) && m.wParam == 1) sizes.push_back(m.lParam);
+        if ((m.message == msg::kFileSize || m.message == msg::kFileProgress) && m.wParam == 1)
+            sizes.push_back(m.lParam);
     EXPECT_EQ(sizes, (std::vector<LPARAM>{static_cast<LPARAM>(earlier.size()), static_cast<LPARAM>(earlier.size())}));
     const Lines requests = tree.Requests(2);
     EXPECT_FALSE(requests.empty());
-    for (const std::wstring& request : requests) EXPECT_EQ(request.find(L"lib.dll"), std::wstring::npos) << Narrow(request);
+    for (const std::wstring& request : requests)
+        EXPECT_EQ(request.find(L"lib.dll"), std::wstring::npos) << Narrow(request);
 }
 
 TEST_F(DownloadPhase, WithoutZipVariantThePlainFileComesInTheSecondAttempt) {
@@ -183,7 +186,8 @@ TEST_F(DownloadPhase, WithoutZipVariantThePlainFileComesInTheSecondAttempt) {
     RunDownloadPhase(nullptr);
 
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
-    EXPECT_TRUE(test::ReadFileBytes(Pending(L"plain\\only.txt")) == test::ReadFileBytes(tree.Source(L"plain\\only.txt")));
+    EXPECT_TRUE(test::ReadFileBytes(Pending(L"plain\\only.txt")) ==
+                test::ReadFileBytes(tree.Source(L"plain\\only.txt")));
     const std::wstring zipUrl = tree.baseUrl() + L"/plain/only.txt._.zip";
     const std::wstring plainUrl = tree.baseUrl() + L"/plain/only.txt";
     // Both attempts, in order, in the log and in the record's status text.
@@ -455,7 +459,8 @@ TEST_F(VerifiedContent, StalePendingFileOfAMarkedListIsFetchedAgain) {
     RunDownloadPhase(nullptr);
     // The readme was fetched anew; the empty file's pending file matched
     // its digest and was kept.
-    EXPECT_TRUE(test::ReadFileBytes(Pending(L"data\\readme.txt")) == test::ReadFileBytes(tree.Source(L"data\\readme.txt")));
+    EXPECT_TRUE(test::ReadFileBytes(Pending(L"data\\readme.txt")) ==
+                test::ReadFileBytes(tree.Source(L"data\\readme.txt")));
     EXPECT_NE(LogText().find(L"md5 error[" + Pending(L"data\\readme.txt") + L"]"), std::wstring::npos);
     const Lines requests = tree.Requests(4);
     EXPECT_TRUE(ServedCount(requests, L"data/readme.txt._.zip"));

@@ -44,15 +44,26 @@ TEST(DownloadRules, TemporaryPath) {
     EXPECT_EQ(DownloadPathWith(L"C:\\t\\AB12-345678", L"bin\\a.dll"), L"C:\\t\\AB12-345678\\bin\\a.dll");
     EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L"bin/sub//a.dll"), L"C:\\t\\B\\bin\\sub\\a.dll");
     EXPECT_EQ(DownloadPathWith(L"C:\\t\\B\\", L"\\a.dll"), L"C:\\t\\B\\a.dll");
-    // ":" after the first character: the path is taken as it is.
-    EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L"D:\\x//a.dll"), L"D:\\x//a.dll");
-    EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L":a.dll"), L"C:\\t\\B\\:a.dll");
+    // An absolute path is fetched inside the folder too, under its path
+    // without the drive or network prefix.
+    EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L"D:\\x//a.dll"), L"C:\\t\\B\\~absolute\\D\\x\\a.dll");
+    EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L"\\\\?\\D:\\x\\a.dll"), L"C:\\t\\B\\~absolute\\D\\x\\a.dll");
+    EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L"\\\\srv\\share\\a.dll"), L"C:\\t\\B\\~absolute\\srv\\share\\a.dll");
+    EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L"\\\\?\\UNC\\srv\\share\\a.dll"),
+              L"C:\\t\\B\\~absolute\\srv\\share\\a.dll");
+    // Refused: a ":" that makes no absolute path, and paths that climb out.
+    for (const wchar_t* refused : {L":a.dll", L"data\\a.dll:stream", L"C:a.dll", L"\\\\.\\C:", L"..\\a.dll",
+                                   L"bin\\..\\..\\a.dll", L"bin/../../a.dll", L"...\\a.dll"})
+        EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", refused), L"") << Narrow(refused);
+    EXPECT_EQ(DownloadPathWith(L"C:\\t\\B", L"bin\\..\\a.dll"), L"C:\\t\\B\\bin\\..\\a.dll");
 }
 
 TEST(DownloadRules, RecordsWithNothingToFetch) {
-    for (const std::int32_t oper : {0, OPER_RUN, OPER_REG, OPER_BOOT, OPER_RUN | OPER_REG | OPER_BOOT, 0x40, 0x00800000, static_cast<std::int32_t>(0x80000000u)})
+    for (const std::int32_t oper : {0, OPER_RUN, OPER_REG, OPER_BOOT, OPER_RUN | OPER_REG | OPER_BOOT, 0x40, 0x00800000,
+                                    static_cast<std::int32_t>(0x80000000u)})
         EXPECT_FALSE(NothingToDownload(oper)) << std::hex << oper;
-    for (const std::int32_t oper : {OPER_DEL, OPER_DEL | OPER_RUN, 0x10, 0x20, 0x01000000, OPER_DESCRIPTION, OPER_COMMAND})
+    for (const std::int32_t oper :
+         {OPER_DEL, OPER_DEL | OPER_RUN, 0x10, 0x20, 0x01000000, OPER_DESCRIPTION, OPER_COMMAND})
         EXPECT_TRUE(NothingToDownload(oper)) << std::hex << oper;
 }
 

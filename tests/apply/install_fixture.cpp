@@ -3,6 +3,7 @@
 #include "apply/install_phase.h"
 #include "apply/install_rules.h"
 #include "base/files.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "engine/paths.h"
 
@@ -43,7 +44,7 @@ void InstallFixture::WriteConfig(const std::wstring& mirefoldLines, const std::w
                               mirefoldLines + L"\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/install/update.xml\r\n" +
                               L"[APPLICATION]\r\n" + applicationLines + L"\r\n";
     ASSERT_TRUE(WriteFileBytes(folder_ / L"mirefold.ini", Narrow(text)));
-    state_->variables.Clear();
+    state_->config.ClearCache();
 }
 
 std::wstring InstallFixture::Installed(const std::wstring& relative) const { return folder_ / relative; }

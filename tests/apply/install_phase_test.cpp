@@ -30,7 +30,11 @@ std::size_t CountOf(const std::wstring& text, const std::wstring& part) {
     return count;
 }
 
-class InstallPhase : public InstallFixture {};
+class InstallPhase : public InstallFixture {
+protected:
+    // The server list as the check downloaded it; its path.
+    std::wstring UseDownloadedList();
+};
 
 TEST_F(InstallPhase, DestinationListCopiesToTheFirstAndMovesToTheLast) {
     Pending(L"bin\\main.dll", "new");
@@ -173,9 +177,17 @@ const char* const kInstalledList =
     "</update>\r\n";
 const char* const kServerList =
     "<?xml version=\"1.0\"?>\r\n<update>\r\n"
-    "<file path=\"a.dll\" ver=\"2\"/>\r\n<file path=\"b.dll\" ver=\"2\"/>\r\n<group><file path=\"C.dll\" ver=\"2\"/></group>\r\n"
+    "<file path=\"a.dll\" ver=\"2\"/>\r\n<file path=\"b.dll\" ver=\"2\"/>\r\n<group><file path=\"C.dll\" "
+    "ver=\"2\"/></group>\r\n"
     "<run path=\"setup.exe\" param=\"\" wait=\"0\" key=\"k\"/>\r\n"
     "</update>\r\n";
+
+std::wstring InstallPhase::UseDownloadedList() {
+    const std::wstring downloaded = state().paths.ListFile();
+    EXPECT_TRUE(test::WriteFileBytes(downloaded, kServerList));
+    state().updateList.listPath = downloaded;
+    return downloaded;
+}
 
 // A record that could not be installed is not recorded as installed: the
 // installed list keeps its old entry (or none), so the next check fetches it
@@ -215,13 +227,33 @@ TEST_F(InstallPhase, FailedRecordKeepsItsOldEntryAndIsFetchedAgain) {
     EXPECT_NE(placed.find("setup.exe"), std::string::npos) << placed;
 }
 
+TEST_F(InstallPhase, CopyEndedHalfWayIsRemovedAtTheNextStart) {
+    UseDownloadedList();
+    Pending(L"a.dll", "new");
+    AddRecord(L"a.dll", L"a.dll;sub/b.dll");  // copied to a.dll, moved to sub\\b.dll
+    RunPhase();
+    EXPECT_EQ(test::ReadFileBytes(Installed(L"a.dll")), "new");
+    // Had the engine been ended while copying, the copy would stand under
+    // its temporary name; the next start removes it.
+    Install(L"a.dll.__new", "half");
+    Install(L"mirefold.xml.__new", "half");
+    Restart();
+    state().paths.PurgeOldFiles();
+    EXPECT_FALSE(FileExists(Installed(L"a.dll.__new")));
+    EXPECT_FALSE(FileExists(Installed(L"mirefold.xml.__new")));
+    EXPECT_EQ(test::ReadFileBytes(Installed(L"a.dll")), "new");
+}
+
 TEST_F(InstallPhase, NewListIsPutInPlaceWhole) {
     Install(L"mirefold.xml", kInstalledList);
-    const std::wstring downloaded = state().paths.ListFile();
-    ASSERT_TRUE(test::WriteFileBytes(downloaded, kServerList));
-    state().updateList.listPath = downloaded;
+    UseDownloadedList();
     Pending(L"a.dll", "a2");
     AddRecord(L"a.dll").ver = L"2";
+    // The download phase fetches nothing for these flags, and they are no
+    // failures: otherwise their old entries would stay and every later
+    // check would find them again.
+    for (const std::int32_t oper : {0x10, 0x20, 0x01000000, 0x10 | OPER_RUN})
+        AddRecord(L"flag" + std::to_wstring(oper) + L".dat", L"", oper).ver = L"2";
     RunPhase();
     EXPECT_EQ(test::ReadFileBytes(Installed(L"mirefold.xml")), kServerList);
     EXPECT_EQ(LogText().find(L"could not be updated"), std::wstring::npos);
@@ -423,7 +455,7 @@ TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
                                              L"Copying files[2/2]...", L"Do upgrade tasks", L"Clear temp files",
                                              L"Update completed,done 2 files"};
     EXPECT_EQ(seen.texts, expected);
-    state().variables.Clear();
+    state().config.ClearCache();
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Ver"), L"2.5");
     ::DestroyWindow(parent);
 }

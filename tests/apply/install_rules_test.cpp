@@ -6,6 +6,7 @@
 
 #include "apply/install_rules.h"
 #include "apply/task_rules.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "list/run_command.h"
 
@@ -35,7 +36,8 @@ TEST(InstallRules, ListCommandSplitBeforeMacros) {
     // A macro that brings a "9" (a folder named like a version) must not cut
     // the program path apart.
     const auto expand = [](const std::wstring& text) { return Replaced(text, L"{app}", L"C:\\Prog9\\"); };
-    const ListCommand command = ParseListCommand(JoinRunCommand({L"{app}setup.exe", L"-q {app}", L"yes", L"k"}), expand);
+    const ListCommand command =
+        ParseListCommand(JoinRunCommand({L"{app}setup.exe", L"-q {app}", L"yes", L"k"}), expand);
     EXPECT_EQ(command.path, L"C:\\Prog9\\setup.exe");
     EXPECT_EQ(command.parameters, L"-q C:\\Prog9\\");
     EXPECT_TRUE(command.wait);
@@ -88,6 +90,7 @@ TEST(InstallRules, PathsOfTheTemporaryFolder) {
     EXPECT_EQ(JoinFolderPath(L"C:\\t\\H", L"sub/a.dll"), L"C:\\t\\H\\sub\\a.dll");
     EXPECT_EQ(JoinFolderPath(L"C:\\t\\H\\", L"\\a.dll"), L"C:\\t\\H\\a.dll");
     EXPECT_EQ(JoinFolderPath(L"C:\\t\\H", L"D:\\x\\a.dll"), L"D:\\x\\a.dll");
+    EXPECT_EQ(JoinFolderPath(L"C:\\t\\H", L"\\\\srv\\s\\a.dll"), L"\\\\srv\\s\\a.dll");
     EXPECT_EQ(DisplayPath(L"C:\\app\\sub\\a.dll", L"C:\\app\\"), L"sub\\a.dll");
     EXPECT_EQ(FolderOf(L"C:\\app\\a.dll"), L"C:\\app");
     EXPECT_EQ(LastComponent(L"C:\\app\\a.dll"), L"a.dll");
@@ -142,13 +145,6 @@ TEST(TaskRules, LinkFileNameAndDocumentNames) {
     EXPECT_FALSE(IsTaskDocumentName(L"C:\\app\\setup.exe"));
 }
 
-TEST(TaskRules, DocumentTypeFoundInAnyEncoding) {
-    using namespace std::string_literals;
-    EXPECT_TRUE(DeclaresDocumentType("<?xml version=\"1.0\"?><!DOCTYPE t [<!ENTITY e \"x\">]><t/>"));
-    EXPECT_TRUE(DeclaresDocumentType("\xFF\xFE<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0t\0>\0"s));
-    EXPECT_TRUE(DeclaresDocumentType("\xFE\xFF\0<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0t\0>"s));
-    EXPECT_FALSE(DeclaresDocumentType("<?xml version=\"1.0\"?><t><run file=\"a.exe\"/></t>"));
-}
 
 }  // namespace
 }  // namespace mf

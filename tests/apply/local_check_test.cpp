@@ -46,7 +46,7 @@ TEST_F(LocalCheckTest, AccessDeniedIsCollectedOnlyWhereTheElevatedRelaunchHelps)
             SCOPED_TRACE(testing::Message() << "elevated " << c.elevatedRelaunch << ", elevation "
                                             << c.systemSupportsElevation << ", " << Narrow(path));
             ClearAdministratorFiles();
-            state().elevatedRelaunch = c.elevatedRelaunch;
+            state().run.elevatedRelaunch = c.elevatedRelaunch;
             AssumeSystemSupportsElevation(c.systemSupportsElevation);
             auto files = UseDenyingFiles();
             files->Deny(path);
@@ -67,7 +67,7 @@ TEST_F(LocalCheckTest, TheElevatedRelaunchForgetsPathsCollectedBefore) {
     files->Deny(InFolder(L"a.txt"));
     EXPECT_TRUE(IsFileWritable(InFolder(L"a.txt")));
     ASSERT_TRUE(HasAdministratorFiles());
-    state().elevatedRelaunch = true;
+    state().run.elevatedRelaunch = true;
     EXPECT_TRUE(IsFileWritable(InFolder(L"b.txt")));
     EXPECT_FALSE(HasAdministratorFiles());
 }
@@ -106,7 +106,7 @@ TEST_F(LocalCheckTest, TheElevatedRelaunchGoesOnWhereTheOtherInstanceWasRefused)
     WriteProductConfig("");
     AddRecord(L"bin\\core.dll");
     ReadyForLocalCheck();
-    state().elevatedRelaunch = true;
+    state().run.elevatedRelaunch = true;
     auto files = UseDenyingFiles();
     files->Deny(InFolder(L"mirefold.ini"));
     EXPECT_TRUE(CheckLocalFiles(nullptr));

@@ -82,7 +82,7 @@ TEST_F(MainProgramTest, NoLeavesItRunning) {
 }
 
 TEST_F(MainProgramTest, TheMostSimpleSkinClosesItWithoutAsking) {
-    state().variables.Set(L"updateskin", L"mostsimple");
+    state().run.skin = Skin::MostSimple;
     auto program = StartMainProgram();
     const AnsweredRun run = CheckAnswering(IDNO);
     EXPECT_FALSE(run.result);
@@ -102,7 +102,8 @@ TEST_F(MainProgramTest, AWindowThatRefusesOrHangsIsNotClosed) {
         const AnsweredRun run = CheckAnswering(IDYES);
         EXPECT_FALSE(run.result);
         EXPECT_EQ(run.questions.size(), 1u);
-        ASSERT_TRUE(test::WaitUntil([&] { return program->Received(std::wstring(L"queryendsession ") + answer); }, 10s));
+        ASSERT_TRUE(
+            test::WaitUntil([&] { return program->Received(std::wstring(L"queryendsession ") + answer); }, 10s));
         // The hung window sleeps a minute; the phase did not wait for it.
         EXPECT_LT(run.took, 30s);
         EXPECT_TRUE(program->Running());

@@ -9,6 +9,7 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "install_fixture.h"
+#include "support/test_main_program.h"
 
 namespace mf {
 namespace {
@@ -133,7 +134,8 @@ TEST_F(TaskDocument, RunOfAnotherDocumentRunsItsTasks) {
 TEST_F(TaskDocument, DocumentRunningItselfRunsOnce) {
     InstallHelper(L"mirefold-testmark.exe", L"once.exe");
     Install(L"b.xml", "<t><run file=\"a.xml\"/></t>");
-    EXPECT_TRUE(RunDocument(L"a.xml", "<t><run file=\"once.exe\" param=\"a\" waitclose=\"1\"/><run file=\"b.xml\"/></t>"));
+    EXPECT_TRUE(
+        RunDocument(L"a.xml", "<t><run file=\"once.exe\" param=\"a\" waitclose=\"1\"/><run file=\"b.xml\"/></t>"));
     EXPECT_EQ(test::MarkLog(Installed(L"once.exe")), "a\r\n");
     EXPECT_NE(LogText().find(L"Task document already running[" + Installed(L"a.xml") + L"]"), std::wstring::npos)
         << Narrow(LogText());
@@ -165,16 +167,54 @@ TEST_F(TaskDocument, ProgramsRunFromTheirOwnFolderAndMissingOnesWriteNothing) {
 }
 
 TEST_F(TaskDocument, KillClosesTheProgramsOfAPath) {
-    const std::wstring victim = Installed(L"victim\\victim.exe");
+    // A program with a window on screen is closed; one that only has a
+    // hidden window (a host's receiving window, say) is not asked.
     CreateFolderTree(Installed(L"victim"));
-    ASSERT_TRUE(::CopyFileW(test::BuildPath(L"bin\\mirefold-testhost.exe").c_str(), victim.c_str(), FALSE));
-    test::ChildProcess child = test::ChildProcess::Start(L"\"" + victim + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
+    const std::wstring victim = Installed(L"victim\\victim.exe");
+    ASSERT_TRUE(::CopyFileW(test::TestMainProgram::BuildExe().c_str(), victim.c_str(), FALSE));
+    test::TestMainProgram program(L"", victim);
+    ASSERT_TRUE(program.ready());
+    const std::wstring hidden = Installed(L"victim\\hidden.exe");
+    ASSERT_TRUE(::CopyFileW(test::BuildPath(L"bin\\mirefold-testhost.exe").c_str(), hidden.c_str(), FALSE));
+    test::ChildProcess child = test::ChildProcess::Start(L"\"" + hidden + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
     ASSERT_TRUE(child.started());
-    // Its window must exist before it can be asked to close.
     ASSERT_TRUE(test::WaitUntil([&] { return FileExists(Installed(L"rec.txt")); }, std::chrono::seconds(20)));
-    EXPECT_TRUE(RunDocument(L"kill.xml", "<t><kill file=\"victim\\VICTIM.exe\"/></t>"));
-    EXPECT_TRUE(child.Wait(std::chrono::seconds(15)));
+
+    EXPECT_TRUE(RunDocument(L"kill.xml", "<t><kill file=\"victim\\VICTIM.exe\"/><kill file=\"victim\\hidden.exe\"/></t>"));
+    EXPECT_TRUE(program.WaitForExit(std::chrono::seconds(15)));
     EXPECT_NE(LogText().find(L"Kill process[" + Installed(L"victim\\VICTIM.exe") + L"]"), std::wstring::npos);
+    EXPECT_FALSE(child.Wait(std::chrono::milliseconds(500)));
+    child.Kill();
+}
+
+// Run in a child process by the test below: a kill task naming a folder
+// that holds the running program's own path. The child notes that it lived
+// through the task (a process terminated with exit code 0 would otherwise
+// pass for one whose test passed).
+TEST_F(TaskDocument, DISABLED_KillTaskInTheEngineItself) {
+    wchar_t marker[MAX_PATH] = {};
+    if (::GetEnvironmentVariableW(L"MF_KILL_SELF_MARKER", marker, MAX_PATH) == 0) GTEST_SKIP();
+    const HWND own = ::CreateWindowExW(0, L"STATIC", L"engine window", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
+                                       100, nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(own, nullptr);
+    const std::wstring engine = ExecutablePath();
+    const std::wstring folder = engine.substr(0, engine.find_last_of(L'\\'));
+    EXPECT_TRUE(RunDocument(L"kill-self.xml", "<t><kill file=\"" + Narrow(folder) + "\"/></t>"));
+    EXPECT_TRUE(::IsWindow(own));
+    EXPECT_TRUE(test::WriteFileBytes(marker, "survived"));
+    ::DestroyWindow(own);
+}
+
+TEST_F(TaskDocument, KillNeverClosesTheEngineItself) {
+    const std::wstring marker = Root() + L"\\survived.txt";
+    ::SetEnvironmentVariableW(L"MF_KILL_SELF_MARKER", marker.c_str());
+    test::ChildProcess child = test::ChildProcess::Start(
+        L"\"" + ExecutablePath() +
+        L"\" --gtest_filter=TaskDocument.DISABLED_KillTaskInTheEngineItself --gtest_also_run_disabled_tests");
+    ::SetEnvironmentVariableW(L"MF_KILL_SELF_MARKER", nullptr);
+    ASSERT_TRUE(child.started());
+    ASSERT_TRUE(child.Wait(std::chrono::seconds(60)));
+    EXPECT_TRUE(FileExists(marker)) << "the kill task ended the program that ran it";
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "apply/local_check.h"
 #include "apply/uninstall.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "support/engine_fixture.h"
@@ -30,8 +32,8 @@ TEST(UninstallFolders, InsideTheInstallationFolderOnly) {
         {L"", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst\\"), c.inside) << Narrow(c.path);
-        EXPECT_EQ(IsInFolder(c.path, L"C:\\Inst"), c.inside) << Narrow(c.path);
+        EXPECT_EQ(IsInside(c.path, L"C:\\Inst\\"), c.inside) << Narrow(c.path);
+        EXPECT_EQ(IsInside(c.path, L"C:\\Inst"), c.inside) << Narrow(c.path);
     }
 }
 
@@ -90,8 +92,10 @@ protected:
     UninstallOutcome RunUninstall() {
         const ComInit com;
         return Uninstall(
-            [](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); });
+            [](const std::wstring& path, DownLoadList& target) { return ReadUpdateList(path, target, true); },
+            [this] { ++relaunches_; });
     }
+    std::string LogText() const { return test::ReadFileBytes(Work(L"logs\\inst.log")); }
     void MakeBookkeeping() {
         Install(L"logs\\inst.log");
         Install(L"__oldfiles.lst");
@@ -103,6 +107,7 @@ protected:
 
     test::TempFolder desktopRoot_;
     std::wstring desktop_;
+    int relaunches_ = 0;
 };
 
 TEST_F(UninstallTest, RemovesEveryListedFileShortcutAndEmptiedFolder) {
@@ -161,6 +166,93 @@ TEST_F(UninstallTest, WithoutALocalListOnlyTheBookkeepingGoes) {
     EXPECT_FALSE(FileExists(Work(L"__oldfiles.lst")));
     EXPECT_FALSE(FolderExists(state().paths.ListCacheBase()));
     EXPECT_EQ(state().updateList.GetSize(), 0);
+}
+
+TEST_F(UninstallTest, ShortcutsGoUnderTheNamesTheInstallGaveThem) {
+    // The install appends ".lnk" and gives a desktop "{key}" its value.
+    WriteIni("[Mirefold]\r\nLog=logs\\inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nShortName=Quorvil Bank\r\n"
+             "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/u/update.xml\r\n");
+    Install(L"main.exe");
+    ASSERT_TRUE(test::WriteFileBytes(desktop_ + L"\\Practice.lnk", "link"));
+    ASSERT_TRUE(test::WriteFileBytes(desktop_ + L"\\Quorvil Bank", "link"));
+    ASSERT_TRUE(test::WriteFileBytes(
+        Work(L"mirefold.xml"),
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n"
+        "<file path=\"main.exe\" ver=\"1\" shortcut=\"{desktop}\\Practice;{desktop}\\{ShortName}.lnk\"/>\r\n"
+        "</update>\r\n"));
+    // The desktop link of "{ShortName}" is "Quorvil Bank" + ".lnk".
+    ASSERT_TRUE(test::WriteFileBytes(desktop_ + L"\\Quorvil Bank.lnk", "link"));
+    EXPECT_EQ(RunUninstall(), UninstallOutcome::Done);
+    EXPECT_FALSE(FileExists(desktop_ + L"\\Practice.lnk"));
+    EXPECT_FALSE(FileExists(desktop_ + L"\\Quorvil Bank.lnk"));
+    // A file of that name without ".lnk" is not the engine's.
+    EXPECT_TRUE(FileExists(desktop_ + L"\\Quorvil Bank"));
+}
+
+// The system's file operations with the configuration answering as chosen.
+class ConfigAnswers final : public FileOperations {
+public:
+    ConfigAnswers(std::wstring config, DWORD error) : config_(ToLower(std::move(config))), error_(error) {}
+    bool Exists(const std::wstring& path) override { return system_.Exists(path); }
+    DWORD OpenForWriting(const std::wstring& path) override {
+        return ToLower(path) == config_ ? error_ : system_.OpenForWriting(path);
+    }
+    DWORD SetNormalAttributes(const std::wstring& path) override { return system_.SetNormalAttributes(path); }
+    DWORD Rename(const std::wstring& from, const std::wstring& to) override { return system_.Rename(from, to); }
+    void Delete(const std::wstring& path) override { system_.Delete(path); }
+    DWORD CreateAndDelete(const std::wstring& path) override { return system_.CreateAndDelete(path); }
+    void Pause(unsigned milliseconds) override { system_.Pause(milliseconds); }
+
+private:
+    SystemFileOperations system_;
+    std::wstring config_;
+    DWORD error_;
+};
+
+TEST_F(UninstallTest, RelaunchesElevatedExactlyWhenTheConfigurationIsDenied) {
+    struct Case {
+        const char* name;
+        DWORD error;
+        bool elevated;
+        bool relaunch;
+    };
+    for (const Case& c : {Case{"denied", ERROR_ACCESS_DENIED, false, true},
+                          Case{"in use", ERROR_SHARING_VIOLATION, false, false},
+                          Case{"denied, already elevated", ERROR_ACCESS_DENIED, true, false}}) {
+        SCOPED_TRACE(c.name);
+        relaunches_ = 0;
+        ClearAdministratorFiles();
+        Install(L"main.exe");
+        ASSERT_TRUE(test::WriteFileBytes(Work(L"mirefold.xml"),
+                                         "<?xml version=\"1.0\"?>\r\n<update><file path=\"main.exe\" ver=\"1\"/></update>"));
+        state().run.elevatedRelaunch = c.elevated;
+        AssumeSystemSupportsElevation(true);
+        UseFileOperations(std::make_shared<ConfigAnswers>(state().config.IniPath(), c.error));
+        const UninstallOutcome outcome = RunUninstall();
+        UseFileOperations(nullptr);
+        EXPECT_EQ(relaunches_, c.relaunch ? 1 : 0);
+        EXPECT_EQ(outcome, c.relaunch ? UninstallOutcome::HandedToElevatedInstance : UninstallOutcome::Done);
+        // The elevated instance does the work; otherwise it is done here.
+        EXPECT_EQ(FileExists(Work(L"main.exe")), c.relaunch);
+    }
+}
+
+TEST_F(UninstallTest, FileThatCannotBeRemovedIsLoggedAndReported) {
+    ASSERT_TRUE(CreateFolderTree(Work(L"logs")));
+    Install(L"main.exe");
+    Install(L"data\\q.dat");
+    ASSERT_TRUE(test::WriteFileBytes(
+        Work(L"mirefold.xml"), "<?xml version=\"1.0\"?>\r\n<update><file path=\"main.exe\" ver=\"1\"/>"
+                               "<file path=\"data\\q.dat\" ver=\"1\"/></update>"));
+    // Held open without sharing its deletion, as a running program's file.
+    const UniqueFile held(::CreateFileW(Work(L"main.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_EQ(RunUninstall(), UninstallOutcome::Incomplete);
+    EXPECT_TRUE(FileExists(Work(L"main.exe")));
+    EXPECT_FALSE(FileExists(Work(L"data\\q.dat")));
+    const std::string log = LogText();
+    EXPECT_NE(log.find("cannot remove [" + Narrow(Work(L"main.exe")) + "]"), std::string::npos) << log;
 }
 
 }  // namespace

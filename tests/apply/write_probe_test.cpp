@@ -67,6 +67,20 @@ struct ProbeCase {
     std::vector<std::wstring> calls;
 };
 
+TEST(WriteProbe, ProgramLeftAsideByAnEarlierProbeGetsItsNameBack) {
+    ScriptedFiles files;
+    const std::wstring exe = L"C:\\app\\QBank.exe";
+    files.existing.insert(exe + L".__test");
+    (void)ProbeWritable(exe, false, files);
+    ASSERT_FALSE(files.calls.empty());
+    EXPECT_EQ(files.calls.front(), L"rename " + exe + L".__test " + exe);
+    // Another file of that name is not the engine's to rename.
+    ScriptedFiles other;
+    other.existing.insert(L"C:\\app\\notes.txt.__test");
+    (void)ProbeWritable(L"C:\\app\\notes.txt", false, other);
+    EXPECT_EQ(other.calls, std::vector<std::wstring>{L"create C:\\app\\notes.txt"});
+}
+
 TEST(WriteProbe, EachAnswerOfTheFileSystem) {
     const std::wstring txt = L"C:\\app\\data.txt";
     const std::wstring exe = L"C:\\app\\QBank.exe";

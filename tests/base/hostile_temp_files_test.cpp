@@ -3,6 +3,7 @@
 // link into files outside it.
 #include <gtest/gtest.h>
 
+#include "base/confined_folder.h"
 #include "base/files.h"
 #include "support/test_support.h"
 
@@ -63,6 +64,47 @@ TEST_F(RemoveTreeWithLinks, PlainTreeGoesWhole) {
     EXPECT_TRUE(RemoveTree(cache));
     EXPECT_EQ(::GetFileAttributesW(cache.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(RemoveTree(cache));  // nothing there: nothing to do
+}
+
+// Deleting a file by its name deletes the entry under that name: a link goes
+// as a link, and where the system cannot remove a link without what it
+// points to (Wine), it stays. The file it points to is never touched.
+TEST_F(RemoveTreeWithLinks, DeletingALinkNeverDeletesItsTarget) {
+    const std::wstring cache = temp_ / L"cache";
+    ASSERT_TRUE(test::MakeLink(outside_ / L"precious-file.txt", cache + L"\\linked-file.txt", false));
+    DeleteFileForce(cache + L"\\linked-file.txt");
+    ExpectVictimsIntact();
+    // An ordinary file (read-only too) still goes.
+    ::SetFileAttributesW((cache + L"\\part.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_TRUE(DeleteFileForce(cache + L"\\part.bin"));
+    EXPECT_EQ(::GetFileAttributesW((cache + L"\\part.bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(DeleteFileForce(cache + L"\\never-there.bin"));
+}
+
+// The download folder as the engine opens it: refused when it is a link,
+// and every folder below it made and held only as a plain folder there.
+TEST_F(RemoveTreeWithLinks, ConfinedFolderRefusesLinks) {
+    const std::wstring top = temp_ / L"ABCD-123456";
+    ASSERT_TRUE(test::MakeLink(outside_ / L"victim", top, true));
+    ConfinedFolder linked;
+    EXPECT_FALSE(linked.Open(top));
+
+    const std::wstring cache = temp_ / L"cache";
+    ConfinedFolder folder;
+    ASSERT_TRUE(folder.Open(cache + L"\\"));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"victim", cache + L"\\linked", true));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"precious-file.txt", cache + L"\\file.txt_", false));
+    EXPECT_FALSE(folder.HoldFoldersOf(cache + L"\\linked\\a.dll"));
+    EXPECT_FALSE(folder.HoldFoldersOf(cache + L"\\linked\\deeper\\a.dll"));
+    EXPECT_FALSE(FolderExists(outside_ / L"victim\\deeper"));
+    EXPECT_FALSE(folder.HoldFoldersOf(outside_ / L"victim\\a.dll"));
+    EXPECT_FALSE(folder.HoldFoldersOf(cache + L"\\sub\\..\\..\\a.dll"));
+    EXPECT_TRUE(folder.HoldFoldersOf(cache + L"\\new\\deeper\\a.dll"));
+    EXPECT_TRUE(FolderExists(cache + L"\\new\\deeper"));
+    EXPECT_FALSE(folder.HoldsPlainFile(cache + L"\\file.txt_"));
+    EXPECT_FALSE(folder.HoldsPlainFile(cache + L"\\linked\\precious.txt"));
+    EXPECT_TRUE(folder.HoldsPlainFile(cache + L"\\part.bin"));
+    ExpectVictimsIntact();
 }
 
 }  // namespace

@@ -18,6 +18,32 @@ TEST(TextFormat, FormatsTypedArguments) {
     EXPECT_EQ(Format(L"%lld", 5000000000LL), L"5000000000");
 }
 
+TEST(TextFormat, IntegersKeepTheirOwnWidthWhateverTheLengthModifier) {
+    // "l" is 32 bits on Windows: a 64-bit size given to "%ld" must still
+    // show all of it, not "-1 bytes" or its low half.
+    const std::int64_t big = 5000000000LL;
+    const std::uint64_t huge = 0xFFFFFFFFFFFFFFFFULL;
+    struct Case {
+        const wchar_t* format;
+        FormatArg arg;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"%ld bytes", big, L"5000000000 bytes"},
+        {L"%ld", std::int64_t{-1}, L"-1"},
+        {L"%ld", std::int64_t{4294967295LL}, L"4294967295"},
+        {L"%lu", std::uint64_t{4294967296ULL}, L"4294967296"},
+        {L"%d", big, L"5000000000"},
+        {L"%lx", huge, L"ffffffffffffffff"},
+        {L"%I64d", -3, L"-3"},
+        {L"%lld", 7u, L"7"},
+        // 32-bit arguments keep printf's 32-bit reading.
+        {L"%u", -1, L"4294967295"},
+        {L"%lu", -1L, L"4294967295"},
+        {L"%d", 4294967295u, L"-1"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FormatArgs(c.format, {c.arg}), c.expected) << c.format;
+}
+
 TEST(TextFormat, WrongOrMissingArgumentsStayVisible) {
     // A string for %d, or no argument at all, must not read random memory.
     EXPECT_EQ(Format(L"a %d b", L"text"), L"a %d b");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/xml_dom.h"
 #include "base/xml_input.h"
 
 namespace mf::xml {
@@ -74,7 +75,8 @@ TEST(XmlReaderInput, Gb2312IsNamedGbk) {
     const Case cases[] = {
         {"<?xml version=\"1.0\" encoding=\"gb2312\"?>", "<?xml version=\"1.0\" encoding=\"GBK\"?>"},
         {"<?xml version=\"1.0\" encoding = 'GB2312' ?>", "<?xml version=\"1.0\" encoding = 'GBK' ?>"},
-        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"Gb2312\"?>", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"GBK\"?>"},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"Gb2312\"?>",
+         "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"GBK\"?>"},
         {"<?xml version=\"1.0\" encoding=\"gb2312-80\"?>", "<?xml version=\"1.0\" encoding=\"gb2312-80\"?>"},
         {"<?xml version=\"1.0\" encoding=\"GBK\"?>", "<?xml version=\"1.0\" encoding=\"GBK\"?>"},
         {"<?xml version=\"1.0\"?>", "<?xml version=\"1.0\"?>"},
@@ -99,6 +101,20 @@ TEST(XmlReaderInput, Utf16InEitherByteOrder) {
         for (std::size_t i = 2; i + 1 < input.size(); i += 2) narrowed.push_back(input[little ? i : i + 1]);
         EXPECT_EQ(narrowed, ReaderInput(list)) << little;
     }
+}
+
+}  // namespace
+}  // namespace mf::xml
+
+namespace mf::xml {
+namespace {
+
+TEST(XmlDocuments, DocumentTypeFoundInAnyEncoding) {
+    using namespace std::string_literals;
+    EXPECT_TRUE(DeclaresDocumentType("<?xml version=\"1.0\"?><!DOCTYPE t [<!ENTITY e \"x\">]><t/>"s));
+    EXPECT_TRUE(DeclaresDocumentType("\xFF\xFE<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0t\0>\0"s));
+    EXPECT_TRUE(DeclaresDocumentType("\xFE\xFF\0<\0!\0D\0O\0C\0T\0Y\0P\0E\0 \0t\0>"s));
+    EXPECT_FALSE(DeclaresDocumentType("<?xml version=\"1.0\"?><t><run file=\"a.exe\"/></t>"s));
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ void CheckFixture::Restart() {
     state_ = std::make_unique<ProcessState>();
     use_ = std::make_unique<ScopedProcessState>(*state_);
     state_->workFolder.Set(folder_.path());
-    state_->executableBaseName = L"mirefold";
+    state_->run.executableBaseName = L"mirefold";
     // The starter belongs to the process state: every new state gets it.
     SetRelaunchStarterForTesting([this](const std::wstring& parameter) { relaunches_.push_back(parameter); });
 }
@@ -55,7 +55,7 @@ void CheckFixture::WriteConfig(const std::vector<std::wstring>& lines) {
     for (const auto& section : sections) text += L"[" + section.first + L"]\r\n" + section.second;
     CreateFolderTree(folder_.path() + L"\\tmp");
     WriteFileBytes(folder_.path() + L"\\mirefold.ini", Narrow(text));
-    state_->variables.Clear();
+    state_->config.ClearCache();
 }
 
 std::wstring CheckFixture::SitePath(const std::wstring& name) const {

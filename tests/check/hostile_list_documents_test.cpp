@@ -42,9 +42,11 @@ TEST(HostileListDocument, NoReaderTakesADtd) {
         bool declaresType;
     } cases[] = {
         {"entities", kDeclaration + kLaughs + "<update><file path=\"&c;\" ver=\"1\"/></update>", true},
-        {"declaration named like the root", kDeclaration + "<!DOCTYPE update>\r\n<update>" + kEntries + "</update>", true},
+        {"declaration named like the root", kDeclaration + "<!DOCTYPE update>\r\n<update>" + kEntries + "</update>",
+         true},
         {"after a comment and a processing instruction",
-         "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- list --><?note x?>\r\n<!DOCTYPE update SYSTEM \"u.dtd\"><update/>", true},
+         "\xEF\xBB\xBF<?xml version=\"1.0\"?><!-- list --><?note x?>\r\n<!DOCTYPE update SYSTEM \"u.dtd\"><update/>",
+         true},
         {"UTF-16 little-endian", Utf16("<?xml version=\"1.0\"?><!DOCTYPE update><update/>", false), true},
         {"UTF-16 big-endian", Utf16("<?xml version=\"1.0\"?><!DOCTYPE update><update/>", true), true},
         // The same characters where they are no declaration. (Lists end with
@@ -126,7 +128,8 @@ TEST_F(HostileListCheck, ListThatCannotBeReadWholeFailsTheCheck) {
         std::string productList;
     } cases[] = {
         {"doctype", kDeclaration + "<!DOCTYPE update>\r\n<update>" + kEntries + "</update>"},
-        {"internal entity", kDeclaration + "<!DOCTYPE update [<!ENTITY e \"x\">]>\r\n<update><file path=\"&e;.dll\" ver=\"1\"/></update>"},
+        {"internal entity",
+         kDeclaration + "<!DOCTYPE update [<!ENTITY e \"x\">]>\r\n<update><file path=\"&e;.dll\" ver=\"1\"/></update>"},
         {"undeclared entity", kDeclaration + "<update><file path=\"&e;.dll\" ver=\"1\"/>" + kEntries + "</update>"},
     };
     for (const Case& c : cases) {
@@ -144,7 +147,7 @@ TEST_F(HostileListCheck, DamagedPreviousDownloadFailsTheQuickCheck) {
     // The quick check reads the copy of the last download from the
     // temporary folder; a damaged copy is no empty list.
     WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml"), L"[Mirefold]", L"QuickCheck=1"});
-    state_->variables.Set(L"runmode", L"checkforupdates");
+    state_->run.SetMode(RunMode::CheckForUpdates);
     const std::wstring list = state_->paths.ListFile();
     ASSERT_TRUE(WriteFileBytes(list + L".xml", kDeclaration + "<update>" + kEntries + "<file path=\"c.dll\""));
     CheckAndReport(nullptr);

@@ -23,7 +23,8 @@ TEST_F(LateServerReply, VersionReplyAfterTheTimeOutIsDropped) {
     EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CheckRemoteError);
 
     // The reply still arrives; the late thread must leave the list alone.
-    EXPECT_TRUE(WaitUntil([&] { return LogText().find(L"it is dropped.") != std::wstring::npos; }, std::chrono::seconds(30)))
+    EXPECT_TRUE(
+        WaitUntil([&] { return LogText().find(L"it is dropped.") != std::wstring::npos; }, std::chrono::seconds(30)))
         << Narrow(LogText());
     EXPECT_EQ(state_->updateList.versionText, L"");
     EXPECT_TRUE(state_->updateList.listUrls.empty());

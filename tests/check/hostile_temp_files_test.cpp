@@ -32,10 +32,12 @@ TEST_F(HostileParameterPackage, DeclaredSizeIsCheckedBeforeItSizesABuffer) {
         WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml")});
         Place(c.package);
         EXPECT_FALSE(LoadParameterPackage()) << c.package;
-        EXPECT_EQ(state_->variables.Get(L"threadcount"), L"") << c.package;
+        EXPECT_FALSE(CurrentParameterFields().threadCount) << c.package;
         EXPECT_EQ(state_->fileConcurrency, kDefaultFileConcurrency) << c.package;
-        EXPECT_NE(LogText().find(std::wstring(L"declares ") + c.declared + L" bytes; it is not read."), std::wstring::npos)
-            << c.package << "\n" << Narrow(LogText());
+        EXPECT_NE(LogText().find(std::wstring(L"declares ") + c.declared + L" bytes; it is not read."),
+                  std::wstring::npos)
+            << c.package << "\n"
+            << Narrow(LogText());
     }
 }
 
@@ -47,14 +49,15 @@ TEST_F(HostileParameterPackage, OnlyTheEnginesOwnFieldsAreTaken) {
     // change nothing.
     EXPECT_EQ(ReadConfig(L"UPDATEINFO", L"ListURL"), listUrl);
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Application"), L"main.exe");
-    EXPECT_EQ(state_->variables.Get(L"commandline"), L"");
+    EXPECT_EQ(state_->run.commandLine, L"");
     // The engine's own fields are taken.
-    EXPECT_EQ(state_->variables.Get(L"threadcount"), L"3");
+    EXPECT_EQ(CurrentParameterFields().threadCount, L"3");
     EXPECT_EQ(state_->fileConcurrency, 3);
-    EXPECT_EQ(state_->variables.Get(L"frommwebsvr"), L"true");
+    EXPECT_TRUE(CurrentParameterFields().FromWebServer());
     const std::wstring log = LogText();
     for (const wchar_t* field : {L"UPDATEINFOListURL", L"APPLICATIONApplication", L"commandline"})
-        EXPECT_NE(log.find(std::wstring(L"field [") + field + L"] is not one the engine reads; ignored."), std::wstring::npos)
+        EXPECT_NE(log.find(std::wstring(L"field [") + field + L"] is not one the engine reads; ignored."),
+                  std::wstring::npos)
             << Narrow(log);
 }
 

@@ -112,7 +112,8 @@ TEST(DownloadLimits, ClampedToTheirRanges) {
         long value;
         int files;
         int connections;
-    } cases[] = {{-5, 1, 1}, {0, 1, 1}, {1, 1, 1}, {2, 2, 2}, {50, 50, 50}, {51, 50, 51}, {100, 50, 100}, {1000, 50, 100}};
+    } cases[] = {{-5, 1, 1},   {0, 1, 1},    {1, 1, 1},      {2, 2, 2},
+                 {50, 50, 50}, {51, 50, 51}, {100, 50, 100}, {1000, 50, 100}};
     for (const Case& c : cases) {
         EXPECT_EQ(ClampFileConcurrency(c.value), c.files) << c.value;
         EXPECT_EQ(ClampFileConnections(c.value), c.connections) << c.value;

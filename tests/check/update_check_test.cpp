@@ -52,13 +52,14 @@ protected:
         Publish(L"main.xml", ListXml(main));
     }
     void Configure(const std::vector<std::wstring>& extra = {}, const std::wstring& service = L"md5") {
-        std::vector<std::wstring> lines{L"[UPDATEINFO]",
-                                        L"ListURL=" + SiteUrl(L"update.xml"),
-                                        L"MainListURL=" + SiteUrl(L"main.xml"),
-                                        L"FileMd5HandleUrl=" + (service.find(L':') != std::wstring::npos ? service : digest_ + service),
-                                        L"[APPLICATION]",
-                                        L"AgentName=qbagent",
-                                        L"zqdir=Z123"};
+        std::vector<std::wstring> lines{
+            L"[UPDATEINFO]",
+            L"ListURL=" + SiteUrl(L"update.xml"),
+            L"MainListURL=" + SiteUrl(L"main.xml"),
+            L"FileMd5HandleUrl=" + (service.find(L':') != std::wstring::npos ? service : digest_ + service),
+            L"[APPLICATION]",
+            L"AgentName=qbagent",
+            L"zqdir=Z123"};
         lines.insert(lines.end(), extra.begin(), extra.end());
         WriteConfig(lines);
     }
@@ -114,8 +115,9 @@ TEST_F(UpdateCheck, CurrentInstallationNeedsNothing) {
 
 TEST_F(UpdateCheck, ChangedKeyAndMissingFile) {
     PublishLists(kProductEntries, "<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n");
-    Install(L"mirefold.xml", ListXml("<file path=\"bin\\app.exe\" ver=\"1.1\"/><file path=\"data\\q.db\" ver=\"7\"/>"
-                                     "<file path=\"common\\shared.dll\" ver=\"3\"/><description>Welcome to 2.0</description>"));
+    Install(L"mirefold.xml",
+            ListXml("<file path=\"bin\\app.exe\" ver=\"1.1\"/><file path=\"data\\q.db\" ver=\"7\"/>"
+                    "<file path=\"common\\shared.dll\" ver=\"3\"/><description>Welcome to 2.0</description>"));
     Install(L"bin\\app.exe");
     Install(L"common\\shared.dll");  // data\q.db is missing
     struct Case {
@@ -202,7 +204,8 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
     Publish(L"slow.xml", ListXml(padding + "<file path=\"slow.dll\" ver=\"1\"/>"));
     Publish(L"fast.xml", ListXml("<file path=\"fast.dll\" ver=\"1\"/><file path=\"fast2.dll\" ver=\"1\"/>"));
     const std::wstring slowUrl = nginx_ + L"limited/" + site_ + L"slow.xml";
-    Publish(L"ver.txt", Narrow(L"<Ver>2.0</Ver>\r\n<URL>" + slowUrl + L"</URL>\r\n<url>" + SiteUrl(L"fast.xml") + L"</url>"));
+    Publish(L"ver.txt",
+            Narrow(L"<Ver>2.0</Ver>\r\n<URL>" + slowUrl + L"</URL>\r\n<url>" + SiteUrl(L"fast.xml") + L"</url>"));
     WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"ver.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
 
     RunUpdateCheck(nullptr);
@@ -250,7 +253,7 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
         relaunches_.clear();
         Configure({L"[Mirefold]", L"QuickCheck=1"});
         StoreCheckHour(CurrentCheckHour());
-        state_->variables.Set(L"runmode", L"checkforupdates");
+        state_->run.SetMode(RunMode::CheckForUpdates);
         const std::wstring list = state_->paths.ListFile();
         DeleteFileForce(list);
         DeleteFileForce(list + L".xml");
@@ -269,7 +272,7 @@ TEST_F(UpdateCheck, QuickCheckOnlyInItsModes) {
     PublishLists();
     Configure({L"[Mirefold]", L"QuickCheck=1"});
     StoreCheckHour(CurrentCheckHour());
-    state_->variables.Set(L"runmode", L"silence");
+    state_->run.SetMode(RunMode::Silence);
     CheckAndReport(nullptr);
     EXPECT_EQ(state_->updateList.GetSize(), 4);  // downloaded, not read from a previous copy
     EXPECT_TRUE(FileExists(state_->paths.ListFile() + L".xml"));  // the copy the next quick check reads
@@ -286,7 +289,8 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
     for (const Case& c : cases) {
         Restart();
         WriteConfig({L"[UPDATEINFO]", L"ListURL=" + zipped + c.list, L"MainListURL=" + zipped + L"main.xml"});
-        ::WritePrivateProfileStringW(L"Mirefold", L"ListFileZip", c.remembered, (folder_.path() + L"\\tmp\\mirefold.ini").c_str());
+        ::WritePrivateProfileStringW(L"Mirefold", L"ListFileZip", c.remembered,
+                                     (folder_.path() + L"\\tmp\\mirefold.ini").c_str());
         CheckAndReport(nullptr);
         EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.list;
         EXPECT_EQ(UpdatePaths(), (Paths{L"zipped-a.dll", L"zipped-b.dll", L"m.dll"})) << c.list;
@@ -295,17 +299,19 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
     }
 }
 
-TEST_F(UpdateCheck, ParameterPackageFillsTheVariables) {
+TEST_F(UpdateCheck, ParameterPackageFillsItsFields) {
     WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml")});
     const std::wstring package = state_->paths.PackageFile();
     EXPECT_FALSE(LoadParameterPackage());  // none yet
-    ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\wrong-password.bin").c_str(), package.c_str(), FALSE));
+    ASSERT_TRUE(
+        ::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\wrong-password.bin").c_str(), package.c_str(), FALSE));
     EXPECT_FALSE(LoadParameterPackage());
     EXPECT_EQ(state_->fileConcurrency, 8);
     ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\package.bin").c_str(), package.c_str(), FALSE));
     EXPECT_TRUE(LoadParameterPackage());
-    EXPECT_EQ(state_->variables.Get(L"product"), L"");  // not a field the engine reads
-    EXPECT_EQ(state_->variables.Get(L"threadcount"), L"99");
+    EXPECT_EQ(CurrentParameterFields().threadCount, L"99");
+    // "product" is not a field the engine reads.
+    EXPECT_NE(LogText().find(L"field [product] is not one the engine reads"), std::wstring::npos) << Narrow(LogText());
     EXPECT_EQ(state_->fileConcurrency, 50);
     EXPECT_EQ(state_->fileConnections, 1);
 }
@@ -345,6 +351,18 @@ TEST_F(SampleConfiguration, OfferedWhenListUrlIsMissing) {
             EXPECT_EQ(listUrl, L"");
             EXPECT_NE(LogText().find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos);
         }
+    }
+}
+
+TEST(WaitPolls, ValuesBeyondRangeAreClamped) {
+    struct Case {
+        const wchar_t* value;
+        long polls;
+    };
+    for (const Case& c : {Case{L"150", 15000}, Case{L" 60 ", 6000}, Case{L"0", 100}, Case{L"-5", 100},
+                          Case{L"36000", 3600000}, Case{L"36001", 3600000}, Case{L"21474837", 3600000},
+                          Case{L"99999999999999999999", 3600000}, Case{L"", 15000}, Case{L"soon", 15000}}) {
+        EXPECT_EQ(WaitPollsOf(c.value, 150), c.polls) << Narrow(c.value);
     }
 }
 

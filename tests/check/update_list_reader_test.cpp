@@ -21,7 +21,8 @@ protected:
         path_ = folder_ / L"list.xml";
         // The root may carry attributes: "update hash=\"md5\"".
         const std::string name = root.substr(0, root.find(' '));
-        test::WriteFileBytes(path_, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<" + root + ">" + body + "</" + name + ">");
+        test::WriteFileBytes(path_,
+                             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<" + root + ">" + body + "</" + name + ">");
         return ReadUpdateList(path_, list_, server);
     }
 
@@ -76,9 +77,10 @@ TEST_F(UpdateListReader, PathAndVersionNormalised) {
 }
 
 TEST_F(UpdateListReader, EveryAttributeFormInItsOrder) {
-    ASSERT_TRUE(Read(R"(<file Name="a.exe" Ver="" MD5="F0" Activity="run" Url="http://h/a" SHORTCUT="{desktop}\A"
+    ASSERT_TRUE(
+        Read(R"(<file Name="a.exe" Ver="" MD5="F0" Activity="run" Url="http://h/a" SHORTCUT="{desktop}\A"
                          SHORTICON="a.ico" SHORTCUTICONINDEX="2" DstName="{app}\b.exe"/>)"
-                     R"(<file path="p.dll" Path="q.dll" ver="1" md5="2" oper="reg" do="del" shortcut="s" ShortCut="t"/>)"));
+             R"(<file path="p.dll" Path="q.dll" ver="1" md5="2" oper="reg" do="del" shortcut="s" ShortCut="t"/>)"));
     ASSERT_EQ(list_.GetSize(), 2);
     const updatefileinfo& a = list_[0];
     EXPECT_EQ(a.path, L"a.exe");
@@ -152,10 +154,13 @@ TEST_F(UpdateListReader, AppendsToWhatIsThere) {
 
 TEST_F(UpdateListReader, ServerListValuesAndIdentifierRemoval) {
     list_.fileUrlTemplate = L"untouched";
-    ASSERT_TRUE(Read(R"(<guid>{G-1}</guid><fileurl>http://cdn/{filename}</fileurl><file path="a.dll" ver="1"/>)", false));
+    ASSERT_TRUE(
+        Read(R"(<guid>{G-1}</guid><fileurl>http://cdn/{filename}</fileurl><file path="a.dll" ver="1"/>)", false));
     EXPECT_EQ(list_.listIdentifier, L"");
     EXPECT_EQ(list_.fileUrlTemplate, L"untouched");
-    // The identifier was taken out of the file.
+    // Reading leaves the file as it is; the removal takes the identifier out.
+    EXPECT_NE(test::ReadFileBytes(path_).find("guid"), std::string::npos);
+    RemoveListIdentifier(path_);
     EXPECT_EQ(test::ReadFileBytes(path_).find("guid"), std::string::npos);
     EXPECT_NE(test::ReadFileBytes(path_).find("a.dll"), std::string::npos);
 
@@ -168,7 +173,9 @@ TEST_F(UpdateListReader, ServerListValuesAndIdentifierRemoval) {
 }
 
 TEST_F(UpdateListReader, ListWithoutIdentifierIsNotRewritten) {
-    const std::string body = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <file path=\"a.dll\"   ver=\"1\" />\r\n</update>\r\n";
+    const std::string body =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <file path=\"a.dll\"   ver=\"1\" "
+        "/>\r\n</update>\r\n";
     path_ = folder_ / L"list.xml";
     test::WriteFileBytes(path_, body);
     ASSERT_TRUE(ReadUpdateList(path_, list_, true));
@@ -177,11 +184,13 @@ TEST_F(UpdateListReader, ListWithoutIdentifierIsNotRewritten) {
 
 TEST_F(UpdateListReader, DeclaredEncodingIsHonoured) {
     path_ = folder_ / L"latin1.xml";
-    test::WriteFileBytes(path_, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><update><description>caf\xE9</description></update>");
+    test::WriteFileBytes(
+        path_, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><update><description>caf\xE9</description></update>");
     ASSERT_TRUE(ReadUpdateList(path_, list_, false));
 
     path_ = folder_ / L"utf16.xml";
-    const std::wstring text = L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><update><file path=\"\u9898\u5e93.txt\" ver=\"1\"/></update>";
+    const std::wstring text =
+        L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><update><file path=\"\u9898\u5e93.txt\" ver=\"1\"/></update>";
     std::string bytes = "\xFF\xFE";
     for (wchar_t c : text) {
         bytes.push_back(static_cast<char>(c & 0xFF));
@@ -309,8 +318,8 @@ TEST_F(UpdateListReader, ListOnOneLineReadsAsWithLines) {
         const std::string n = std::to_string(i);
         entries += "<file path=\"d\\f" + n + ".dat\" ver='V" + n + "' note=\"a > b /\"/>";
         if (i % 500 == 0)
-            entries += "<!-- <file path=\"no\"/> --><description><![CDATA[<b/> x]]>" + n + "</description><run path=\"r" + n +
-                       ".exe\" param=\"/s\" wait=\"1\" key=\"k\"></run>";
+            entries += "<!-- <file path=\"no\"/> --><description><![CDATA[<b/> x]]>" + n +
+                       "</description><run path=\"r" + n + ".exe\" param=\"/s\" wait=\"1\" key=\"k\"></run>";
     }
     std::string lines = entries;
     for (std::size_t at = lines.find("><"); at != std::string::npos; at = lines.find("><", at + 3)) {
@@ -354,11 +363,13 @@ TEST_F(UpdateListReader, MergeAndIdentifierRemovalKeepLines) {
     const std::wstring main = folder_ / L"main.xml";
     test::WriteFileBytes(product, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <guid>g</guid>\r\n"
                                   "  <file path=\"a\" ver=\"1\"/>\r\n  <file path=\"b\" ver=\"1\"/>\r\n</update>\r\n");
-    test::WriteFileBytes(main, "<update><file path=\"m1\" ver=\"1\"/><file path=\"m2\" ver=\"1\"/><file path=\"a\" ver=\"2\"/>"
-                               "<description>kept out</description></update>");
+    test::WriteFileBytes(
+        main,
+        "<update><file path=\"m1\" ver=\"1\"/><file path=\"m2\" ver=\"1\"/><file path=\"a\" ver=\"2\"/>"
+        "<description>kept out</description></update>");
     ASSERT_EQ(MergeMainListWith(product, main, MainListMacros{}, nullptr), 1);
     EXPECT_EQ(entriesPerLine(test::ReadFileBytes(product)), 1u) << test::ReadFileBytes(product);
-    ASSERT_TRUE(ReadUpdateList(product, list_, true));
+    ASSERT_TRUE(ReadListAndRemoveIdentifier(product, list_, true));
     EXPECT_EQ(Paths(), (Strings{L"a", L"b", L"m2", L"m1"}));
     EXPECT_EQ(list_.listIdentifier, L"g");
     const std::string written = test::ReadFileBytes(product);

@@ -81,7 +81,8 @@ TEST_F(DotNetDialogRun, AVersionWithoutAnAddressGetsTheWarningBox) {
     Brand("DotNetSite=none\r\n", "");
     test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" dotnet35");
     ASSERT_TRUE(engine.started());
-    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDOK), L"You must install .Net Framework 3.5 to run main application.");
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDOK),
+              L"You must install .Net Framework 3.5 to run main application.");
     EXPECT_TRUE(engine.Wait(30s));
     EXPECT_EQ(Log().find("Offer .NET Framework"), std::string::npos) << Log();
 }

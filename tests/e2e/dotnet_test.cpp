@@ -113,9 +113,18 @@ TEST_F(DotNetRun, MainProgramStartsOnlyWithTheFrameworkItNeeds) {
 }
 
 TEST_F(DotNetRun, StartUpAsksForAMissingFrameworkAndGoesOn) {
-    Brand("DotNetFix=1.1\r\n");
-    const std::wstring text = RunAnswering(L"", true);
+    // The check runs without the launcher window, so that the person's run
+    // ends by itself once the unreachable server has answered nothing.
+    Brand("DotNetFix=1.1\r\nShowWhenCheck=0\r\n");
+    // Started by a person: asked, and the run goes on.
+    const std::wstring text = RunAnswering(L"appenter", true);
     EXPECT_EQ(text, L"You must install .Net Framework 1.1 to run main application.");
+    EXPECT_NE(Log().find("Run mode [appenter]"), std::string::npos) << Log();
+    // A run that nobody watches (the configured "emptytemp") is not held by
+    // a box: the warning is logged once the mode is known.
+    RunAnswering(L"", false);
+    EXPECT_NE(Log().find("You must install .Net Framework 1.1 to run main application. [not shown"), std::string::npos)
+        << Log();
     EXPECT_NE(Log().find("Run mode [emptytemp]"), std::string::npos) << Log();
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/files.h"
 #include "base/strings.h"
+#include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "support/engine_runner.h"
 #include "support/test_host.h"
@@ -24,7 +25,10 @@ protected:
 
     std::string Config() const {
         // The list server does not answer: a new check would fail loudly.
-        return "[Mirefold]\r\nLog=inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
+        // "appenter" continues in the launcher window, whose computer
+        // variant ends by itself.
+        return "[Mirefold]\r\nLog=inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nIsComputer=1\r\n"
+               "PracticeCenterURL=http://127.0.0.1:9/pc\r\nName=" + Narrow(name_) +
                "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" + Narrow(name_) + "/update.xml\r\n";
     }
     std::wstring Folder() const { return site_.Folder(); }
@@ -60,18 +64,43 @@ TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckin
         SCOPED_TRACE(Narrow(mode));
         const std::wstring saved = SaveList();
         ASSERT_TRUE(FileExists(saved));
+        const std::wstring digest = HandOverDigest(test::ReadFileBytes(saved));
+        test::TestHost host;
+        ASSERT_NE(host.window(), nullptr);
+        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(host.window()));
+        const test::EngineRun run = test::RunEngine(
+            exe_, std::wstring(mode) + L" " + handle + L" /___runas_admin___ /listdigest=" + digest, name_);
+        ASSERT_GE(run.exitCode, 0);
+
+        const std::vector<std::wstring> statuses = host.Statuses();
+        EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"UpdateDownloadOk 2"), statuses.end()) << run.log;
+        // No remote check: the saved list is the update.
+        for (const std::wstring& status : statuses) EXPECT_FALSE(StartsWith(status, L"UpdateCheckRemote ")) << run.log;
+        EXPECT_FALSE(FileExists(saved));
+        EXPECT_EQ(run.exitCode, 2);  // the files of the saved list
+    }
+}
+
+// A saved list that the hand-over's digest does not name (any program of
+// the user can write the temporary folder, and start the engine with the
+// marker) is not taken: the run checks again, and the file is gone.
+TEST_F(ElevatedHandoverTest, AListWithoutTheHandOversDigestIsNotTaken) {
+    ASSERT_TRUE(test::BrandEngine(Config(), exe_));
+    for (const wchar_t* digest : {L"", L" /listdigest=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"}) {
+        SCOPED_TRACE(Narrow(digest));
+        const std::wstring saved = SaveList();
         test::TestHost host;
         ASSERT_NE(host.window(), nullptr);
         const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(host.window()));
         const test::EngineRun run =
-            test::RunEngine(exe_, std::wstring(mode) + L" " + handle + L" /___runas_admin___", name_);
-        ASSERT_GE(run.exitCode, 0);
-
+            test::RunEngine(exe_, L"silence " + handle + L" /___runas_admin___" + digest, name_);
         const std::vector<std::wstring> statuses = host.Lines(L"status");
-        EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"status 6 2"), statuses.end()) << run.log;
-        for (const std::wstring& status : statuses) EXPECT_FALSE(StartsWith(status, L"status 1 ")) << run.log;
+        EXPECT_EQ(std::find(statuses.begin(), statuses.end(), L"status 6 2"), statuses.end()) << run.log;
+        EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),
+                               [](const std::wstring& status) { return StartsWith(status, L"status 1 "); }),
+                  statuses.end())
+            << run.log;
         EXPECT_FALSE(FileExists(saved));
-        EXPECT_EQ(run.exitCode, 2);  // the files of the saved list
     }
 }
 

@@ -32,7 +32,7 @@ TEST(InstallListRefetch, MissingNewListIsFetchedAgainAndPutInPlace) {
 
     const std::wstring downloaded = state.paths.ListFile();
     state.updateList.listPath = downloaded;
-    state.variables.Set(L"__down|" + downloaded, url);
+    state.run.listSources.Remember(downloaded, url);
     state.updateList.SetStatus(UpdateStatus::CheckLocalOk);
     ASSERT_TRUE(RunInstallPhase(nullptr));
 

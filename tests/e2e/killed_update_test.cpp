@@ -145,7 +145,8 @@ TEST_F(KilledUpdate, DISABLED_RandomInstants) {
         } else {
             std::printf("round %d: killed after %d ms: %s\n", round + 1, ms, result.message());
         }
-        std::printf("round %d/%d: killed after %d ms, %s\n", round + 1, rounds, ms, result ? "converged" : "NOT converged");
+        std::printf("round %d/%d: killed after %d ms, %s\n", round + 1, rounds, ms,
+                    result ? "converged" : "NOT converged");
         std::fflush(stdout);
         RemoveTree(Folder());
     }

@@ -84,6 +84,25 @@ protected:
     }
     bool LeftInTemp(const wchar_t* name) const { return FileExists(ReduceBackslashes(temp_ + L"\\" + name)); }
 
+    // The packed engine run by a host ("checkforupdates" with its window),
+    // and what the host received.
+    struct HostedRun {
+        test::EngineRun run;
+        std::vector<std::wstring> statuses, descriptions, texts;
+    };
+    HostedRun CheckWithHost() const {
+        test::TestHost host;
+        EXPECT_NE(host.window(), nullptr);
+        HostedRun hosted;
+        hosted.run = test::RunEngine(
+            packed_, L"checkforupdates " + std::to_wstring(reinterpret_cast<UINT_PTR>(host.window())), name_);
+        host.Close();
+        hosted.statuses = host.Lines(L"status");
+        hosted.descriptions = host.Lines(L"description");
+        hosted.texts = host.Lines(L"text");
+        return hosted;
+    }
+
     test::TempFolder folder_;
     std::wstring name_, listUrl_, temp_, downloadFolder_, branded_, packed_;
 };
@@ -91,11 +110,8 @@ protected:
 TEST_F(OfflinePackage, PackedEngineTakesTheReleaseOverWithTheServerDown) {
     ASSERT_EQ(Pack(branded_, ReleaseFolder(L"product"), packed_), 0);
 
-    test::TestHost host;
-    ASSERT_NE(host.window(), nullptr);
-    const test::EngineRun run = test::RunEngine(
-        packed_, L"checkforupdates " + std::to_wstring(reinterpret_cast<UINT_PTR>(host.window())), name_);
-    host.Close();
+    const HostedRun hosted = CheckWithHost();
+    const test::EngineRun& run = hosted.run;
 
     // Five files to install and one to delete; the message and the command
     // are taken out as a check takes them out.
@@ -103,9 +119,8 @@ TEST_F(OfflinePackage, PackedEngineTakesTheReleaseOverWithTheServerDown) {
     EXPECT_NE(run.log.find("Found 6 files need to update..."), std::string::npos) << run.log;
     // No check was needed: nothing was asked of the (absent) server.
     EXPECT_EQ(run.log.find("try to download the list file..."), std::string::npos) << run.log;
-    const std::vector<std::wstring> statuses = host.Lines(L"status");
-    EXPECT_EQ(statuses, (std::vector<std::wstring>{L"status 3 6", L"status 13 6"}));
-    EXPECT_EQ(host.Lines(L"description"),
+    EXPECT_EQ(hosted.statuses, (std::vector<std::wstring>{L"status 3 6", L"status 13 6"}));
+    EXPECT_EQ(hosted.descriptions,
               (std::vector<std::wstring>{L"description Release 2.0 for offline installation\\r\\n"}));
 
     // The release's files are pending, byte for byte, the zip variant unpacked.
@@ -121,6 +136,34 @@ TEST_F(OfflinePackage, PackedEngineTakesTheReleaseOverWithTheServerDown) {
               test::ReadFileBytes(ReleaseFolder(L"product\\update.xml")));
     EXPECT_FALSE(LeftInTemp(kPackageCopyName));
     EXPECT_FALSE(LeftInTemp(kPackageRecordsEntry));
+}
+
+TEST_F(OfflinePackage, InstalledProductTakesOnlyWhatDiffersFromThePackage) {
+    ASSERT_EQ(Pack(branded_, ReleaseFolder(L"product"), packed_), 0);
+    const std::string release = test::ReadFileBytes(ReleaseFolder(L"product\\update.xml"));
+    const auto runWithInstalled = [&](const std::string& installed) {
+        CleanUp();
+        CreateFolderTree(Folder());
+        EXPECT_TRUE(test::WriteFileBytes(Folder() + L"mirefold.xml", installed));
+        return CheckWithHost();
+    };
+
+    // The installed release is the package's: nothing of it is taken, and no
+    // pending file of it is left for a later run to install.
+    const HostedRun same = runWithInstalled(release);
+    EXPECT_EQ(same.run.exitCode, 0) << same.run.log;
+    EXPECT_EQ(PendingFiles(), std::vector<std::wstring>());
+    EXPECT_TRUE(same.descriptions.empty());
+
+    // One file differs: only that one is taken.
+    std::string older = release;
+    const std::string key = "<file path=\"main.cmd\" ver=\"2.0\"/>";
+    ASSERT_NE(older.find(key), std::string::npos);
+    older.replace(older.find(key), key.size(), "<file path=\"main.cmd\" ver=\"1.0\"/>");
+    const HostedRun one = runWithInstalled(older);
+    EXPECT_EQ(one.run.exitCode, 1) << one.run.log;
+    EXPECT_EQ(PendingFiles(), std::vector<std::wstring>{L"main.cmd"});
+    EXPECT_TRUE(one.descriptions.empty());
 }
 
 TEST_F(OfflinePackage, PackageRecordsAsTheEngineReadsThem) {
@@ -150,8 +193,9 @@ TEST_F(OfflinePackage, PackageRecordsAsTheEngineReadsThem) {
     EXPECT_EQ(list.GetSize(), 6);
 }
 
-// A package whose bytes were cut or changed: the box says so, nothing of it
-// stays behind, and the run goes online as if there were no package.
+// A package whose bytes were cut or changed: the run says so (a box only
+// where somebody can answer it), nothing of it stays behind, and the run
+// goes online as if there were no package.
 TEST_F(OfflinePackage, DamagedPackageFallsBackToTheOnlineRun) {
     ASSERT_EQ(Pack(branded_, ReleaseFolder(L"product"), packed_), 0);
     const std::string good = test::ReadFileBytes(packed_);
@@ -181,15 +225,18 @@ TEST_F(OfflinePackage, DamagedPackageFallsBackToTheOnlineRun) {
         SCOPED_TRACE(c.what);
         CleanUp();
         ASSERT_TRUE(test::WriteFileBytes(packed_, c.make()));
-        test::ChildProcess engine = test::ChildProcess::Start(L"\"" + packed_ + L"\" checkforupdates");
-        ASSERT_TRUE(engine.started());
-        const std::wstring text = test::AnswerMessageBox(engine.id(), IDOK);
-        EXPECT_NE(text.find(L"Find some wrong in this update package!"), std::wstring::npos) << Narrow(text);
-        ASSERT_TRUE(engine.Wait(std::chrono::seconds(60)));
-        EXPECT_EQ(engine.ExitCode(), 0u);
-        const std::string log = test::ReadFileBytes(Folder() + L"inst.log");
-        EXPECT_NE(log.find("Find some wrong in this update package!"), std::string::npos) << log;
-        EXPECT_NE(log.find("error when download the list file."), std::string::npos) << log;
+        // A host's unattended run: nobody answers a box, so none may wait;
+        // the host learns of the damage, and the run goes online.
+        const HostedRun hosted = CheckWithHost();
+        const test::EngineRun& run = hosted.run;
+        EXPECT_EQ(run.exitCode, 0) << run.log;
+        EXPECT_NE(run.log.find("Find some wrong in this update package!"), std::string::npos) << run.log;
+        EXPECT_NE(run.log.find("error when download the list file."), std::string::npos) << run.log;
+        EXPECT_TRUE(std::any_of(hosted.texts.begin(), hosted.texts.end(), [](const std::wstring& line) {
+            return line.find(L"Find some wrong in this update package!") != std::wstring::npos;
+        }));
+        ASSERT_FALSE(hosted.statuses.empty());
+        EXPECT_EQ(hosted.statuses.back(), L"status 13 0");
         EXPECT_EQ(PendingFiles(), std::vector<std::wstring>());
         EXPECT_FALSE(LeftInTemp(kPackageCopyName));
         EXPECT_FALSE(LeftInTemp(kPackageRecordsEntry));
@@ -211,6 +258,21 @@ TEST_F(OfflinePackage, PackToolRefusesWhatItCannotDeliver) {
     ASSERT_TRUE(test::WriteFileBytes(product / L"update.xml",
                                      "<update><file path=\"..\\evil.dll\" ver=\"1\"/></update>"));
     EXPECT_EQ(Pack(branded_, product.path(), out), 1);
+    // A target list (desname) or a deletion that would leave it.
+    for (const char* record : {"<file path=\"a.dll\" ver=\"1\" desname=\"..\\..\\evil.dll\"/>",
+                               "<file path=\"a.dll\" ver=\"1\" desname=\"ok.dll;sub\\..\\..\\evil.dll\"/>",
+                               "<file path=\"a.dll\" ver=\"1\" desname=\"data\\a.dll:stream\"/>",
+                               "<file path=\"gone.dll\" ver=\"1\" oper=\"del\" desname=\"..\\evil.dll\"/>"}) {
+        ASSERT_TRUE(test::WriteFileBytes(product / L"update.xml", std::string("<update>") + record + "</update>"));
+        EXPECT_EQ(Pack(branded_, product.path(), out), 1) << record;
+        EXPECT_FALSE(FileExists(out)) << record;
+    }
+    // Targets elsewhere by an absolute path or a macro are what lists offer.
+    ASSERT_TRUE(test::WriteFileBytes(
+        product / L"update.xml",
+        "<update><file path=\"a.dll\" ver=\"1\" desname=\"{sys}\\a.dll;sub\\a.dll;b.dll\"/></update>"));
+    EXPECT_EQ(Pack(branded_, product.path(), out), 0);
+    ::DeleteFileW(out.c_str());
     // No list at all.
     ::DeleteFileW((product / L"update.xml").c_str());
     EXPECT_EQ(Pack(branded_, product.path(), out), 1);

@@ -58,7 +58,8 @@ protected:
     void Brand(const std::string& listUrl = "", const std::string& extra = "",
                const std::string& application = "main.cmd") {
         const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application + "\r\n" +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application +
+                                   "\r\n" + applicationExtra_ +
                                    "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
                                    "\r\nMainListURL=" + Url(L"main.xml") + "\r\n";
         ASSERT_TRUE(test::BrandEngine(config, exe_));
@@ -77,16 +78,11 @@ protected:
             EXPECT_TRUE(test::ReadFileBytes(Folder() + path) == content) << Narrow(path);
     }
     // The status numbers a host received, in order.
-    static std::vector<int> Statuses(const test::TestHost& host) {
-        std::vector<int> numbers;
-        for (const std::wstring& line : host.Lines(L"status")) numbers.push_back(std::stoi(line.substr(7)));
-        return numbers;
-    }
-
     test::TempFolder folder_;
     test::ProductSite site_{L"silent-e2e"};
     std::wstring name_, exe_, marker_;
     Release release_;
+    std::string applicationExtra_;  // more lines of section APPLICATION
 };
 
 TEST_F(SilentUpdate, EmptyInstallationBecomesTheRelease) {
@@ -98,7 +94,22 @@ TEST_F(SilentUpdate, EmptyInstallationBecomesTheRelease) {
     EXPECT_EQ(run.exitCode, static_cast<long long>(release_.size())) << run.log;
     ExpectInstalledRelease();
     EXPECT_EQ(test::ReadFileBytes(Folder() + L"mirefold.xml").empty(), false);
-    EXPECT_EQ(Statuses(host), (std::vector<int>{0, 1, 3, 4, 6, 7, 9, 10, 12, 13})) << run.log;
+    EXPECT_EQ(host.StatusNames(),
+              (std::vector<std::wstring>{L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteOk", L"UpdateDownload",
+                                         L"UpdateDownloadOk", L"UpdateCheckLocal", L"UpdateCheckLocalOk", L"UpdateCopy",
+                                         L"UpdateCopyOk", L"UpdateEnd"}))
+        << run.log;
+    EXPECT_TRUE(MainProgramStarted()) << run.log;
+}
+
+TEST_F(SilentUpdate, VersionReplyLeadsToTheFullCheckAndTheUpdate) {
+    // With CheckVerNumber the list URL answers with a version and the lists
+    // to check against; the silent run goes on to check them and update.
+    PublishRelease();
+    Publish(L"ver.txt", "<ver>3.0</ver>\r\n<url>" + Url(L"update.xml") + "</url>\r\n");
+    Brand(Url(L"ver.txt"), "", "main.cmd\r\nCheckVerNumber=1");
+    const test::EngineRun run = Silent();
+    ExpectInstalledRelease();
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
 
@@ -110,7 +121,9 @@ TEST_F(SilentUpdate, CurrentInstallationFetchesNothingAndStartsTheMainProgram) {
     test::TestHost host;
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 0) << run.log;
-    EXPECT_EQ(Statuses(host), (std::vector<int>{0, 1, 3, 13})) << run.log;
+    EXPECT_EQ(host.StatusNames(),
+              (std::vector<std::wstring>{L"UpdateNone", L"UpdateCheckRemote", L"UpdateCheckRemoteOk", L"UpdateEnd"}))
+        << run.log;
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
 
@@ -140,10 +153,10 @@ TEST_F(SilentUpdate, ServerDownStillStartsTheMainProgram) {
     test::TestHost host;
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 0) << run.log;
-    const std::vector<int> statuses = Statuses(host);
+    const std::vector<std::wstring> statuses = host.StatusNames();
     ASSERT_GE(statuses.size(), 2u);
-    EXPECT_EQ(statuses[statuses.size() - 2], 2) << run.log;
-    EXPECT_EQ(statuses.back(), 13);
+    EXPECT_EQ(statuses[statuses.size() - 2], L"UpdateCheckRemoteError") << run.log;
+    EXPECT_EQ(statuses.back(), L"UpdateEnd");
     EXPECT_TRUE(MainProgramStarted()) << run.log;
 }
 
@@ -174,10 +187,10 @@ TEST_F(SilentUpdate, RunningMainProgramIsLeftAloneWithoutAQuestion) {
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 1) << run.log;
     EXPECT_NE(run.log.find("[not shown: nobody to answer in this run]"), std::string::npos) << run.log;
-    const std::vector<int> statuses = Statuses(host);
-    EXPECT_NE(std::find(statuses.begin(), statuses.end(), 8), statuses.end()) << run.log;
+    const std::vector<std::wstring> statuses = host.StatusNames();
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), L"UpdateCheckLocalError"), statuses.end()) << run.log;
     ASSERT_FALSE(statuses.empty());
-    EXPECT_EQ(statuses.back(), 13);
+    EXPECT_EQ(statuses.back(), L"UpdateEnd");
     EXPECT_EQ(test::ReadFileBytes(Folder() + L"readme.txt"), old);
     EXPECT_TRUE(program.Running());
 }
@@ -234,6 +247,14 @@ TEST_F(SilentUpdate, FailedDownloadIsRetriedFourMoreTimes) {
 // "appenter": the check, then a question a person answers.
 class AppEnter : public SilentUpdate {
 protected:
+    // The update runs in the launcher window; its computer variant ends by
+    // itself once the update is done (the other one stays open for the
+    // practice center).
+    void SetUp() override {
+        SilentUpdate::SetUp();
+        applicationExtra_ = "IsComputer=1\r\nPracticeCenterURL=" + Url(L"pc") + "\r\n";
+    }
+
     // Starts the engine in the mode, answers its message box with `button`
     // and returns the box's text and the engine's exit code.
     std::pair<std::wstring, long long> RunAnswering(const std::wstring& mode, int button) {
@@ -278,7 +299,8 @@ TEST_F(AppEnter, NoStartsTheMainProgramWithoutUpdating) {
 TEST_F(AppEnter, CancelDoesNothing) {
     PublishRelease();
     ASSERT_TRUE(CreateFolderTree(Folder()));
-    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
+    ASSERT_TRUE(
+        test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
     Brand();
     const auto [text, code] = RunAnswering(L"appenter", IDCANCEL);
     EXPECT_FALSE(text.empty());

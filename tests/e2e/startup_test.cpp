@@ -64,14 +64,15 @@ TEST_F(StartupTest, PreparesTheWorkingFolderAndWritesTheConfigurationByteForByte
     // major version, under the executable's file name.
     wchar_t version[64] = {};
     DWORD size = sizeof version;
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version", RRF_RT_REG_SZ, nullptr,
-                       version, &size) == ERROR_SUCCESS) {
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version", RRF_RT_REG_SZ,
+                       nullptr, version, &size) == ERROR_SUCCESS) {
         DWORD emulation = 0;
         size = sizeof emulation;
-        ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE,
-                                 L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\FeatureControl\\FEATURE_BROWSER_EMULATION",
-                                 L"mirefold.exe", RRF_RT_REG_DWORD, nullptr, &emulation, &size),
-                  ERROR_SUCCESS);
+        ASSERT_EQ(
+            ::RegGetValueW(HKEY_LOCAL_MACHINE,
+                           L"SOFTWARE\\Microsoft\\Internet Explorer\\MAIN\\FeatureControl\\FEATURE_BROWSER_EMULATION",
+                           L"mirefold.exe", RRF_RT_REG_DWORD, nullptr, &emulation, &size),
+            ERROR_SUCCESS);
         EXPECT_EQ(emulation, static_cast<DWORD>(ParseLong(version)) * 1000) << Narrow(version);
     }
 }

@@ -15,7 +15,8 @@ TEST(TaskDocumentEvents, StartupAndStatusEventsRunTaskDocuments) {
     RemoveTree(folder);
     ASSERT_TRUE(CreateFolderTree(folder));
     ASSERT_TRUE(test::WriteFileBytes(folder + L"startup.xml", "<t><path name=\"from-startup\"/></t>"));
-    ASSERT_TRUE(test::WriteFileBytes(folder + L"none.xml", "<t><ini file=\"events.ini\" app=\"E\" key=\"None\" value=\"1\"/></t>"));
+    ASSERT_TRUE(test::WriteFileBytes(folder + L"none.xml",
+                                     "<t><ini file=\"events.ini\" app=\"E\" key=\"None\" value=\"1\"/></t>"));
     const std::string config =
         "[Mirefold]\r\nLog=inst.log\r\n[APPLICATION]\r\nName=" + Narrow(name) +
         "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/events/update.xml\r\n"

@@ -38,7 +38,8 @@ TEST(CommandLine, ModesHostWindowAndSwitches) {
         bool elevated;
     };
     const Case cases[] = {
-        {L"\"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe\" -SILENCE 65758", L"AppEnterNoPrompt", L"silence", 65758, L"", false},
+        {L"\"C:\\Tarnwick\\vdzq\\QB\\mirefold.exe\" -SILENCE 65758", L"AppEnterNoPrompt", L"silence", 65758, L"",
+         false},
         {L"\"c:\\tarnwick\\vdzq\\qb\\mirefold.exe\" /silence,65758", L"", L"silence", 65758, L"", false},
         {L"x.exe Silence 65758abc", L"", L"silence", 65758, L"", false},
         // The later word wins; the last existing window wins.
@@ -101,8 +102,9 @@ TEST(CommandLine, TheProgramsOwnPathNamesNoModeAndNoWindow) {
 }
 
 TEST(CommandLine, StoredTextDropsQuotesAndOwnPath) {
-    const CommandLine line = ParseCommandLine(L"\"C:\\Tarnwick\\vdzq\\QB\\Mirefold.exe\"  Silence 42 ",
-                                              L"C:\\Tarnwick\\vdzq\\\\QB\\mirefold.exe", L"", [](std::uintptr_t) { return false; });
+    const CommandLine line =
+        ParseCommandLine(L"\"C:\\Tarnwick\\vdzq\\QB\\Mirefold.exe\"  Silence 42 ",
+                         L"C:\\Tarnwick\\vdzq\\\\QB\\mirefold.exe", L"", [](std::uintptr_t) { return false; });
     EXPECT_EQ(line.stored, L"silence 42");
 }
 

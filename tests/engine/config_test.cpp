@@ -14,14 +14,14 @@ class ConfigTest : public EngineFixture {};
 TEST_F(ConfigTest, ReadsThroughTheCacheWithCaseSensitiveKeys) {
     WriteIni("[Mirefold]\r\nMode=Silence\r\nLog=inst.log\r\n");
     EXPECT_EQ(ReadConfig(L"Mirefold", L"Mode"), L"Silence");
-    EXPECT_EQ(state().variables.Get(L"MirefoldMode"), L"Silence");
+    EXPECT_EQ(state().config.Cached(L"Mirefold", L"Mode"), L"Silence");
 
     // The file changes; the cached key keeps its value, another letter case
     // of the section name is a different cache key and reads the file again.
     WriteIni("[Mirefold]\r\nMode=tryicon\r\n");
     EXPECT_EQ(ReadConfig(L"Mirefold", L"Mode"), L"Silence");
     EXPECT_EQ(ReadConfig(L"MIREFOLD", L"Mode"), L"tryicon");
-    EXPECT_EQ(state().variables.Get(L"MIREFOLDMode"), L"tryicon");
+    EXPECT_EQ(state().config.Cached(L"MIREFOLD", L"Mode"), L"tryicon");
 }
 
 TEST_F(ConfigTest, EmptyValuesAreReadAgain) {
@@ -90,7 +90,7 @@ TEST_F(ConfigTest, AccessDeniedOnWriteAsksForElevationUnlessElevated) {
     // The elevated instance does not ask again; the value still reaches the
     // cache.
     asked.clear();
-    state().config.SetElevatedRelaunch(true);
+    state().run.elevatedRelaunch = true;
     WriteConfig(L"APPLICATION", L"Ver", L"3.0");
     EXPECT_TRUE(asked.empty());
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Ver"), L"3.0");
@@ -117,7 +117,8 @@ TEST(EmbeddedConfig, LookUpRules) {
         {L"Mirefold", L"Nothing", L""},
         {L"mirefold", L"Mode", L""},  // section names match exactly
     };
-    for (const Case& c : cases) EXPECT_EQ(LookUpEmbedded(text, c.section, c.key), c.value) << c.section << L"/" << c.key;
+    for (const Case& c : cases)
+        EXPECT_EQ(LookUpEmbedded(text, c.section, c.key), c.value) << c.section << L"/" << c.key;
     EXPECT_EQ(LookUpEmbedded(L"", L"Mirefold", L"Mode"), L"");
 }
 

@@ -14,6 +14,19 @@ namespace {
 TEST(Elevation, RelaunchParameters) {
     EXPECT_EQ(ElevatedParameters(L"silence 65758"), L"silence 65758 /___runas_admin___");
     EXPECT_EQ(ElevatedParameters(L""), L"/___runas_admin___");
+    // The saved list's digest follows the marker, as a word that names no
+    // mode and no window.
+    EXPECT_EQ(ElevatedParameters(L"silence 65758", L"09ab"), L"silence 65758 /___runas_admin___ /listdigest=09ab");
+    const CommandLine line = ParseCommandLine(L"mirefold.exe silence 65758 /___runas_admin___ /listdigest=09AB", L"",
+                                              L"", [](std::uintptr_t h) { return h == 9; });
+    EXPECT_TRUE(line.elevatedRelaunch);
+    EXPECT_EQ(line.handOverDigest, L"09ab");
+    EXPECT_EQ(line.runMode, RunMode::Silence);
+    EXPECT_EQ(line.hostWindow, 0u);
+    // Without the marker a digest means nothing.
+    EXPECT_EQ(ParseCommandLine(L"mirefold.exe /listdigest=09ab", L"", L"", [](std::uintptr_t) { return false; })
+                  .handOverDigest,
+              L"");
 }
 
 class ElevationPromptTest : public test::EngineFixture {};
@@ -26,13 +39,14 @@ TEST_F(ElevationPromptTest, DecliningTheConfigurationPromptChangesNothing) {
     EXPECT_NE(text.find(L"Can't write to file"), std::wstring::npos);
     EXPECT_NE(text.find(L"C:\\Tarnwick\\vdzq\\QB\\mirefold.ini"), std::wstring::npos);
     EXPECT_NE(text.find(L"Restart program now?"), std::wstring::npos);
-    EXPECT_EQ(state().variables.Get(L"runasadmin"), L"");
+    EXPECT_FALSE(state().run.elevationRequested);
 }
 
 TEST_F(ElevationPromptTest, PromptIsTranslated) {
     WriteIni("[APPLICATION]\r\nName=Prompt Demo\r\n");
     state().language.LoadText(
-        L"[MAIN]\nCan't write to file\\n%s\\nRequest run as administrator.\\nRestart program now?=无法写入文件\\n%s\\n现在重新启动程序吗？\n");
+        L"[MAIN]\nCan't write to file\\n%s\\nRequest run as administrator.\\nRestart program "
+        L"now?=无法写入文件\\n%s\\n现在重新启动程序吗？\n");
     auto answer = std::async(std::launch::async, [] { return test::AnswerMessageBox(::GetCurrentProcessId(), IDNO); });
     PromptElevationForConfig(L"C:\\x\\mirefold.ini");
     const std::wstring text = answer.get();
@@ -73,7 +87,8 @@ TEST(ElevatedChild, DISABLED_TakesOverTheSavedList) {
     std::wstring report = L"commandline " + std::wstring(::GetCommandLineW()) + L"\n";
     report += L"current " + std::wstring(current) + L"\n";
     report += L"found " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
-    LoadSavedUpdateListForElevatedRun();
+    const CommandLine line = ParseCommandLine(::GetCommandLineW(), L"", L"", [](std::uintptr_t) { return false; });
+    LoadSavedUpdateListForElevatedRun(line.handOverDigest);
     report += L"status " + std::to_wstring(ToInt(state.updateList.Status())) + L"\n";
     for (const updatefileinfo& record : state.updateList.Records()) report += L"record " + record.path + L"\n";
     report += L"left " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
@@ -96,13 +111,13 @@ TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTak
     state().updateList.Add(FileRecord(L"data\\bank.db"));
     const std::wstring stored =
         L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList silence 65758";
-    state().variables.Set(L"commandline", stored);
+    state().run.commandLine = stored;
     const std::wstring report = folder() / L"child-report.txt";
 
     ::SetEnvironmentVariableW(kChildFolderVariable, (folder().path() + L"\\").c_str());
     RelaunchElevated(true);
     ::SetEnvironmentVariableW(kChildFolderVariable, nullptr);
-    EXPECT_EQ(state().variables.Get(L"runasadmin"), kElevationMarker);
+    EXPECT_TRUE(state().run.elevationRequested);
 
     ASSERT_TRUE(test::WaitUntil([&] { return FileExists(report); }, std::chrono::seconds(60)));
     std::vector<std::wstring> lines;
@@ -112,7 +127,9 @@ TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTak
             return lines.size() >= 6 && StartsWith(lines[lines.size() - 2], L"left ");
         },
         std::chrono::seconds(10)));
-    EXPECT_TRUE(EndsWith(lines[0], L" " + stored + L" /___runas_admin___")) << Narrow(lines[0]);
+    const std::size_t marker = lines[0].find(L" " + stored + L" /___runas_admin___ /listdigest=");
+    ASSERT_NE(marker, std::wstring::npos) << Narrow(lines[0]);
+    EXPECT_EQ(lines[0].size() - lines[0].rfind(L'=') - 1, 64u) << Narrow(lines[0]);
     EXPECT_TRUE(EqualsNoCase(WithoutTrailingBackslash(lines[1].substr(8)), WithoutTrailingBackslash(folder().path())))
         << Narrow(lines[1]);
     EXPECT_EQ(lines[2], L"found 1");
@@ -131,11 +148,11 @@ TEST_F(ElevatedRelaunchTest, WithoutSavingAStaleListIsDeletedAllTheSame) {
     // The new instance runs the child case without its folder: it does
     // nothing.
     ::SetEnvironmentVariableW(kChildFolderVariable, nullptr);
-    state().variables.Set(L"commandline",
-                          L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList");
+    state().run.commandLine =
+        L"--gtest_also_run_disabled_tests --gtest_filter=ElevatedChild.DISABLED_TakesOverTheSavedList";
     RelaunchElevated(false);
     EXPECT_FALSE(FileExists(saved));
-    EXPECT_EQ(state().variables.Get(L"runasadmin"), kElevationMarker);
+    EXPECT_TRUE(state().run.elevationRequested);
 }
 
 // The elevated instance's side alone: a list with files resumes at status
@@ -167,10 +184,58 @@ TEST_F(ElevatedRelaunchTest, TheSavedListResumesTheRunOnlyWhenItIsWhole) {
             const std::string bytes = test::ReadFileBytes(saved);
             ASSERT_TRUE(test::WriteFileBytes(saved, bytes.substr(0, bytes.size() / 2)));
         }
-        LoadSavedUpdateListForElevatedRun();
+        LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)));
         EXPECT_EQ(state().updateList.Status(), c.status);
         EXPECT_EQ(state().updateList.GetSize(), c.loaded);
         EXPECT_FALSE(FileExists(saved));
+    }
+}
+
+// The saved list lies in the user's temporary folder, where any program of
+// the user can write: the elevated instance takes it only with the digest
+// that the instance asking for rights handed over on the command line.
+TEST_F(ElevatedRelaunchTest, AListTheHandOverDidNotWriteIsRefused) {
+    WriteIni(kRelaunchIni);
+    const std::wstring saved = state().paths.SavedListFile();
+    DownLoadList handedOver;
+    handedOver.Add(FileRecord(L"bin\\QBank.exe"));
+    state().updateList = handedOver;
+    const std::wstring digest = SaveUpdateListForElevatedRun(saved);
+    ASSERT_EQ(digest.size(), 64u);
+    DownLoadList planted;
+    updatefileinfo evil = FileRecord(L"bin\\QBank.exe");
+    evil.desname = L"{sys}\\evil.dll";
+    planted.Add(evil);
+
+    struct Case {
+        const char* name;
+        bool plant;
+        std::wstring digest;
+    };
+    const Case cases[] = {
+        {"replaced after the hand-over", true, digest},
+        {"planted, no digest on the command line", true, L""},
+        {"the hand-over's own list", false, digest},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        state().updateList = handedOver;
+        if (c.plant) {
+            ASSERT_TRUE(planted.SaveToFile(saved));
+        } else {
+            ASSERT_EQ(SaveUpdateListForElevatedRun(saved), digest);
+        }
+        state().updateList = DownLoadList();
+        LoadSavedUpdateListForElevatedRun(c.digest);
+        EXPECT_FALSE(FileExists(saved));
+        if (c.plant) {
+            EXPECT_EQ(state().updateList.GetSize(), 0);
+            EXPECT_EQ(state().updateList.Status(), UpdateStatus::None);
+        } else {
+            ASSERT_EQ(state().updateList.GetSize(), 1);
+            EXPECT_EQ(state().updateList[0].desname, L"");
+            EXPECT_EQ(state().updateList.Status(), UpdateStatus::DownloadOk);
+        }
     }
 }
 

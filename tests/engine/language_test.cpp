@@ -86,7 +86,8 @@ std::map<std::wstring, std::map<std::wstring, std::wstring>> EntriesOf(HMODULE m
 }
 
 TEST(EmbeddedLanguages, CompleteAndConsistent) {
-    UniqueModule exe(::LoadLibraryExW(test::BuildPath(L"bin\\mirefold.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    UniqueModule exe(
+        ::LoadLibraryExW(test::BuildPath(L"bin\\mirefold.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     ASSERT_TRUE(exe);
     const auto simplified = EntriesOf(exe.get(), language_resource::kSimplifiedChinese, 936);
     const auto traditional = EntriesOf(exe.get(), language_resource::kTraditionalChinese, 950);

@@ -59,7 +59,7 @@ TEST_F(LogTest, LogInAMissingFolderIsSilentlyLost) {
     WriteLog(L"lost");
     EXPECT_FALSE(FileExists(folder() / L"no\\such\\folder\\inst.log"));
     // The lock was released: a later line in a good file is written.
-    state().variables.Clear();
+    state().config.ClearCache();
     WriteIni("[Mirefold]\r\nLog=ok.log\r\n");
     WriteLog(L"kept");
     EXPECT_NE(test::ReadFileBytes(folder() / L"ok.log").find("]kept\r\n"), std::string::npos);
@@ -91,8 +91,9 @@ TEST_F(LogTest, TwoProcessesNeverInterleaveWithinALine) {
     std::vector<test::ChildProcess> children;
     for (const wchar_t* tag : {L"A", L"B"}) {
         ::SetEnvironmentVariableW(L"MF_LOG_CHILD_TAG", tag);
-        children.push_back(test::ChildProcess::Start(std::wstring(L"\"") + OwnPath() +
-                                                     L"\" --gtest_also_run_disabled_tests --gtest_filter=LogChild.DISABLED_WriteLines"));
+        children.push_back(test::ChildProcess::Start(
+            std::wstring(L"\"") + OwnPath() +
+            L"\" --gtest_also_run_disabled_tests --gtest_filter=LogChild.DISABLED_WriteLines"));
     }
     ::SetEnvironmentVariableW(L"MF_LOG_CHILD_FOLDER", nullptr);
     for (auto& child : children) {
@@ -126,7 +127,8 @@ TEST_F(LogTest, AWriterKilledWhileHoldingTheLockDoesNotStopTheOthers) {
     UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, L"MirefoldTestLogLockHeld"));
     ::SetEnvironmentVariableW(L"MF_LOG_CHILD_HOLD", L"1");
     test::ChildProcess child = test::ChildProcess::Start(
-        std::wstring(L"\"") + OwnPath() + L"\" --gtest_also_run_disabled_tests --gtest_filter=LogChild.DISABLED_HoldTheLogLock");
+        std::wstring(L"\"") + OwnPath() +
+        L"\" --gtest_also_run_disabled_tests --gtest_filter=LogChild.DISABLED_HoldTheLogLock");
     ::SetEnvironmentVariableW(L"MF_LOG_CHILD_HOLD", nullptr);
     ASSERT_EQ(::WaitForSingleObject(held.get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
     child.Kill();

@@ -108,9 +108,14 @@ TEST_F(MachineIdentifierState, ComputedOnceAndCarriedByThePracticeCenterAddress)
     EXPECT_EQ(PracticeCenterAddress(),
               L"http://practice.mirefold.net/PracticeCenter/ExeIndex/Index?TQuestionPlanID=77&code=" + identifier +
                   L"&groupName=vd&x&isInContainer=true");
-    EXPECT_EQ(PracticeCenterAddressWith(L"1", L"ABC", L"g", L"42"),
-              L"http://practice.mirefold.net/PracticeCenter/ExeIndex/Index?TQuestionPlanID=1&code=ABC&groupName=g"
-              L"&isInContainer=true&PackageId=42");
+    EXPECT_EQ(PracticeCenterAddressWith(L"http://pc.test", L"1", L"ABC", L"g", {L"42", L"7"}),
+              L"http://pc.test/PracticeCenter/ExeIndex/Index?TQuestionPlanID=1&code=ABC&groupName=g"
+              L"&isInContainer=true&PackageId=42&PackageId=7");
+
+    // The server is a setting; its trailing slash is not doubled.
+    state().config.Write(L"APPLICATION", L"PracticeCenterURL", L"http://127.0.0.1:9/pc/");
+    EXPECT_EQ(PracticeCenterAddress(), L"http://127.0.0.1:9/pc/PracticeCenter/ExeIndex/Index?TQuestionPlanID=77&code=" +
+                                           identifier + L"&groupName=vd&x&isInContainer=true");
 }
 
 }  // namespace

@@ -94,8 +94,8 @@ TEST_F(MessageBoxes, UnattendedRunsOnlyLog) {
         {L"checkforupdates", true, true, false},   // a script mode stays quiet anyway
     };
     for (const Case& c : cases) {
-        state().variables.Set(L"runmode", c.mode);
-        state().hostWindow = c.hostWindow ? host.get() : nullptr;
+        state().run.SetMode(RunModeOf(c.mode));
+        state().run.hostWindow = c.hostWindow ? host.get() : nullptr;
         const auto [answer, appeared] = Show(c.ownWindowOnScreen, MB_OK | MB_ICONERROR, 0, IDOK);
         EXPECT_EQ(appeared, c.expectShown) << Narrow(c.mode) << " host " << c.hostWindow;
         EXPECT_EQ(answer, IDOK) << Narrow(c.mode);
@@ -111,7 +111,7 @@ TEST_F(MessageBoxes, UnattendedRunsOnlyLog) {
 }
 
 TEST_F(MessageBoxes, UnattendedQuestionsTakeTheAnswerTheCallerNamed) {
-    state().variables.Set(L"runmode", L"silence");
+    state().run.SetMode(RunMode::Silence);
     struct Case {
         UINT flags;
         int named;

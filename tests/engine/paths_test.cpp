@@ -54,17 +54,44 @@ TEST(PathMacros, Resolution) {
         {L"C:\\W\\", L"D:\\abs\\x.exe", L"D:\\abs\\x.exe"},
         {L"C:\\Base", L"{app}x.exe", L"C:\\W\\x.exe"},
         {L"C:\\W\\", L"a////b", L"C:\\W\\a\\b"},
+        // Only a drive, a UNC or a long-path name is absolute; they keep the
+        // two backslashes that begin them.
+        {L"C:\\W\\", L"\\\\srv\\share\\x.exe", L"\\\\srv\\share\\x.exe"},
+        {L"C:\\W\\", L"\\\\?\\D:\\x.exe", L"\\\\?\\D:\\x.exe"},
+        {L"\\\\srv\\app", L"a.exe", L"\\\\srv\\app\\a.exe"},
+        // Any other ":" is refused: a stream or a drive-relative name was
+        // taken for absolute and landed in the current folder.
+        {L"C:\\W\\", L"data\\good.txt:stream", L""},
+        {L"C:\\W\\", L"C:x.exe", L""},
+        {L"C:\\W\\", L"D:\\x.exe:evil", L""},
+        {L"C:\\W\\", L"\\\\.\\PhysicalDrive0", L""},
     };
     for (const Case& c : cases) EXPECT_EQ(ResolvePathWith(c.base, c.text, work, FakeFolder), c.resolved) << c.text;
+}
+
+TEST(PathMacros, PathsOfListsStayInsideTheirFolder) {
+    const std::wstring work = L"C:\\W\\";
+    struct Case { const wchar_t* text; const wchar_t* resolved; };
+    const Case cases[] = {
+        {L"..\\..\\evil.txt", L""},
+        {L"a\\..\\..\\evil.txt", L""},
+        {L"a/../../evil.txt", L""},
+        {L"...\\evil.txt", L""},
+        {L"a\\..\\b.txt", L"C:\\W\\a\\..\\b.txt"},
+        // Macros and absolute paths are how a list names places elsewhere.
+        {L"{app}\\..\\x.txt", L"C:\\W\\..\\x.txt"},
+        {L"{sys}\\x.dll", L"C:\\windows\\system32\\x.dll"},
+        {L"D:\\x.txt", L"D:\\x.txt"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ResolveInsideWith(work, c.text, work, FakeFolder), c.resolved) << c.text;
 }
 
 TEST(ListNameHash, KnownValues) {
     EXPECT_EQ(ListNameHash(L"abc"), L"93F3-7B369C");
     EXPECT_EQ(ListNameHash(L""), L"1812-349999");
-    const std::wstring a = ListNameHash(L"http://h/a/update.xml9999999999");
-    EXPECT_EQ(a, ListNameHash(L"http://h/a/update.xml9999999999"));
-    EXPECT_NE(a, ListNameHash(L"http://h/b/update.xml9999999999"));
-    EXPECT_EQ(a.size(), 11u);
+    // A list address as the engine hashes it, and one letter away from it.
+    EXPECT_EQ(ListNameHash(L"http://h/a/update.xml9999999999"), L"8E66-66A210");
+    EXPECT_EQ(ListNameHash(L"http://h/b/update.xml9999999999"), L"B199-99D543");
 }
 
 class PathsTest : public EngineFixture {};
@@ -93,6 +120,11 @@ TEST_F(PathsTest, ListCacheNamesFollowListUrl) {
     EXPECT_EQ(state().paths.ListFile(), base + L".xml");
     EXPECT_EQ(state().paths.SavedListFile(), base + L".lst");
     EXPECT_EQ(state().paths.PackageFile(), base + L".bin");
+    EXPECT_EQ(state().paths.QuickCheckCopy(), base + L".xml.xml");
+    EXPECT_EQ(MainListFileOf(state().paths.ListFile()), base + L".xml.main.xml");
+    // What emptying the temporary files deletes: not the saved list.
+    EXPECT_EQ(state().paths.ListCacheFiles(),
+              (std::vector<std::wstring>{base + L".xml.xml", base + L".xml", base + L".bin", base + L".ini"}));
 }
 
 TEST_F(PathsTest, MainProgramPath) {
@@ -121,7 +153,8 @@ TEST_F(PathsTest, OldFilesListStaysWhileAFileIsLocked) {
     test::WriteFileBytes(locked, "x");
     state().paths.RecordOldFile(L"locked.dll");
     {
-        UniqueFile hold(::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueFile hold(
+            ::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(hold);
         state().paths.PurgeOldFiles();
         EXPECT_TRUE(FileExists(folder() / L"__oldfiles.lst"));

@@ -167,14 +167,16 @@ TEST(GifSplit, DamagedBuffers) {
         {"sound", Builder().Control(10, 2).Image(4, 4).End(), 1, true},
         {"no trailer", Builder().Image(4, 4).bytes, 1, false},
         {"sub-block past the end", Builder().Image(4, 4).Image(4, 4, std::string("\x02\x7F\x44", 3)).bytes, 1, false},
-        {"no sub-block terminator", Builder().Image(4, 4).Raw(std::string("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x01\x44", 13)).bytes, 1, false},
+        {"no sub-block terminator",
+         Builder().Image(4, 4).Raw(std::string("\x2C\0\0\0\0\x01\0\x01\0\0\x02\x01\x44", 13)).bytes, 1, false},
         {"descriptor cut", Builder().Image(4, 4).Raw("\x2C\x01\x02").bytes, 1, false},
         {"extension past the end", Builder().Image(4, 4).Raw("\x21\xFE\x40hello").bytes, 1, false},
         {"control cut", Builder().Image(4, 4).Raw("\x21\xF9").bytes, 1, false},
         {"zero-sized frame", Builder().Image(0, 4).Image(4, 0).Image(4, 4).End(), 1, true},
         {"huge frame", Builder().Image(65535, 65535).Image(4, 4).End(), 1, true},
         {"garbage between frames", Builder().Image(4, 4).Raw("\x42").Image(4, 4).End(), 1, false},
-        {"local table past the end", Builder().Image(4, 4).Raw(std::string("\x2C\0\0\0\0\x01\0\x01\0\x87\x01", 11)).bytes, 1, false},
+        {"local table past the end",
+         Builder().Image(4, 4).Raw(std::string("\x2C\0\0\0\0\x01\0\x01\0\x87\x01", 11)).bytes, 1, false},
         {"ten thousand frames", manyFrames, 1024, false},
     };
     for (const Case& c : cases) {

@@ -216,10 +216,11 @@ TEST_F(Notifications, StatusStartsTheProgramsNamedForIt) {
     const std::wstring startedTrace = work_ / L"started.txt";
     ASSERT_TRUE(test::WriteFileBytes(work_ / L"waited.bat", "@echo off\r\nping -n 2 127.0.0.1 >NUL\r\necho done> \"" +
                                                                Narrow(waitedTrace) + "\"\r\n"));
-    ASSERT_TRUE(test::WriteFileBytes(work_ / L"started.bat", "@echo off\r\necho done> \"" + Narrow(startedTrace) + "\"\r\n"));
-    ASSERT_TRUE(test::WriteFileBytes(work_ / L"mirefold.ini",
-                                     "[UpdateEventWaitClose]\r\nUpdateCheckRemoteOk=" + Narrow(work_ / L"waited.bat") +
-                                         "\r\n[UpdateEvent]\r\nUpdateDownload=" + Narrow(work_ / L"started.bat") + "\r\n"));
+    ASSERT_TRUE(
+        test::WriteFileBytes(work_ / L"started.bat", "@echo off\r\necho done> \"" + Narrow(startedTrace) + "\"\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(
+        work_ / L"mirefold.ini", "[UpdateEventWaitClose]\r\nUpdateCheckRemoteOk=" + Narrow(work_ / L"waited.bat") +
+                                     "\r\n[UpdateEvent]\r\nUpdateDownload=" + Narrow(work_ / L"started.bat") + "\r\n"));
     SetStatus(UpdateStatus::CheckRemote);
     SetStatus(UpdateStatus::CheckRemoteOk);
     EXPECT_NE(::GetFileAttributesW(waitedTrace.c_str()), INVALID_FILE_ATTRIBUTES);  // waited for

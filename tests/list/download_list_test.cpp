@@ -59,8 +59,8 @@ TEST(DownLoadList, FinishCheckedListSeparatesMessagesAndCommands) {
 }
 
 std::string Le32(std::uint32_t v) {
-    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
-                       static_cast<char>(v >> 24)};
+    return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                       static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
 }
 
 std::string Utf16(const std::wstring& text) {
@@ -263,7 +263,7 @@ TEST(DownLoadList, ElevatedRunContinuesWithTheSavedList) {
     DownLoadList full = FullList();
     ASSERT_TRUE(full.SaveToFile(saved));
 
-    LoadSavedUpdateListForElevatedRun();
+    LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)));
     EXPECT_EQ(state.updateList.GetSize(), 2);
     EXPECT_EQ(state.updateList.Status(), UpdateStatus::DownloadOk);
     EXPECT_EQ(state.updateList.listIdentifier, L"{G}");

@@ -27,7 +27,9 @@ TEST(RunCommand, FieldsWithTheDigitNineComeBackExactly) {
 TEST(RunCommand, DifferentCommandsKeepDifferentIdentities) {
     // Before, both joined to "a999k": the nines were separators and data alike.
     EXPECT_NE(JoinRunCommand({L"a9", L"", L"", L"k"}), JoinRunCommand({L"a", L"9", L"", L"k"}));
-    EXPECT_EQ(JoinRunCommand({L"a9", L"", L"", L"k"}), JoinRunCommand({L"a9", L"", L"", L"k"}));
+    // A nine of a field is escaped (0x1F); a bare nine separates.
+    EXPECT_EQ(JoinRunCommand({L"a9", L"", L"", L"k"}), L"a\x1F" L"999k");
+    EXPECT_EQ(JoinRunCommand({L"a", L"9", L"", L"k"}), L"a9\x1F" L"99k");
 }
 
 TEST(RunCommand, ShortTextsLeaveMissingFieldsEmpty) {

@@ -26,8 +26,6 @@ using test::ServerUrl;
 
 std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
 
-using test::FilesIn;
-
 std::wstring Joined(const std::vector<std::wstring>& names) {
     std::wstring text;
     for (const std::wstring& name : names) text += name + L" ";
@@ -62,7 +60,7 @@ TEST(HostileServer, RangeReplyWithoutCompleteLength) {
             EXPECT_EQ(result, 1) << c.query;
         }
         DeleteFileForce(target);
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -86,7 +84,7 @@ TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
         EXPECT_EQ(DownloadFile(Fault(c.path) + L"?" + c.query + L"&tag=" + tag, target, false, 0, nullptr, 8), 1)
             << c.path;
         EXPECT_EQ(test::FaultRequestCount(tag), c.requests) << c.path << "?" << c.query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -102,7 +100,7 @@ TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
         const std::wstring target = env.folder / L"range.bin";
         const std::wstring url = Fault(L"net/range.bin?size=3000000&onlyat=2097152&") + query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 1) << query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
     // The same server answering that part straight serves the file.
     const std::wstring target = env.folder / L"range.bin";
@@ -138,7 +136,7 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
         } else {
             EXPECT_EQ(result, 1) << c.query;
         }
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << c.query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -147,13 +145,14 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
 TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
     NetTestState env;
     const std::wstring target = env.folder / L"cut.xml";
-    for (const wchar_t* query : {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
+    for (const wchar_t* query :
+         {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
         const std::wstring url = Fault(L"net/cut.xml?") + query;
         MemorySink sink;
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 1), 1) << query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
 }
 
@@ -181,7 +180,7 @@ TEST(HostileServer, ListsAndDocumentsAreBounded) {
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_LE(sink.data().size(), 1024u * 1024u) << query;
         EXPECT_LT(SecondsSince(start), 30.0) << query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
     // A list under the limit still comes through every way.
     const std::wstring url = Fault(L"net/list.xml?size=900000");
@@ -201,23 +200,63 @@ TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
     NetTestState env;
     Limits().documentBytes = 1024 * 1024;
     Limits().extractedBytes = 2 * 1024 * 1024;
-    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
     const std::wstring list = env.folder / L"list.xml";
     // 3 MB of zeros in an archive of a few kilobytes; the plain list is
     // missing, so nothing is fetched at all.
     EXPECT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=3000000"), list), 1);
-    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
     // A file's zip variant over its limit is no file either.
     const std::wstring file = env.folder / L"data.bin";
     EXPECT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=3000000"), file), 1);
-    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
 
     // Under the limits both unpack.
-    env.state.variables.Set(L"MirefoldListFileZip", L"1");
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
     ASSERT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=1000000"), list), 0);
     EXPECT_EQ(test::ReadFileBytes(list), std::string(1000000, '\0'));
     ASSERT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=1500000"), file), 0);
     EXPECT_EQ(test::ReadFileBytes(file + L"_"), std::string(1500000, '\0'));
+}
+
+// A zip variant whose first entry is a folder holds no file: it is refused
+// like a damaged one and the plain file fetched, and a folder that an
+// earlier run left where a file or a list belongs is removed first, so that
+// a fixed server is enough to update again.
+TEST(HostileServer, ZipVariantWhoseFirstEntryIsAFolder) {
+    NetTestState env;
+    const std::string plain = "the file itself\r\n";
+    const std::string folderFirst = test::ReadFileBytes(test::BuildPath(L"fixtures\\zip\\folder_first.zip"));
+    ASSERT_FALSE(folderFirst.empty());
+    const std::wstring served = test::WwwPath(L"net\\folder-first");
+    RemoveTree(served);
+    ASSERT_TRUE(CreateFolderTree(served));
+    for (const wchar_t* name : {L"file.dat", L"list.xml"}) {
+        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name, plain));
+        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name + L"._.zip", folderFirst));
+    }
+    const std::wstring base = ServerUrl(L"nginx") + L"net/folder-first/";
+
+    // A file record; the first time with a folder left at its path.
+    const std::wstring file = env.folder / L"dl\\file.dat";
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        if (run == 0) {
+            ASSERT_TRUE(CreateFolderTree(file + L"\\left"));
+        }
+        DeleteFileForce(file + L"_");
+        EXPECT_EQ(FetchFile(nullptr, 0, base + L"file.dat", file), 0);
+        EXPECT_EQ(test::ReadFileBytes(file + L"_"), plain);
+        EXPECT_FALSE(FolderExists(file));
+    }
+
+    // The list, in the zip form, with a folder left at the list's path.
+    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
+    const std::wstring list = env.folder / L"list.xml";
+    ASSERT_TRUE(CreateFolderTree(list + L"\\left"));
+    EXPECT_EQ(FetchFile(nullptr, kListFileIndex, base + L"list.xml", list), 0);
+    EXPECT_EQ(test::ReadFileBytes(list), plain);
+    RemoveTree(served);
 }
 
 // Redirects are followed, relative and absolute, up to a small number; a loop
@@ -239,14 +278,27 @@ TEST(HostileServer, RedirectsAreFollowedAndCounted) {
     // without a retry.
     struct Case { const wchar_t* tag; std::function<bool(const std::wstring&)> fetch; int requests; };
     const Case cases[] = {
-        {L"loop-parts", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; }, 6},
-        {L"loop-stream", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; }, 6},
-        {L"loop-sink", [](const std::wstring& url) { MemorySink s; return HttpGetToSink(url, s); }, 6},
+        {L"loop-parts", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; },
+         6},
+        {L"loop-stream", [&](const std::wstring& url) { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; },
+         6},
+        {L"loop-sink",
+         [](const std::wstring& url) {
+             MemorySink s;
+             return HttpGetToSink(url, s);
+         },
+         6},
         {L"loop-file", [&](const std::wstring& url) { return HttpGetToFile(url, target) == kGetToFileDone; }, 6},
         {L"loop-text", [](const std::wstring& url) { return HttpGetText(url, L"none") != L"none"; }, 6},
-        {L"loop-post", [](const std::wstring& url) { std::wstring t; return HttpPost(url, t) == kPostDone; }, 6},
+        {L"loop-post",
+         [](const std::wstring& url) {
+             std::wstring t;
+             return HttpPost(url, t) == kPostDone;
+         },
+         6},
         // The zip variant and the plain list, one loop each.
-        {L"loop-list", [&](const std::wstring& url) { return FetchFile(nullptr, kListFileIndex, url, target) == 0; }, 12},
+        {L"loop-list", [&](const std::wstring& url) { return FetchFile(nullptr, kListFileIndex, url, target) == 0; },
+         12},
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
@@ -255,7 +307,7 @@ TEST(HostileServer, RedirectsAreFollowedAndCounted) {
         EXPECT_EQ(test::FaultRequestCount(c.tag), c.requests) << c.tag;
     }
     DeleteFileForce(target);
-    EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << Joined(FilesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
 }
 
 // A server that stops answering (before its headers, or in the middle of the
@@ -273,9 +325,10 @@ TEST(HostileServer, SilentServerTimesOut) {
     };
     for (const Case& c : cases) {
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1) << c.query;
+        EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1)
+            << c.query;
         EXPECT_LT(SecondsSince(start), 10.0) << c.query;
-        EXPECT_TRUE(FilesIn(env.folder.path()).empty()) << c.query << L": " << Joined(FilesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder.path()));
     }
     const auto start = std::chrono::steady_clock::now();
     MemorySink sink;
@@ -300,7 +353,7 @@ TEST(HostileServer, DownloadCutOffByTheEndOfTheProcessLeavesNothing) {
         ASSERT_TRUE(mfget.started());
         const bool writing = test::WaitUntil(
             [&] {
-                for (const std::wstring& name : FilesIn(folder.path())) {
+                for (const std::wstring& name : test::NamesIn(folder.path())) {
                     WIN32_FILE_ATTRIBUTE_DATA data{};
                     if (::GetFileAttributesExW((folder / name).c_str(), GetFileExInfoStandard, &data) &&
                         data.nFileSizeLow > 300000) {
@@ -310,11 +363,11 @@ TEST(HostileServer, DownloadCutOffByTheEndOfTheProcessLeavesNothing) {
                 return false;
             },
             20s);
-        ASSERT_TRUE(writing) << threads << L": " << Joined(FilesIn(folder.path()));
+        ASSERT_TRUE(writing) << threads << L": " << Joined(test::NamesIn(folder.path()));
         mfget.Kill();
         ASSERT_TRUE(mfget.Wait(10s));
-        EXPECT_TRUE(test::WaitUntil([&] { return FilesIn(folder.path()).empty(); }, 5s))
-            << threads << L": " << Joined(FilesIn(folder.path()));
+        EXPECT_TRUE(test::WaitUntil([&] { return test::NamesIn(folder.path()).empty(); }, 5s))
+            << threads << L": " << Joined(test::NamesIn(folder.path()));
     }
 }
 

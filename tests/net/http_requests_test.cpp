@@ -90,6 +90,21 @@ TEST(HttpGetToFile, SavesTheBodyAndReportsFailures) {
     }
 }
 
+TEST(HttpGetToFile, ReplyWhoseEndCannotBeTrustedFails) {
+    NetTestState env;
+    const std::wstring target = env.folder / L"list.xml";
+    // Two Content-Length headers that disagree, and a bare HTTP/0.9 body.
+    for (const wchar_t* query : {L"x?size=5000&twolengths=100", L"x?size=5000&http09=1"}) {
+        const std::wstring url = ServerUrl(L"faultserver") + query;
+        EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << Narrow(url);
+        EXPECT_FALSE(FileExists(target)) << Narrow(url);
+        ChunkRecorder sink;
+        EXPECT_FALSE(HttpGetToSink(url, sink)) << Narrow(url);
+    }
+    // The same reply, told once, is fine.
+    EXPECT_EQ(HttpGetToFile(ServerUrl(L"faultserver") + L"x?size=5000&twolengths=5000", target), kGetToFileDone);
+}
+
 TEST(HttpGetText, FirstBytesAsUtf16OrTheDefault) {
     NetTestState env;
     ServedFile three(L"net\\three.txt", "abc");
@@ -141,8 +156,9 @@ void ReadWholeBody(HINTERNET request) {
 TEST(Requests, NothingLandsInWinInetsCache) {
     NetTestState env;
     const std::string body = test::RandomBytes(300000, 3);
-    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body), text(L"net\\cache-text.bin", body),
-        parts(L"net\\cache-parts.bin", body), control(L"net\\cache-control.bin", body);
+    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body),
+        text(L"net\\cache-text.bin", body), parts(L"net\\cache-parts.bin", body),
+        control(L"net\\cache-control.bin", body);
 
     MemorySink memory;
     ASSERT_TRUE(HttpGetToSink(sink.url(), memory));
@@ -152,7 +168,8 @@ TEST(Requests, NothingLandsInWinInetsCache) {
     std::wstring reply;
     ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/cache", reply), kPostDone);
 
-    for (const std::wstring& url : {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
+    for (const std::wstring& url :
+         {sink.url(), file.url(), text.url(), parts.url(), ServerUrl(L"faultserver") + L"svc/cache"}) {
         EXPECT_FALSE(InUrlCache(url)) << url;
     }
     // The check itself works: a plain request is cached.
@@ -171,10 +188,11 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
     const struct {
         const wchar_t* proxy;
         bool usable;
-    } cases[] = {{L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
+    } cases[] = {
+        {L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
     for (const auto& c : cases) {
         NetTestState env;
-        env.state.variables.Set(L"MirefoldProxy", c.proxy);
+        env.state.config.Cache(L"Mirefold", L"Proxy", c.proxy);
         EXPECT_EQ(ConfiguredProxyUsable(), c.usable) << c.proxy;
         if (!c.usable) {
             EXPECT_FALSE(OpenInternet(L"down1")) << c.proxy;
@@ -184,8 +202,8 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
 
 TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
     NetTestState env;
-    env.state.variables.Set(L"MirefoldProxy", L"127.0.0.1:3128");
-    env.state.variables.Set(L"MirefoldProxyUser", L"alice,secret");
+    env.state.config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:3128");
+    env.state.config.Cache(L"Mirefold", L"ProxyUser", L"alice,secret");
     UniqueInternet root = OpenInternet(L"down1");
     ASSERT_TRUE(root);
     char buffer[512] = {};
@@ -193,7 +211,30 @@ TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
     ASSERT_TRUE(::InternetQueryOptionW(root.get(), INTERNET_OPTION_PROXY, buffer, &size));
     const auto* info = reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer);
     EXPECT_EQ(info->dwAccessType, static_cast<DWORD>(INTERNET_OPEN_TYPE_PROXY));
-    EXPECT_NE(std::wstring(reinterpret_cast<const wchar_t*>(info->lpszProxy)).find(L"127.0.0.1:3128"), std::wstring::npos);
+    const std::wstring proxies = reinterpret_cast<const wchar_t*>(info->lpszProxy);
+    EXPECT_NE(proxies.find(L"HTTP=HTTP://127.0.0.1:3128"), std::wstring::npos) << Narrow(proxies);
+    EXPECT_NE(proxies.find(L"HTTPS=HTTP://127.0.0.1:3128"), std::wstring::npos) << Narrow(proxies);
+}
+
+TEST(Requests, ConfiguredProxyThatIsDownIsNeverBypassed) {
+    NetTestState env;
+    env.state.run.connectTryCount = 1;
+    // Nothing listens at the proxy's port.
+    env.state.config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:1");
+    const std::string body = test::RandomBytes(300000, 11);
+    ServedFile file(L"net\\behind-proxy.bin", body);
+    const std::wstring target = env.folder / L"got.bin";
+
+    EXPECT_NE(DownloadFile(file.url(), target, false, 0, nullptr, 4), 0);
+    EXPECT_EQ(HttpGetToFile(file.url(), target), kGetToFileFailed);
+    MemorySink sink;
+    EXPECT_FALSE(HttpGetToSink(file.url(), sink));
+    EXPECT_EQ(HttpGetText(file.url(), L"dflt"), L"dflt");
+    std::wstring text;
+    EXPECT_NE(HttpPost(file.url(), text), kPostDone);
+
+    const std::string log = test::ReadFileBytes(test::BuildPath(L"servers\\nginx\\access.log"));
+    EXPECT_EQ(log.find("behind-proxy.bin"), std::string::npos) << "asked for directly";
 }
 
 }  // namespace

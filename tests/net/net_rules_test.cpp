@@ -81,10 +81,10 @@ TEST(ProxySetting, HostPortAndCredentials) {
     };
     const Case cases[] = {
         {L"", L"u,p", false, true, L"", false, L"", false, L""},
-        {L"proxy.lan:8080", L"", true, true, L"HTTP=HTTP://proxy.lan:8080", false, L"", false, L""},
-        {L"proxy.lan:8080", L"alice", true, true, L"HTTP=HTTP://proxy.lan:8080", true, L"alice", false, L""},
-        {L"proxy.lan:8080", L"alice,secret", true, true, L"HTTP=HTTP://proxy.lan:8080", true, L"alice", true, L"secret"},
-        {L"h:1:2", L"a,b,c", true, true, L"HTTP=HTTP://h:1", true, L"a", true, L"b"},
+        {L"proxy.lan:8080", L"", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", false, L"", false, L""},
+        {L"proxy.lan:8080", L"alice", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", true, L"alice", false, L""},
+        {L"proxy.lan:8080", L"alice,secret", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", true, L"alice", true, L"secret"},
+        {L"h:1:2", L"a,b,c", true, true, L"HTTP=HTTP://h:1 HTTPS=HTTP://h:1", true, L"a", true, L"b"},
         {L"proxy.lan", L"alice", true, false, L"", false, L"", false, L""},
         {L"proxy.lan:", L"", true, false, L"", false, L"", false, L""},
         {L":8080", L"", true, false, L"", false, L"", false, L""},

@@ -156,7 +156,8 @@ TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
     MessageRecorder recorder;
     std::vector<bool> targetSeen;  // at every byte progress message
     recorder.Observe([&](const RecordedMessage& m) {
-        if (m.message == msg::kFileProgress) targetSeen.push_back(::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES);
+        if (m.message == msg::kFileProgress)
+            targetSeen.push_back(::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES);
     });
     test::WriteFileBytes(target, "an older copy");
     CRangeDownloader downloader;
@@ -219,7 +220,9 @@ TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
     // Two connections of 4 MiB/s each: the third part would run alone.
     CRangeDownloader downloader;
     downloader.SetThreadCount(2);
-    ASSERT_EQ(downloader.Download(Fault(L"net/split.bin?size=16777216&rate=4194304"), target, false, 1, recorder.window()), 1);
+    ASSERT_EQ(
+        downloader.Download(Fault(L"net/split.bin?size=16777216&rate=4194304"), target, false, 1, recorder.window()),
+        1);
     EXPECT_EQ(downloader.partCount(), 3);
     EXPECT_GE(downloader.splitCount(), 1);
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
@@ -289,8 +292,9 @@ TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
         const std::wstring tag = L"firstpart" + std::to_wstring(++number);
         const std::wstring target = env.folder / L"first.bin";
         CRangeDownloader downloader;
-        const int result = downloader.Download(
-            Fault(L"net/first.bin?size=" + std::to_wstring(c.size) + c.fault + L"&tag=" + tag), target, false, 0, nullptr);
+        const int result =
+            downloader.Download(Fault(L"net/first.bin?size=" + std::to_wstring(c.size) + c.fault + L"&tag=" + tag),
+                                target, false, 0, nullptr);
         EXPECT_EQ(result, c.fetched ? 1 : 0) << c.size << c.fault;
         if (c.fetched) {
             EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, c.size)) << c.size;
@@ -323,7 +327,8 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back().lParam, 0);  // every part took its bytes back
     std::map<std::int32_t, LPARAM> lastPart;
-    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) lastPart[static_cast<std::int32_t>(m.wParam >> 16)] = m.lParam;
+    for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress))
+        lastPart[static_cast<std::int32_t>(m.wParam >> 16)] = m.lParam;
     for (const auto& [index, total] : lastPart) EXPECT_EQ(total, 0) << index;
     for (const RecordedMessage& m : progress) EXPECT_TRUE(m.lParam >= 0 && m.lParam <= 3000000);
 }
@@ -408,7 +413,9 @@ TEST(RangeDownloader, OwnServerKindIsNoticed) {
     EXPECT_FALSE(MirefoldServerSeen().load());
     EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder / L"a.bin", false, 0, nullptr, 8), 0);
     EXPECT_FALSE(MirefoldServerSeen().load());
-    EXPECT_EQ(DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder / L"b.bin", false, 0, nullptr, 8), 0);
+    EXPECT_EQ(
+        DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder / L"b.bin", false, 0, nullptr, 8),
+        0);
     EXPECT_TRUE(MirefoldServerSeen().load());
 }
 

@@ -169,6 +169,9 @@ TEST(ReleasePaths, WhatTheEngineWouldChangeIsRefused) {
              Case{L"mirefold.xml",
                   L"the engine keeps the installed list as mirefold.xml at the top of the installation"},
              Case{L"sub\\mirefold.xml", L""},
+             Case{L"Mirefold.INI", L"the engine keeps its own mirefold.ini at the top of the installation"},
+             Case{L"__oldfiles.lst", L"the engine keeps its own __oldfiles.lst at the top of the installation"},
+             Case{L"sub\\__oldfiles.lst", L""},
              Case{L"bad\x01name", L"its name holds characters that a list cannot carry"},
          })
         EXPECT_EQ(PathProblem(c.path, L"update.xml"), c.problem) << Narrow(c.path, CodePage::Utf8);

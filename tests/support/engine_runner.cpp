@@ -13,8 +13,8 @@ bool BrandEngine(const std::string& configText, const std::wstring& exePath) {
     TempFolder scratch;
     const std::wstring ini = scratch / L"brand.ini";
     if (!WriteFileBytes(ini, configText)) return false;
-    const std::wstring line = L"\"" + BuildPath(L"bin\\mirefold-brand.exe") + L"\" \"" + BuildPath(L"bin\\mirefold.exe") +
-                              L"\" \"" + ini + L"\" \"" + exePath + L"\"";
+    const std::wstring line = L"\"" + BuildPath(L"bin\\mirefold-brand.exe") + L"\" \"" +
+                              BuildPath(L"bin\\mirefold.exe") + L"\" \"" + ini + L"\" \"" + exePath + L"\"";
     return RunAndWait(line) == 0;
 }
 

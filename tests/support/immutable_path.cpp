@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/files.h"
+#include "base/dynamic_export.h"
 #include "base/handles.h"
 #include "base/strings.h"
 #include "support/test_support.h"
@@ -20,9 +21,7 @@ constexpr wchar_t kChattr[] = L"Z:\\usr\\bin\\chattr";
 // not running under Wine.
 std::wstring UnixPathOf(const std::wstring& path) {
     using ToUnix = char*(CDECL*)(const wchar_t*);
-    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    const auto toUnix =
-        kernel != nullptr ? reinterpret_cast<ToUnix>(::GetProcAddress(kernel, "wine_get_unix_file_name")) : nullptr;
+    const auto toUnix = GetExport<ToUnix>(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
     if (toUnix == nullptr) return {};
     char* unixPath = toUnix(path.c_str());
     if (unixPath == nullptr) return {};

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/strings.h"
+#include "base/update_status.h"
 
 namespace mf::test {
 
@@ -36,6 +37,25 @@ std::vector<std::wstring> TestHost::Lines(const std::wstring& word) const {
     for (const std::wstring& line : Lines())
         if (StartsWith(line, word + L" ")) selected.push_back(line);
     return selected;
+}
+
+std::vector<std::wstring> TestHost::Statuses() const {
+    std::vector<std::wstring> statuses;
+    for (const std::wstring& line : Lines(L"status")) {
+        // "status <code> <count>"
+        const std::vector<std::wstring> parts = Split(line, L' ');
+        const int code = parts.size() > 1 ? static_cast<int>(ParseLong(parts[1])) : -1;
+        std::wstring name = StatusName(static_cast<UpdateStatus>(code));
+        if (name.empty()) name = L"(status " + std::to_wstring(code) + L")";
+        statuses.push_back(parts.size() > 2 ? name + L" " + parts[2] : name);
+    }
+    return statuses;
+}
+
+std::vector<std::wstring> TestHost::StatusNames() const {
+    std::vector<std::wstring> names;
+    for (const std::wstring& status : Statuses()) names.push_back(status.substr(0, status.find(L' ')));
+    return names;
 }
 
 int TestHost::Property(const wchar_t* name) const {

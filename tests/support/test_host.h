@@ -24,6 +24,11 @@ public:
     [[nodiscard]] std::vector<std::wstring> Lines() const;
     // Only the lines that start with the given word.
     [[nodiscard]] std::vector<std::wstring> Lines(const std::wstring& word) const;
+    // The statuses received, by their protocol names followed by the count
+    // the message carried ("UpdateCheckRemoteOk 4").
+    [[nodiscard]] std::vector<std::wstring> Statuses() const;
+    // The same names without the counts.
+    [[nodiscard]] std::vector<std::wstring> StatusNames() const;
     [[nodiscard]] int Property(const wchar_t* name) const;
     // Closes the window and waits for the program to end.
     bool Close();

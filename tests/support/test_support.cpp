@@ -1,12 +1,15 @@
 #include "support/test_support.h"
 
 #include <windows.h>
+
+#include <algorithm>
 #include <tlhelp32.h>
 
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "base/dynamic_export.h"
 #include "base/files.h"
 #include "engine/paths.h"
 
@@ -149,8 +152,7 @@ namespace {
 // The Unix path of a Windows path, through Wine's own export.
 std::string UnixPathOf(const std::wstring& path) {
     using ToUnix = char*(__cdecl*)(const wchar_t*);
-    const auto toUnix =
-        reinterpret_cast<ToUnix>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name"));
+    const auto toUnix = GetExport<ToUnix>(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
     if (toUnix == nullptr) return {};
     char* unixPath = toUnix(path.c_str());
     if (unixPath == nullptr) return {};
@@ -160,6 +162,20 @@ std::string UnixPathOf(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::vector<std::wstring> NamesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    const HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 bool MakeLink(const std::wstring& target, const std::wstring& link, bool folder) {
     if (RunningUnderWine()) {

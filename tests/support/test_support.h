@@ -29,6 +29,10 @@ std::string ReadFileBytes(const std::wstring& path);
 // Creates the folders above the file as needed.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 
+// The names in a folder (no "." or ".."), sorted; empty when it cannot be
+// listed.
+std::vector<std::wstring> NamesIn(const std::wstring& folder);
+
 // The build tree's programs, as Windows paths.
 std::wstring BuildPath(const std::wstring& relative);
 std::wstring SourcePath(const std::wstring& relative);

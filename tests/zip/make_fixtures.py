@@ -230,6 +230,13 @@ def damaged(out):
     open(os.path.join(out, "prefixed.zip"), "wb").write(b"\x00STUB" * 20 + whole)
 
 
+def folder_first(path):
+    """A zip variant whose first entry is a folder: no file to install."""
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr(zipfile.ZipInfo("file.dat/", date_time=PYTHON_DATE), b"")
+        z.writestr(zipfile.ZipInfo("file.dat/inner.txt", date_time=PYTHON_DATE), b"inside a folder\r\n")
+
+
 def main():
     out = os.path.abspath(sys.argv[1])
     zip_program = sys.argv[2] if len(sys.argv) > 2 else "zip"
@@ -244,6 +251,7 @@ def main():
     climbing(os.path.join(out, "climbing.zip"))
     damaged(out)
     encrypted_with_crc_check(os.path.join(out, "encrypted_crc_check.zip"))
+    folder_first(os.path.join(out, "folder_first.zip"))
     # The read-only source file would make the next run's clean-up fail.
     os.chmod(os.path.join(src, "readonly.txt"), 0o644)
 

@@ -119,7 +119,8 @@ int wmain(int argc, wchar_t** argv) {
         ::QueryPerformanceCounter(&start);
         mf::ReadAndCompareLists(server, local, state.updateList);
         ::QueryPerformanceCounter(&end);
-        times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+        times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                        static_cast<double>(frequency.QuadPart));
         found = state.updateList.GetSize();
     }
     ::DeleteFileW(server.c_str());

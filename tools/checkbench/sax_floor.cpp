@@ -80,7 +80,8 @@ bool ReadBytes(const std::wstring& path, std::string& bytes) {
     if (!::GetFileSizeEx(file.get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
     bytes.resize(static_cast<std::size_t>(size.QuadPart));
     DWORD read = 0;
-    return ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
+    return ::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+           read == bytes.size();
 }
 
 }  // namespace

@@ -16,11 +16,12 @@
 #include "apply/embedded_package.h"
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "list/list_archive.h"
 #include "zip/unzip.h"
-#include "zip_writer.h"
+#include "zip/zip_writer.h"
 
 namespace mf::pack {
 namespace {
@@ -62,6 +63,22 @@ bool IsPackablePath(const std::wstring& path) {
     return !IsReservedPackageName(path);
 }
 
+// A target list (desname, shortcut) the package can carry: its absolute
+// paths and macros name places elsewhere, as lists may; its relative ones
+// stay inside the installation.
+bool IsPackableTargetList(const std::wstring& list) {
+    std::wstring separated = list;
+    ReplaceAll(separated, L",", L";");
+    ReplaceAll(separated, L"|", L";");
+    for (const std::wstring& item : Split(separated, L';')) {
+        if (item.empty() || StartsWith(item, L"{")) continue;
+        const PathForm form = FormOf(item);
+        if (form == PathForm::Refused || (form == PathForm::Relative && (!StaysInside(item) || item == L"..")))
+            return false;
+    }
+    return true;
+}
+
 // The file of the release for a list path: the zip variant unpacked (as the
 // download phase does: its first entry), else the plain file; empty when
 // the folder has neither.
@@ -96,19 +113,15 @@ bool HasPackageTrailer(const std::wstring& exe) {
 int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstring& out) {
     const std::wstring listPath = ReduceBackslashes(folder + L"\\update.xml");
     std::string listBytes;
-    if (!LoadArchiveFile(listPath, listBytes)) return Fail("cannot read " + Utf8(listPath));
+    if (!ReadWholeFile(listPath, listBytes)) return Fail("cannot read " + Utf8(listPath));
     if (HasPackageTrailer(engine)) return Fail(Utf8(engine) + " already carries a package; take the engine without it");
 
-    // The reader rewrites the file it reads (it drops the list's guid): it
-    // reads a copy, and the package carries the list as published.
     ScratchFolder scratch;
-    const std::wstring listCopy = scratch / L"update.xml";
-    if (!SaveArchiveFile(listCopy, listBytes)) return Fail("cannot write a scratch copy of the list");
     DownLoadList list;
     std::wstring formatError;
     {
         const ComInit com;
-        if (!ReadUpdateList(listCopy, list, true, &formatError))
+        if (!ReadUpdateList(listPath, list, true, &formatError))
             return Fail("cannot read the update list " + Utf8(listPath) +
                         (formatError.empty() ? "" : ": " + Utf8(formatError)));
     }
@@ -128,6 +141,11 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
         int files = 0;
         for (int i = 0; i < list.GetSize(); ++i) {
             const updatefileinfo& record = list[i];
+            if (IsFileRecord(record) && (!IsPackableTargetList(record.desname) || !IsPackableTargetList(record.shortcut))) {
+                refusal = "the list names a target outside the installation for " + Utf8(record.path) + ": " +
+                          Utf8(record.desname.empty() ? record.shortcut : record.desname);
+                break;
+            }
             if (!RecordNeedsFile(record)) continue;
             if (!IsPackablePath(record.path)) {
                 refusal = "the list names a path a package cannot carry: " + Utf8(record.path);
@@ -157,7 +175,7 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
             written = ::WriteFile(file.get(), trailer.data(), static_cast<DWORD>(trailer.size()), &count, nullptr) &&
                       count == trailer.size();
         }
-        if (!zip.Error().empty()) std::fprintf(stderr, "mirefold-pack: %s\n", zip.Error().c_str());
+        if (!zip.Error().empty()) std::fprintf(stderr, "mirefold-pack: %s\n", Utf8(zip.Error()).c_str());
         if (written) {
             std::printf("mirefold-pack: %s: %d files, package of %lld bytes\n", Utf8(out).c_str(), files,
                         static_cast<long long>(zip.Length()));

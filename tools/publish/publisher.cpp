@@ -12,6 +12,7 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/path_text.h"
 #include "base/strings.h"
 #include "list_writer.h"
 #include "manifest.h"
@@ -26,86 +27,11 @@ namespace {
 
 constexpr const wchar_t* kZipSuffix = L"._.zip";
 constexpr std::size_t kChunk = 256 * 1024;
+// A manifest names a few thousand files.
+constexpr std::uint64_t kManifestMax = 64 * 1024 * 1024;
 
 std::wstring ErrorCode() {
     return L" (error " + ToWString(static_cast<long long>(::GetLastError())) + L")";
-}
-
-std::wstring FullPath(const std::wstring& path) {
-    std::wstring full(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-        if (n == 0) return path;
-        if (n < full.size()) {
-            full.resize(n);
-            break;
-        }
-        full.resize(n + 1);
-    }
-    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
-    return full;
-}
-
-bool IsInside(const std::wstring& child, const std::wstring& parent) {
-    const std::wstring c = ToLower(child), p = ToLower(parent);
-    return c == p || StartsWith(c, p.back() == L'\\' ? p : p + L"\\");
-}
-
-std::wstring BaseName(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
-}
-
-std::wstring ParentOf(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::uint64_t FileSize(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
-    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD got = 0;
-    return bytes.empty() || (::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-                             got == bytes.size());
-}
-
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
-    UniqueFile file(
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
-// Removes a folder that this tool made or replaced. A folder that is a link
-// (junction or symbolic link) is removed as a link; what it points to is
-// never entered.
-void RemoveFolder(const std::wstring& folder) {
-    WIN32_FIND_DATAW data{};
-    if (UniqueFind find(::FindFirstFileW((folder + L"\\*").c_str(), &data)); find) {
-        do {
-            const std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            const std::wstring child = folder + L"\\" + name;
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-                DeleteFileForce(child);
-            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                ::RemoveDirectoryW(child.c_str());
-            } else {
-                RemoveFolder(child);
-            }
-        } while (::FindNextFileW(find.get(), &data));
-    }
-    ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::RemoveDirectoryW(folder.c_str());
 }
 
 struct CopiedFile {
@@ -171,7 +97,7 @@ public:
     Publisher(const PublishOptions& options, PublishSummary& summary) : o_(options), s_(summary) {}
 
     ~Publisher() {
-        if (!staging_.empty()) RemoveFolder(staging_);
+        if (!staging_.empty()) RemoveTree(staging_);
     }
 
     bool Run(std::wstring& error) {
@@ -217,7 +143,8 @@ private:
         std::wstring path = o_.manifestPath.empty() ? release_ + L"\\" + kManifestName : FullPath(o_.manifestPath);
         if (o_.manifestPath.empty() && !FileExists(path)) return true;
         std::string bytes;
-        if (!ReadWholeFile(path, bytes)) return error = L"cannot read the manifest " + path + ErrorCode(), false;
+        if (!ReadWholeFile(path, bytes, kManifestMax))
+            return error = L"cannot read the manifest " + path + ErrorCode(), false;
         std::wstring problem;
         if (!ParseManifest(DecodeManifest(bytes), manifest_, problem)) return error = path + L":" + problem, false;
         manifestPath_ = path;
@@ -328,11 +255,11 @@ private:
     }
 
     bool Stage(std::wstring& error) {
-        const std::wstring parent = ParentOf(out_);
+        const std::wstring parent = FolderOf(out_);
         if (!parent.empty() && !FolderExists(parent) && !CreateFolderTree(parent))
             return error = L"cannot create " + parent + ErrorCode(), false;
         const std::wstring staging = out_ + L".~publish-" + ToWString(static_cast<long long>(::GetCurrentProcessId()));
-        if (FolderExists(staging)) RemoveFolder(staging);
+        if (FolderExists(staging)) RemoveTree(staging);
         if (!::CreateDirectoryW(staging.c_str(), nullptr))
             return error = L"cannot create " + staging + ErrorCode(), false;
         staging_ = staging;
@@ -357,14 +284,14 @@ private:
     bool StageFile(const ReleaseFile& file, ListedFile& listed, std::wstring& error) {
         const std::wstring source = release_ + L"\\" + file.path;
         const std::wstring target = staging_ + L"\\" + file.path;
-        const std::wstring folder = ParentOf(target);
+        const std::wstring folder = FolderOf(target);
         if (!FolderExists(folder) && !CreateFolderTree(folder))
             return error = L"cannot create " + folder + ErrorCode(), false;
         CopiedFile copied;
         if (!CopyAndHash(source, target, copied, error)) return false;
         listed.path = file.path;
         listed.md5 = copied.md5;
-        if (!ReuseZip(file.path, copied) && !MakeZip(target, BaseName(file.path), file.modified, copied.crc, error))
+        if (!ReuseZip(file.path, copied) && !MakeZip(target, LastComponent(file.path), file.modified, copied.crc, error))
             return false;
         listed.zipVariant = KeepZipIfSmaller(target, copied.size);
         return true;
@@ -379,7 +306,7 @@ private:
         const std::wstring oldZip = previousFolder_ + L"\\" + path + kZipSuffix;
         ZipEntryFacts facts;
         if (!ReadSingleEntryFacts(oldZip, facts) || facts.crc != copied.crc || facts.size != copied.size ||
-            facts.name != BaseName(path))
+            facts.name != LastComponent(path))
             return false;
         if (!::CopyFileW(oldZip.c_str(), (staging_ + L"\\" + path + kZipSuffix).c_str(), FALSE)) return false;
         ++s_.reusedZips;
@@ -441,7 +368,7 @@ private:
             return true;
         }
         const std::wstring old = out_ + L".~old-" + ToWString(static_cast<long long>(::GetCurrentProcessId()));
-        if (FolderExists(old)) RemoveFolder(old);
+        if (FolderExists(old)) RemoveTree(old);
         if (!::MoveFileExW(out_.c_str(), old.c_str(), 0))
             return error = L"cannot move " + out_ + L" aside (is a file in it open?)" + ErrorCode(), false;
         if (!::MoveFileExW(staging_.c_str(), out_.c_str(), 0)) {
@@ -453,7 +380,7 @@ private:
             return error = L"cannot move the new release to " + out_ + reason, false;
         }
         staging_.clear();
-        RemoveFolder(old);
+        RemoveTree(old);
         if (FolderExists(old)) s_.warnings.push_back(L"could not remove the replaced release " + old);
         return true;
     }

@@ -69,6 +69,12 @@ std::wstring PathProblem(const std::wstring& path, const std::wstring& listName)
         return L"it has the name of the list file (choose another with --list-name)";
     if (EqualsNoCase(path, L"mirefold.xml"))
         return L"the engine keeps the installed list as mirefold.xml at the top of the installation";
+    // The engine never installs a file over its own bookkeeping; a release
+    // that ships one would not get it installed.
+    for (const wchar_t* own : {L"mirefold.ini", L"__oldfiles.lst"}) {
+        if (EqualsNoCase(path, own))
+            return L"the engine keeps its own " + std::wstring(own) + L" at the top of the installation";
+    }
     return {};
 }
 

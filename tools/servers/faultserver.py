@@ -34,6 +34,9 @@ GET /<any name>?size=N plus any of:
                    Location for odd N), until N is 0; "loop" for ever
   tag=NAME         count the requests under NAME; GET /count?tag=NAME
                    answers the count as text
+  twolengths=N     send a second Content-Length header, of N
+  http09=1         answer as HTTP/0.9: the body alone, no status line, no
+                   headers, ended by closing the connection
   zipbomb=N        a request whose URL ends in "._.zip" gets a zip archive
                    holding one entry of N zero bytes; any other gets 404
 POST /<any>?...     200 with a UTF-8 text naming the method, the query and the
@@ -151,6 +154,11 @@ class Handler(BaseHTTPRequestHandler):
         if q.get("needencoded") and "+" in self.path.split("?")[0]:
             return self.plain(404, "not found")
         size = number(q.get("size"))
+        if q.get("http09"):
+            self.wfile.write(body_bytes(0, size))
+            self.wfile.flush()
+            self.close_connection = True
+            return
         start, stop = 0, size
         rng = self.headers.get("Range")
         if rng and not q.get("norange"):
@@ -175,6 +183,8 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(number(q["length"])))
         elif not q.get("nolength") and not endless:
             self.send_header("Content-Length", str(stop - start))
+        if "twolengths" in q:
+            self.send_header("Content-Length", q["twolengths"])
         total = q.get("total", str(size)) if odd else str(size)
         if ranged and total != "none":
             self.send_header("Content-Range", "bytes %d-%d/%s" % (start, stop - 1, "*" if total == "star" else total))

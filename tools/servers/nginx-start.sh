@@ -7,7 +7,9 @@
 # STATE_DIR gets the generated configuration, logs, pid file and the files
 # "port" and "url" (base URL with a trailing slash). DOCROOT is served at
 # "/"; the same tree is served at "/limited/" with each connection limited to
-# RATE bytes per second (nginx limit_rate syntax, default 1m). Ranges and
+# RATE bytes per second (nginx limit_rate syntax, default 1m), and at
+# "/gzip-always/" with "gzip_static always" (a file's ".gz" is sent in its
+# place, compressed, whatever the client asked for). Ranges and
 # 404s are nginx's own. With NGINX_PORT set, that port is used instead of a
 # free one (the demo product's configuration names a fixed port).
 set -eu
@@ -56,6 +58,12 @@ http {
     location /limited/ {
       alias $docroot/;
       limit_rate $rate;
+    }
+    # A server that compresses unasked: "<file>.gz", where it exists, is
+    # sent instead of the file, with "Content-Encoding: gzip".
+    location /gzip-always/ {
+      alias $docroot/;
+      gzip_static always;
     }
   }
 }

@@ -42,7 +42,8 @@ DWORD g_stallMs = 0;
 
 std::string ToUtf8(const std::wstring& text) {
     if (text.empty()) return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -155,7 +156,8 @@ int wmain() {
         else if (arg == L"--paused") paused = true;
         else if (arg == L"--exit-when-killed") exitWhenKilled = true;
         else if (arg == L"--block-info") g_blockInfo = true;
-        else if (arg == L"--stall-on-status" && i + 1 < argc) g_stallMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
+        else if (arg == L"--stall-on-status" && i + 1 < argc)
+            g_stallMs = static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10));
         else {
             std::fwprintf(stderr, L"unknown argument: %ls\n", arg.c_str());
             return 2;

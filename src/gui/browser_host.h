@@ -1,0 +1,126 @@
+// The system's web browser control inside a window of ours, without MFC or
+// ATL: a small OLE container (client site, in-place site and frame, a UI
+// handler that shows no context menu and hands out an external dispatch),
+// the browser's events, calls into the page's script, and the message
+// pre-translation that keeps the page from opening windows, copying,
+// printing or going back, and lets its title strip drag the window.
+//
+// Every COM pointer is owned; every callback catches what its owner throws.
+// Threading: one apartment thread (the window's).
+#pragma once
+
+#include <windows.h>
+#include <exdisp.h>
+#include <oleidl.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/handles.h"
+#include "gui/window.h"
+
+namespace mf::gui {
+
+// What the browser tells its owner.
+class BrowserEvents {
+public:
+    virtual ~BrowserEvents() = default;
+    // Every navigation before it starts. True: the owner handled the URL as
+    // a page command and the navigation is cancelled.
+    virtual bool OnBeforeNavigate(const std::wstring& url) = 0;
+    // A navigation failed (`status` an HTTP status or an HRESULT).
+    virtual void OnNavigateError(const std::wstring& url, long status) {
+        (void)url;
+        (void)status;
+    }
+    virtual void OnDocumentComplete(const std::wstring& url) { (void)url; }
+};
+
+// Calls a function of the current page's script with text arguments.
+class ScriptCaller {
+public:
+    virtual ~ScriptCaller() = default;
+    // The function's result as text; nullopt when there is no page, no such
+    // function, or the call failed (an empty value).
+    virtual std::optional<std::wstring> CallScript(const std::wstring& name, const std::vector<std::wstring>& args) = 0;
+};
+
+// One call on a script object: looks the name up (locale 2048), passes the
+// arguments as BSTR copies in reverse order, as dispatch calls take them,
+// and converts the result to text.
+std::optional<std::wstring> CallScriptOn(IDispatch* script, const std::wstring& name,
+                                         const std::vector<std::wstring>& args);
+
+class BrowserHost final : public ScriptCaller {
+public:
+    // Creates the container window as a child of `parent` and the browser
+    // control inside it. Null when the control cannot be created (the
+    // reason in `error`). `external` (may be null) is what the page's
+    // script reaches as window.external.
+    static std::unique_ptr<BrowserHost> Create(HWND parent, int controlId, const RECT& rect, BrowserEvents& events,
+                                               IDispatch* external, HRESULT* error = nullptr);
+    ~BrowserHost() override;
+    BrowserHost(const BrowserHost&) = delete;
+    BrowserHost& operator=(const BrowserHost&) = delete;
+
+    // The container window (the browser fills it but for a one-pixel frame).
+    [[nodiscard]] HWND Window() const { return window_; }
+    bool Navigate(const std::wstring& url);
+    void MoveTo(const RECT& rect);
+
+    std::optional<std::wstring> CallScript(const std::wstring& name, const std::vector<std::wstring>& args) override;
+
+    // Before the message loop dispatches a message: true when the host
+    // carried it out or swallowed it (the loop then drops it).
+    bool PreTranslate(const MSG& msg);
+
+    // The maximised flag that the title strip's double click and the
+    // launcher's page commands share; initially set (the launcher starts
+    // maximised).
+    [[nodiscard]] bool Maximised() const { return maximised_; }
+    void SetMaximised(bool maximised) { maximised_ = maximised; }
+
+    // Once: the page's own window stops erasing its background (the page
+    // paints all of it), so resizing does not flicker.
+    void StopPageBackgroundErase();
+
+private:
+    class Site;
+    class EventSink;
+    friend class Site;
+    friend class EventSink;
+    // The window the control lives in; it keeps the control fitted.
+    class Container final : public Window {
+    public:
+        explicit Container(BrowserHost& host) : host_(host) {}
+
+    protected:
+        LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    private:
+        BrowserHost& host_;
+    };
+
+    BrowserHost(BrowserEvents& events, IDispatch* external);
+    HRESULT Start(HWND parent, int controlId, const RECT& rect);
+    void FitControl();
+    void Stop();
+    bool IsOwnWindow(HWND window) const;
+
+    BrowserEvents& events_;
+    ComPtr<IDispatch> external_;
+    std::unique_ptr<Container> container_;
+    HWND window_ = nullptr;
+    ComPtr<Site> site_;
+    ComPtr<EventSink> sink_;
+    ComPtr<IOleObject> object_;
+    ComPtr<IWebBrowser2> browser_;
+    ComPtr<IConnectionPoint> eventsPoint_;
+    DWORD eventsCookie_ = 0;
+    bool maximised_ = true;
+    bool eraseStopped_ = false;
+};
+
+}  // namespace mf::gui

@@ -1,0 +1,244 @@
+// The browser host under Wine, with the real WebBrowser control: navigation
+// events reach the owner and a handled command never reaches the network;
+// calls into a page's script; the pre-translation of the host's messages.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "base/strings.h"
+#include "base/winsock_init.h"
+#include "gui/browser_host.h"
+#include "support/test_support.h"
+
+namespace mf::gui {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A loopback listener that counts the requests it is sent and keeps their
+// first lines.
+class Listener {
+public:
+    Listener() {
+        socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        int length = sizeof address;
+        ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        ::listen(socket_, 8);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~Listener() {
+        stop_ = true;
+        ::closesocket(socket_);
+        thread_.join();
+    }
+    [[nodiscard]] int port() const { return port_; }
+    [[nodiscard]] std::vector<std::string> Requests() {
+        std::lock_guard guard(mutex_);
+        return requests_;
+    }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            SOCKET client = ::accept(socket_, nullptr, nullptr);
+            if (client == INVALID_SOCKET) return;
+            char buffer[2048] = {};
+            const int got = ::recv(client, buffer, sizeof buffer - 1, 0);
+            std::string text(buffer, got > 0 ? got : 0);
+            {
+                std::lock_guard guard(mutex_);
+                requests_.push_back(text.substr(0, text.find("\r\n")));
+            }
+            const char reply[] = "HTTP/1.0 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+            ::send(client, reply, sizeof reply - 1, 0);
+            ::closesocket(client);
+        }
+    }
+
+    WinsockInit winsock_;
+    SOCKET socket_ = INVALID_SOCKET;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
+};
+
+class Recorder final : public BrowserEvents {
+public:
+    bool OnBeforeNavigate(const std::wstring& url) override {
+        navigations.push_back(url);
+        return url.find(L"type=system&op=exit") != std::wstring::npos;
+    }
+    void OnNavigateError(const std::wstring& url, long) override { errors.push_back(url); }
+    std::vector<std::wstring> navigations;
+    std::vector<std::wstring> errors;
+};
+
+// A hidden top-level window that keeps what reaches it.
+class Parent {
+public:
+    Parent() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"MirefoldBrowserTestParent";
+        ::RegisterClassW(&wc);
+        window_ = ::CreateWindowExW(0, wc.lpszClassName, L"browser test", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 640, 480,
+                                    nullptr, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~Parent() { ::DestroyWindow(window_); }
+    [[nodiscard]] HWND window() const { return window_; }
+    std::vector<MSG> received;
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<Parent*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self != nullptr && message == WM_NCLBUTTONDOWN) {
+            self->received.push_back(MSG{window, message, wParam, lParam, 0, {}});
+            return 0;  // no move loop in a test
+        }
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    HWND window_ = nullptr;
+};
+
+void Pump(std::chrono::milliseconds time, const std::function<bool()>& done = {}) {
+    const auto end = std::chrono::steady_clock::now() + time;
+    while (std::chrono::steady_clock::now() < end) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (done && done()) return;
+        ::Sleep(20);
+    }
+}
+
+class BrowserHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(ole_));
+        HRESULT error = S_OK;
+        host_ = BrowserHost::Create(parent_.window(), 173, RECT{0, 0, 640, 480}, events_, nullptr, &error);
+        ASSERT_NE(host_, nullptr) << std::hex << error;
+    }
+    void TearDown() override {
+        host_.reset();
+        if (SUCCEEDED(ole_)) ::OleUninitialize();
+    }
+    [[nodiscard]] std::wstring Url(const std::wstring& path) const {
+        return L"http://127.0.0.1:" + std::to_wstring(listener_.port()) + path;
+    }
+
+    HRESULT ole_ = ::OleInitialize(nullptr);
+    Listener listener_;
+    Parent parent_;
+    Recorder events_;
+    std::unique_ptr<BrowserHost> host_;
+};
+
+TEST_F(BrowserHostTest, HandledCommandIsCancelledAndAPlainAddressNavigates) {
+    const std::wstring command = Url(L"/cmd?type=system&op=exit");
+    ASSERT_TRUE(host_->Navigate(command));
+    Pump(1500ms, [&] { return !events_.navigations.empty(); });
+    Pump(1000ms);
+    ASSERT_FALSE(events_.navigations.empty());
+    EXPECT_EQ(events_.navigations.front(), command);
+    EXPECT_TRUE(listener_.Requests().empty()) << listener_.Requests().front();
+
+    const std::wstring plain = Url(L"/areas/PracticeCenter/index.html");
+    ASSERT_TRUE(host_->Navigate(plain));
+    Pump(10s, [&] { return !listener_.Requests().empty(); });
+    ASSERT_EQ(listener_.Requests().size(), 1u);
+    EXPECT_EQ(listener_.Requests().front(), "GET /areas/PracticeCenter/index.html HTTP/1.1");
+    EXPECT_EQ(events_.navigations.back(), plain);
+}
+
+TEST_F(BrowserHostTest, WithoutAPageThereIsNoScriptToCall) {
+    EXPECT_FALSE(host_->CallScript(L"repair", {L"this"}).has_value());
+}
+
+TEST_F(BrowserHostTest, RightButtonIsSwallowedAndTheTitleStripDragsTheParent) {
+    HWND inner = host_->Window();
+    EXPECT_TRUE(host_->PreTranslate(MSG{inner, WM_RBUTTONDOWN, 0, MAKELPARAM(300, 300), 0, {}}));
+    EXPECT_FALSE(host_->PreTranslate(MSG{inner, WM_LBUTTONDOWN, 0, MAKELPARAM(300, 300), 0, {}}));
+    EXPECT_FALSE(host_->PreTranslate(MSG{inner, WM_LBUTTONDOWN, 0, MAKELPARAM(600, 10), 0, {}}));  // page buttons
+    EXPECT_TRUE(host_->PreTranslate(MSG{inner, WM_LBUTTONDOWN, 0, MAKELPARAM(40, 10), 0, {}}));
+    Pump(300ms);
+    ASSERT_EQ(parent_.received.size(), 1u);
+    EXPECT_EQ(parent_.received[0].wParam, static_cast<WPARAM>(HTCAPTION));
+    EXPECT_EQ(parent_.received[0].lParam, MAKELPARAM(40, 10));
+    // Another window's messages are none of the host's business.
+    EXPECT_FALSE(host_->PreTranslate(MSG{parent_.window(), WM_RBUTTONDOWN, 0, 0, 0, {}}));
+
+    // The double click restores and flips the shared flag.
+    EXPECT_TRUE(host_->Maximised());
+    EXPECT_TRUE(host_->PreTranslate(MSG{inner, WM_LBUTTONDBLCLK, 0, MAKELPARAM(40, 10), 0, {}}));
+    EXPECT_FALSE(host_->Maximised());
+}
+
+// A page's script object as a test writes it: one function, "add", that
+// joins its arguments in the order the page sees them.
+class ScriptedPage final : public IDispatch {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *object = this;
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID locale, DISPID* id) override {
+        lastLocale = locale;
+        if (std::wstring(names[0]) != L"add") return DISP_E_UNKNOWNNAME;
+        *id = 7;
+        return S_OK;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result, EXCEPINFO*,
+                        UINT*) override {
+        if (id != 7 || (flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
+        std::wstring joined;
+        // rgvarg holds the last argument first.
+        for (UINT i = parameters->cArgs; i-- > 0;) {
+            if (parameters->rgvarg[i].vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+            joined += std::wstring(parameters->rgvarg[i].bstrVal) + L";";
+        }
+        result->vt = VT_BSTR;
+        result->bstrVal = ::SysAllocString(joined.c_str());
+        return S_OK;
+    }
+    LCID lastLocale = 0;
+};
+
+TEST(CallScript, ArgumentsInThePagesOrderAndTheResultAsText) {
+    ScriptedPage page;
+    EXPECT_EQ(CallScriptOn(&page, L"add", {L"this", L"二", L""}).value_or(L"(none)"), L"this;二;;");
+    EXPECT_EQ(page.lastLocale, static_cast<LCID>(LOCALE_SYSTEM_DEFAULT));
+    EXPECT_EQ(CallScriptOn(&page, L"add", {}).value_or(L"(none)"), L"");
+    EXPECT_FALSE(CallScriptOn(&page, L"missing", {L"x"}).has_value());
+    EXPECT_FALSE(CallScriptOn(nullptr, L"add", {L"x"}).has_value());
+}
+
+}  // namespace
+}  // namespace mf::gui

@@ -1,0 +1,351 @@
+// The launcher window with the real branded engine and nginx, met as a
+// person meets it: found on screen, closed, its notification-area icon
+// hovered and clicked, its pixels and controls read back.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "base/files.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "support/engine_runner.h"
+#include "support/immutable_path.h"
+#include "support/window_driver.h"
+#include "support/test_servers.h"
+#include "ui/launcher_rules.h"
+#include "ui/launcher_window.h"
+#include "ui/resource_ids.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string List(const std::string& entries) {
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
+}
+
+class LauncherWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        name_ = site_.name();
+        exe_ = folder_ / L"mirefold.exe";
+        marker_ = folder_ / L"main-started.txt";
+        release_[L"main.cmd"] = "@echo started> \"" + Narrow(marker_) + "\"\r\n";
+        release_[L"data\\bank1.dat"] = std::string(70000, 'q');
+        release_[L"data\\sub\\bank2.dat"] = "second bank\r\n";
+    }
+    void PublishRelease() {
+        std::string entries;
+        for (const auto& [path, content] : release_) {
+            ASSERT_TRUE(site_.Publish(path, content));
+            entries += "<file path=\"" + Narrow(path) + "\" ver=\"" + std::to_string(content.size()) + "\"/>\r\n";
+        }
+        ASSERT_TRUE(site_.Publish(L"update.xml", List(entries)));
+        ASSERT_TRUE(site_.Publish(L"main.xml", List("")));
+    }
+    // `limited`: the files come through nginx's rate-limited location, so
+    // that the update takes a few seconds.
+    void Brand(bool computer, const std::string& mirefold = "", bool limited = false) {
+        std::string list = site_.Url(L"update.xml");
+        if (limited) list.insert(Narrow(test::ServerUrl(L"nginx")).size(), "limited/");
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nQuickCheck=0\r\n" + mirefold +
+                                   "[APPLICATION]\r\nName=" + Narrow(name_) +
+                                   "\r\nApplication=main.cmd\r\nIsComputer=" + (computer ? "1" : "0") +
+                                   "\r\nPracticeCenterURL=" + site_.Url(L"pc") + "\r\n[UPDATEINFO]\r\nListURL=" + list +
+                                   "\r\nMainListURL=" + site_.Url(L"main.xml") + "\r\n";
+        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    }
+    test::ChildProcess Start(const std::wstring& arguments) {
+        return test::ChildProcess::Start(L"\"" + exe_ + L"\" " + arguments);
+    }
+    HWND WaitForLauncher(const test::ChildProcess& engine, std::chrono::milliseconds timeout = 30s) {
+        HWND found = nullptr;
+        test::WaitUntil([&] { return (found = test::FindTopLevel(engine.id(), ui::kLauncherClass)) != nullptr; },
+                        timeout);
+        return found;
+    }
+    void ExpectInstalledRelease() const {
+        for (const auto& [path, content] : release_)
+            EXPECT_TRUE(test::ReadFileBytes(site_.Folder() + path) == content) << Narrow(path);
+    }
+    std::string Log() const { return test::ReadFileBytes(site_.Folder() + L"inst.log"); }
+
+    test::TempFolder folder_;
+    test::ProductSite site_{L"launcher-e2e"};
+    std::wstring name_, exe_, marker_;
+    std::map<std::wstring, std::string> release_;
+};
+
+// The notification-area icons Wine shows, in its system tray window.
+std::vector<HWND> TrayIcons() {
+    std::vector<HWND> icons;
+    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
+    if (tray == nullptr) return icons;
+    for (HWND icon = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); icon != nullptr;
+         icon = ::FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr))
+        icons.push_back(icon);
+    return icons;
+}
+
+// On Windows the notification area lies above other windows; Wine's tray
+// without a window manager is a plain window that a maximised one covers.
+void RaiseTray() {
+    if (HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr))
+        ::SetWindowPos(tray, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// The one icon that is not among those seen before; null while there is
+// none or more than one (another engine's run shows its own icon for a while).
+HWND NewTrayIcon(const std::vector<HWND>& before) {
+    HWND found = nullptr;
+    for (HWND icon : TrayIcons()) {
+        if (std::find(before.begin(), before.end(), icon) != before.end()) continue;
+        if (found != nullptr) return nullptr;
+        found = icon;
+    }
+    return found;
+}
+
+POINT CentreOf(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+void MouseInput(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    ::SendInput(1, &input, sizeof input);
+}
+
+// A person's click at the window's centre.
+void Click(HWND window, bool right) {
+    RaiseTray();
+    const POINT at = CentreOf(window);
+    ::SetCursorPos(at.x, at.y);
+    MouseInput(MOUSEEVENTF_MOVE);
+    ::Sleep(100);
+    MouseInput(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+    MouseInput(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+}
+
+void Key(WORD key) {
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = key;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, input, sizeof input[0]);
+}
+
+BOOL CALLBACK CollectTip(HWND window, LPARAM context) {
+    wchar_t name[64] = {};
+    ::GetClassNameW(window, name, 64);
+    if (::lstrcmpW(name, TOOLTIPS_CLASSW) == 0 && ::IsWindowVisible(window)) {
+        const std::wstring text = test::TextOf(window);
+        if (!text.empty()) *reinterpret_cast<std::wstring*>(context) = text;
+    }
+    return TRUE;
+}
+
+// The icon's tooltip as a person sees it: the mouse rests on the icon until
+// the tip shows; the mouse then leaves again.
+std::wstring HoverTooltip(HWND icon) {
+    RaiseTray();
+    ::SetCursorPos(0, 600);
+    MouseInput(MOUSEEVENTF_MOVE);
+    ::Sleep(300);
+    const POINT at = CentreOf(icon);
+    ::SetCursorPos(at.x, at.y);
+    MouseInput(MOUSEEVENTF_MOVE);
+    std::wstring tip;
+    test::WaitUntil(
+        [&] {
+            ::EnumWindows(CollectTip, reinterpret_cast<LPARAM>(&tip));
+            return !tip.empty();
+        },
+        6s, 100ms);
+    ::SetCursorPos(0, 600);
+    MouseInput(MOUSEEVENTF_MOVE);
+    return tip;
+}
+
+TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMainProgram) {
+    PublishRelease();
+    Brand(true);
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    const HWND launcher = WaitForLauncher(engine);
+    ASSERT_NE(launcher, nullptr) << Log();
+    EXPECT_TRUE(test::WaitUntil([&] { return ::IsZoomed(launcher) != FALSE; }, 5s));
+    const HWND panel = ::GetDlgItem(launcher, IDC_LAUNCHER_HOST);
+    ASSERT_NE(panel, nullptr);
+    const HWND bar = ::GetDlgItem(panel, IDC_LAUNCHER_PROGRESS);
+    const HWND line = ::GetDlgItem(panel, IDC_LAUNCHER_LINE);
+    for (int id : {IDC_LAUNCHER_PROGRESS, IDC_LAUNCHER_PICTURE, IDC_LAUNCHER_LINE})
+        EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(panel, id))) << id;
+
+    // The bar as the window shows it, until the window is gone.
+    LRESULT highest = 0;
+    std::wstring lastLine;
+    test::WaitUntil(
+        [&] {
+            DWORD_PTR position = 0;
+            if (::SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 1000, &position)) {
+                EXPECT_GE(static_cast<LRESULT>(position), highest);  // never back
+                highest = std::max<LRESULT>(highest, static_cast<LRESULT>(position));
+                const std::wstring text = test::TextOf(line);
+                if (!text.empty()) lastLine = text;
+            }
+            return !::IsWindow(launcher);
+        },
+        60s, 20ms);
+    EXPECT_EQ(highest, 1000) << Log();
+    EXPECT_EQ(lastLine, ui::ProgressLineText(100));
+    ASSERT_TRUE(engine.Wait(30s)) << Log();  // the process ends by itself
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
+    ExpectInstalledRelease();
+    EXPECT_TRUE(test::WaitUntil([&] { return FileExists(marker_); }, 20s)) << Log();
+}
+
+TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBackAndExitsOnYes) {
+    // A release that takes a few seconds through the rate-limited location.
+    release_[L"media\\lesson.bin"] = std::string(16 * 1024 * 1024, 'm');
+    PublishRelease();
+    Brand(false, "", true);
+    const std::vector<HWND> iconsBefore = TrayIcons();
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    const HWND launcher = WaitForLauncher(engine);
+    ASSERT_NE(launcher, nullptr) << Log();
+    HWND icon = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (icon = NewTrayIcon(iconsBefore)) != nullptr; }, 30s));
+
+    // The practice center does not load here (no HTML engine): its
+    // navigation error starts the update.
+    ASSERT_TRUE(test::WaitUntil(
+        [&] { return reinterpret_cast<INT_PTR>(::GetPropW(launcher, L"mirefold.needmsg")) == 1974; }, 30s))
+        << Log();
+    // Closing while the worker runs hides the window; the update goes on.
+    ::PostMessageW(launcher, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindowVisible(launcher); }, 5s));
+    EXPECT_EQ(test::FindMessageBox(engine.id()), nullptr);
+    const std::wstring during = HoverTooltip(icon);
+    EXPECT_TRUE(during == ui::kProductTitle || during.rfind(L"澜石题库（正在缓存数据 ", 0) == 0)
+        << Narrow(during, CodePage::Utf8);
+    // A click on the icon brings it back.
+    Click(icon, false);
+    EXPECT_TRUE(test::WaitUntil([&] { return ::IsWindowVisible(launcher) != FALSE; }, 5s));
+
+    // The update ends; the window stays open for the practice center.
+    ASSERT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher) == ui::kCachedTitle; }, 90s)) << Log();
+    ExpectInstalledRelease();
+    EXPECT_EQ(HoverTooltip(icon), ui::kCachedTitle);
+    EXPECT_TRUE(::IsWindow(launcher));
+
+    // The icon's menu: "退出" asks, and Yes ends the run.
+    Click(icon, true);
+    HWND menu = nullptr;
+    ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindTopLevel(engine.id(), L"#32768")) != nullptr; }, 5s));
+    Key(VK_UP);  // the last item
+    Key(VK_RETURN);
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
+    ASSERT_TRUE(engine.Wait(20s)) << Log();
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            const std::vector<HWND> icons = TrayIcons();
+            return std::find(icons.begin(), icons.end(), icon) == icons.end();
+        },
+        5s));  // the icon went with the run
+}
+
+TEST_F(LauncherWindowTest, CheckFormEndsWithTheCountAsExitCode) {
+    PublishRelease();
+    Brand(false, "ShowWhenCheck=1\r\n");
+    test::ChildProcess engine = Start(L"checkforupdates");
+    ASSERT_TRUE(engine.started());
+    EXPECT_NE(WaitForLauncher(engine), nullptr) << Log();
+    ASSERT_TRUE(engine.Wait(60s)) << Log();
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size())) << Log();
+    EXPECT_FALSE(FileExists(site_.Folder() + L"main.cmd"));  // nothing installed
+}
+
+// Without the browser control (its library refused to load) the window says
+// so once, shows its own loading view and still updates; outside the
+// computer variant it stays open at the end, and closing it then asks.
+TEST_F(LauncherWindowTest, WithoutTheBrowserControlTheUpdateRunsInItsOwnLoadingView) {
+    // Wine's per-program setting keeps the browser's library from loading
+    // into an engine of this name only.
+    exe_ = folder_ / L"nobrowser.exe";
+    const wchar_t* key = L"Software\\Wine\\AppDefaults\\nobrowser.exe\\DllOverrides";
+    UniqueRegKey overrides;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, overrides.put(), nullptr),
+              ERROR_SUCCESS);
+    for (const wchar_t* library : {L"ieframe", L"shdocvw"})
+        ::RegSetValueExW(overrides.get(), library, 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    struct RemoveAtEnd {
+        const wchar_t* key;
+        ~RemoveAtEnd() { ::RegDeleteKeyW(HKEY_CURRENT_USER, key); }
+    } removeAtEnd{key};
+    PublishRelease();
+    Brand(false);
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    const HWND launcher = WaitForLauncher(engine);
+    ASSERT_NE(launcher, nullptr) << Log();
+    const HWND panel = ::GetDlgItem(launcher, IDC_LAUNCHER_HOST);
+    EXPECT_TRUE(::IsWindowVisible(::GetDlgItem(panel, IDC_LAUNCHER_PROGRESS)));
+    ASSERT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher) == ui::kCachedTitle; }, 60s)) << Log();
+    ExpectInstalledRelease();
+    const std::string log = Log();
+    const std::size_t said = log.find("The web browser control cannot be created");
+    EXPECT_NE(said, std::string::npos) << log;
+    EXPECT_EQ(log.find("The web browser control cannot be created", said + 1), std::string::npos) << log;
+
+    ::PostMessageW(launcher, WM_CLOSE, 0, 0);
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
+    ASSERT_TRUE(engine.Wait(20s)) << Log();
+    EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
+}
+
+// A target the user may not write: the worker's end relaunches the engine
+// elevated with the update list saved, and the elevated instance carries
+// the update on in its own launcher window without checking again.
+TEST_F(LauncherWindowTest, AccessDeniedTargetRelaunchesElevatedWithTheListSaved) {
+    PublishRelease();
+    Brand(true);
+    const std::wstring sealedPath = site_.Folder() + L"data\\sub\\bank2.dat";
+    ASSERT_TRUE(test::WriteFileBytes(sealedPath, "old bank\r\n"));
+    test::ImmutablePath sealed(sealedPath);
+    if (!sealed.made()) GTEST_SKIP() << Narrow(sealed.reason());
+
+    test::ChildProcess engine = Start(L"mostsimple");
+    ASSERT_TRUE(engine.started());
+    ASSERT_TRUE(engine.Wait(60s)) << Log();
+    // The elevated instance ends by itself too (its computer variant).
+    ASSERT_TRUE(test::WaitForProgramToEnd(exe_, 60s)) << Log();
+    const std::string log = Log();
+    EXPECT_NE(log.find("request administrator privileges to continue"), std::string::npos) << log;
+    EXPECT_NE(log.find("continue update as administrator"), std::string::npos) << log;
+    // Two runs in the launcher (a background refresh may add one of its
+    // own); the second took the saved list over instead of checking.
+    const std::string launcherRun = "Run mode [mostsimple]";
+    std::size_t runs = 0, checks = 0;
+    for (std::size_t at = log.find(launcherRun); at != std::string::npos; at = log.find(launcherRun, at + 1)) ++runs;
+    for (std::size_t at = log.find("try to download the list file"); at != std::string::npos;
+         at = log.find("try to download the list file", at + 1))
+        ++checks;
+    EXPECT_EQ(runs, 2u) << log;
+    EXPECT_EQ(checks, 1u) << log;
+    // What it could write, it wrote.
+    EXPECT_EQ(test::ReadFileBytes(site_.Folder() + L"data\\bank1.dat"), release_[L"data\\bank1.dat"]);
+}
+
+}  // namespace
+}  // namespace mf

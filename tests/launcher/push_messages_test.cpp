@@ -1,0 +1,176 @@
+// Push messages with the real branded engine, its launcher window and the
+// message server (tools/servers/messageserver.py): an offer page due at
+// start-up appears at its position with its page's size, an offer the user
+// already has is never shown, and a message server that fails leaves the
+// launcher working with nothing shown. Under Wine no page loads, so what
+// is seen here is the window's own part; the page's part is tested in
+// Chromium (tests/pushpage) and through a scripted stand-in (tests/ui).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "base/files.h"
+#include "base/strings.h"
+#include "support/engine_runner.h"
+#include "support/test_servers.h"
+#include "support/test_support.h"
+#include "support/window_driver.h"
+#include "ui/launcher_rules.h"
+#include "ui/launcher_window.h"
+
+namespace mf {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The push-message window: a visible dialog of the process that holds the
+// embedded browser.
+HWND FindPushWindow(DWORD processId) {
+    for (HWND dialog : test::TopLevelWindows(processId, L"#32770"))
+        if (test::FindDescendant(dialog, L"MirefoldBrowserHost") != nullptr) return dialog;
+    return nullptr;
+}
+
+std::string OfferRecord(const std::string& id, int position, int width, int height, int x, int y) {
+    return "{\"MsgId\":\"" + id +
+           "\",\"StarDelayNum\":0,\"PushNum\":1,\"PushInterval\":60,\"MsgUrl\":\"http://127.0.0.1:9/offer.html\","
+           "\"eleUrl\":\"\",\"eleTransUrl\":\"\",\"MsgEndDate\":\"2099-12-31\",\"timeType\":0,\"timeValue\":\"\","
+           "\"Position\":" + std::to_string(position) + ",\"pageWidth\":" + std::to_string(width) +
+           ",\"pageHeight\":" + std::to_string(height) + ",\"xOffset\":" + std::to_string(x) +
+           ",\"yOffset\":" + std::to_string(y) + ",\"task\":\"appshopdalibao\",\"taskMemo\":\"\"}";
+}
+
+class PushMessagesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        server_ = Narrow(test::ServerUrl(L"messageserver"));
+        ASSERT_FALSE(server_.empty()) << "the message server is not running";
+        // The plan id names this test's message list on the server.
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        plan_ = std::string("push-") + info->name();
+        ASSERT_TRUE(site_.Publish(L"main.cmd", "@echo main\r\n"));
+        const std::string list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n<file path=\"main.cmd\" "
+                                 "ver=\"12\"/>\r\n</update>\r\n";
+        ASSERT_TRUE(site_.Publish(L"update.xml", list));
+        ASSERT_TRUE(site_.Publish(L"main.xml", "<?xml version=\"1.0\"?>\r\n<update>\r\n</update>\r\n"));
+    }
+    void TearDown() override {
+        if (engine_.started()) engine_.Kill();
+    }
+    std::wstring StatePath(const std::string& relative) const {
+        return test::BuildPath(L"servers\\messageserver\\" + Widen(relative));
+    }
+    void ServeMessages(const std::string& records) {
+        ASSERT_TRUE(test::WriteFileBytes(StatePath("messages\\" + plan_ + ".json"),
+                                         "{\"Code\":0,\"Data\":[" + records + "]}"));
+    }
+    // `messageServer`: the server's address with any switches.
+    void Start(const std::string& messageServer) {
+        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nQuickCheck=0\r\n[APPLICATION]\r\nName=" +
+                                   Narrow(site_.name()) + "\r\nApplication=main.cmd\r\nIsComputer=0\r\nPlanId=" +
+                                   plan_ + "\r\nPracticeCenterURL=" + site_.Url(L"pc") +
+                                   "\r\nMessageServerURL=" + messageServer + "\r\n[UPDATEINFO]\r\nListURL=" +
+                                   site_.Url(L"update.xml") + "\r\nMainListURL=" + site_.Url(L"main.xml") + "\r\n";
+        ASSERT_TRUE(test::BrandEngine(config, exe_));
+        engine_ = test::ChildProcess::Start(L"\"" + exe_ + L"\" mostsimple");
+        ASSERT_TRUE(engine_.started());
+        ASSERT_TRUE(test::WaitUntil(
+            [&] { return (launcher_ = test::FindTopLevel(engine_.id(), ui::kLauncherClass)) != nullptr; }, 30s))
+            << Log();
+    }
+    // Messages show only over the launcher in front: the person looks at it
+    // (other tests' windows may come and go meanwhile).
+    void LookAtLauncher() const {
+        if (::GetForegroundWindow() != launcher_) ::SetForegroundWindow(launcher_);
+    }
+    std::string Log() const { return test::ReadFileBytes(site_.Folder() + L"inst.log"); }
+    std::string Requests() const { return test::ReadFileBytes(StatePath("requests.log")); }
+    bool Requested(const std::string& part) const { return Requests().find(part) != std::string::npos; }
+
+    test::TempFolder folder_;
+    test::ProductSite site_{L"push-e2e"};
+    std::wstring exe_ = folder_ / L"mirefold.exe";
+    std::string server_, plan_;
+    test::ChildProcess engine_;
+    HWND launcher_ = nullptr;
+};
+
+TEST_F(PushMessagesTest, AnOfferDueAtStartUpAppearsAtItsPositionWithItsPageSize) {
+    ServeMessages(OfferRecord("offer-1", 3, 400, 300, -8, 12));
+    Start(server_);
+    HWND push = nullptr;
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            LookAtLauncher();
+            return (push = FindPushWindow(engine_.id())) != nullptr;
+        },
+        30s))
+        << Log() << Requests();
+    RECT r{};
+    ::GetWindowRect(push, &r);
+    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN);
+    EXPECT_EQ(r.left, screenWidth - 400 - 8);
+    EXPECT_EQ(r.top, 12);
+    EXPECT_EQ(r.right - r.left, 400);
+    EXPECT_EQ(r.bottom - r.top, 300);
+    // Owned by the launcher, above it.
+    EXPECT_EQ(::GetWindow(push, GW_OWNER), launcher_);
+    EXPECT_TRUE(Requested("/App/MessageHandler/PushMessage.ashx?method=GetPushMessage&terminalNo=1&platNum=3&productId=" +
+                          plan_ + "&Code="))
+        << Requests();
+    EXPECT_TRUE(Requested("/app/AppPackageHandle.ashx?method=CheckPackage&mac=")) << Requests();
+    EXPECT_TRUE(Requested("&productID=" + plan_ + "&platID=3&code=")) << Requests();
+    // The launcher works on: the update ends and the window stays open.
+    EXPECT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher_) == ui::kCachedTitle; }, 60s)) << Log();
+    // Minimising the launcher hides the message with it.
+    ::ShowWindow(launcher_, SW_MINIMIZE);
+    EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindowVisible(push); }, 5s));
+}
+
+TEST_F(PushMessagesTest, AnOfferTheUserAlreadyHasIsNeverShownAndIsRetired) {
+    ServeMessages(OfferRecord("offer-2", 5, 400, 300, 0, 0));
+    ASSERT_TRUE(test::WriteFileBytes(StatePath("owned\\" + plan_), "owned"));
+    Start(server_);
+    ASSERT_TRUE(test::WaitUntil(
+        [&] {
+            LookAtLauncher();
+            return Requested("&productID=" + plan_ + "&platID=3");
+        },
+        30s))
+        << Log() << Requests();
+    ASSERT_TRUE(test::WaitUntil([&] { return Log().find("offer-2: the offer no longer applies") != std::string::npos; },
+                                10s))
+        << Log();
+    // Never shown, also not later: it was retired.
+    test::WaitUntil([] { return false; }, 3s);
+    EXPECT_EQ(FindPushWindow(engine_.id()), nullptr);
+    EXPECT_TRUE(::IsWindowVisible(launcher_));
+    // Retiring, while the scheduler's message is being handled, leaves the
+    // launcher answering: the scheduler does not hold its lock while it sends.
+    DWORD_PTR ignored = 0;
+    EXPECT_NE(::SendMessageTimeoutW(launcher_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 3000, &ignored), 0);
+    EXPECT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher_) == ui::kCachedTitle; }, 60s)) << Log();
+}
+
+TEST_F(PushMessagesTest, AFailedMessageRequestLeavesTheLauncherWorkingWithNothingShown) {
+    ServeMessages(OfferRecord("offer-3", 5, 400, 300, 0, 0));
+    Start(server_ + "delay=2000/cut");  // late, then the connection closes without an answer
+    ASSERT_TRUE(test::WaitUntil([&] { return Log().find("Push messages: 0 read.") != std::string::npos; }, 30s))
+        << Log() << Requests();
+    // The update runs to its end in the launcher; nothing is ever shown.
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            LookAtLauncher();
+            return test::TextOf(launcher_) == ui::kCachedTitle;
+        },
+        60s))
+        << Log();
+    test::WaitUntil([] { return false; }, 2s);
+    EXPECT_TRUE(::IsWindowVisible(launcher_));
+    EXPECT_EQ(FindPushWindow(engine_.id()), nullptr);
+    EXPECT_FALSE(Requested("CheckPackage&mac=") && Requested("productID=" + plan_)) << Requests();
+}
+
+}  // namespace
+}  // namespace mf

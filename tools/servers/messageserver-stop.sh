@@ -1,0 +1,3 @@
+#!/bin/bash
+# Stops the message server started with the same STATE_DIR.
+exec "$(dirname "$0")/pyserver-stop.sh" "message server" "$1"
