@@ -14,6 +14,7 @@
 #include "base/strings.h"
 #include "support/engine_runner.h"
 #include "support/immutable_path.h"
+#include "support/notification_area.h"
 #include "support/window_driver.h"
 #include "support/test_servers.h"
 #include "ui/launcher_rules.h"
@@ -81,29 +82,11 @@ protected:
     std::map<std::wstring, std::string> release_;
 };
 
-// The notification-area icons Wine shows, in its system tray window.
-std::vector<HWND> TrayIcons() {
-    std::vector<HWND> icons;
-    HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr);
-    if (tray == nullptr) return icons;
-    for (HWND icon = ::FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr); icon != nullptr;
-         icon = ::FindWindowExW(tray, icon, L"__winex11_tray_icon", nullptr))
-        icons.push_back(icon);
-    return icons;
-}
-
-// On Windows the notification area lies above other windows; Wine's tray
-// without a window manager is a plain window that a maximised one covers.
-void RaiseTray() {
-    if (HWND tray = ::FindWindowW(L"__winex11_standalone_tray", nullptr))
-        ::SetWindowPos(tray, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-}
-
 // The one icon that is not among those seen before; null while there is
 // none or more than one (another engine's run shows its own icon for a while).
 HWND NewTrayIcon(const std::vector<HWND>& before) {
     HWND found = nullptr;
-    for (HWND icon : TrayIcons()) {
+    for (HWND icon : test::TrayIcons()) {
         if (std::find(before.begin(), before.end(), icon) != before.end()) continue;
         if (found != nullptr) return nullptr;
         found = icon;
@@ -111,68 +94,10 @@ HWND NewTrayIcon(const std::vector<HWND>& before) {
     return found;
 }
 
-POINT CentreOf(HWND window) {
-    RECT r{};
-    ::GetWindowRect(window, &r);
-    return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
-
-void MouseInput(DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    ::SendInput(1, &input, sizeof input);
-}
-
-// A person's click at the window's centre.
-void Click(HWND window, bool right) {
-    RaiseTray();
-    const POINT at = CentreOf(window);
-    ::SetCursorPos(at.x, at.y);
-    MouseInput(MOUSEEVENTF_MOVE);
-    ::Sleep(100);
-    MouseInput(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
-    MouseInput(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
-}
-
-void Key(WORD key) {
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = key;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, input, sizeof input[0]);
-}
-
-BOOL CALLBACK CollectTip(HWND window, LPARAM context) {
-    wchar_t name[64] = {};
-    ::GetClassNameW(window, name, 64);
-    if (::lstrcmpW(name, TOOLTIPS_CLASSW) == 0 && ::IsWindowVisible(window)) {
-        const std::wstring text = test::TextOf(window);
-        if (!text.empty()) *reinterpret_cast<std::wstring*>(context) = text;
-    }
-    return TRUE;
-}
-
-// The icon's tooltip as a person sees it: the mouse rests on the icon until
-// the tip shows; the mouse then leaves again.
-std::wstring HoverTooltip(HWND icon) {
-    RaiseTray();
-    ::SetCursorPos(0, 600);
-    MouseInput(MOUSEEVENTF_MOVE);
-    ::Sleep(300);
-    const POINT at = CentreOf(icon);
-    ::SetCursorPos(at.x, at.y);
-    MouseInput(MOUSEEVENTF_MOVE);
-    std::wstring tip;
-    test::WaitUntil(
-        [&] {
-            ::EnumWindows(CollectTip, reinterpret_cast<LPARAM>(&tip));
-            return !tip.empty();
-        },
-        6s, 100ms);
-    ::SetCursorPos(0, 600);
-    MouseInput(MOUSEEVENTF_MOVE);
-    return tip;
+// A person's click at the icon's centre.
+void Click(HWND icon, bool right) {
+    test::RaiseTray();
+    test::ClickAt(test::ScreenCentreOf(icon), right);
 }
 
 TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMainProgram) {
@@ -218,7 +143,7 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
     release_[L"media\\lesson.bin"] = std::string(16 * 1024 * 1024, 'm');
     PublishRelease();
     Brand(false, "", true);
-    const std::vector<HWND> iconsBefore = TrayIcons();
+    const std::vector<HWND> iconsBefore = test::TrayIcons();
     test::ChildProcess engine = Start(L"mostsimple");
     ASSERT_TRUE(engine.started());
     const HWND launcher = WaitForLauncher(engine);
@@ -235,7 +160,7 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
     ::PostMessageW(launcher, WM_CLOSE, 0, 0);
     EXPECT_TRUE(test::WaitUntil([&] { return !::IsWindowVisible(launcher); }, 5s));
     EXPECT_EQ(test::FindMessageBox(engine.id()), nullptr);
-    const std::wstring during = HoverTooltip(icon);
+    const std::wstring during = test::HoverTooltip(icon);
     EXPECT_TRUE(during == ui::kProductTitle || during.rfind(L"澜石题库（正在缓存数据 ", 0) == 0)
         << Narrow(during, CodePage::Utf8);
     // A click on the icon brings it back.
@@ -245,21 +170,21 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
     // The update ends; the window stays open for the practice center.
     ASSERT_TRUE(test::WaitUntil([&] { return test::TextOf(launcher) == ui::kCachedTitle; }, 90s)) << Log();
     ExpectInstalledRelease();
-    EXPECT_EQ(HoverTooltip(icon), ui::kCachedTitle);
+    EXPECT_EQ(test::HoverTooltip(icon), ui::kCachedTitle);
     EXPECT_TRUE(::IsWindow(launcher));
 
     // The icon's menu: "退出" asks, and Yes ends the run.
     Click(icon, true);
     HWND menu = nullptr;
     ASSERT_TRUE(test::WaitUntil([&] { return (menu = test::FindTopLevel(engine.id(), L"#32768")) != nullptr; }, 5s));
-    Key(VK_UP);  // the last item
-    Key(VK_RETURN);
+    test::PressKey(VK_UP);  // the last item
+    test::PressKey(VK_RETURN);
     EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
     ASSERT_TRUE(engine.Wait(20s)) << Log();
     EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
     EXPECT_TRUE(test::WaitUntil(
         [&] {
-            const std::vector<HWND> icons = TrayIcons();
+            const std::vector<HWND> icons = test::TrayIcons();
             return std::find(icons.begin(), icons.end(), icon) == icons.end();
         },
         5s));  // the icon went with the run

@@ -13,19 +13,6 @@ int FaultRequestCount(const std::wstring& tag) {
     return static_cast<int>(ParseLong(Widen(reply.data(), CodePage::Utf8)));
 }
 
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-    return names;
-}
-
 std::string PatternBytes(std::int64_t start, std::int64_t end) {
     std::string out;
     out.reserve(static_cast<std::size_t>(end - start));

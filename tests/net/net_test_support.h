@@ -27,8 +27,6 @@ std::wstring FaultUrl(const std::wstring& rest);
 // How many requests the fault server has counted under `tag` (-1: no answer).
 int FaultRequestCount(const std::wstring& tag);
 
-// Every name in the folder (a failed download leaves none).
-std::vector<std::wstring> FilesIn(const std::wstring& folder);
 
 // A fresh process state whose working folder is a new temporary folder.
 struct NetTestState {

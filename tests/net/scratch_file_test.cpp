@@ -11,6 +11,7 @@
 #include "engine/paths.h"
 #include "net/scratch_file.h"
 #include "net_test_support.h"
+#include "support/test_support.h"
 
 namespace mf {
 namespace {
@@ -74,8 +75,8 @@ TEST(ScratchFile, AProcessKilledAtAnyMomentLeavesNoFile) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20 + 17 * round));
         child.Kill();
         ASSERT_TRUE(child.Wait(10s));
-        EXPECT_TRUE(test::WaitUntil([&] { return test::FilesIn(folder.path()).empty(); }, 5s))
-            << "round " << round << ": " << (test::FilesIn(folder.path()).empty() ? L"" : test::FilesIn(folder.path())[0]);
+        EXPECT_TRUE(test::WaitUntil([&] { return test::NamesIn(folder.path()).empty(); }, 5s))
+            << "round " << round << ": " << (test::NamesIn(folder.path()).empty() ? L"" : test::NamesIn(folder.path())[0]);
     }
 }
 
