@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/process_state.h"
+#include "support/engine_ini.h"
 #include "support/test_support.h"
 
 namespace mf::test {
@@ -27,6 +28,7 @@ protected:
 
     // Writes mirefold.ini of the working folder (ANSI text as given).
     void WriteIni(const std::string& text) { WriteFileBytes(folder_ / L"mirefold.ini", text); }
+    void WriteIni(const EngineIni& ini) { WriteIni(ini.Text()); }
 
     ProcessState& state() { return *state_; }
     const TempFolder& folder() const { return folder_; }
