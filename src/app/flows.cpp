@@ -57,7 +57,9 @@ int CountOrAnnouncedVersion() {
 // The end of every path of a run that its flow owns.
 void EndRun() { SetStatus(UpdateStatus::End); }
 
-struct WorkerState {
+// Whether the update worker runs (a second start is refused meanwhile).
+// Process-wide: a fresh state has no worker running.
+struct WorkerState : ProcessWide {
     std::atomic<bool> busy{false};
 };
 

@@ -14,8 +14,6 @@
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "net/fetch_file.h"
-#include "net/internet.h"
-#include "net/part_transfer.h"
 
 namespace mf {
 
@@ -31,7 +29,8 @@ bool StartOnThreadPool(LPTHREAD_START_ROUTINE routine, void* parameter) {
 
 // The counters shared by the phase and its download threads, one set per
 // process state.
-struct DownloadPhaseState {
+// Process-wide: a fresh state has no file counted, no run stopped and no session.
+struct DownloadPhaseState : ProcessWide {
     // Files finished, fetched or skipped; kept across the runs of one update
     // run, so that a retry run ends when the failed files are in too.
     std::atomic<int> completed{0};
@@ -53,14 +52,14 @@ struct DownloadPhaseState {
     std::mutex starterMutex;
     DownloadThreadStarter starter = StartOnThreadPool;
 
-    // The run's WinINet session, shared by all its files, so that the
-    // connections to a server are kept alive from one file to the next. A
-    // file's thread holds it while it fetches: a stopped run's threads may
-    // outlive the run.
+    // The run's download session, shared by all its files, so that the
+    // connections to a server are kept alive from one file to the next and
+    // the parts of every file go to the same workers. A file's thread holds
+    // it while it fetches: a stopped run's threads may outlive the run.
     std::mutex sessionMutex;
-    std::shared_ptr<UniqueInternet> session;
+    std::shared_ptr<DownloadSession> session;
 
-    std::shared_ptr<UniqueInternet> Session() {
+    std::shared_ptr<DownloadSession> Session() {
         std::lock_guard lock(sessionMutex);
         return session;
     }
@@ -156,11 +155,11 @@ FileOutcome FetchRecord(DownloadPhaseState& phase, int index, std::wstring& path
         WriteLog(TranslateFormat(L"Path refused[%s]", target));
         return FileOutcome::Failed;
     }
-    const std::shared_ptr<UniqueInternet> session = phase.Session();
+    const std::shared_ptr<DownloadSession> session = phase.Session();
     FetchOptions options;
     if (record.md5key) options.md5Key = record.ver;
     options.zip = record.zip;
-    options.session = session ? session->get() : nullptr;
+    options.session = session.get();
     const int failed = FetchFile(phase.owner, index, BuildFileUrl(record), target, options);
     return failed == 0 ? FileOutcome::Fetched : FileOutcome::Failed;
 }
@@ -262,10 +261,11 @@ void RunOnce(HWND owner) {
     }
     ShowAndLog(owner, StartText(errorFilesOnly));
     {
-        // None when it cannot be opened: each download then tries its own.
-        UniqueInternet session = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+        // Without a root handle (it could not be opened) each download tries
+        // its own.
+        std::shared_ptr<DownloadSession> session = std::make_shared<DownloadSession>();
         std::lock_guard lock(phase.sessionMutex);
-        phase.session = session ? std::make_shared<UniqueInternet>(std::move(session)) : nullptr;
+        phase.session = std::move(session);
     }
     const int completedBefore = phase.completed;
     const int threadCount = ClampFileConcurrency(Process().fileConcurrency);

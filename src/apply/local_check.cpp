@@ -19,7 +19,8 @@ namespace {
 // The local check's process-wide state. The paths are read by the flow that
 // decides on the relaunch, on another thread than the one that collects
 // them: hence the lock.
-struct LocalCheckState {
+// Process-wide: a fresh state has no paths collected and asks the system about elevation.
+struct LocalCheckState : ProcessWide {
     std::mutex mutex;
     std::vector<std::wstring> administratorFiles;
     std::shared_ptr<FileOperations> files;

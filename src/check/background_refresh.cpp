@@ -7,7 +7,6 @@
 #include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
-#include "net/range_downloader.h"
 
 namespace mf {
 
@@ -15,7 +14,9 @@ namespace {
 
 void RelaunchHidden(const std::wstring& parameter) { (void)StartEngineAgain(parameter, L"open", SW_HIDE); }
 
-struct StarterSlot {
+// How the run that stops after start-up is started (tests replace it).
+// Process-wide: a fresh state starts it hidden through the shell.
+struct StarterSlot : ProcessWide {
     RelaunchStarter starter = RelaunchHidden;
 };
 
@@ -31,7 +32,7 @@ long long StoredCheckHour() { return ParseInt64(ReadConfig(L"Mirefold", L"OwerCh
 
 void StartStartupOnlyRun() {
     WriteConfig(L"Mirefold", L"OwerCheckTm", CheckHourText(CurrentCheckHour()));
-    Starter()(MirefoldServerSeen().load() ? L"downparam1" : L"downparam0");
+    Starter()(Process().run.ownServerKindSeen.load() ? L"downparam1" : L"downparam0");
 }
 
 void CheckTimeBookkeeping() {

@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/process_wide.h"
+
 namespace mf {
 
 inline constexpr std::string_view kParameterPackagePassword = "Mirefold.ParameterPackage/2026#qbank!?";
@@ -28,7 +30,8 @@ inline constexpr std::size_t kParameterPackageEntryMax = 64 * 1024;
 
 // The fields of the packages read in this run, as their texts stand; a
 // field stays until a later package names it again.
-struct ParameterFields {
+// Process-wide: a fresh state has read no package.
+struct ParameterFields : ProcessWide {
     std::optional<std::wstring> threadCount;    // "threadcount": files at the same time
     std::optional<std::wstring> fileThread;     // "filethread": connections per file
     std::optional<std::wstring> fromWebServer;  // "frommwebsvr": "true" drops the cached package

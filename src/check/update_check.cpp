@@ -43,7 +43,8 @@ constexpr int kFailed = 3;
 // written into what the check is reading by then (the version text and the
 // list URLs once lived in the update list, written by whichever thread
 // came last).
-struct CheckThreadValues {
+// Process-wide: a fresh state has no round opened and every result pending.
+struct CheckThreadValues : ProcessWide {
     // lock 0xF000C
     unsigned listRound = 0;
     int listDownload = kPending;

@@ -10,7 +10,8 @@ namespace {
 
 // The asker in place; null: the message-box rule. Set by the window thread
 // before it starts the workers that ask.
-struct AskerSlot {
+// Process-wide: a fresh state asks by the message-box rule.
+struct AskerSlot : ProcessWide {
     std::atomic<Asker*> current{nullptr};
 };
 

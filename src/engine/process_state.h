@@ -19,6 +19,7 @@
 #include "engine/language.h"
 #include "engine/log.h"
 #include "engine/paths.h"
+#include "engine/process_wide.h"
 #include "engine/run_facts.h"
 #include "engine/work_folder.h"
 #include "host/notification_windows.h"
@@ -62,19 +63,10 @@ struct ProcessState {
     // run-file operation that also executes task documents.
     std::function<bool(const std::wstring& path, const std::wstring& parameters, bool wait)> runFile;
 
-    // Process-wide state of a layer above this one, made on first use and
-    // gone with this object, so that every test starts from nothing. Only
-    // state that a fresh run must not inherit goes here; these types:
-    //   engine AskerSlot (asking.cpp)
-    //   net    ThreadValueTable (thread_value_table.h), NetLimits (net_limits.h),
-    //          AgentCounters (part_transfer.cpp), ServerKind and PartWorkerPool
-    //          (range_downloader.cpp)
-    //   check  CheckThreadValues (update_check.cpp), ParameterFields
-    //          (parameter_package.h), StarterSlot (background_refresh.cpp)
-    //   apply  DownloadPhaseState (download_phase.cpp), LocalCheckState
-    //          (local_check.cpp)
-    //   app    WorkerState (flows.cpp)
-    template <class T>
+    // The process-wide state of a layer above this one (a type marked
+    // ProcessWide where it is declared), made on first use and gone with
+    // this object, so that every test starts from nothing.
+    template <ProcessWideState T>
     T& Shared() {
         std::lock_guard guard(sharedMutex_);
         std::shared_ptr<void>& slot = shared_[std::type_index(typeid(T))];

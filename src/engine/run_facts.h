@@ -1,10 +1,12 @@
 // The facts of this run: what start-up read from the command line and the
 // configuration, set once by the main thread before any worker starts and
-// only read afterwards. Lower layers ask these, never the mode text.
+// only read afterwards, and a few that the run learns on its way (each says
+// who writes it). Lower layers ask these, never the mode text.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <string>
@@ -58,6 +60,9 @@ struct RunFacts {
     std::wstring machineIdentifier;
 
     ListSources listSources;
+    // Some response came from the engine's own server kind ("Server:
+    // mirefold2.xx"): set by the downloads, read by the update check.
+    std::atomic<bool> ownServerKindSeen{false};
 
     // Sets the mode and what follows from it.
     void SetMode(RunMode runMode) {

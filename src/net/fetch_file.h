@@ -10,6 +10,7 @@
 #include <string>
 
 #include "list/update_file_info.h"
+#include "net/download_session.h"
 
 namespace mf {
 
@@ -31,9 +32,9 @@ struct FetchOptions {
     // What the list says of the file's zip variant: a file marked without one
     // is asked for only plainly; a file not marked, as the variant first.
     ZipHint zip = ZipHint::Unmarked;
-    // The caller's WinINet root handle, kept across files so that their
-    // connections are reused; none: each download opens its own.
-    HINTERNET session = nullptr;
+    // The caller's session, kept across files so that their connections and
+    // part workers are reused; none: each download opens its own.
+    DownloadSession* session = nullptr;
 };
 
 [[nodiscard]] int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target,

@@ -7,9 +7,12 @@
 
 #include <cstdint>
 
+#include "engine/process_wide.h"
+
 namespace mf {
 
-struct NetLimits {
+// Process-wide: a fresh state starts with the limits below (tests lower them).
+struct NetLimits : ProcessWide {
     // A list, a version or POST reply, a list's zip variant and the list it
     // unpacks to. Real lists are a few hundred kilobytes.
     std::int64_t documentBytes = 32 * 1024 * 1024;

@@ -16,10 +16,12 @@
 namespace mf {
 namespace {
 
-// Numbers in the agent names of part and size-query connections.
-struct AgentCounters {
+// The number in the agent name ("down%d") of each root handle a download
+// opens. The agent name is the User-Agent that servers see, numbered through
+// the whole process.
+// Process-wide: a fresh state names its first handle "down1", as a fresh process does.
+struct AgentCounters : ProcessWide {
     std::atomic<int> parts{0};
-    std::atomic<int> queries{0};
 };
 
 constexpr int kReadTries = 4;
@@ -472,11 +474,11 @@ void SendProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 int NextPartAgentNumber() { return ++Process().Shared<AgentCounters>().parts; }
-int NextQueryAgentNumber() { return ++Process().Shared<AgentCounters>().queries; }
 
 void NoteServerKind(HINTERNET request) {
-    if (MirefoldServerSeen().load()) return;
-    if (QueryHeader(request, HTTP_QUERY_SERVER) == L"mirefold2.xx") MirefoldServerSeen().store(true);
+    std::atomic<bool>& seen = Process().run.ownServerKindSeen;
+    if (seen.load()) return;
+    if (QueryHeader(request, HTTP_QUERY_SERVER) == L"mirefold2.xx") seen.store(true);
 }
 
 }  // namespace mf

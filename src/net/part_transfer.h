@@ -102,11 +102,11 @@ struct PartJob {
 // Synchronous progress message to the window, when there is one.
 void SendProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Next numbers for the agents "down%d" and "querysize%d".
+// The next number for the agent "down%d".
 int NextPartAgentNumber();
-int NextQueryAgentNumber();
 
-// Sets the server-kind flag when the response names the engine's server.
+// Notes in the run's facts when the response names the engine's own server
+// kind ("Server: mirefold2.xx").
 void NoteServerKind(HINTERNET request);
 
 }  // namespace mf

@@ -1,7 +1,8 @@
-// The part workers of the process, shared by every download: a worker
-// fetches part after part, of whichever download, and waits when there is
-// none. Under Wine a thread costs a few dozen server calls and fresh stack
-// pages to start, which for small files was more than their parts' transfer.
+// Part workers, shared by the downloads of one session (DownloadSession): a
+// worker fetches part after part, of whichever download, and waits when
+// there is none. Under Wine a thread costs a few dozen server calls and
+// fresh stack pages to start, which for small files was more than their
+// parts' transfer.
 // Each download keeps to its own connection count; the pool holds as many
 // workers as parts ever ran at once.
 #pragma once

@@ -16,7 +16,6 @@
 #include "net/internet.h"
 #include "net/net_limits.h"
 #include "net/part_transfer.h"
-#include "net/part_worker_pool.h"
 #include "net/scratch_file.h"
 #include "net/thread_value_table.h"
 #include "net/url_text.h"
@@ -41,16 +40,6 @@ constexpr std::int32_t kSizeNotFound = -4;
 constexpr std::int32_t kSizeWholeReply = -5;
 }  // namespace
 
-namespace {
-
-struct ServerKind {
-    std::atomic<bool> mirefoldServerSeen{false};
-};
-
-}  // namespace
-
-std::atomic<bool>& MirefoldServerSeen() { return Process().Shared<ServerKind>().mirefoldServerSeen; }
-
 CRangeDownloader::CRangeDownloader()
     : jobId_(ThreadValueTable::Instance().Add(value_kind::kJobCounter, 0, 1)),
       progressLock_(std::make_shared<std::mutex>()),
@@ -59,7 +48,7 @@ CRangeDownloader::CRangeDownloader()
 CRangeDownloader::~CRangeDownloader() = default;
 
 bool CRangeDownloader::OpenSession() {
-    if (sharedSession_ != nullptr) return true;
+    if (SharedRoot() != nullptr) return true;
     ownSession_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
     return static_cast<bool>(ownSession_);
 }
@@ -201,6 +190,13 @@ struct CRangeDownloader::Slot {
     ULONGLONG started = 0;  // when a worker took it up; 0 while queued
 };
 
+PartWorkerPool& CRangeDownloader::Workers() {
+    if (session_ != nullptr) return session_->workers();
+    // Ended with the downloader, once its parts have ended.
+    if (!ownWorkers_) ownWorkers_ = std::make_unique<PartWorkerPool>();
+    return *ownWorkers_;
+}
+
 bool CRangeDownloader::QueuePart(Slot& slot) {
     ThreadValueTable& table = ThreadValueTable::Instance();
     // Counted before it is handed on, so that the watch never sees zero
@@ -208,7 +204,7 @@ bool CRangeDownloader::QueuePart(Slot& slot) {
     table.Add(value_kind::kRunning, jobId_, 1);
     Slot* part = &slot;
     std::shared_ptr<UniqueHandle> ended = partEnded_;
-    const bool queued = Process().Shared<PartWorkerPool>().Submit([this, part, ended](char* buffer) {
+    const bool queued = Workers().Submit([this, part, ended](char* buffer) {
         ThreadValueTable& values = ThreadValueTable::Instance();
         const std::int32_t job = jobId_;
         try {
@@ -414,7 +410,7 @@ int CRangeDownloader::DownloadInParts() {
 }
 
 int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
-                 int threadCount, std::int64_t maxBytes, HINTERNET session) {
+                 int threadCount, std::int64_t maxBytes, DownloadSession* session) {
     CRangeDownloader downloader;
     downloader.SetThreadCount(std::max(threadCount, 1));
     downloader.SetMaxBytes(maxBytes);

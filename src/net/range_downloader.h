@@ -1,6 +1,7 @@
 // The ranged multi-thread downloader: asks the server for the size, cuts the
-// file into blocks, fetched by the process's part workers over one WinINet session
-// into one file beside the target, each block at its place; the file takes
+// file into blocks, fetched by part workers over one WinINet session (both
+// the caller's DownloadSession, or the download's own) into one file beside
+// the target, each block at its place; the file takes
 // the target's name once every block is verified. Progress goes to one window by
 // synchronous messages and to the notification windows.
 #pragma once
@@ -16,6 +17,7 @@
 
 #include "base/handles.h"
 #include "net/block_plan.h"
+#include "net/download_session.h"
 #include "net/internet.h"
 #include "net/part_transfer.h"
 #include "net/scratch_file.h"
@@ -24,10 +26,6 @@ namespace mf {
 
 // Bytes asked for by one network read and moved by one file copy.
 inline constexpr std::int32_t kTransferBlock = 256 * 1024;
-
-// Set once any response came from the engine's own server kind
-// ("Server: mirefold2.xx"); read by the update check.
-std::atomic<bool>& MirefoldServerSeen();
 
 class CRangeDownloader {
 public:
@@ -45,11 +43,11 @@ public:
     // A file larger than this is refused before it is fetched (and a reply
     // that runs past it fails).
     void SetMaxBytes(std::int64_t bytes) { maxBytes_ = bytes; }
-    // A WinINet root handle of the caller's, kept open across downloads so
-    // that their connections are kept alive and reused from one file to the
-    // next; it must stay open until Download returns. None: the download
-    // opens a session of its own.
-    void SetSession(HINTERNET session) { sharedSession_ = session; }
+    // The caller's session, kept across downloads so that their connections
+    // are reused and their parts fetched by the same workers; it must stay
+    // until Download returns. None: the download opens a handle of its own
+    // and starts its own workers.
+    void SetSession(DownloadSession* session) { session_ = session; }
     [[nodiscard]] std::int32_t threadCount() const { return threadCount_; }
     [[nodiscard]] std::int32_t jobId() const { return jobId_; }
     [[nodiscard]] std::int32_t fileSize() const { return fileSize_; }
@@ -66,7 +64,9 @@ private:
     [[nodiscard]] int DownloadOneStream(bool failFast);
     [[nodiscard]] int DownloadInParts();
     [[nodiscard]] bool OpenSession();
-    [[nodiscard]] HINTERNET Session() const { return sharedSession_ != nullptr ? sharedSession_ : ownSession_.get(); }
+    [[nodiscard]] HINTERNET Session() const { return SharedRoot() != nullptr ? SharedRoot() : ownSession_.get(); }
+    [[nodiscard]] HINTERNET SharedRoot() const { return session_ != nullptr ? session_->root() : nullptr; }
+    [[nodiscard]] PartWorkerPool& Workers();
     // The first request, with the retries a lost connection deserves.
     [[nodiscard]] FirstReply AskFirstBytes();
     // One first request of `url`: the file's first kRequestSpan bytes.
@@ -79,7 +79,7 @@ private:
     // The job of a part, as the transfer takes it.
     [[nodiscard]] PartJob JobFor(std::int32_t index, std::int32_t reportIndex, std::int32_t offset,
                                  std::int32_t length) const;
-    // Hands a part to the process's part workers.
+    // Hands a part to the part workers.
     bool QueuePart(Slot& slot);
     bool SplitSlowestPart();
     // Sleeps for one polling tick, or less when a part ends meanwhile.
@@ -101,8 +101,9 @@ private:
     std::vector<std::unique_ptr<Slot>> slots_;
     std::mutex slotsMutex_;  // guards Slot::started
     ScratchFile file_;
-    HINTERNET sharedSession_ = nullptr;
+    DownloadSession* session_ = nullptr;
     UniqueInternet ownSession_;
+    std::unique_ptr<PartWorkerPool> ownWorkers_;
     // The first request's reply, open on the file's first bytes: read by
     // the first part, or as the whole file when the server sent it all.
     HttpRequest firstReply_;
@@ -119,9 +120,9 @@ inline constexpr std::int64_t kAnySize = INT64_MAX;
 
 // The download phase's entry: `threadCount` connections (at least 1); the
 // target's attributes are made normal and a failed target is deleted.
-// A file of more than `maxBytes` fails. `session`: the caller's root handle
+// A file of more than `maxBytes` fails. `session`: the caller's session
 // (CRangeDownloader::SetSession), or none. 0 on success, 1 on failure.
 [[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
-                               int threadCount, std::int64_t maxBytes = kAnySize, HINTERNET session = nullptr);
+                               int threadCount, std::int64_t maxBytes = kAnySize, DownloadSession* session = nullptr);
 
 }  // namespace mf

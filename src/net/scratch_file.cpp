@@ -2,10 +2,8 @@
 
 #include <winternl.h>
 
-#include <atomic>
 #include <vector>
 
-#include "engine/process_state.h"
 #include "base/files.h"
 
 namespace mf {
@@ -32,13 +30,6 @@ bool SetDeleteOnClose(HANDLE file, bool remove) {
     return ::NtSetInformationFile(file, &status, &flags, sizeof(flags), kFileDispositionInformationEx) >= 0;
 }
 
-// Whether this system can take back FILE_FLAG_DELETE_ON_CLOSE; known after
-// the first file.
-enum class DeleteOnCloseSupport : int { Unknown, Yes, No };
-struct ScratchFileSupport {
-    std::atomic<DeleteOnCloseSupport> deleteOnClose{DeleteOnCloseSupport::Unknown};
-};
-
 HANDLE CreateFor(const std::wstring& path, DWORD flags) {
     return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | flags, nullptr);
@@ -56,7 +47,6 @@ ScratchFile ScratchFile::Make(const std::wstring& path, bool renamedLater) {
     // and the file is made new, so that nothing planted there in between is
     // written through.
     DeleteFileForce(path);
-    std::atomic<DeleteOnCloseSupport>& support = Process().Shared<ScratchFileSupport>().deleteOnClose;
     ScratchFile scratch;
     scratch.path_ = path;
     // Made with its removal at once, so that no moment is left in which the
@@ -65,23 +55,20 @@ ScratchFile ScratchFile::Make(const std::wstring& path, bool renamedLater) {
     // file that takes another name when it is kept can do without: the new
     // name is a second link to it, and only the scratch name goes. Other
     // files get the removal as a disposition right after they are made.
-    if (support != DeleteOnCloseSupport::No || renamedLater) {
-        scratch.file_.reset(CreateFor(path, FILE_FLAG_DELETE_ON_CLOSE));
-        if (!scratch.file_) return {};
-        if (support == DeleteOnCloseSupport::Unknown) {
-            // Setting what is already set tells whether the call is known.
-            support = SetDeleteOnClose(scratch.file_.get(), true) ? DeleteOnCloseSupport::Yes : DeleteOnCloseSupport::No;
-        }
-        if (support == DeleteOnCloseSupport::Yes) {
-            scratch.mode_ = Mode::DeleteOnClose;
-            return scratch;
-        }
-        if (renamedLater) {
-            scratch.mode_ = Mode::Linked;
-            return scratch;
-        }
-        scratch.file_.reset();  // removed as it closes
+    // Each file asks for itself: it is the system and the file's volume that
+    // answer, and the question costs one call.
+    scratch.file_.reset(CreateFor(path, FILE_FLAG_DELETE_ON_CLOSE));
+    if (!scratch.file_) return {};
+    // Setting what is already set tells whether the call is known.
+    if (SetDeleteOnClose(scratch.file_.get(), true)) {
+        scratch.mode_ = Mode::DeleteOnClose;
+        return scratch;
     }
+    if (renamedLater) {
+        scratch.mode_ = Mode::Linked;
+        return scratch;
+    }
+    scratch.file_.reset();  // removed as it closes
     scratch.file_.reset(CreateFor(path, 0));
     if (!scratch.file_) return {};
     if (!SetRemoveOnClose(scratch.file_.get(), true)) {

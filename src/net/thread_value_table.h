@@ -7,6 +7,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "engine/process_wide.h"
+
 namespace mf {
 
 namespace value_kind {
@@ -19,7 +21,8 @@ inline constexpr std::uint32_t kPartBase = 0xD0000000; // ORed with the part ind
 
 inline constexpr std::int32_t kStopValue = 9999;
 
-class ThreadValueTable {
+// Process-wide: a fresh state starts with no values (job ids from 1).
+class ThreadValueTable : public ProcessWide {
 public:
     ThreadValueTable();
     ThreadValueTable(const ThreadValueTable&) = delete;

@@ -51,11 +51,11 @@ TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
 TEST(FetchFile, OneSessionServesManyFiles) {
     NetTestState env;
     CreateFolderTree(test::WwwPath(L"net\\session"));
-    UniqueInternet session = OpenInternet(L"down-test");
-    ASSERT_TRUE(session);
+    DownloadSession session;
+    ASSERT_TRUE(session.root());
     FetchOptions options;
     options.zip = ZipHint::Absent;
-    options.session = session.get();
+    options.session = &session;
     const std::int32_t sizes[] = {0, 1000, 51200, 300000, 2097152, 3000000};
     int number = 0;
     for (const std::int32_t size : sizes) {

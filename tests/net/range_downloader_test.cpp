@@ -408,15 +408,24 @@ TEST(RangeDownloader, FilesThatCannotBeFetchedLeaveNoTarget) {
     }
 }
 
-TEST(RangeDownloader, OwnServerKindIsNoticed) {
+TEST(RangeDownloader, OwnServerKindIsNoticedForThisRunOnly) {
     NetTestState env;
-    EXPECT_FALSE(MirefoldServerSeen().load());
+    const std::atomic<bool>& seen = env.state.run.ownServerKindSeen;
+    EXPECT_FALSE(seen.load());
     EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder / L"a.bin", false, 0, nullptr, 8), 0);
-    EXPECT_FALSE(MirefoldServerSeen().load());
+    EXPECT_FALSE(seen.load());
     EXPECT_EQ(
         DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder / L"b.bin", false, 0, nullptr, 8),
         0);
-    EXPECT_TRUE(MirefoldServerSeen().load());
+    EXPECT_TRUE(seen.load());
+    {
+        // A fresh run in the same process has not met that server.
+        NetTestState fresh;
+        EXPECT_FALSE(fresh.state.run.ownServerKindSeen.load());
+        EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), fresh.folder / L"c.bin", false, 0, nullptr, 8), 0);
+        EXPECT_FALSE(fresh.state.run.ownServerKindSeen.load());
+    }
+    EXPECT_TRUE(seen.load());
 }
 
 }  // namespace
