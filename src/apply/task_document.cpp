@@ -38,6 +38,15 @@ std::wstring LabelLine(const wchar_t* label, const std::wstring& arguments) {
     return Translate(label) + L"[" + arguments + L"]";
 }
 
+// A step on one path, after the line that says so; nothing for a path not
+// given (or refused).
+void ReportedStep(const TaskContext& context, const wchar_t* label, const std::wstring& path,
+                  bool (*step)(const std::wstring&)) {
+    if (path.empty()) return;
+    Report(context, LabelLine(label, path));
+    (void)step(path);
+}
+
 // A path of the document: macros expanded, a relative path taken in the
 // installation folder. A relative path that climbs out of that folder, or a
 // name with a ":" that makes no absolute path, is refused: the line says so
@@ -86,24 +95,15 @@ bool RunKillTask(IXMLDOMElement* element, TaskContext& context) {
 bool RunPathTask(IXMLDOMNode* node, IXMLDOMElement* element, TaskContext& context) {
     std::wstring name = Attribute(element, L"name");
     if (name.empty()) name = xml::NodeText(node);
-    const std::wstring folder = ReduceBackslashes(ResolveTaskPath(context, name));
-    if (folder.empty()) return true;
-    Report(context, LabelLine(L"Create directory", folder));
-    CreateFolderTree(folder);
+    ReportedStep(context, L"Create directory", ReduceBackslashes(ResolveTaskPath(context, name)), CreateFolderTree);
     return true;
 }
 
 bool RunDeleteTask(IXMLDOMElement* element, TaskContext& context) {
     const std::wstring file = PathAttribute(context, element, L"file");
     const std::wstring folder = PathAttribute(context, element, L"path");
-    if (!file.empty()) {
-        Report(context, LabelLine(L"Remove file", file));
-        DeleteFileForce(file);
-    }
-    if (!folder.empty()) {
-        Report(context, LabelLine(L"Remove path", folder));
-        RemoveTree(folder);
-    }
+    ReportedStep(context, L"Remove file", file, DeleteFileForce);
+    ReportedStep(context, L"Remove path", folder, RemoveTree);
     return true;
 }
 

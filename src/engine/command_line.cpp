@@ -9,42 +9,40 @@
 
 namespace mf {
 
+namespace {
+
+// Every mode under the text that the configuration and the command line
+// name it by.
+constexpr std::array<std::pair<std::wstring_view, RunMode>, 11> kModes{
+    {{L"mostsimple", RunMode::MostSimple},
+     {L"showwhenupdate", RunMode::ShowWhenUpdate},
+     {L"tryicon", RunMode::TryIcon},
+     {L"emptytemp", RunMode::EmptyTemp},
+     {L"uninstall", RunMode::Uninstall},
+     {L"silence", RunMode::Silence},
+     {L"appenter", RunMode::AppEnter},
+     {L"appenternoprompt", RunMode::AppEnterNoPrompt},
+     {L"downparam0", RunMode::DownParam0},
+     {L"downparam1", RunMode::DownParam1},
+     {L"checkforupdates", RunMode::CheckForUpdates}}};
+
+// Command-line words that select a mode of another text.
+constexpr std::array<std::pair<std::wstring_view, std::wstring_view>, 2> kModeAliases{
+    {{L"showwhenhaveupdate", L"showwhenupdate"}, {L"icon", L"tryicon"}}};
+
+}  // namespace
+
 std::wstring ModeForWord(std::wstring_view word) {
-    static constexpr std::array<std::pair<const wchar_t*, const wchar_t*>, 13> kWords{{
-        {L"mostsimple", L"mostsimple"},
-        {L"showwhenhaveupdate", L"showwhenupdate"},
-        {L"showwhenupdate", L"showwhenupdate"},
-        {L"tryicon", L"tryicon"},
-        {L"icon", L"tryicon"},
-        {L"emptytemp", L"emptytemp"},
-        {L"uninstall", L"uninstall"},
-        {L"silence", L"silence"},
-        {L"appenter", L"appenter"},
-        {L"appenternoprompt", L"appenternoprompt"},
-        {L"downparam0", L"downparam0"},
-        {L"downparam1", L"downparam1"},
-        {L"checkforupdates", L"checkforupdates"},
-    }};
-    for (const auto& [w, mode] : kWords) {
-        if (word == w) return mode;
+    for (const auto& [alias, mode] : kModeAliases) {
+        if (word == alias) return std::wstring(mode);
+    }
+    for (const auto& [text, runMode] : kModes) {
+        if (word == text) return std::wstring(text);
     }
     return {};
 }
 
 RunMode RunModeOf(std::wstring_view mode) {
-    static constexpr std::array<std::pair<const wchar_t*, RunMode>, 11> kModes{{
-        {L"mostsimple", RunMode::MostSimple},
-        {L"showwhenupdate", RunMode::ShowWhenUpdate},
-        {L"tryicon", RunMode::TryIcon},
-        {L"emptytemp", RunMode::EmptyTemp},
-        {L"uninstall", RunMode::Uninstall},
-        {L"silence", RunMode::Silence},
-        {L"appenter", RunMode::AppEnter},
-        {L"appenternoprompt", RunMode::AppEnterNoPrompt},
-        {L"downparam0", RunMode::DownParam0},
-        {L"downparam1", RunMode::DownParam1},
-        {L"checkforupdates", RunMode::CheckForUpdates},
-    }};
     for (const auto& [text, runMode] : kModes) {
         if (mode == text) return runMode;
     }

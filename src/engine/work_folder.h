@@ -2,21 +2,10 @@
 // Until start-up sets it, it is the executable's folder.
 #pragma once
 
-#include <mutex>
-#include <string>
+#include "base/settable_folder.h"
 
 namespace mf {
 
-class WorkFolder {
-public:
-    // The folder, normally with a trailing backslash.
-    [[nodiscard]] std::wstring Get();
-    void Set(const std::wstring& path);
-
-private:
-    std::mutex mutex_;
-    std::wstring path_;
-    bool set_ = false;
-};
+class WorkFolder final : public SettableFolder {};
 
 }  // namespace mf

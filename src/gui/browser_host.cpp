@@ -347,7 +347,7 @@ std::unique_ptr<BrowserHost> BrowserHost::Create(HWND parent, int controlId, con
 
 HRESULT BrowserHost::Start(HWND parent, int controlId, const RECT& rect) {
     if (!RegisterWindowClass(kContainerClass, 0)) return HRESULT_FROM_WIN32(::GetLastError());
-    container_ = std::make_unique<Container>(*this);
+    container_ = std::make_unique<OwnedWindow<BrowserHost>>(*this, &BrowserHost::HandleContainer);
     if (!container_->Create(kContainerClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, rect, parent,
                             static_cast<UINT_PTR>(controlId)))
         return HRESULT_FROM_WIN32(::GetLastError());
@@ -399,17 +399,17 @@ void BrowserHost::Stop() {
     container_.reset();
 }
 
-LRESULT BrowserHost::Container::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT BrowserHost::HandleContainer(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_SIZE: host_.FitControl(); return 0;
+        case WM_SIZE: FitControl(); return 0;
         case WM_ERASEBKGND: {
             // The one-pixel frame around the control (the control paints the rest).
             RECT area{};
-            ::GetClientRect(hwnd(), &area);
+            ::GetClientRect(window, &area);
             ::FillRect(reinterpret_cast<HDC>(wParam), &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
             return 1;
         }
-        default: return DefaultHandling(message, wParam, lParam);
+        default: return ::DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

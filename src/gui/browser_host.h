@@ -91,27 +91,18 @@ private:
     class EventSink;
     friend class Site;
     friend class EventSink;
-    // The window the control lives in; it keeps the control fitted.
-    class Container final : public Window {
-    public:
-        explicit Container(BrowserHost& host) : host_(host) {}
-
-    protected:
-        LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-    private:
-        BrowserHost& host_;
-    };
 
     BrowserHost(BrowserEvents& events, IDispatch* external);
     HRESULT Start(HWND parent, int controlId, const RECT& rect);
+    LRESULT HandleContainer(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void FitControl();
     void Stop();
     bool IsOwnWindow(HWND window) const;
 
     BrowserEvents& events_;
     ComPtr<IDispatch> external_;
-    std::unique_ptr<Container> container_;
+    // The window the control lives in; it keeps the control fitted.
+    std::unique_ptr<OwnedWindow<BrowserHost>> container_;
     HWND window_ = nullptr;
     ComPtr<Site> site_;
     ComPtr<EventSink> sink_;

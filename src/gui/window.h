@@ -63,6 +63,25 @@ private:
     HWND hwnd_ = nullptr;
 };
 
+// A window whose messages a method of its owner handles: a panel or a
+// container that is one part of a larger object. The handler gets the
+// window and falls back on DefWindowProcW itself.
+template <class Owner>
+class OwnedWindow final : public Window {
+public:
+    using Handler = LRESULT (Owner::*)(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    OwnedWindow(Owner& owner, Handler handler) : owner_(owner), handler_(handler) {}
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        return (owner_.*handler_)(hwnd(), message, wParam, lParam);
+    }
+
+private:
+    Owner& owner_;
+    Handler handler_;
+};
+
 // A dialog from a template of ThisModule(), modal or modeless.
 class Dialog {
 public:

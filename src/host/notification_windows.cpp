@@ -261,11 +261,7 @@ void NotificationWindows::SetHostWindow(HWND window) {
     hostWindow_ = window;
 }
 
-void NotificationWindows::SetApplicationFolder(std::wstring folder) {
-    std::lock_guard lock(mutex_);
-    applicationFolder_ = std::move(folder);
-    applicationFolderSet_ = true;
-}
+void NotificationWindows::SetApplicationFolder(std::wstring folder) { applicationFolder_.Set(folder); }
 
 void NotificationWindows::SetUnresponsiveHandler(std::function<void(HWND)> handler) {
     std::lock_guard lock(mutex_);
@@ -277,14 +273,7 @@ void NotificationWindows::SetWorkFolderSource(std::function<std::wstring()> sour
     workFolder_ = std::move(source);
 }
 
-std::wstring NotificationWindows::ApplicationFolder() {
-    std::lock_guard lock(mutex_);
-    if (!applicationFolderSet_) {
-        applicationFolder_ = ExecutableFolder();
-        applicationFolderSet_ = true;
-    }
-    return applicationFolder_;
-}
+std::wstring NotificationWindows::ApplicationFolder() { return applicationFolder_.Get(); }
 
 bool NotificationWindows::ExitWhenKilled(HWND window) {
     std::shared_ptr<Receiver> receiver;

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "base/settable_folder.h"
+
 namespace mf {
 
 class NotificationWindows {
@@ -92,8 +94,7 @@ private:
     std::vector<HWND> windows_;
     std::map<HWND, std::shared_ptr<Receiver>> receivers_;
     HWND hostWindow_ = nullptr;
-    std::wstring applicationFolder_;
-    bool applicationFolderSet_ = false;
+    SettableFolder applicationFolder_;
     std::function<std::wstring()> workFolder_;
     std::function<void(HWND)> unresponsive_;
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "base/strings.h"
 #include "base/text_format.h"
@@ -128,6 +129,49 @@ void SetError(OpenUrlError* error, OpenUrlError value) {
 // (the system's error is left for the caller).
 using SendOne = std::function<bool(const CrackedUrl& parts, UniqueInternet& connection, UniqueInternet& request)>;
 
+// How a request of a chain is opened, apart from its address.
+struct RequestForm {
+    const wchar_t* verb = L"GET";
+    DWORD connectFlags = 0;      // InternetConnectW's
+    bool secureConnect = false;  // INTERNET_FLAG_SECURE in those too, for https
+    DWORD requestFlags = 0;      // HttpOpenRequestW's, besides those added below
+    const wchar_t** acceptTypes = nullptr;
+    DWORD_PTR context = 0;
+    std::function<void(HINTERNET)> setTimeouts;
+    // Added before "Accept-Encoding: identity", which every request sends.
+    std::vector<const wchar_t*> headers;
+    // WinINet decodes a compressed reply all the same.
+    bool decode = false;
+};
+
+// Connects to the host of `parts` and opens the request there: secure for
+// https, never following a redirect itself (FollowRedirects does), with the
+// form's time-outs and headers. False when a handle cannot be had.
+bool OpenRequest(HINTERNET root, const CrackedUrl& parts, const RequestForm& form, UniqueInternet& connect,
+                 UniqueInternet& open) {
+    const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+    connect.reset(::InternetConnectW(root, parts.host.c_str(), parts.port, nullptr, nullptr, INTERNET_SERVICE_HTTP,
+                                     form.connectFlags | (form.secureConnect ? secure : 0), form.context));
+    if (!connect) return false;
+    open.reset(::HttpOpenRequestW(connect.get(), form.verb, parts.object.c_str(), nullptr, nullptr, form.acceptTypes,
+                                  form.requestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | secure, form.context));
+    if (!open) return false;
+    // Windows hands the session's time-outs down to its requests; Wine
+    // does not, so the request gets them too.
+    form.setTimeouts(connect.get());
+    form.setTimeouts(open.get());
+    std::vector<const wchar_t*> headers = form.headers;
+    headers.push_back(L"Accept-Encoding: identity\r\n");
+    for (const wchar_t* header : headers) {
+        ::HttpAddRequestHeadersW(open.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    }
+    if (form.decode) {
+        BOOL decode = TRUE;
+        ::InternetSetOptionW(open.get(), INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
+    }
+    return true;
+}
+
 // WinINet follows redirects on its own without any limit (a loop runs until
 // something else gives up), and to any scheme it knows; so requests are sent
 // with INTERNET_FLAG_NO_AUTO_REDIRECT and their redirects followed here,
@@ -238,26 +282,17 @@ bool IsEncodedReply(HINTERNET request) {
 HttpRequest OpenUrl(HINTERNET root, const std::wstring& url, const std::wstring& headers, DWORD flags,
                     OpenUrlError* error, ReplyEncoding encoding) {
     const DWORD timeoutMs = Limits().timeoutMs;
+    RequestForm form;
+    form.requestFlags = flags;
+    form.acceptTypes = kAcceptAny;
+    form.setTimeouts = [timeoutMs](HINTERNET handle) { SetTimeouts(handle, timeoutMs); };
+    form.decode = encoding == ReplyEncoding::Decoded;
     UniqueInternet connection;
     UniqueInternet request;
     const OpenUrlError result = FollowRedirects(
         url,
         [&](const CrackedUrl& parts, UniqueInternet& connect, UniqueInternet& open) {
-            const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
-            connect.reset(::InternetConnectW(root, parts.host.c_str(), parts.port, nullptr, nullptr,
-                                             INTERNET_SERVICE_HTTP, 0, 0));
-            if (!connect) return false;
-            open.reset(::HttpOpenRequestW(connect.get(), L"GET", parts.object.c_str(), nullptr, nullptr, kAcceptAny,
-                                          flags | INTERNET_FLAG_NO_AUTO_REDIRECT | secure, 0));
-            if (!open) return false;
-            SetTimeouts(connect.get(), timeoutMs);
-            SetTimeouts(open.get(), timeoutMs);
-            ::HttpAddRequestHeadersW(open.get(), L"Accept-Encoding: identity\r\n", static_cast<DWORD>(-1),
-                                     HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-            if (encoding == ReplyEncoding::Decoded) {
-                BOOL decode = TRUE;
-                ::InternetSetOptionW(open.get(), INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
-            }
+            if (!OpenRequest(root, parts, form, connect, open)) return false;
             return ::HttpSendRequestW(open.get(), headers.empty() ? nullptr : headers.c_str(),
                                       headers.empty() ? 0 : static_cast<DWORD>(-1), nullptr, 0) != FALSE;
         },
@@ -484,37 +519,28 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
     // Redirects are followed as for every GET (OpenUrl); like a browser, a
     // 307 or 308 repeats the POST and the others ask with a GET (the body is
     // empty either way).
-    const wchar_t* verb = L"POST";
+    RequestForm form;
+    form.verb = L"POST";
+    form.connectFlags = INTERNET_FLAG_KEEP_CONNECTION;
+    form.secureConnect = true;
+    form.requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+    form.context = 1;
+    form.setTimeouts = SetPostTimeouts;
+    form.headers = {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"};
+    // A server that compresses all the same is decoded (see OpenUrl).
+    form.decode = true;
     UniqueInternet connection;
     UniqueInternet request;
     const OpenUrlError result = FollowRedirects(
         url,
         [&](const CrackedUrl& target, UniqueInternet& connect, UniqueInternet& open) {
-            const DWORD secure = target.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
-            connect.reset(::InternetConnectW(session.get(), target.host.c_str(), target.port, nullptr, nullptr,
-                                             INTERNET_SERVICE_HTTP, INTERNET_FLAG_KEEP_CONNECTION | secure, 1));
-            if (!connect) return false;
-            const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
-                                INTERNET_FLAG_NO_AUTO_REDIRECT | secure;
-            open.reset(::HttpOpenRequestW(connect.get(), verb, target.object.c_str(), nullptr, nullptr, nullptr, flags, 1));
-            if (!open) return false;
-            // Windows hands the session's time-outs down to its requests; Wine
-            // does not, so the request gets them too.
-            SetPostTimeouts(connect.get());
-            SetPostTimeouts(open.get());
-            for (const wchar_t* header : {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n",
-                                          L"Accept-Encoding: identity\r\n"}) {
-                ::HttpAddRequestHeadersW(open.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-            }
-            // A server that compresses all the same is decoded (see OpenUrl).
-            BOOL decode = TRUE;
-            ::InternetSetOptionW(open.get(), INTERNET_OPTION_HTTP_DECODING, &decode, sizeof decode);
+            if (!OpenRequest(session.get(), target, form, connect, open)) return false;
             started = ::GetTickCount64();
             return ::HttpSendRequestW(open.get(), nullptr, 0, nullptr, 0) != FALSE;
         },
         connection, request,
         [&](DWORD status) {
-            if (status != HTTP_STATUS_REDIRECT_KEEP_VERB && status != 308) verb = L"GET";
+            if (status != HTTP_STATUS_REDIRECT_KEEP_VERB && status != 308) form.verb = L"GET";
         });
     if (result == OpenUrlError::Failed) return PostFailure(started);
     if (result != OpenUrlError::None) return kPostFailed;

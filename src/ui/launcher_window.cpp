@@ -20,6 +20,7 @@
 #include "gui/animated_picture.h"
 #include "gui/browser_host.h"
 #include "gui/progress_bar.h"
+#include "gui/tray_icon.h"
 #include "gui/window.h"
 #include "host/host_protocol.h"
 #include "net/internet.h"
@@ -71,21 +72,6 @@ bool OwnProcessWindow(HWND window) {
     return process == ::GetCurrentProcessId();
 }
 
-class LauncherWindow;
-
-// The browser host (174): the white ground the browser and the loading
-// page's controls stand on; what its controls ask goes to the launcher.
-class LauncherPanel final : public gui::Window {
-public:
-    explicit LauncherPanel(LauncherWindow& launcher) : launcher_(launcher) {}
-
-protected:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    LauncherWindow& launcher_;
-};
-
 class LauncherWindow final : public gui::Window, public gui::BrowserEvents {
 public:
     LauncherWindow(LauncherForm form, const LauncherActions& actions)
@@ -117,7 +103,6 @@ private:
     void ApplyShowState(ShowState state);
     void StartPushMessages();
     void AddTrayIcon();
-    void SetTooltip(const std::wstring& text);
     void ApplyProgressTexts();
     void OnTimer(UINT_PTR id);
     bool HandlePageCommand(const std::wstring& url);
@@ -136,7 +121,9 @@ private:
     LauncherActions actions_;
     bool computer_;
     HWND window_ = nullptr;
-    LauncherPanel panelWindow_{*this};
+    // The browser host (174): the white ground the browser and the loading
+    // page's controls stand on; what its controls ask comes to HandlePanel.
+    gui::OwnedWindow<LauncherWindow> panelWindow_{*this, &LauncherWindow::HandlePanel};
     HWND panel_ = nullptr;
     gui::CProgressCtrlEx barControl_;
     gui::CPictureEx pictureControl_;
@@ -154,8 +141,7 @@ private:
     bool workerStarted_ = false;
     bool skipLoop_ = false;
     LoadingProgress progress_;
-    NOTIFYICONDATAW icon_{};
-    bool iconAdded_ = false;
+    gui::TrayIcon trayIcon_;
     UniqueIcon iconHandle_;
     UniqueGdiObject lineBrush_;
     std::wstring practiceAddress_;
@@ -285,10 +271,7 @@ LauncherOutcome LauncherWindow::RunModal() {
 }
 
 void LauncherWindow::Close() {
-    if (iconAdded_) {
-        ::Shell_NotifyIconW(NIM_DELETE, &icon_);
-        iconAdded_ = false;
-    }
+    trayIcon_.Remove();
     if (window_ == nullptr) return;
     Process().notifications.Unregister(window_);
     if (pushScheduler_) pushScheduler_->Stop();
@@ -299,10 +282,6 @@ void LauncherWindow::Close() {
     window_ = nullptr;
     panel_ = nullptr;
     Destroy();
-}
-
-LRESULT LauncherPanel::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    return launcher_.HandlePanel(hwnd(), message, wParam, lParam);
 }
 
 LRESULT LauncherWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -448,26 +427,13 @@ void LauncherWindow::ApplyShowState(ShowState state) {
 void LauncherWindow::AddTrayIcon() {
     iconHandle_.reset(static_cast<HICON>(
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MIREFOLD), IMAGE_ICON, 16, 16, 0)));
-    icon_.cbSize = sizeof icon_;
-    icon_.hWnd = window_;
-    icon_.uID = kTrayIconId;
-    icon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    icon_.uCallbackMessage = msg::kLauncherTrayIcon;
-    icon_.hIcon = iconHandle_ ? iconHandle_.get() : ::LoadIconW(nullptr, IDI_APPLICATION);
-    ::lstrcpynW(icon_.szTip, kProductTitle, ARRAYSIZE(icon_.szTip));
-    iconAdded_ = ::Shell_NotifyIconW(NIM_ADD, &icon_) != FALSE;
-    if (!iconAdded_) WriteLog(L"The notification-area icon cannot be added.");
-}
-
-void LauncherWindow::SetTooltip(const std::wstring& text) {
-    if (!iconAdded_) return;
-    icon_.uFlags = NIF_TIP;
-    ::lstrcpynW(icon_.szTip, text.c_str(), ARRAYSIZE(icon_.szTip));
-    ::Shell_NotifyIconW(NIM_MODIFY, &icon_);
+    if (!trayIcon_.Add(window_, kTrayIconId, msg::kLauncherTrayIcon, iconHandle_.get(), kProductTitle)) {
+        WriteLog(L"The notification-area icon cannot be added.");
+    }
 }
 
 void LauncherWindow::ApplyProgressTexts() {
-    if (std::optional<std::wstring> tooltip = progress_.TakeTooltip()) SetTooltip(*tooltip);
+    if (std::optional<std::wstring> tooltip = progress_.TakeTooltip()) trayIcon_.SetTooltip(*tooltip);
 }
 
 void LauncherWindow::OnTimer(UINT_PTR id) {
@@ -572,7 +538,7 @@ void LauncherWindow::WorkerFinished() {
         case LauncherForm::Plain:
             offlineReady_ = true;
             ::SetWindowTextW(window_, kCachedTitle);
-            SetTooltip(kCachedTitle);
+            trayIcon_.SetTooltip(kCachedTitle);
             if (!computer_) return;  // the practice center stays open, offline too
             // The loading page shows where the update ended before it goes:
             // the install phase's last text comes before its final status.

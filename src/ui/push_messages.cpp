@@ -82,30 +82,35 @@ std::optional<LocalTime> ParseEndDate(std::wstring_view text) {
     return LocalMidnight(static_cast<int>(parts[0]), static_cast<int>(parts[1]), static_cast<int>(parts[2]));
 }
 
+// The keys read as they stand, as texts and as whole numbers (each key with
+// its quotes, so that "task" is not found in "taskMemo").
+struct TextKey {
+    const wchar_t* key;
+    std::wstring PushMessage::*field;
+};
+struct NumberKey {
+    const wchar_t* key;
+    int PushMessage::*field;
+};
+constexpr TextKey kTextKeys[] = {{L"\"MsgId\"", &PushMessage::id},        {L"\"MsgUrl\"", &PushMessage::pageUrl},
+                                 {L"\"eleUrl\"", &PushMessage::imageUrl}, {L"\"eleTransUrl\"", &PushMessage::linkUrl},
+                                 {L"\"task\"", &PushMessage::task},       {L"\"taskMemo\"", &PushMessage::taskMemo}};
+constexpr NumberKey kNumberKeys[] = {
+    {L"\"StarDelayNum\"", &PushMessage::startDelay}, {L"\"PushNum\"", &PushMessage::limit},
+    {L"\"PushInterval\"", &PushMessage::interval},   {L"\"timeType\"", &PushMessage::timeType},
+    {L"\"Position\"", &PushMessage::position},       {L"\"pageWidth\"", &PushMessage::pageWidth},
+    {L"\"pageHeight\"", &PushMessage::pageHeight},   {L"\"xOffset\"", &PushMessage::xOffset},
+    {L"\"yOffset\"", &PushMessage::yOffset}};
+
 void ReadRecord(std::wstring_view record, PushMessage& m) {
-    auto text = [&](std::wstring_view key, std::wstring& field) {
-        if (auto v = RawValue(record, key, false)) field = WithoutQuotes(*v);
-    };
-    auto number = [&](std::wstring_view key, int& field) {
-        if (auto v = RawValue(record, key, false)) field = ToInt(WithoutQuotes(*v));
-    };
-    text(L"\"MsgId\"", m.id);
-    number(L"\"StarDelayNum\"", m.startDelay);
-    number(L"\"PushNum\"", m.limit);
-    number(L"\"PushInterval\"", m.interval);
-    text(L"\"MsgUrl\"", m.pageUrl);
-    text(L"\"eleUrl\"", m.imageUrl);
-    text(L"\"eleTransUrl\"", m.linkUrl);
+    for (const TextKey& key : kTextKeys) {
+        if (auto v = RawValue(record, key.key, false)) m.*key.field = WithoutQuotes(*v);
+    }
+    for (const NumberKey& key : kNumberKeys) {
+        if (auto v = RawValue(record, key.key, false)) m.*key.field = ToInt(WithoutQuotes(*v));
+    }
     if (auto v = RawValue(record, L"\"MsgEndDate\"", false)) m.end = ParseEndDate(WithoutQuotes(*v));
-    number(L"\"timeType\"", m.timeType);
     if (auto v = RawValue(record, L"\"timeValue\"", true)) m.hours = HourMask(WithoutQuotes(*v));
-    number(L"\"Position\"", m.position);
-    number(L"\"pageWidth\"", m.pageWidth);
-    number(L"\"pageHeight\"", m.pageHeight);
-    number(L"\"xOffset\"", m.xOffset);
-    number(L"\"yOffset\"", m.yOffset);
-    text(L"\"task\"", m.task);
-    text(L"\"taskMemo\"", m.taskMemo);
 }
 
 bool InHour(std::uint32_t hours, LocalTime now) {

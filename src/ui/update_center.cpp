@@ -14,6 +14,7 @@
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "gui/gdi.h"
+#include "gui/tray_icon.h"
 #include "gui/window.h"
 #include "host/host_protocol.h"
 #include "ui/resource_ids.h"
@@ -80,7 +81,6 @@ protected:
 private:
     void Initialise();
     void AddTrayIcon();
-    void SetTooltip(const std::wstring& text);
     void Show();
     void Hide();
     void Refresh();
@@ -131,8 +131,7 @@ private:
     UniqueGdiObject linkFont_;
     UniqueIcon bigIcon_;
     UniqueIcon smallIcon_;
-    NOTIFYICONDATAW icon_{};
-    bool iconAdded_ = false;
+    gui::TrayIcon trayIcon_;
 };
 
 INT_PTR UpdateCenter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -181,8 +180,7 @@ INT_PTR UpdateCenter::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(bigIcon_.get());
         case WM_DESTROY:
             ::KillTimer(hwnd(), kTickTimer);
-            if (iconAdded_) ::Shell_NotifyIconW(NIM_DELETE, &icon_);
-            iconAdded_ = false;
+            trayIcon_.Remove();
             Process().notifications.Unregister(hwnd());
             if (Process().mainWindow == hwnd()) Process().mainWindow = nullptr;
             return FALSE;
@@ -237,22 +235,9 @@ void UpdateCenter::Initialise() {
 }
 
 void UpdateCenter::AddTrayIcon() {
-    icon_.cbSize = sizeof icon_;
-    icon_.hWnd = hwnd();
-    icon_.uID = kUpdateCenterIconId;
-    icon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    icon_.uCallbackMessage = msg::kUpdateCenterTrayIcon;
-    icon_.hIcon = smallIcon_ ? smallIcon_.get() : ::LoadIconW(nullptr, IDI_APPLICATION);
-    ::lstrcpynW(icon_.szTip, texts_.title.c_str(), ARRAYSIZE(icon_.szTip));
-    iconAdded_ = ::Shell_NotifyIconW(NIM_ADD, &icon_) != FALSE;
-    if (!iconAdded_) WriteLog(L"The notification-area icon cannot be added.");
-}
-
-void UpdateCenter::SetTooltip(const std::wstring& text) {
-    if (!iconAdded_) return;
-    icon_.uFlags = NIF_TIP;
-    ::lstrcpynW(icon_.szTip, text.c_str(), ARRAYSIZE(icon_.szTip));
-    ::Shell_NotifyIconW(NIM_MODIFY, &icon_);
+    if (!trayIcon_.Add(hwnd(), kUpdateCenterIconId, msg::kUpdateCenterTrayIcon, smallIcon_.get(), texts_.title)) {
+        WriteLog(L"The notification-area icon cannot be added.");
+    }
 }
 
 void UpdateCenter::Show() {
@@ -276,7 +261,7 @@ void UpdateCenter::Hide() {
 
 void UpdateCenter::Refresh() {
     message_ = MessageLine(texts_, state_);
-    if (const std::optional<std::wstring> tip = TooltipFor(applicationName_, message_)) SetTooltip(*tip);
+    if (const std::optional<std::wstring> tip = TooltipFor(applicationName_, message_)) trayIcon_.SetTooltip(*tip);
     ::SetDlgItemTextW(hwnd(), IDC_CENTER_MESSAGE, message_.c_str());
 }
 

@@ -1,13 +1,10 @@
-#include "engine/work_folder.h"
+#include "base/settable_folder.h"
 
 #include "base/files.h"
 
-#include <windows.h>
-
-
 namespace mf {
 
-std::wstring WorkFolder::Get() {
+std::wstring SettableFolder::Get() {
     std::lock_guard guard(mutex_);
     if (!set_) {
         path_ = ExecutableFolder();
@@ -16,7 +13,7 @@ std::wstring WorkFolder::Get() {
     return path_;
 }
 
-void WorkFolder::Set(const std::wstring& path) {
+void SettableFolder::Set(const std::wstring& path) {
     std::lock_guard guard(mutex_);
     path_ = path;
     set_ = true;
