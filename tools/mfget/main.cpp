@@ -21,6 +21,7 @@
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "net/range_downloader.h"
+#include "tool_arguments.h"
 
 namespace {
 
@@ -30,15 +31,11 @@ struct Job {
 };
 
 std::vector<Job> ReadList(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
     std::vector<Job> jobs;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        jobs.push_back({mf::Widen(line.substr(0, tab), mf::CodePage::Utf8),
-                        mf::Widen(line.substr(tab + 1), mf::CodePage::Utf8)});
+    for (const std::wstring& line : mf::tools::ReadUtf8Lines(path)) {
+        const std::size_t tab = line.find(L'\t');
+        if (tab == std::wstring::npos) continue;
+        jobs.push_back({line.substr(0, tab), line.substr(tab + 1)});
     }
     return jobs;
 }
@@ -57,22 +54,11 @@ int Usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int threads = 8;
-    int concurrency = 1;
-    std::wstring list;
-    std::vector<std::wstring> rest;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (arg == L"-t" && i + 1 < argc) {
-            threads = static_cast<int>(mf::ParseLong(argv[++i]));
-        } else if (arg == L"-j" && i + 1 < argc) {
-            concurrency = std::max(1, static_cast<int>(mf::ParseLong(argv[++i])));
-        } else if (arg == L"-l" && i + 1 < argc) {
-            list = argv[++i];
-        } else {
-            rest.push_back(arg);
-        }
-    }
+    const mf::tools::ToolArguments arguments = mf::tools::ParseToolArguments(argc, argv, {L"-t", L"-j", L"-l"});
+    const int threads = arguments.Number(L"-t", 8);
+    const int concurrency = std::max(1, arguments.Number(L"-j", 1));
+    const std::wstring list = arguments.Text(L"-l");
+    const std::vector<std::wstring>& rest = arguments.positional;
     std::vector<Job> jobs;
     if (!list.empty()) {
         jobs = ReadList(list);

@@ -23,16 +23,14 @@
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "engine/process_state.h"
+#include "tool_arguments.h"
 
 namespace {
 
 std::vector<std::wstring> ReadPaths(const std::wstring& file) {
-    std::ifstream in(file.c_str(), std::ios::binary);
     std::vector<std::wstring> paths;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) paths.push_back(mf::Widen(line, mf::CodePage::Utf8));
+    for (std::wstring& line : mf::tools::ReadUtf8Lines(file)) {
+        if (!line.empty()) paths.push_back(std::move(line));
     }
     return paths;
 }
@@ -47,20 +45,11 @@ int Usage() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    int files = 8;
-    int connections = 8;
-    std::wstring listFile;
-    std::vector<std::wstring> positional;
-    for (int i = 1; i < argc; ++i) {
-        const std::wstring arg = argv[i];
-        if (arg == L"-l" && i + 1 < argc) {
-            listFile = argv[++i];
-        } else if ((arg == L"-j" || arg == L"-t") && i + 1 < argc) {
-            (arg == L"-j" ? files : connections) = static_cast<int>(mf::ParseLong(argv[++i]));
-        } else {
-            positional.push_back(arg);
-        }
-    }
+    const mf::tools::ToolArguments arguments = mf::tools::ParseToolArguments(argc, argv, {L"-l", L"-j", L"-t"});
+    const int files = arguments.Number(L"-j", 8);
+    const int connections = arguments.Number(L"-t", 8);
+    const std::wstring listFile = arguments.Text(L"-l");
+    const std::vector<std::wstring>& positional = arguments.positional;
     if (positional.size() != (listFile.empty() ? 3u : 2u)) return Usage();
     const std::wstring& baseUrl = positional[0];
     const std::wstring folder = positional.back();

@@ -1,5 +1,8 @@
 #include "list_writer.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "base/strings.h"
 #include "list/update_file_info.h"
 
@@ -9,28 +12,23 @@ namespace {
 
 // Attribute values keep tabs only as character references (a parser turns
 // a literal tab into a space).
+struct Reference {
+    wchar_t character;
+    const wchar_t* text;
+};
+constexpr Reference kReferences[] = {
+    {L'&', L"&amp;"}, {L'<', L"&lt;"}, {L'>', L"&gt;"}, {L'"', L"&quot;"}, {L'\t', L"&#9;"}};
+
 std::wstring Escaped(std::wstring_view text) {
     std::wstring out;
     out.reserve(text.size());
     for (wchar_t c : text) {
-        switch (c) {
-            case L'&':
-                out += L"&amp;";
-                break;
-            case L'<':
-                out += L"&lt;";
-                break;
-            case L'>':
-                out += L"&gt;";
-                break;
-            case L'"':
-                out += L"&quot;";
-                break;
-            case L'\t':
-                out += L"&#9;";
-                break;
-            default:
-                out += c;
+        const auto reference = std::find_if(std::begin(kReferences), std::end(kReferences),
+                                            [c](const Reference& r) { return r.character == c; });
+        if (reference != std::end(kReferences)) {
+            out += reference->text;
+        } else {
+            out += c;
         }
     }
     return out;

@@ -107,15 +107,18 @@ class Handler(BaseHTTPRequestHandler):
         parsed = urllib.parse.urlsplit(self.path)
         return parsed.path, dict(urllib.parse.parse_qsl(parsed.query))
 
-    def plain(self, code, text):
-        data = text.encode("utf-8")
+    def complete(self, code, content_type, data):
+        """A whole reply with its length, on a connection that closes after it."""
         self.send_response(code)
-        self.send_header("Content-Type", "text/plain; charset=utf-8")
+        self.send_header("Content-Type", content_type)
         self.send_header("Content-Length", str(len(data)))
         self.send_header("Connection", "close")
         self.end_headers()
         self.wfile.write(data)
         self.close_connection = True
+
+    def plain(self, code, text):
+        self.complete(code, "text/plain; charset=utf-8", text.encode("utf-8"))
 
     def do_POST(self):
         path, q = self.params()
@@ -265,13 +268,7 @@ class Handler(BaseHTTPRequestHandler):
         return self.do_GET()
 
     def whole(self, data):
-        self.send_response(200)
-        self.send_header("Content-Type", "application/octet-stream")
-        self.send_header("Content-Length", str(len(data)))
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.wfile.write(data)
-        self.close_connection = True
+        self.complete(200, "application/octet-stream", data)
 
 
 class Server(ThreadingHTTPServer):
