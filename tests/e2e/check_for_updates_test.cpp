@@ -8,19 +8,14 @@
 
 #include "base/strings.h"
 #include "engine/paths.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/test_host.h"
+#include "support/test_servers.h"
 
 namespace mf {
 namespace {
 
-std::wstring ServerUrl(const std::wstring& name) {
-    return Trim(Widen(test::ReadFileBytes(test::BuildPath(L"servers\\" + name + L"\\url")), CodePage::Utf8));
-}
-
-std::string List(const std::string& entries) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
-}
+using test::UpdateList;
 
 const std::string kProduct =
     "<file path=\"bin\\app.exe\" ver=\"1.2\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"
@@ -44,37 +39,34 @@ std::string Gzipped(const std::string& bytes) {
     return out;
 }
 
-class CheckForUpdatesRun : public ::testing::Test {
+class CheckForUpdatesRun : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        name_ = site_.name();
-        exe_ = folder_ / L"mirefold.exe";
-    }
+    CheckForUpdatesRun() : EndToEndTest(L"check-e2e") {}
 
-    void Publish(const std::wstring& file, const std::string& text) { ASSERT_TRUE(site_.Publish(file, text)); }
-    std::string Url(const std::wstring& file) const { return site_.Url(file); }
-    // `extra` goes to section UPDATEINFO, `application` to APPLICATION.
-    void Brand(const std::string& extra, const std::string& application = "") {
-        const std::string config =
-            "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\nCheckLostFile=1\r\n"
-            "[APPLICATION]\r\nName=" +
-            Narrow(name_) + "\r\nAgentName=qbagent\r\nzqdir=Z1\r\nVer=2.0\r\n" + application +
-            "[UPDATEINFO]\r\nMainListURL=" + Url(L"main.xml") +
-            "\r\nFileMd5HandleUrl=" + Narrow(ServerUrl(L"checkservice")) + "md5\r\n" + extra;
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    // The product with its agent and version, the lists taken from the
+    // given addresses.
+    test::EngineIni CheckIni(const std::string& listUrl, const std::string& mainListUrl) const {
+        test::EngineIni ini = ProductIni();
+        ini.Set(L"Mirefold", L"QuickCheck", 0).Remove(L"APPLICATION", L"Application");
+        ini.Lines(L"APPLICATION", {L"AgentName=qbagent", L"zqdir=Z1", L"Ver=2.0"});
+        ini.Set(L"UPDATEINFO", L"ListURL", Widen(listUrl)).Set(L"UPDATEINFO", L"MainListURL", Widen(mainListUrl));
+        return ini;
     }
-    test::EngineRun Check() { return test::RunEngine(exe_, L"checkforupdates", name_); }
-    std::wstring Folder() const { return site_.Folder(); }
-
-    test::TempFolder folder_;
-    test::ProductSite site_{L"check-e2e"};
-    std::wstring name_, exe_;
+    // With the lost-file check and the digest service; the product list
+    // from `listUrl`, `application` more lines of section APPLICATION.
+    void Brand(const std::string& listUrl, const std::vector<std::wstring>& application = {}) {
+        test::EngineIni ini = CheckIni(listUrl, Url(L"main.xml"));
+        ini.Set(L"Mirefold", L"CheckLostFile", 1).Lines(L"APPLICATION", application);
+        ini.Set(L"UPDATEINFO", L"FileMd5HandleUrl", test::ServerUrl(L"checkservice") + L"md5");
+        EndToEndTest::Brand(ini);
+    }
+    test::EngineRun Check() { return Run(L"checkforupdates"); }
 };
 
 TEST_F(CheckForUpdatesRun, ExitCodeCountsTheFilesToUpdate) {
-    Publish(L"update.xml", List(kProduct));
-    Publish(L"main.xml", List(kMain));
-    Brand("ListURL=" + Url(L"update.xml") + "\r\n");
+    Publish(L"update.xml", UpdateList(kProduct));
+    Publish(L"main.xml", UpdateList(kMain));
+    Brand(Url(L"update.xml"));
 
     test::EngineRun run = Check();
     EXPECT_EQ(run.exitCode, 4) << run.log;  // empty installation: every file
@@ -83,32 +75,31 @@ TEST_F(CheckForUpdatesRun, ExitCodeCountsTheFilesToUpdate) {
     // The installed release is now the checked list; its files are present,
     // except one that got lost.
     const std::wstring folder = Folder();
-    std::string installed = List(kProduct + "<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n");
+    std::string installed = UpdateList(kProduct + "<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n");
     test::WriteFileBytes(folder + L"mirefold.xml", installed);
     for (const wchar_t* file : {L"bin", L"data", L"common"}) CreateFolderTree(folder + file);
     for (const wchar_t* file : {L"bin\\app.exe", L"data\\q.db", L"common\\shared.dll"})
         test::WriteFileBytes(folder + file, "x");
-    Publish(L"main.xml", List("<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n"));
+    Publish(L"main.xml", UpdateList("<file path=\"common\\shared.dll\" ver=\"3\"/>\r\n"));
     run = Check();
     EXPECT_EQ(run.exitCode, 0) << run.log;
     EXPECT_NE(run.log.find("Find nothing to update."), std::string::npos) << run.log;
 
     // One changed key and one missing file.
     Publish(L"update.xml",
-            List("<file path=\"bin\\app.exe\" ver=\"1.3\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"));
+            UpdateList("<file path=\"bin\\app.exe\" ver=\"1.3\"/>\r\n<file path=\"data\\q.db\" ver=\"7\"/>\r\n"));
     ::DeleteFileW((folder + L"data\\q.db").c_str());
     run = Check();
     EXPECT_EQ(run.exitCode, 2) << run.log;
 }
 
 TEST_F(CheckForUpdatesRun, HostWindowFollowsTheCheck) {
-    Publish(L"update.xml", List(kProduct));
-    Publish(L"main.xml", List(kMain));
-    Brand("ListURL=" + Url(L"update.xml") + "\r\n");
+    Publish(L"update.xml", UpdateList(kProduct));
+    Publish(L"main.xml", UpdateList(kMain));
+    Brand(Url(L"update.xml"));
     test::TestHost host;
     ASSERT_NE(host.window(), nullptr);
-    const test::EngineRun run =
-        test::RunEngine(exe_, L"checkforupdates " + std::to_wstring(reinterpret_cast<UINT_PTR>(host.window())), name_);
+    const test::EngineRun run = RunFor(host, L"checkforupdates");
     EXPECT_EQ(run.exitCode, 4) << run.log;
     // "UpdateNone" at start-up, the remote check (then its success with the
     // count), and "UpdateEnd" when the flow ends.
@@ -131,19 +122,12 @@ TEST_F(CheckForUpdatesRun, HostWindowFollowsTheCheck) {
 TEST_F(CheckForUpdatesRun, ServerThatCompressesUnaskedIsReadAsSent) {
     // nginx "gzip_static always" sends "<list>.gz" with Content-Encoding
     // gzip whatever the request asked for.
-    Publish(L"update.xml", List(kProduct));
-    Publish(L"main.xml", List(kMain));
-    Publish(L"update.xml.gz", Gzipped(List(kProduct)));
-    Publish(L"main.xml.gz", Gzipped(List(kMain)));
-    const std::string plain = Url(L"update.xml");
-    const std::string base = Narrow(ServerUrl(L"nginx"));
-    ASSERT_EQ(plain.rfind(base, 0), 0u);
-    const auto compressing = [&](const std::string& url) { return base + "gzip-always/" + url.substr(base.size()); };
+    Publish(L"update.xml", UpdateList(kProduct));
+    Publish(L"main.xml", UpdateList(kMain));
+    Publish(L"update.xml.gz", Gzipped(UpdateList(kProduct)));
+    Publish(L"main.xml.gz", Gzipped(UpdateList(kMain)));
     // Both lists from the compressing location.
-    const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n[APPLICATION]\r\nName=" +
-                               Narrow(name_) + "\r\nAgentName=qbagent\r\nzqdir=Z1\r\nVer=2.0\r\n[UPDATEINFO]\r\nMainListURL=" +
-                               compressing(Url(L"main.xml")) + "\r\nListURL=" + compressing(plain) + "\r\n";
-    ASSERT_TRUE(test::BrandEngine(config, exe_));
+    EndToEndTest::Brand(CheckIni(Url(L"update.xml", L"gzip-always/"), Url(L"main.xml", L"gzip-always/")));
     const test::EngineRun run = Check();
     EXPECT_EQ(run.exitCode, 4) << run.log;
     EXPECT_NE(run.log.find("Found 4 files need to update..."), std::string::npos) << run.log;
@@ -151,14 +135,14 @@ TEST_F(CheckForUpdatesRun, ServerThatCompressesUnaskedIsReadAsSent) {
 
 TEST_F(CheckForUpdatesRun, AnnouncedVersionGivesTheLargestExitCode) {
     Publish(L"ver.txt", "<ver>3.0</ver>");
-    Brand("ListURL=" + Url(L"ver.txt") + "\r\n", "CheckVerNumber=1\r\n");
+    Brand(Url(L"ver.txt"), {L"CheckVerNumber=1"});
     const test::EngineRun run = Check();
     EXPECT_EQ(run.exitCode, 2147483647) << run.log;
 }
 
 TEST_F(CheckForUpdatesRun, FailedListGivesZero) {
-    Publish(L"update.xml", List(kProduct));  // no main list
-    Brand("ListURL=" + Url(L"update.xml") + "\r\n");
+    Publish(L"update.xml", UpdateList(kProduct));  // no main list
+    Brand(Url(L"update.xml"));
     const test::EngineRun run = Check();
     EXPECT_EQ(run.exitCode, 0) << run.log;
     EXPECT_NE(run.log.find("error when download the list file."), std::string::npos) << run.log;

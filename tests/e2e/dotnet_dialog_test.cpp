@@ -5,8 +5,7 @@
 
 #include "base/files.h"
 #include "base/strings.h"
-#include "support/engine_runner.h"
-#include "support/test_servers.h"
+#include "support/end_to_end.h"
 #include "support/window_driver.h"
 
 namespace mf {
@@ -18,15 +17,15 @@ constexpr int kView = 144;
 constexpr COLORREF kDoneSquare = RGB(219, 88, 0);
 constexpr COLORREF kPendingSquare = RGB(226, 226, 232);
 
-class DotNetDialogRun : public ::testing::Test {
+class DotNetDialogRun : public test::EndToEndTest {
 protected:
-    void Brand(const std::string& mirefold, const std::string& application) {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + mirefold +
-                                   "[APPLICATION]\r\nName=" + Narrow(site_.name()) + "\r\nApplication=main.cmd\r\n" +
-                                   application + "[UPDATEINFO]\r\nListURL=" + site_.Url(L"update.xml") + "\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    DotNetDialogRun() : EndToEndTest(L"dotnet") {}
+    // The list on the site (it is never published), without a main list.
+    test::EngineIni Config() const {
+        test::EngineIni ini = OfflineIni();
+        ini.Set(L"UPDATEINFO", L"ListURL", Widen(Url(L"update.xml")));
+        return ini;
     }
-    std::string Log() const { return test::ReadFileBytes(site_.Folder() + L"inst.log"); }
     // Where the dialog said it downloads to.
     std::wstring LocalFile() const {
         const std::string log = Log();
@@ -34,20 +33,16 @@ protected:
         if (into == std::string::npos) return {};
         return Widen(log.substr(into + 6, log.find_first_of("\r\n", into) - into - 6));
     }
-
-    test::TempFolder folder_;
-    test::ProductSite site_{L"dotnet"};
-    std::wstring exe_ = folder_ / L"mirefold.exe";
 };
 
 TEST_F(DotNetDialogRun, FailsRetriesDownloadsAndStartsTheInstaller) {
     // The installer's address is not served yet: the first download fails.
-    Brand("", "dotnetfx20=" + site_.Url(L"fx\\dotnetfx20.exe") + "\r\n");
-    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" dotnet20");
+    Brand(Config().Set(L"APPLICATION", L"dotnetfx20", Widen(Url(L"fx\\dotnetfx20.exe"))));
+    test::ChildProcess engine = Start(L"dotnet20");
     ASSERT_TRUE(engine.started());
     const HWND dialog = test::WaitForDialogWithControl(engine.id(), kView);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(test::TextOf(dialog), site_.name());
+    EXPECT_EQ(test::TextOf(dialog), name());
     EXPECT_EQ(test::ClassOf(::GetDlgItem(dialog, kView)), L"MirefoldDownloadBlockView");
     EXPECT_EQ(test::ControlText(dialog, IDOK), L"Download");
 
@@ -59,7 +54,7 @@ TEST_F(DotNetDialogRun, FailsRetriesDownloadsAndStartsTheInstaller) {
     // The server has it now: the retry downloads it and the view fills.
     const std::string installer = test::ReadFileBytes(test::BuildPath(L"installtest\\mirefold-testmark.exe"));
     ASSERT_FALSE(installer.empty());
-    ASSERT_TRUE(site_.Publish(L"fx\\dotnetfx20.exe", installer));
+    Publish(L"fx\\dotnetfx20.exe", installer);
     ASSERT_TRUE(test::PressButton(dialog, IDOK));
     ASSERT_TRUE(test::WaitForControlText(dialog, IDOK, L"Install", 60s)) << Log();
     EXPECT_TRUE(test::ControlEnabled(dialog, IDOK));
@@ -78,8 +73,8 @@ TEST_F(DotNetDialogRun, FailsRetriesDownloadsAndStartsTheInstaller) {
 }
 
 TEST_F(DotNetDialogRun, AVersionWithoutAnAddressGetsTheWarningBox) {
-    Brand("DotNetSite=none\r\n", "");
-    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" dotnet35");
+    Brand(Config().Set(L"Mirefold", L"DotNetSite", L"none"));
+    test::ChildProcess engine = Start(L"dotnet35");
     ASSERT_TRUE(engine.started());
     EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDOK),
               L"You must install .Net Framework 3.5 to run main application.");

@@ -4,54 +4,50 @@
 
 #include "base/files.h"
 #include "base/strings.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/window_driver.h"
 
 namespace mf {
 namespace {
 
-class DotNetRun : public ::testing::Test {
+class DotNetRun : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        exe_ = folder_ / L"mirefold.exe";
-        RemoveTree(Folder());
-    }
+    DotNetRun() : EndToEndTest(L"dotnet-e2e") {}
     void TearDown() override { RemoveTree(Folder()); }
 
-    void Brand(const std::string& mirefold) {
+    // `mirefold`: more lines of section Mirefold.
+    void Brand(const std::vector<std::wstring>& mirefold) {
         // No vendor's site: a missing framework gets the warning box (the
         // download dialog has tests of its own).
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\nDotNetSite=none\r\n" + mirefold +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) +
-                                   "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
-                                   Narrow(name_) + "/update.xml\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+        test::EngineIni ini = OfflineIni();
+        ini.Set(L"Mirefold", L"DotNetSite", L"none").Lines(L"Mirefold", mirefold);
+        ini.Set(L"APPLICATION", L"Name", productName_)
+            .Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1:9/" + productName_ + L"/update.xml");
+        EndToEndTest::Brand(ini);
     }
     void InstallMainProgram() {
         ASSERT_TRUE(CreateFolderTree(Folder()));
-        ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(Marker()) + "\"\r\n"));
+        ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", test::MarkingMainProgram(Marker())));
     }
     // Runs the engine, answering the .NET prompt when one comes; the prompt's
     // text, or empty when there was none.
     std::wstring RunAnswering(const std::wstring& arguments, bool expectPrompt) {
-        test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" " + arguments);
-        EXPECT_TRUE(engine.started());
-        std::wstring text;
-        if (expectPrompt) text = test::AnswerMessageBox(engine.id(), IDOK);
-        EXPECT_TRUE(engine.Wait(std::chrono::seconds(60)));
-        return text;
+        const test::AnsweredRun run =
+            EndToEndTest::RunAnswering(arguments, expectPrompt ? std::optional<int>(IDOK) : std::nullopt);
+        EXPECT_TRUE(run.ended);
+        return run.text;
     }
     std::string Log() const { return test::ReadFileBytes(Folder() + L"inst.log"); }
-    std::wstring Folder() const { return test::ProductFolder(name_); }
+    // The folder of the product this run brands (a test may go through
+    // several products).
+    std::wstring Folder() const { return test::ProductFolder(productName_); }
     std::wstring Marker() const { return Folder() + L"started.txt"; }
 
-    test::TempFolder folder_;
-    std::wstring name_, exe_;
+    std::wstring productName_ = name();
 };
 
 TEST_F(DotNetRun, SwitchAsksForItsVersionAndEndsStartUp) {
-    Brand("");
+    Brand({});
     const std::wstring text = RunAnswering(L"emptytemp -dotnet20", true);
     EXPECT_EQ(text, L"You must install .Net Framework 2.0 to run main application.");
     EXPECT_EQ(Log().find("Run mode"), std::string::npos) << Log();
@@ -59,10 +55,10 @@ TEST_F(DotNetRun, SwitchAsksForItsVersionAndEndsStartUp) {
 
 // With the vendor's site, the switch offers the download from there.
 TEST_F(DotNetRun, SwitchOffersTheVendorsInstaller) {
-    const std::string config = "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n[APPLICATION]\r\nName=" +
-                               Narrow(name_) + "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/x/update.xml\r\n";
-    ASSERT_TRUE(test::BrandEngine(config, exe_));
-    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" emptytemp -dotnet20");
+    test::EngineIni ini = OfflineIni();
+    ini.Remove(L"APPLICATION", L"Application").Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1:9/x/update.xml");
+    EndToEndTest::Brand(ini);
+    test::ChildProcess engine = Start(L"emptytemp -dotnet20");
     const HWND dialog = test::WaitForDialogWithControl(engine.id(), 144);
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(test::PressButton(dialog, IDCANCEL));
@@ -79,24 +75,24 @@ TEST_F(DotNetRun, MainProgramStartsOnlyWithTheFrameworkItNeeds) {
                                    std::to_wstring(::GetCurrentProcessId());
     ASSERT_TRUE(CreateFolderTree(framework));
     struct Case {
-        const char* mirefold;
+        std::vector<std::wstring> mirefold;
         const wchar_t* prompt;  // nullptr: none, and the program starts
     };
     const Case cases[] = {
-        {"DotNetFix=1.0\r\n", L"You must install .Net Framework 1.0 to run main application."},
-        {"dotnetfx11=1\r\n", L"You must install .Net Framework 1.1 to run main application."},
-        {"dotnetfx35=yes\r\n", nullptr},
-        {"DotNetFx=7.0\r\n", nullptr},  // a version the engine does not know counts as present
-        {"", nullptr},
+        {{L"DotNetFix=1.0"}, L"You must install .Net Framework 1.0 to run main application."},
+        {{L"dotnetfx11=1"}, L"You must install .Net Framework 1.1 to run main application."},
+        {{L"dotnetfx35=yes"}, nullptr},
+        {{L"DotNetFx=7.0"}, nullptr},  // a version the engine does not know counts as present
+        {{}, nullptr},
     };
-    const std::wstring baseName = name_;
+    const std::wstring baseName = productName_;
     int index = 0;
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mirefold);
+        SCOPED_TRACE(c.mirefold.empty() ? std::string() : Narrow(c.mirefold.front()));
         // A product folder per case: the main program started by one case
         // may still have its folder as current folder while the next begins.
         RemoveTree(Folder());
-        name_ = baseName + std::to_wstring(++index);
+        productName_ = baseName + std::to_wstring(++index);
         RemoveTree(Folder());
         Brand(c.mirefold);
         InstallMainProgram();
@@ -115,7 +111,7 @@ TEST_F(DotNetRun, MainProgramStartsOnlyWithTheFrameworkItNeeds) {
 TEST_F(DotNetRun, StartUpAsksForAMissingFrameworkAndGoesOn) {
     // The check runs without the launcher window, so that the person's run
     // ends by itself once the unreachable server has answered nothing.
-    Brand("DotNetFix=1.1\r\nShowWhenCheck=0\r\n");
+    Brand({L"DotNetFix=1.1", L"ShowWhenCheck=0"});
     // Started by a person: asked, and the run goes on.
     const std::wstring text = RunAnswering(L"appenter", true);
     EXPECT_EQ(text, L"You must install .Net Framework 1.1 to run main application.");

@@ -6,7 +6,7 @@
 #include "base/strings.h"
 #include "engine/elevation.h"
 #include "engine/process_state.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/test_host.h"
 
 namespace mf {
@@ -16,27 +16,28 @@ namespace {
 // the stored command line followed by the marker, finds the update list
 // the other instance saved, goes on from status 6 with it instead of
 // checking again, and deletes the saved file.
-class ElevatedHandoverTest : public ::testing::Test {
+class ElevatedHandoverTest : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        name_ = site_.name();
-        exe_ = folder_ / L"mirefold.exe";
-    }
+    ElevatedHandoverTest() : EndToEndTest(L"elevated-e2e") {}
 
-    std::string Config() const {
+    test::EngineIni Config() const {
         // The list server does not answer: a new check would fail loudly.
         // "appenter" continues in the launcher window, whose computer
         // variant ends by itself.
-        return "[Mirefold]\r\nLog=inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nIsComputer=1\r\n"
-               "PracticeCenterURL=http://127.0.0.1:9/pc\r\nName=" + Narrow(name_) +
-               "\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" + Narrow(name_) + "/update.xml\r\n";
+        test::EngineIni ini = ProductIni();
+        ini.Remove(L"Mirefold", L"ShowWhenCheck").Set(L"Mirefold", L"TempAppPath", 1);
+        ini.Remove(L"APPLICATION", L"Application")
+            .Set(L"APPLICATION", L"IsComputer", 1)
+            .Set(L"APPLICATION", L"PracticeCenterURL", L"http://127.0.0.1:9/pc");
+        ini.Set(L"UPDATEINFO", L"ListURL", Widen(site_.UnreachableUrl(L"update.xml")))
+            .Remove(L"UPDATEINFO", L"MainListURL");
+        return ini;
     }
-    std::wstring Folder() const { return site_.Folder(); }
 
     // Saves a list of two files where the non-elevated instance saves it.
     std::wstring SaveList() {
         EXPECT_TRUE(CreateFolderTree(Folder()));
-        EXPECT_TRUE(test::WriteFileBytes(Folder() + L"mirefold.ini", Config()));
+        EXPECT_TRUE(Config().WriteTo(Folder() + L"mirefold.ini"));
         ProcessState state;
         ScopedProcessState use(state);
         state.workFolder.Set(Folder());
@@ -51,15 +52,10 @@ protected:
         EXPECT_TRUE(list.SaveToFile(saved));
         return saved;
     }
-
-    test::TempFolder folder_;
-    test::ProductSite site_{L"elevated-e2e"};
-    std::wstring name_;
-    std::wstring exe_;
 };
 
 TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckingAgain) {
-    ASSERT_TRUE(test::BrandEngine(Config(), exe_));
+    Brand(Config());
     for (const wchar_t* mode : {L"appenter", L"silence"}) {
         SCOPED_TRACE(Narrow(mode));
         const std::wstring saved = SaveList();
@@ -67,9 +63,7 @@ TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckin
         const std::wstring digest = HandOverDigest(test::ReadFileBytes(saved));
         test::TestHost host;
         ASSERT_NE(host.window(), nullptr);
-        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(host.window()));
-        const test::EngineRun run = test::RunEngine(
-            exe_, std::wstring(mode) + L" " + handle + L" /___runas_admin___ /listdigest=" + digest, name_);
+        const test::EngineRun run = RunFor(host, mode, L"/___runas_admin___ /listdigest=" + digest);
         ASSERT_GE(run.exitCode, 0);
 
         const std::vector<std::wstring> statuses = host.Statuses();
@@ -85,15 +79,13 @@ TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckin
 // the user can write the temporary folder, and start the engine with the
 // marker) is not taken: the run checks again, and the file is gone.
 TEST_F(ElevatedHandoverTest, AListWithoutTheHandOversDigestIsNotTaken) {
-    ASSERT_TRUE(test::BrandEngine(Config(), exe_));
+    Brand(Config());
     for (const wchar_t* digest : {L"", L" /listdigest=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"}) {
         SCOPED_TRACE(Narrow(digest));
         const std::wstring saved = SaveList();
         test::TestHost host;
         ASSERT_NE(host.window(), nullptr);
-        const std::wstring handle = std::to_wstring(reinterpret_cast<UINT_PTR>(host.window()));
-        const test::EngineRun run =
-            test::RunEngine(exe_, L"silence " + handle + L" /___runas_admin___" + digest, name_);
+        const test::EngineRun run = RunFor(host, L"silence", L"/___runas_admin___" + std::wstring(digest));
         const std::vector<std::wstring> statuses = host.Lines(L"status");
         EXPECT_EQ(std::find(statuses.begin(), statuses.end(), L"status 6 2"), statuses.end()) << run.log;
         EXPECT_NE(std::find_if(statuses.begin(), statuses.end(),

@@ -6,38 +6,34 @@
 #include "apply/install_phase.h"
 #include "base/files.h"
 #include "base/strings.h"
-#include "engine/process_state.h"
-#include "support/test_servers.h"
-#include "support/test_support.h"
+#include "support/engine_fixture.h"
+#include "support/engine_runner.h"
 
 namespace mf {
 namespace {
 
-TEST(InstallListRefetch, MissingNewListIsFetchedAgainAndPutInPlace) {
-    test::TempFolder folder;
-    ProcessState state;
-    const ScopedProcessState use(state);
-    state.workFolder.Set(folder.path() + L"\\");
-    CreateFolderTree(folder / L"tmp");
-    ASSERT_TRUE(test::WriteFileBytes(folder / L"mirefold.ini",
-                                     Narrow(L"[Mirefold]\r\nLog=install.log\r\nTempPath=" + (folder / L"tmp") +
-                                            L"\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/refetch/update.xml\r\n")));
+class InstallListRefetch : public test::EngineFixture {};
+
+TEST_F(InstallListRefetch, MissingNewListIsFetchedAgainAndPutInPlace) {
+    CreateFolderTree(folder() / L"tmp");
+    WriteIni(test::EngineIni()
+                 .Set(L"Mirefold", L"Log", L"install.log")
+                 .Set(L"Mirefold", L"TempPath", folder() / L"tmp")
+                 .Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1:9/refetch/update.xml"));
 
     const std::string list = "<?xml version=\"1.0\"?>\r\n<update><file path=\"a.dll\" ver=\"3\"/></update>\r\n";
-    const std::wstring published = test::WwwPath(L"install-refetch\\update.xml");
-    CreateFolderTree(published.substr(0, published.find_last_of(L'\\')));
-    ASSERT_TRUE(test::WriteFileBytes(published, list));
-    const std::wstring url = test::ServerUrl(L"nginx") + L"install-refetch/update.xml";
-    ASSERT_FALSE(url.empty());
+    const test::ProductSite site(L"install-refetch");
+    ASSERT_TRUE(site.Publish(L"update.xml", list));
+    const std::wstring url = Widen(site.Url(L"update.xml"));
 
-    const std::wstring downloaded = state.paths.ListFile();
-    state.updateList.listPath = downloaded;
-    state.run.listSources.Remember(downloaded, url);
-    state.updateList.SetStatus(UpdateStatus::CheckLocalOk);
+    const std::wstring downloaded = state().paths.ListFile();
+    state().updateList.listPath = downloaded;
+    state().run.listSources.Remember(downloaded, url);
+    state().updateList.SetStatus(UpdateStatus::CheckLocalOk);
     ASSERT_TRUE(RunInstallPhase(nullptr));
 
-    EXPECT_EQ(state.updateList.Status(), UpdateStatus::CopyOk);
-    EXPECT_EQ(test::ReadFileBytes(folder / L"mirefold.xml"), list);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::CopyOk);
+    EXPECT_EQ(test::ReadFileBytes(folder() / L"mirefold.xml"), list);
     EXPECT_FALSE(FileExists(downloaded));
 }
 

@@ -13,13 +13,12 @@
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "engine/product_guard.h"
-#include "support/engine_runner.h"
-#include "support/test_servers.h"
+#include "support/end_to_end.h"
 
 namespace mf {
 namespace {
 
-using Release = std::map<std::wstring, std::string>;
+using test::Release;
 
 // A product of a few hundred small files and a few larger ones.
 Release MakeRelease() {
@@ -38,12 +37,12 @@ Release MakeRelease() {
     return release;
 }
 
+// Its list, each file keyed by its size and first byte.
 std::string ListOf(const Release& release) {
-    std::string list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n";
+    std::map<std::wstring, std::string> keys;
     for (const auto& [path, content] : release)
-        list += "<file path=\"" + Narrow(path, CodePage::Utf8) + "\" ver=\"" + std::to_string(content.size()) +
-                "-" + std::to_string(content.front()) + "\"/>\r\n";
-    return list + "</update>\r\n";
+        keys[path] = std::to_string(content.size()) + "-" + std::to_string(content.front());
+    return test::ReleaseList(release, keys);
 }
 
 // Path → key of a list file, read by the engine's own reader.
@@ -56,36 +55,27 @@ std::map<std::wstring, std::wstring> ListKeys(const std::wstring& file) {
     return keys;
 }
 
-class KilledUpdate : public ::testing::Test {
+class KilledUpdate : public test::EndToEndTest {
 protected:
+    KilledUpdate() : EndToEndTest(L"killed-e2e") {}
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        const std::wstring site = L"killed-e2e\\" + name_;
-        RemoveTree(Folder());
-        RemoveTree(test::WwwPath(site));
         release_ = MakeRelease();
-        for (const auto& [path, content] : release_)
-            ASSERT_TRUE(test::WriteFileBytes(test::WwwPath(site + L"\\" + path), content));
-        ASSERT_TRUE(test::WriteFileBytes(test::WwwPath(site + L"\\update.xml"), ListOf(release_)));
-        ASSERT_TRUE(test::WriteFileBytes(test::WwwPath(site + L"\\main.xml"),
-                                         "<?xml version=\"1.0\"?>\r\n<update></update>\r\n"));
+        for (const auto& [path, content] : release_) Publish(path, content);
+        Publish(L"update.xml", ListOf(release_));
+        Publish(L"main.xml", test::UpdateList());
         // Files come from the rate-limited location, so that the update
         // takes long enough to be killed in each of its phases.
-        const std::string base = Narrow(test::ServerUrl(L"nginx")) + "limited/killed-e2e/" + Narrow(name_) + "/";
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n"
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\n[UPDATEINFO]\r\nListURL=" + base +
-                                   "update.xml\r\nMainListURL=" + base + "main.xml\r\n";
-        exe_ = folder_ / L"mirefold.exe";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+        test::EngineIni ini = ProductIni();
+        ini.Set(L"Mirefold", L"QuickCheck", 0).Remove(L"APPLICATION", L"Application");
+        ini.Set(L"UPDATEINFO", L"ListURL", Widen(Url(L"update.xml", L"limited/")))
+            .Set(L"UPDATEINFO", L"MainListURL", Widen(Url(L"main.xml", L"limited/")));
+        Brand(ini);
         ASSERT_TRUE(test::WriteFileBytes(folder_ / L"release.xml", ListOf(release_)));
     }
-    void TearDown() override { RemoveTree(Folder()); }
-
-    std::wstring Folder() const { return test::ProductFolder(name_); }
 
     // Starts a silent update and kills the whole engine process after `ms`.
     void KillAfter(int ms) {
-        test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" silence");
+        test::ChildProcess engine = Start(L"silence");
         ASSERT_TRUE(engine.started());
         if (!engine.Wait(std::chrono::milliseconds(ms))) engine.Kill();
         engine.Wait(std::chrono::seconds(10));
@@ -112,8 +102,6 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    test::TempFolder folder_;
-    std::wstring name_, exe_;
     Release release_;
 };
 
@@ -121,7 +109,7 @@ TEST_F(KilledUpdate, RunAgainAfterAKillTheInstallationIsTheRelease) {
     // Instants spread over the check, the download and the install.
     for (const int ms : {300, 1500, 4000}) {
         KillAfter(ms);
-        const test::EngineRun run = test::RunEngine(exe_, L"silence", name_, std::chrono::seconds(110));
+        const test::EngineRun run = Run(L"silence", std::chrono::seconds(110));
         ASSERT_TRUE(Converged()) << "killed after " << ms << " ms\n" << run.log;
         // The next kill hits a fresh installation.
         RemoveTree(Folder());
@@ -138,7 +126,7 @@ TEST_F(KilledUpdate, DISABLED_RandomInstants) {
     for (int round = 0; round < rounds; ++round) {
         const int ms = 100 + std::rand() % 8000;
         KillAfter(ms);
-        const test::EngineRun run = test::RunEngine(exe_, L"silence", name_, std::chrono::seconds(110));
+        const test::EngineRun run = Run(L"silence", std::chrono::seconds(110));
         const ::testing::AssertionResult result = Converged();
         if (result) {
             ++converged;

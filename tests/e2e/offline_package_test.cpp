@@ -10,7 +10,7 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "engine/paths.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/test_host.h"
 
 namespace mf {
@@ -44,23 +44,22 @@ std::vector<std::wstring> FilesBelow(const std::wstring& root) {
     return files;
 }
 
-class OfflinePackage : public ::testing::Test {
+class OfflinePackage : public test::EndToEndTest {
 protected:
+    OfflinePackage() : EndToEndTest(L"offline-e2e") {}
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        listUrl_ = L"http://127.0.0.1:9/" + name_ + L"/update.xml";
+        const std::wstring listUrl = Widen(site_.UnreachableUrl(L"update.xml"));
         wchar_t temp[MAX_PATH + 1] = {};
         ::GetTempPathW(MAX_PATH, temp);
         temp_ = temp;
-        downloadFolder_ = ReduceBackslashes(temp_ + L"\\" + ListNameHash(listUrl_ + L"9999999999"));
-        branded_ = folder_ / L"branded.exe";
-        packed_ = folder_ / L"mirefold.exe";
+        downloadFolder_ = ReduceBackslashes(temp_ + L"\\" + ListNameHash(listUrl + L"9999999999"));
         CleanUp();
-        const std::string config =
-            "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
-            "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=" + Narrow(listUrl_) +
-            "\r\nMainListURL=http://127.0.0.1:9/mirefold.xml\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, branded_));
+        // No server at all: the package is the release.
+        test::EngineIni ini = ProductIni();
+        ini.Set(L"Mirefold", L"QuickCheck", 0);
+        ini.Set(L"UPDATEINFO", L"ListURL", listUrl)
+            .Set(L"UPDATEINFO", L"MainListURL", L"http://127.0.0.1:9/mirefold.xml");
+        ASSERT_TRUE(test::BrandEngine(ini, branded_));
     }
     void TearDown() override { CleanUp(); }
     void CleanUp() {
@@ -73,7 +72,6 @@ protected:
         return test::RunAndWait(L"\"" + test::BuildPath(L"bin\\mirefold-pack.exe") + L"\" \"" + engine + L"\" \"" +
                                 product + L"\" \"" + out + L"\"");
     }
-    std::wstring Folder() const { return test::ProductFolder(name_); }
     std::wstring Pending(const std::wstring& path) const { return downloadFolder_ + L"\\" + path + L"_"; }
     std::vector<std::wstring> PendingFiles() const {
         std::vector<std::wstring> pending;
@@ -94,8 +92,7 @@ protected:
         test::TestHost host;
         EXPECT_NE(host.window(), nullptr);
         HostedRun hosted;
-        hosted.run = test::RunEngine(
-            packed_, L"checkforupdates " + std::to_wstring(reinterpret_cast<UINT_PTR>(host.window())), name_);
+        hosted.run = RunFor(host, L"checkforupdates");
         host.Close();
         hosted.statuses = host.Lines(L"status");
         hosted.descriptions = host.Lines(L"description");
@@ -103,8 +100,9 @@ protected:
         return hosted;
     }
 
-    test::TempFolder folder_;
-    std::wstring name_, listUrl_, temp_, downloadFolder_, branded_, packed_;
+    std::wstring temp_, downloadFolder_;
+    std::wstring branded_ = folder_ / L"branded.exe";
+    const std::wstring& packed_ = exe_;  // the engine the tests run
 };
 
 TEST_F(OfflinePackage, PackedEngineTakesTheReleaseOverWithTheServerDown) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <future>
 #include <map>
 
@@ -10,79 +11,41 @@
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/strings.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/test_host.h"
 #include "support/test_main_program.h"
-#include "support/test_servers.h"
 
 namespace mf {
 namespace {
 
-std::string List(const std::string& entries) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
-}
+using test::Release;
 
-// A release: relative path (backslashes) → content.
-using Release = std::map<std::wstring, std::string>;
-
-std::string ListOf(const Release& release, const std::map<std::wstring, std::string>& keys = {}) {
-    std::string entries;
-    for (const auto& [path, content] : release) {
-        const auto key = keys.find(path);
-        entries += "<file path=\"" + Narrow(path, CodePage::Utf8) + "\" ver=\"" +
-                   (key != keys.end() ? key->second : std::to_string(content.size())) + "\"/>\r\n";
-    }
-    return List(entries);
-}
-
-class SilentUpdate : public ::testing::Test {
+class SilentUpdate : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        name_ = site_.name();
-        exe_ = folder_ / L"mirefold.exe";
-        marker_ = folder_ / L"main-started.txt";
-        // The release's main program leaves a marker when it is started.
-        release_[L"main.cmd"] = "@echo started> \"" + Narrow(marker_) + "\"\r\n";
-        release_[L"data\\bank1.dat"] = std::string(70000, 'q');
-        release_[L"data\\sub\\bank2.dat"] = "second bank\r\n";
-        release_[L"readme.txt"] = "read me\r\n";
-    }
+    SilentUpdate() : EndToEndTest(L"silent-e2e") {}
+    void SetUp() override { release_[L"readme.txt"] = "read me\r\n"; }
 
-    void Publish(const std::wstring& file, const std::string& bytes) { ASSERT_TRUE(site_.Publish(file, bytes)); }
     void PublishRelease(const std::map<std::wstring, std::string>& keys = {}) {
-        for (const auto& [path, content] : release_) Publish(path, content);
-        Publish(L"update.xml", ListOf(release_, keys));
-        Publish(L"main.xml", List(""));
+        EndToEndTest::PublishRelease(release_, keys);
     }
-    std::string Url(const std::wstring& file) const { return site_.Url(file); }
-    void Brand(const std::string& listUrl = "", const std::string& extra = "",
-               const std::string& application = "main.cmd") {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + extra +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) + "\r\nApplication=" + application +
-                                   "\r\n" + applicationExtra_ +
-                                   "[UPDATEINFO]\r\nListURL=" + (listUrl.empty() ? Url(L"update.xml") : listUrl) +
-                                   "\r\nMainListURL=" + Url(L"main.xml") + "\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    // The product's configuration without the quick check, adjusted by
+    // `adjust` and the test's own lines of section APPLICATION.
+    void Brand(const std::function<void(test::EngineIni&)>& adjust = {}) {
+        test::EngineIni ini = ProductIni();
+        ini.Set(L"Mirefold", L"QuickCheck", 0);
+        ini.Lines(L"APPLICATION", applicationExtra_);
+        if (adjust) adjust(ini);
+        EndToEndTest::Brand(ini);
     }
     test::EngineRun Silent(const test::TestHost* host = nullptr) {
-        std::wstring arguments = L"silence";
-        if (host != nullptr) arguments += L" " + std::to_wstring(reinterpret_cast<UINT_PTR>(host->window()));
-        return test::RunEngine(exe_, arguments, name_, std::chrono::seconds(90));
+        constexpr auto kTimeout = std::chrono::seconds(90);
+        return host != nullptr ? RunFor(*host, L"silence", L"", kTimeout) : Run(L"silence", kTimeout);
     }
-    std::wstring Folder() const { return site_.Folder(); }
-    bool MainProgramStarted() const {
-        return test::WaitUntil([&] { return FileExists(marker_); }, std::chrono::seconds(20));
-    }
-    void ExpectInstalledRelease() const {
-        for (const auto& [path, content] : release_)
-            EXPECT_TRUE(test::ReadFileBytes(Folder() + path) == content) << Narrow(path);
-    }
-    // The status numbers a host received, in order.
-    test::TempFolder folder_;
-    test::ProductSite site_{L"silent-e2e"};
-    std::wstring name_, exe_, marker_;
-    Release release_;
-    std::string applicationExtra_;  // more lines of section APPLICATION
+    void ExpectInstalledRelease() const { ExpectInstalled(release_); }
+
+    // The release's main program leaves a marker when it is started.
+    Release release_ = test::SmallRelease(marker_);
+    std::vector<std::wstring> applicationExtra_;  // more lines of section APPLICATION
 };
 
 TEST_F(SilentUpdate, EmptyInstallationBecomesTheRelease) {
@@ -107,7 +70,9 @@ TEST_F(SilentUpdate, VersionReplyLeadsToTheFullCheckAndTheUpdate) {
     // to check against; the silent run goes on to check them and update.
     PublishRelease();
     Publish(L"ver.txt", "<ver>3.0</ver>\r\n<url>" + Url(L"update.xml") + "</url>\r\n");
-    Brand(Url(L"ver.txt"), "", "main.cmd\r\nCheckVerNumber=1");
+    Brand([&](test::EngineIni& ini) {
+        ini.Set(L"UPDATEINFO", L"ListURL", Widen(Url(L"ver.txt"))).Set(L"APPLICATION", L"CheckVerNumber", 1);
+    });
     const test::EngineRun run = Silent();
     ExpectInstalledRelease();
     EXPECT_TRUE(MainProgramStarted()) << run.log;
@@ -149,7 +114,8 @@ TEST_F(SilentUpdate, ServerDownStillStartsTheMainProgram) {
     // The release's main program is installed by hand; the server is gone.
     ASSERT_TRUE(CreateFolderTree(Folder()));
     ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", release_[L"main.cmd"]));
-    Brand("http://127.0.0.1:9/" + Narrow(name_) + "/update.xml");
+    Brand(
+        [&](test::EngineIni& ini) { ini.Set(L"UPDATEINFO", L"ListURL", Widen(site_.UnreachableUrl(L"update.xml"))); });
     test::TestHost host;
     const test::EngineRun run = Silent(&host);
     EXPECT_EQ(run.exitCode, 0) << run.log;
@@ -164,7 +130,7 @@ TEST_F(SilentUpdate, ServerDownStillStartsTheMainProgram) {
 // closed: the run neither waits for an answer nor replaces anything.
 TEST_F(SilentUpdate, RunningMainProgramIsLeftAloneWithoutAQuestion) {
     PublishRelease();
-    Brand("", "", "QBank.exe");
+    Brand([](test::EngineIni& ini) { ini.Set(L"APPLICATION", L"Application", L"QBank.exe"); });
     ASSERT_EQ(Silent().exitCode, static_cast<long long>(release_.size()));
     ASSERT_TRUE(::CopyFileW(test::TestMainProgram::BuildExe().c_str(), (Folder() + L"QBank.exe").c_str(), FALSE));
     test::TestMainProgram program(L"", Folder() + L"QBank.exe");
@@ -228,10 +194,9 @@ TEST_F(SilentUpdate, ClosedHostThatAsksForItStopsTheRun) {
 TEST_F(SilentUpdate, FailedDownloadIsRetriedFourMoreTimes) {
     PublishRelease();
     // A file the list names but the server does not have.
-    Publish(L"update.xml", ListOf(release_) + "");
     Release withMissing = release_;
     withMissing[L"data\\missing.dat"] = "never published";
-    Publish(L"update.xml", ListOf(withMissing));
+    Publish(L"update.xml", test::ReleaseList(withMissing));
     Brand();
     const test::EngineRun run = Silent();
     // Four more runs of the phase, each for the failed file only.
@@ -252,26 +217,23 @@ protected:
     // practice center).
     void SetUp() override {
         SilentUpdate::SetUp();
-        applicationExtra_ = "IsComputer=1\r\nPracticeCenterURL=" + Url(L"pc") + "\r\n";
+        applicationExtra_ = {L"IsComputer=1", L"PracticeCenterURL=" + Widen(Url(L"pc"))};
     }
 
     // Starts the engine in the mode, answers its message box with `button`
     // and returns the box's text and the engine's exit code.
-    std::pair<std::wstring, long long> RunAnswering(const std::wstring& mode, int button) {
-        test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" " + mode);
-        EXPECT_TRUE(engine.started());
-        const std::wstring text = test::AnswerMessageBox(engine.id(), button, std::chrono::seconds(40));
-        if (!engine.Wait(std::chrono::seconds(90))) engine.Kill();
-        return {text, static_cast<long long>(engine.ExitCode())};
+    std::pair<std::wstring, long long> Answering(const std::wstring& mode, int button) {
+        const test::AnsweredRun run = RunAnswering(mode, button, std::chrono::seconds(40), std::chrono::seconds(90));
+        return {run.text, run.exitCode};
     }
 };
 
 TEST_F(AppEnter, WithoutApplicationItSaysSoAndStops) {
     PublishRelease();
-    const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\n[APPLICATION]\r\nName=" +
-                               Narrow(name_) + "\r\n[UPDATEINFO]\r\nListURL=" + Url(L"update.xml") + "\r\n";
-    ASSERT_TRUE(test::BrandEngine(config, exe_));
-    const auto [text, code] = RunAnswering(L"appenter", IDOK);
+    test::EngineIni ini = ProductIni();
+    ini.Remove(L"APPLICATION", L"Application").Remove(L"UPDATEINFO", L"MainListURL");
+    EndToEndTest::Brand(ini);
+    const auto [text, code] = Answering(L"appenter", IDOK);
     EXPECT_EQ(text, L"At AppEnter mode,You must set Application in mirefold.ini file.");
     EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
 }
@@ -279,7 +241,7 @@ TEST_F(AppEnter, WithoutApplicationItSaysSoAndStops) {
 TEST_F(AppEnter, YesUpdates) {
     PublishRelease();
     Brand();
-    const auto [text, code] = RunAnswering(L"appenter", IDYES);
+    const auto [text, code] = Answering(L"appenter", IDYES);
     EXPECT_EQ(text, L"4 updates found at the website,now to upgrade?");
     EXPECT_EQ(code, static_cast<long long>(release_.size()));
     ExpectInstalledRelease();
@@ -290,7 +252,7 @@ TEST_F(AppEnter, NoStartsTheMainProgramWithoutUpdating) {
     ASSERT_TRUE(CreateFolderTree(Folder()));
     ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", release_[L"main.cmd"]));
     Brand();
-    const auto [text, code] = RunAnswering(L"appenter", IDNO);
+    const auto [text, code] = Answering(L"appenter", IDNO);
     EXPECT_FALSE(text.empty());
     EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
     EXPECT_TRUE(MainProgramStarted());
@@ -299,10 +261,9 @@ TEST_F(AppEnter, NoStartsTheMainProgramWithoutUpdating) {
 TEST_F(AppEnter, CancelDoesNothing) {
     PublishRelease();
     ASSERT_TRUE(CreateFolderTree(Folder()));
-    ASSERT_TRUE(
-        test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker_) + "\"\r\nrem old\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", test::MarkingMainProgram(marker_) + "rem old\r\n"));
     Brand();
-    const auto [text, code] = RunAnswering(L"appenter", IDCANCEL);
+    const auto [text, code] = Answering(L"appenter", IDCANCEL);
     EXPECT_FALSE(text.empty());
     EXPECT_FALSE(FileExists(Folder() + L"readme.txt"));
     ::Sleep(2000);
@@ -312,7 +273,7 @@ TEST_F(AppEnter, CancelDoesNothing) {
 TEST_F(AppEnter, NoPromptUpdatesWithoutAsking) {
     PublishRelease();
     Brand();
-    const test::EngineRun run = test::RunEngine(exe_, L"appenternoprompt", name_, std::chrono::seconds(90));
+    const test::EngineRun run = Run(L"appenternoprompt", std::chrono::seconds(90));
     EXPECT_EQ(run.exitCode, static_cast<long long>(release_.size())) << run.log;
     ExpectInstalledRelease();
 }

@@ -5,7 +5,7 @@
 #include "app/update_app.h"
 #include "base/strings.h"
 #include "engine/paths.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/window_driver.h"
 
 namespace mf {
@@ -15,21 +15,12 @@ using test::EngineRun;
 
 // Each test brands its own engine for its own product name, so that tests
 // running side by side never share a working folder.
-class StartupTest : public ::testing::Test {
+class StartupTest : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        name_ = site_.name();
-        exe_ = folder_ / L"mirefold.exe";
-    }
+    StartupTest() : EndToEndTest(L"startup-e2e") {}
 
-    std::string Config(const std::string& extra = "") const {
-        return "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n" + extra + "[APPLICATION]\r\nName=" +
-               Narrow(name_) + "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" +
-               Narrow(name_) + "/update.xml\r\n";
-    }
-    void Brand(const std::string& config) { ASSERT_TRUE(test::BrandEngine(config, exe_)); }
-    EngineRun Run(const std::wstring& arguments) { return test::RunEngine(exe_, arguments, name_); }
-    std::wstring Folder() const { return site_.Folder(); }
+    // Without a list server, in the mode that only empties the cache.
+    test::EngineIni Config() const { return OfflineIni(); }
 
     // The mode and host window start-up logged last.
     static std::string LoggedMode(const std::string& log) {
@@ -39,18 +30,13 @@ protected:
             found = (*it)[1].str() + "/" + (*it)[2].str();
         return found;
     }
-
-    test::TempFolder folder_;
-    test::ProductSite site_{L"startup-e2e"};
-    std::wstring name_;
-    std::wstring exe_;
 };
 
 TEST_F(StartupTest, PreparesTheWorkingFolderAndWritesTheConfigurationByteForByte) {
     // Odd but legal bytes: a high-ANSI character, a LF-only line, no final
     // line break.
-    const std::string config = Config("Extra=caf\xe9\nTail=1\r\n") + "ZQTitle=last line";
-    Brand(config);
+    const std::string config = Config().Text() + "Extra=caf\xe9\nTail=1\r\nZQTitle=last line";
+    ASSERT_TRUE(test::BrandEngine(config, exe_));
     const EngineRun run = Run(L"");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(FolderExists(Folder()));
@@ -89,8 +75,8 @@ TEST_F(StartupTest, ProductSetFolderWhenACompanionFileSitsAboveTheExecutable) {
 
         wchar_t windows[MAX_PATH + 1] = {};
         ::GetWindowsDirectoryW(windows, MAX_PATH);
-        const std::wstring setFolder = WorkFolderFor(windows, L"77\\ZQ_" + name_, true);
-        EXPECT_EQ(setFolder.substr(1), L":\\Tarnwick\\vdBook\\77\\ZQ_" + name_ + L"\\");
+        const std::wstring setFolder = WorkFolderFor(windows, L"77\\ZQ_" + name(), true);
+        EXPECT_EQ(setFolder.substr(1), L":\\Tarnwick\\vdBook\\77\\ZQ_" + name() + L"\\");
         EXPECT_EQ(test::RunAndWait(L"\"" + bin + L"\\mirefold.exe\""), 0);
         EXPECT_TRUE(FileExists(setFolder + L"mirefold.ini"));
         EXPECT_FALSE(FolderExists(Folder()));
@@ -130,7 +116,7 @@ TEST_F(StartupTest, ADecimalTokenNamingAWindowBecomesTheHostWindow) {
 
 TEST_F(StartupTest, DotNetSwitchEndsStartUpBeforeTheMode) {
     Brand(Config());
-    test::ChildProcess engine = test::ChildProcess::Start(L"\"" + exe_ + L"\" emptytemp dotnet35");
+    test::ChildProcess engine = Start(L"emptytemp dotnet35");
     ASSERT_TRUE(engine.started());
     // The download dialog for 3.5, closed without downloading.
     const HWND dialog = test::WaitForDialogWithControl(engine.id(), 144);
@@ -138,7 +124,7 @@ TEST_F(StartupTest, DotNetSwitchEndsStartUpBeforeTheMode) {
     EXPECT_TRUE(test::PressButton(dialog, IDCANCEL));
     ASSERT_TRUE(engine.Wait(std::chrono::seconds(60)));
     EXPECT_EQ(engine.ExitCode(), 0u);
-    const std::string log = test::ReadFileBytes(Folder() + L"inst.log");
+    const std::string log = Log();
     EXPECT_NE(log.find("Offer .NET Framework 3.5"), std::string::npos) << log;
     EXPECT_EQ(LoggedMode(log), "(none)");
 }
@@ -153,7 +139,7 @@ TEST_F(StartupTest, OnlyStartsTheMainProgramWhenItIsPresent) {
 
     // A plain start (only the configured mode) starts the present main
     // program and ends start-up.
-    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", "@echo started> \"" + Narrow(marker) + "\"\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(Folder() + L"main.cmd", test::MarkingMainProgram(marker)));
     ::DeleteFileW((Folder() + L"inst.log").c_str());
     run = Run(L"");
     EXPECT_EQ(run.exitCode, 0);
@@ -175,9 +161,8 @@ TEST_F(StartupTest, EmptyTempRemovesTheListCacheFiles) {
     Brand(Config());
     wchar_t temp[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, temp);
-    const std::wstring base =
-        ReduceBackslashes(std::wstring(temp) + L"\\" +
-                          ListNameHash(L"http://127.0.0.1:9/" + name_ + L"/update.xml9999999999"));
+    const std::wstring base = ReduceBackslashes(
+        std::wstring(temp) + L"\\" + ListNameHash(L"http://127.0.0.1:9/" + name() + L"/update.xml9999999999"));
     for (const wchar_t* suffix : {L".xml", L".xml.xml", L".bin", L".ini", L".lst"})
         ASSERT_TRUE(test::WriteFileBytes(base + suffix, "x"));
     ASSERT_TRUE(CreateFolderTree(base + L"\\data\\sub"));

@@ -8,63 +8,48 @@
 #include "app/update_app.h"
 #include "base/strings.h"
 #include "engine/product_guard.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
+#include "support/test_servers.h"
 
 namespace mf {
 namespace {
 
 using namespace std::chrono_literals;
 
-std::wstring ServerUrl(const std::wstring& name) {
-    return Trim(Widen(test::ReadFileBytes(test::BuildPath(L"servers\\" + name + L"\\url")), CodePage::Utf8));
-}
+using test::UpdateList;
 
-std::string List(const std::string& entries) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
-}
-
-class UnattendedRun : public ::testing::Test {
+class UnattendedRun : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        name_ = site_.name();
-        exe_ = folder_ / L"mirefold.exe";
-    }
+    UnattendedRun() : EndToEndTest(L"check-e2e") {}
 
-    void Publish(const std::wstring& file, const std::string& text) { ASSERT_TRUE(site_.Publish(file, text)); }
-    std::string Url(const std::wstring& file) const { return site_.Url(file); }
-    void Brand(const std::string& mirefold = "") {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n" + mirefold +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) +
-                                   "\r\n[UPDATEINFO]\r\nListURL=" + Url(L"update.xml") + "\r\nMainListURL=" +
-                                   Url(L"main.xml") + "\r\nFileMd5HandleUrl=" + Narrow(ServerUrl(L"checkservice")) +
-                                   "md5\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    // `mirefold`: more lines of section Mirefold.
+    void Brand(const std::vector<std::wstring>& mirefold = {}) {
+        test::EngineIni ini = ProductIni();
+        ini.Set(L"Mirefold", L"QuickCheck", 0).Lines(L"Mirefold", mirefold);
+        ini.Remove(L"APPLICATION", L"Application");
+        ini.Set(L"UPDATEINFO", L"FileMd5HandleUrl", test::ServerUrl(L"checkservice") + L"md5");
+        EndToEndTest::Brand(ini);
     }
     // The engine's own time-out is far shorter: a run still going after
     // this one waits for an answer nobody gives (and is killed).
-    test::EngineRun Check() { return test::RunEngine(exe_, L"checkforupdates", name_, 40s); }
-    std::wstring Folder() const { return site_.Folder(); }
-
-    test::TempFolder folder_;
-    test::ProductSite site_{L"check-e2e"};
-    std::wstring name_, exe_;
+    test::EngineRun Check() { return Run(L"checkforupdates", 40s); }
 };
 
 TEST_F(UnattendedRun, CheckForUpdatesNeverWaitsForAMessageBox) {
-    Publish(L"main.xml", List("<file path=\"m.dll\" ver=\"1\"/>\r\n"));
+    Publish(L"main.xml", UpdateList("<file path=\"m.dll\" ver=\"1\"/>\r\n"));
     struct Case {
         const char* name;
-        std::string mirefold;  // extra lines of section Mirefold
+        const wchar_t* mirefold;  // an extra line of section Mirefold
         std::string productList;
         const char* logged;
         long long exitCode;
     } cases[] = {
         // A broken proxy setting is reported at start-up in a box; no request
         // goes around the proxy it names, so the check fails.
-        {"proxy setting", "Proxy=no-port-here\r\n", List("<file path=\"a.dll\" ver=\"1\"/>\r\n"),
+        {"proxy setting", L"Proxy=no-port-here", UpdateList("<file path=\"a.dll\" ver=\"1\"/>\r\n"),
          "The proxy set error! [not shown: nobody to answer in this run]", 0},
         // An entity in the list once made the list reader report in a box.
-        {"entity in the list", "",
+        {"entity in the list", L"",
          "<?xml version=\"1.0\"?>\r\n<!DOCTYPE update [<!ENTITY e \"x\">]>\r\n<update><file path=\"&e;.dll\" "
          "ver=\"1\"/></update>",
          "error when download the list file.", 0},
@@ -75,7 +60,7 @@ TEST_F(UnattendedRun, CheckForUpdatesNeverWaitsForAMessageBox) {
         // it ended.
         exe_ = folder_ / (L"mirefold" + std::to_wstring(++round) + L".exe");
         Publish(L"update.xml", c.productList);
-        Brand(c.mirefold);
+        Brand({c.mirefold});
         const test::EngineRun run = Check();
         EXPECT_NE(run.exitCode, -1) << c.name << ": the engine did not end on its own\n" << run.log;
         EXPECT_EQ(run.exitCode, c.exitCode) << c.name << "\n" << run.log;
@@ -84,8 +69,8 @@ TEST_F(UnattendedRun, CheckForUpdatesNeverWaitsForAMessageBox) {
 }
 
 TEST_F(UnattendedRun, SecondEngineForTheSameProductWaitsOrEnds) {
-    Publish(L"update.xml", List("<file path=\"a.dll\" ver=\"1\"/>\r\n<file path=\"b.dll\" ver=\"1\"/>\r\n"));
-    Publish(L"main.xml", List("<file path=\"m.dll\" ver=\"1\"/>\r\n"));
+    Publish(L"update.xml", UpdateList("<file path=\"a.dll\" ver=\"1\"/>\r\n<file path=\"b.dll\" ver=\"1\"/>\r\n"));
+    Publish(L"main.xml", UpdateList("<file path=\"m.dll\" ver=\"1\"/>\r\n"));
     Brand();
     // This test plays the first engine: a thread of it holds the product's
     // guard (a mutex is released by the thread that owns it).

@@ -6,47 +6,34 @@
 
 #include "base/files.h"
 #include "base/strings.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 
 namespace mf {
 namespace {
 
-class UninstallRun : public ::testing::Test {
+class UninstallRun : public test::EndToEndTest {
 protected:
+    UninstallRun() : EndToEndTest(L"uninstall-e2e") {}
     void SetUp() override {
-        name_ = L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        exe_ = folder_ / L"mirefold.exe";
-        RemoveTree(Folder());
         wchar_t desktop[MAX_PATH + 1] = {};
         ASSERT_EQ(::SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop), S_OK);
-        shortcut_ = std::wstring(desktop) + L"\\" + name_ + L".lnk";
-        const std::string config =
-            "[Mirefold]\r\nLog=inst.log\r\nMode=emptytemp\r\n[APPLICATION]\r\nName=" + Narrow(name_) +
-            "\r\nApplication=main.cmd\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/" + Narrow(name_) +
-            "/update.xml\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+        shortcut_ = std::wstring(desktop) + L"\\" + name() + L".lnk";
+        Brand(OfflineIni());
     }
-    void TearDown() override {
-        RemoveTree(Folder());
-        ::DeleteFileW(shortcut_.c_str());
-    }
+    void TearDown() override { ::DeleteFileW(shortcut_.c_str()); }
 
-    std::wstring Folder() const { return test::ProductFolder(name_); }
     void Install(const std::wstring& relative, const std::string& bytes = "installed") {
         const std::wstring path = Folder() + relative;
         ASSERT_TRUE(CreateFolderTree(path.substr(0, path.find_last_of(L'\\'))));
         ASSERT_TRUE(test::WriteFileBytes(path, bytes));
     }
     // The main program leaves a mark when it is started.
-    void InstallMainProgram() {
-        Install(L"main.cmd", "@echo started> \"" + Narrow(Folder()) + "started.txt\"\r\n");
-    }
+    void InstallMainProgram() { Install(L"main.cmd", test::MarkingMainProgram(Folder() + L"started.txt")); }
     bool Exists(const std::wstring& relative) const {
         return ::GetFileAttributesW((Folder() + relative).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-    test::TempFolder folder_;
-    std::wstring name_, exe_, shortcut_;
+    std::wstring shortcut_;
 };
 
 TEST_F(UninstallRun, RemovesTheInstalledReleaseWithTheMainProgramInPlace) {
@@ -55,13 +42,15 @@ TEST_F(UninstallRun, RemovesTheInstalledReleaseWithTheMainProgramInPlace) {
                                 L"__oldfiles.lst", L"inst.log"})
         Install(file);
     ASSERT_TRUE(test::WriteFileBytes(shortcut_, "link"));
-    Install(L"mirefold.xml",
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n<file path=\"main.cmd\" ver=\"2\"/>\r\n"
-            "<file path=\"bin\\tool.dll\" ver=\"2\" desname=\"bin\\tool.dll;extra\\tool-copy.dll\"/>\r\n"
-            "<file path=\"data\\q\\bank.dat\" ver=\"2\" shortcut=\"{desktop}\\" + Narrow(name_) + ".lnk\"/>\r\n"
-            "</update>\r\n");
+    const std::string shortcut = "{desktop}\\" + Narrow(name()) + ".lnk";
+    Install(
+        L"mirefold.xml",
+        test::UpdateList("<file path=\"main.cmd\" ver=\"2\"/>\r\n"
+                         "<file path=\"bin\\tool.dll\" ver=\"2\" desname=\"bin\\tool.dll;extra\\tool-copy.dll\"/>\r\n"
+                         "<file path=\"data\\q\\bank.dat\" ver=\"2\" shortcut=\"" +
+                         shortcut + "\"/>\r\n"));
 
-    const test::EngineRun run = test::RunEngine(exe_, L"uninstall", name_);
+    const test::EngineRun run = Run(L"uninstall");
     // Done: 0, not the number of records read (a host would take that for
     // files to update).
     EXPECT_EQ(run.exitCode, 0) << run.log;
@@ -78,7 +67,7 @@ TEST_F(UninstallRun, WithoutALocalListOnlyTheBookkeepingGoes) {
     InstallMainProgram();
     Install(L"__oldfiles.lst");
     Install(L"inst.log");
-    const test::EngineRun run = test::RunEngine(exe_, L"-UNINSTALL", name_);
+    const test::EngineRun run = Run(L"-UNINSTALL");
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(Exists(L"main.cmd"));
     EXPECT_TRUE(Exists(L"mirefold.ini"));

@@ -6,14 +6,12 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <map>
 #include <vector>
 
 #include "base/files.h"
 #include "base/strings.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/notification_area.h"
-#include "support/test_servers.h"
 #include "support/window_driver.h"
 #include "ui/resource_ids.h"
 #include "ui/update_center_rules.h"
@@ -26,40 +24,21 @@ using namespace std::chrono_literals;
 constexpr wchar_t kDialogClass[] = L"#32770";
 constexpr wchar_t kTitle[] = L"Update Center";
 
-class UpdateCenterE2eTest : public ::testing::Test {
+class UpdateCenterE2eTest : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        exe_ = folder_ / L"mirefold.exe";
-        marker_ = folder_ / L"main-started.txt";
-        release_[L"main.cmd"] = "@echo started> \"" + Narrow(marker_) + "\"\r\n";
-        release_[L"data\\bank1.dat"] = std::string(70000, 'q');
-        release_[L"data\\sub\\bank2.dat"] = "second bank\r\n";
-    }
-    void Publish(bool withFiles) {
-        std::string entries;
-        for (const auto& [path, content] : release_) {
-            ASSERT_TRUE(site_.Publish(path, content));
-            if (withFiles)
-                entries += "<file path=\"" + Narrow(path) + "\" ver=\"" + std::to_string(content.size()) + "\"/>\r\n";
-        }
-        const auto list = [](const std::string& body) {
-            return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + body + "</update>\r\n";
-        };
-        ASSERT_TRUE(site_.Publish(L"update.xml", list(entries)));
-        ASSERT_TRUE(site_.Publish(L"main.xml", list("")));
-    }
+    UpdateCenterE2eTest() : EndToEndTest(L"update-center-e2e") {}
     // The computer variant: the update from the pop-up ends by itself in the
     // launcher window, which starts the main program.
-    void Brand(const std::string& checkTmSpan, const std::string& listUrl = "") {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nQuickCheck=0\r\nCheckTmSpan=" + checkTmSpan +
-                                   "\r\n[APPLICATION]\r\nName=" + Narrow(site_.name()) +
-                                   "\r\nApplication=main.cmd\r\nIsComputer=1\r\nPracticeCenterURL=" +
-                                   site_.Url(L"pc") + "\r\n[UPDATEINFO]\r\nListURL=" +
-                                   (listUrl.empty() ? site_.Url(L"update.xml") : listUrl) +
-                                   "\r\nMainListURL=" + site_.Url(L"main.xml") + "\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+    void Brand(const std::wstring& checkTmSpan, const std::string& listUrl = "") {
+        test::EngineIni ini = ProductIni();
+        ini.Remove(L"Mirefold", L"ShowWhenCheck")
+            .Set(L"Mirefold", L"QuickCheck", 0)
+            .Set(L"Mirefold", L"CheckTmSpan", checkTmSpan);
+        ini.Set(L"APPLICATION", L"IsComputer", 1).Set(L"APPLICATION", L"PracticeCenterURL", Widen(Url(L"pc")));
+        if (!listUrl.empty()) ini.Set(L"UPDATEINFO", L"ListURL", Widen(listUrl));
+        EndToEndTest::Brand(ini);
     }
-    test::ChildProcess Start() { return test::ChildProcess::Start(L"\"" + exe_ + L"\" tryicon"); }
+    test::ChildProcess Start() const { return EndToEndTest::Start(L"tryicon"); }
     // The pop-up, shown or not.
     static HWND FindCenter(DWORD processId) {
         for (HWND w = ::FindWindowExW(nullptr, nullptr, kDialogClass, kTitle); w != nullptr;
@@ -76,12 +55,8 @@ protected:
         ::SetForegroundWindow(center);
         test::ClickAt(test::ScreenCentreOf(::GetDlgItem(center, mirrorId)));
     }
-    void ExpectInstalledRelease() const {
-        for (const auto& [path, content] : release_)
-            EXPECT_TRUE(test::ReadFileBytes(site_.Folder() + path) == content) << Narrow(path);
-    }
-    std::string Log() const { return test::ReadFileBytes(site_.Folder() + L"inst.log"); }
-    std::wstring Tip(const std::wstring& line) const { return *ui::TooltipFor(site_.name(), line); }
+    void ExpectInstalledRelease() const { ExpectInstalled(release_); }
+    std::wstring Tip(const std::wstring& line) const { return *ui::TooltipFor(name(), line); }
     // The icon that came since `before` and shows this tooltip (other tests
     // add icons of their own meanwhile); null when none does in time.
     static HWND IconWithTip(const std::vector<HWND>& before, const std::wstring& tip) {
@@ -97,15 +72,12 @@ protected:
         return found;
     }
 
-    test::TempFolder folder_;
-    test::ProductSite site_{L"update-center-e2e"};
-    std::wstring exe_, marker_;
-    std::map<std::wstring, std::string> release_;
+    test::Release release_ = test::SmallRelease(marker_);
 };
 
 TEST_F(UpdateCenterE2eTest, FoundFilesPopUpCountsDownAndUpdatesFromTheLinkUntilExit) {
-    Publish(true);
-    Brand("30");
+    PublishRelease(release_);
+    Brand(L"30");
     const std::vector<HWND> iconsBefore = test::TrayIcons();
     test::ChildProcess engine = Start();
     ASSERT_TRUE(engine.started());
@@ -169,8 +141,8 @@ TEST_F(UpdateCenterE2eTest, FoundFilesPopUpCountsDownAndUpdatesFromTheLinkUntilE
 }
 
 TEST_F(UpdateCenterE2eTest, WithoutPeriodicChecksTheRunEndsAfterACheckThatFoundNothing) {
-    Publish(false);
-    Brand("");
+    PublishRelease({});  // a list without files
+    Brand(L"");
     test::ChildProcess engine = Start();
     ASSERT_TRUE(engine.started());
     ASSERT_TRUE(engine.Wait(30s)) << Log();
@@ -179,9 +151,9 @@ TEST_F(UpdateCenterE2eTest, WithoutPeriodicChecksTheRunEndsAfterACheckThatFoundN
 }
 
 TEST_F(UpdateCenterE2eTest, AServerOutOfReachIsToldAndTheRunWaitsForTheNextCheck) {
-    Publish(true);
+    PublishRelease(release_);
     // A port nothing listens on.
-    Brand("", "http://127.0.0.1:9/update.xml");
+    Brand(L"", "http://127.0.0.1:9/update.xml");
     test::ChildProcess engine = Start();
     ASSERT_TRUE(engine.started());
     HWND center = nullptr;

@@ -6,17 +6,16 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <map>
+#include <functional>
 #include <vector>
 
 #include "base/files.h"
 #include "base/handles.h"
 #include "base/strings.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/immutable_path.h"
 #include "support/notification_area.h"
 #include "support/window_driver.h"
-#include "support/test_servers.h"
 #include "ui/launcher_rules.h"
 #include "ui/launcher_window.h"
 #include "ui/resource_ids.h"
@@ -26,43 +25,20 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string List(const std::string& entries) {
-    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n" + entries + "</update>\r\n";
-}
-
-class LauncherWindowTest : public ::testing::Test {
+class LauncherWindowTest : public test::EndToEndTest {
 protected:
-    void SetUp() override {
-        name_ = site_.name();
-        exe_ = folder_ / L"mirefold.exe";
-        marker_ = folder_ / L"main-started.txt";
-        release_[L"main.cmd"] = "@echo started> \"" + Narrow(marker_) + "\"\r\n";
-        release_[L"data\\bank1.dat"] = std::string(70000, 'q');
-        release_[L"data\\sub\\bank2.dat"] = "second bank\r\n";
-    }
-    void PublishRelease() {
-        std::string entries;
-        for (const auto& [path, content] : release_) {
-            ASSERT_TRUE(site_.Publish(path, content));
-            entries += "<file path=\"" + Narrow(path) + "\" ver=\"" + std::to_string(content.size()) + "\"/>\r\n";
-        }
-        ASSERT_TRUE(site_.Publish(L"update.xml", List(entries)));
-        ASSERT_TRUE(site_.Publish(L"main.xml", List("")));
-    }
+    LauncherWindowTest() : EndToEndTest(L"launcher-e2e") {}
+    void PublishRelease() { EndToEndTest::PublishRelease(release_); }
     // `limited`: the files come through nginx's rate-limited location, so
     // that the update takes a few seconds.
-    void Brand(bool computer, const std::string& mirefold = "", bool limited = false) {
-        std::string list = site_.Url(L"update.xml");
-        if (limited) list.insert(Narrow(test::ServerUrl(L"nginx")).size(), "limited/");
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nQuickCheck=0\r\n" + mirefold +
-                                   "[APPLICATION]\r\nName=" + Narrow(name_) +
-                                   "\r\nApplication=main.cmd\r\nIsComputer=" + (computer ? "1" : "0") +
-                                   "\r\nPracticeCenterURL=" + site_.Url(L"pc") + "\r\n[UPDATEINFO]\r\nListURL=" + list +
-                                   "\r\nMainListURL=" + site_.Url(L"main.xml") + "\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
-    }
-    test::ChildProcess Start(const std::wstring& arguments) {
-        return test::ChildProcess::Start(L"\"" + exe_ + L"\" " + arguments);
+    void Brand(bool computer, const std::function<void(test::EngineIni&)>& adjust = {}, bool limited = false) {
+        test::EngineIni ini = ProductIni();
+        ini.Remove(L"Mirefold", L"ShowWhenCheck").Set(L"Mirefold", L"QuickCheck", 0);
+        ini.Set(L"APPLICATION", L"IsComputer", computer ? 1 : 0)
+            .Set(L"APPLICATION", L"PracticeCenterURL", Widen(Url(L"pc")));
+        if (limited) ini.Set(L"UPDATEINFO", L"ListURL", Widen(Url(L"update.xml", L"limited/")));
+        if (adjust) adjust(ini);
+        EndToEndTest::Brand(ini);
     }
     HWND WaitForLauncher(const test::ChildProcess& engine, std::chrono::milliseconds timeout = 30s) {
         HWND found = nullptr;
@@ -70,16 +46,9 @@ protected:
                         timeout);
         return found;
     }
-    void ExpectInstalledRelease() const {
-        for (const auto& [path, content] : release_)
-            EXPECT_TRUE(test::ReadFileBytes(site_.Folder() + path) == content) << Narrow(path);
-    }
-    std::string Log() const { return test::ReadFileBytes(site_.Folder() + L"inst.log"); }
+    void ExpectInstalledRelease() const { ExpectInstalled(release_); }
 
-    test::TempFolder folder_;
-    test::ProductSite site_{L"launcher-e2e"};
-    std::wstring name_, exe_, marker_;
-    std::map<std::wstring, std::string> release_;
+    test::Release release_ = test::SmallRelease(marker_);
 };
 
 // The one icon that is not among those seen before; null while there is
@@ -135,14 +104,14 @@ TEST_F(LauncherWindowTest, ComputerVariantCachesWithItsLoadingPageAndStartsTheMa
     ASSERT_TRUE(engine.Wait(30s)) << Log();  // the process ends by itself
     EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size()));
     ExpectInstalledRelease();
-    EXPECT_TRUE(test::WaitUntil([&] { return FileExists(marker_); }, 20s)) << Log();
+    EXPECT_TRUE(MainProgramStarted()) << Log();
 }
 
 TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBackAndExitsOnYes) {
     // A release that takes a few seconds through the rate-limited location.
     release_[L"media\\lesson.bin"] = std::string(16 * 1024 * 1024, 'm');
     PublishRelease();
-    Brand(false, "", true);
+    Brand(false, {}, true);
     const std::vector<HWND> iconsBefore = test::TrayIcons();
     test::ChildProcess engine = Start(L"mostsimple");
     ASSERT_TRUE(engine.started());
@@ -192,13 +161,13 @@ TEST_F(LauncherWindowTest, ClosedDuringTheUpdateItHidesToTheIconThatBringsItBack
 
 TEST_F(LauncherWindowTest, CheckFormEndsWithTheCountAsExitCode) {
     PublishRelease();
-    Brand(false, "ShowWhenCheck=1\r\n");
+    Brand(false, [](test::EngineIni& ini) { ini.Set(L"Mirefold", L"ShowWhenCheck", 1); });
     test::ChildProcess engine = Start(L"checkforupdates");
     ASSERT_TRUE(engine.started());
     EXPECT_NE(WaitForLauncher(engine), nullptr) << Log();
     ASSERT_TRUE(engine.Wait(60s)) << Log();
     EXPECT_EQ(engine.ExitCode(), static_cast<DWORD>(release_.size())) << Log();
-    EXPECT_FALSE(FileExists(site_.Folder() + L"main.cmd"));  // nothing installed
+    EXPECT_FALSE(FileExists(Folder() + L"main.cmd"));  // nothing installed
 }
 
 // Without the browser control (its library refused to load) the window says
@@ -245,7 +214,7 @@ TEST_F(LauncherWindowTest, WithoutTheBrowserControlTheUpdateRunsInItsOwnLoadingV
 TEST_F(LauncherWindowTest, AccessDeniedTargetRelaunchesElevatedWithTheListSaved) {
     PublishRelease();
     Brand(true);
-    const std::wstring sealedPath = site_.Folder() + L"data\\sub\\bank2.dat";
+    const std::wstring sealedPath = Folder() + L"data\\sub\\bank2.dat";
     ASSERT_TRUE(test::WriteFileBytes(sealedPath, "old bank\r\n"));
     test::ImmutablePath sealed(sealedPath);
     if (!sealed.made()) GTEST_SKIP() << Narrow(sealed.reason());
@@ -269,7 +238,7 @@ TEST_F(LauncherWindowTest, AccessDeniedTargetRelaunchesElevatedWithTheListSaved)
     EXPECT_EQ(runs, 2u) << log;
     EXPECT_EQ(checks, 1u) << log;
     // What it could write, it wrote.
-    EXPECT_EQ(test::ReadFileBytes(site_.Folder() + L"data\\bank1.dat"), release_[L"data\\bank1.dat"]);
+    EXPECT_EQ(test::ReadFileBytes(Folder() + L"data\\bank1.dat"), release_[L"data\\bank1.dat"]);
 }
 
 }  // namespace

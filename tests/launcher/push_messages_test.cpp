@@ -12,7 +12,7 @@
 
 #include "base/files.h"
 #include "base/strings.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
 #include "support/window_driver.h"
@@ -41,19 +41,16 @@ std::string OfferRecord(const std::string& id, int position, int width, int heig
            ",\"yOffset\":" + std::to_string(y) + ",\"task\":\"appshopdalibao\",\"taskMemo\":\"\"}";
 }
 
-class PushMessagesTest : public ::testing::Test {
+class PushMessagesTest : public test::EndToEndTest {
 protected:
+    PushMessagesTest() : EndToEndTest(L"push-e2e") {}
     void SetUp() override {
         server_ = Narrow(test::ServerUrl(L"messageserver"));
         ASSERT_FALSE(server_.empty()) << "the message server is not running";
         // The plan id names this test's message list on the server.
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         plan_ = std::string("push-") + info->name();
-        ASSERT_TRUE(site_.Publish(L"main.cmd", "@echo main\r\n"));
-        const std::string list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n<file path=\"main.cmd\" "
-                                 "ver=\"12\"/>\r\n</update>\r\n";
-        ASSERT_TRUE(site_.Publish(L"update.xml", list));
-        ASSERT_TRUE(site_.Publish(L"main.xml", "<?xml version=\"1.0\"?>\r\n<update>\r\n</update>\r\n"));
+        PublishRelease({{L"main.cmd", "@echo main\r\n"}});
     }
     void TearDown() override {
         if (engine_.started()) engine_.Kill();
@@ -66,14 +63,15 @@ protected:
                                          "{\"Code\":0,\"Data\":[" + records + "]}"));
     }
     // `messageServer`: the server's address with any switches.
-    void Start(const std::string& messageServer) {
-        const std::string config = "[Mirefold]\r\nLog=inst.log\r\nQuickCheck=0\r\n[APPLICATION]\r\nName=" +
-                                   Narrow(site_.name()) + "\r\nApplication=main.cmd\r\nIsComputer=0\r\nPlanId=" +
-                                   plan_ + "\r\nPracticeCenterURL=" + site_.Url(L"pc") +
-                                   "\r\nMessageServerURL=" + messageServer + "\r\n[UPDATEINFO]\r\nListURL=" +
-                                   site_.Url(L"update.xml") + "\r\nMainListURL=" + site_.Url(L"main.xml") + "\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
-        engine_ = test::ChildProcess::Start(L"\"" + exe_ + L"\" mostsimple");
+    void StartLauncher(const std::string& messageServer) {
+        test::EngineIni ini = ProductIni();
+        ini.Remove(L"Mirefold", L"ShowWhenCheck").Set(L"Mirefold", L"QuickCheck", 0);
+        ini.Set(L"APPLICATION", L"IsComputer", 0)
+            .Set(L"APPLICATION", L"PlanId", Widen(plan_))
+            .Set(L"APPLICATION", L"PracticeCenterURL", Widen(Url(L"pc")))
+            .Set(L"APPLICATION", L"MessageServerURL", Widen(messageServer));
+        Brand(ini);
+        engine_ = Start(L"mostsimple");
         ASSERT_TRUE(engine_.started());
         ASSERT_TRUE(test::WaitUntil(
             [&] { return (launcher_ = test::FindTopLevel(engine_.id(), ui::kLauncherClass)) != nullptr; }, 30s))
@@ -84,13 +82,9 @@ protected:
     void LookAtLauncher() const {
         if (::GetForegroundWindow() != launcher_) ::SetForegroundWindow(launcher_);
     }
-    std::string Log() const { return test::ReadFileBytes(site_.Folder() + L"inst.log"); }
     std::string Requests() const { return test::ReadFileBytes(StatePath("requests.log")); }
     bool Requested(const std::string& part) const { return Requests().find(part) != std::string::npos; }
 
-    test::TempFolder folder_;
-    test::ProductSite site_{L"push-e2e"};
-    std::wstring exe_ = folder_ / L"mirefold.exe";
     std::string server_, plan_;
     test::ChildProcess engine_;
     HWND launcher_ = nullptr;
@@ -98,7 +92,7 @@ protected:
 
 TEST_F(PushMessagesTest, AnOfferDueAtStartUpAppearsAtItsPositionWithItsPageSize) {
     ServeMessages(OfferRecord("offer-1", 3, 400, 300, -8, 12));
-    Start(server_);
+    StartLauncher(server_);
     HWND push = nullptr;
     ASSERT_TRUE(test::WaitUntil(
         [&] {
@@ -131,7 +125,7 @@ TEST_F(PushMessagesTest, AnOfferDueAtStartUpAppearsAtItsPositionWithItsPageSize)
 TEST_F(PushMessagesTest, AnOfferTheUserAlreadyHasIsNeverShownAndIsRetired) {
     ServeMessages(OfferRecord("offer-2", 5, 400, 300, 0, 0));
     ASSERT_TRUE(test::WriteFileBytes(StatePath("owned\\" + plan_), "owned"));
-    Start(server_);
+    StartLauncher(server_);
     ASSERT_TRUE(test::WaitUntil(
         [&] {
             LookAtLauncher();
@@ -155,7 +149,7 @@ TEST_F(PushMessagesTest, AnOfferTheUserAlreadyHasIsNeverShownAndIsRetired) {
 
 TEST_F(PushMessagesTest, AFailedMessageRequestLeavesTheLauncherWorkingWithNothingShown) {
     ServeMessages(OfferRecord("offer-3", 5, 400, 300, 0, 0));
-    Start(server_ + "delay=2000/cut");  // late, then the connection closes without an answer
+    StartLauncher(server_ + "delay=2000/cut");  // late, then the connection closes without an answer
     ASSERT_TRUE(test::WaitUntil([&] { return Log().find("Push messages: 0 read.") != std::string::npos; }, 30s))
         << Log() << Requests();
     // The update runs to its end in the launcher; nothing is ever shown.

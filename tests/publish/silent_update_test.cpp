@@ -12,7 +12,7 @@
 #include "base/files.h"
 #include "base/strings.h"
 #include "publish/publish_support.h"
-#include "support/engine_runner.h"
+#include "support/end_to_end.h"
 #include "support/test_host.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
@@ -37,85 +37,69 @@ const char kManifest[] =
     "param=/c echo done> command-ran.txt\r\n"
     "wait=yes\r\n";
 
-class SilentUpdateOfAPublishedRelease : public ::testing::Test {
+class SilentUpdateOfAPublishedRelease : public test::EndToEndTest {
 protected:
+    SilentUpdateOfAPublishedRelease() : EndToEndTest(L"publish-e2e") {}
     void SetUp() override {
-        name_ = L"PUB_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        site_ = test::WwwPath(L"publish-e2e\\" + name_);
-        RemoveTree(site_);
-        RemoveTree(test::ProductFolder(name_));
-        CreateFolderTree(test::WwwPath(L"publish-e2e"));
-        test::WriteFileBytes(test::WwwPath(L"publish-e2e\\main-" + name_ + L".xml"),
-                             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update/>\r\n");
+        // The main list lies beside the site, which the tool publishes anew.
+        test::WriteFileBytes(test::WwwPath(L"publish-e2e\\" + MainListName()), test::UpdateList());
     }
-    void TearDown() override {
-        RemoveTree(site_);
-        RemoveTree(test::ProductFolder(name_));
-    }
+    void TearDown() override { RemoveTree(site_.Root()); }
 
-    void PublishRelease(const Tree& release, const std::wstring& options, test::ToolRun& run) {
-        const std::wstring folder = scratch_ / (L"r" + ToWString(++releases_));
+    std::wstring MainListName() const { return L"main-" + name() + L".xml"; }
+
+    void PublishWithTool(const Tree& release, const std::wstring& options, test::ToolRun& run) {
+        const std::wstring folder = folder_ / (L"r" + ToWString(++releases_));
         test::WriteTree(folder, release);
         test::WriteFileBytes(folder + L"\\mirefold-publish.ini", kManifest);
-        run = test::RunPublish(Quoted(folder) + L" " + Quoted(site_) + L" --quiet " + options);
+        run = test::RunPublish(Quoted(folder) + L" " + Quoted(site_.Root()) + L" --quiet " + options);
         ASSERT_EQ(run.exitCode, 0) << Narrow(run.err, CodePage::Utf8);
     }
 
     void Brand() {
-        const std::string base = Narrow(test::ServerUrl(L"nginx"), CodePage::Utf8) + "publish-e2e/";
-        const std::string config =
-            "[Mirefold]\r\nLog=inst.log\r\nShowWhenCheck=0\r\nQuickCheck=0\r\n"
-            "[APPLICATION]\r\nName=" +
-            Narrow(name_) +
-            "\r\n"
-            "[UPDATEINFO]\r\nListURL=" +
-            base + Narrow(name_) +
-            "/update.xml\r\n"
-            "MainListURL=" +
-            base + "main-" + Narrow(name_) + ".xml\r\n";
-        ASSERT_TRUE(test::BrandEngine(config, exe_));
+        test::EngineIni ini = ProductIni();
+        ini.Set(L"Mirefold", L"QuickCheck", 0).Remove(L"APPLICATION", L"Application");
+        ini.Set(L"UPDATEINFO", L"MainListURL", test::ServerUrl(L"nginx") + L"publish-e2e/" + MainListName());
+        EndToEndTest::Brand(ini);
     }
 
     test::EngineRun SilentUpdate() {
         test::TestHost host;
-        return test::RunEngine(exe_, L"-silence " + ToWString(reinterpret_cast<LONG_PTR>(host.window())), name_,
-                               std::chrono::seconds(90));
+        return RunFor(host, L"-silence", L"", std::chrono::seconds(90));
     }
 
-    void ExpectInstalled(const Tree& release) {
-        const std::wstring installed = test::ProductFolder(name_);
-        for (const auto& [path, bytes] : release)
-            EXPECT_TRUE(test::ReadFileBytes(installed + path) == bytes) << Narrow(path, CodePage::Utf8);
-        EXPECT_FALSE(FileExists(installed + L"old\\legacy.dll"));
-        EXPECT_TRUE(test::ReadFileBytes(installed + L"mirefold.xml") == test::ReadFileBytes(site_ + L"\\update.xml"));
+    // The release installed, with what its manifest asks besides copying.
+    void ExpectPublishedInstalled(const Tree& release) const {
+        ExpectInstalled(release);
+        EXPECT_FALSE(FileExists(Folder() + L"old\\legacy.dll"));
+        EXPECT_TRUE(test::ReadFileBytes(Folder() + L"mirefold.xml") ==
+                    test::ReadFileBytes(site_.Root() + L"\\update.xml"));
     }
 
-    test::TempFolder scratch_;
-    std::wstring name_, site_, exe_ = scratch_ / L"mirefold.exe";
     int releases_ = 0;
 };
 
 TEST_F(SilentUpdateOfAPublishedRelease, DISABLED_EmptyInstallationBecomesTheReleaseThenTakesOnlyTheChangedFiles) {
     Tree release = test::SampleRelease();
     test::ToolRun published;
-    PublishRelease(release, L"", published);
+    PublishWithTool(release, L"", published);
     Brand();
     // An installation holding a file that the release deletes.
-    CreateFolderTree(test::ProductFolder(name_) + L"old");
-    test::WriteFileBytes(test::ProductFolder(name_) + L"old\\legacy.dll", "old");
+    CreateFolderTree(Folder() + L"old");
+    test::WriteFileBytes(Folder() + L"old\\legacy.dll", "old");
 
     test::EngineRun run = SilentUpdate();
-    ExpectInstalled(release);
+    ExpectPublishedInstalled(release);
     EXPECT_NE(run.log.find("cmd.exe"), std::string::npos) << run.log;  // the command was run
 
     // The next release changes two files; the tool names them and the
     // engine fetches only them.
     release[L"readme.txt"] = "read me again\r\n";
     release[test::kBigFile][10] = '#';
-    PublishRelease(release, L"--previous " + Quoted(site_), published);
+    PublishWithTool(release, L"--previous " + Quoted(site_.Root()), published);
     EXPECT_EQ(test::Lines(published.out).size(), 3u);  // two "changed" lines and the summary
     run = SilentUpdate();
-    ExpectInstalled(release);
+    ExpectPublishedInstalled(release);
     std::size_t fetched = 0;  // files, not lists
     for (const std::wstring& line : test::Lines(Widen(run.log)))
         if (Contains(line, L"done[") && !Contains(line, L".xml")) ++fetched;

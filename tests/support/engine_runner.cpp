@@ -18,21 +18,34 @@ bool BrandEngine(const std::string& configText, const std::wstring& exePath) {
     return RunAndWait(line) == 0;
 }
 
+bool BrandEngine(const EngineIni& config, const std::wstring& exePath) {
+    return BrandEngine(config.Text(), exePath);
+}
+
 ProductSite::ProductSite(const std::wstring& area)
     : name_(L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name())), area_(area) {
     RemoveTree(Folder());
-    RemoveTree(WwwPath(area_ + L"\\" + name_));
-    CreateFolderTree(WwwPath(area_ + L"\\" + name_));
+    RemoveTree(Root());
+    CreateFolderTree(Root());
 }
 
 ProductSite::~ProductSite() { RemoveTree(Folder()); }
 
-bool ProductSite::Publish(const std::wstring& file, const std::string& bytes) const {
-    return WriteFileBytes(WwwPath(area_ + L"\\" + name_ + L"\\" + file), bytes);
+std::wstring ProductSite::Root() const {
+    return WwwPath(area_ + L"\\" + name_);
 }
 
-std::string ProductSite::Url(const std::wstring& file) const {
-    return Narrow(ServerUrl(L"nginx") + area_ + L"/" + name_ + L"/" + Replaced(file, L"\\", L"/"));
+bool ProductSite::Publish(const std::wstring& file, const std::string& bytes) const {
+    return WriteFileBytes(Root() + L"\\" + file, bytes);
+}
+
+std::string ProductSite::Url(const std::wstring& file, std::wstring_view location) const {
+    return Narrow(ServerUrl(L"nginx") + std::wstring(location) + area_ + L"/" + name_ + L"/" +
+                  Replaced(file, L"\\", L"/"));
+}
+
+std::string ProductSite::UnreachableUrl(const std::wstring& file) const {
+    return Narrow(L"http://127.0.0.1:9/" + name_ + L"/" + Replaced(file, L"\\", L"/"));
 }
 
 std::wstring ProductFolder(const std::wstring& name) {

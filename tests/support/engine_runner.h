@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 
+#include "support/engine_ini.h"
 #include "support/test_support.h"
 
 namespace mf::test {
@@ -13,6 +15,7 @@ namespace mf::test {
 // Returns false (with the tool's exit code in the failure message) when the
 // branding tool fails.
 bool BrandEngine(const std::string& configText, const std::wstring& exePath);
+bool BrandEngine(const EngineIni& config, const std::wstring& exePath);
 
 // The working folder the engine picks for a product name (the \vdzq\ form).
 std::wstring ProductFolder(const std::wstring& name);
@@ -29,10 +32,16 @@ public:
 
     [[nodiscard]] const std::wstring& name() const { return name_; }
     [[nodiscard]] std::wstring Folder() const { return ProductFolder(name_); }
+    // The site's folder under nginx's document root (no final backslash).
+    [[nodiscard]] std::wstring Root() const;
     // Writes a file of the site; `file` is relative, with backslashes.
     [[nodiscard]] bool Publish(const std::wstring& file, const std::string& bytes) const;
-    // The file's address on nginx.
-    [[nodiscard]] std::string Url(const std::wstring& file) const;
+    // The file's address on nginx; through one of its locations
+    // ("limited/": rate-limited, "gzip-always/": compressed unasked) when
+    // `location` names one.
+    [[nodiscard]] std::string Url(const std::wstring& file, std::wstring_view location = {}) const;
+    // An address of the product at a loopback port nothing listens on.
+    [[nodiscard]] std::string UnreachableUrl(const std::wstring& file) const;
 
 private:
     std::wstring name_;

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "base/files.h"
-#include "base/dynamic_export.h"
 #include "base/handles.h"
 #include "base/strings.h"
 #include "support/test_support.h"
@@ -16,19 +15,6 @@ namespace mf::test {
 namespace {
 
 constexpr wchar_t kChattr[] = L"Z:\\usr\\bin\\chattr";
-
-// The Linux path of a Windows path, through Wine's own export; empty when
-// not running under Wine.
-std::wstring UnixPathOf(const std::wstring& path) {
-    using ToUnix = char*(CDECL*)(const wchar_t*);
-    const auto toUnix = GetExport<ToUnix>(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
-    if (toUnix == nullptr) return {};
-    char* unixPath = toUnix(path.c_str());
-    if (unixPath == nullptr) return {};
-    std::wstring result = Widen(unixPath, CodePage::Utf8);
-    ::HeapFree(::GetProcessHeap(), 0, unixPath);
-    return result;
-}
 
 // Wine starts a Linux program given by its path like a Windows one, but
 // its process handle cannot be waited for: the effect is what tells.

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
+#include "support/recorded_program.h"
 
 namespace mf::test {
 
@@ -19,7 +19,9 @@ public:
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
 
-    [[nodiscard]] HWND window() const { return window_; }
+    [[nodiscard]] HWND window() const { return program_.window(); }
+    // The window handle in decimal, as the engine takes it on its command line.
+    [[nodiscard]] std::wstring HandleArgument() const;
     // Every recorded line after the "window" line, UTF-8 decoded.
     [[nodiscard]] std::vector<std::wstring> Lines() const;
     // Only the lines that start with the given word.
@@ -36,10 +38,7 @@ public:
     void Kill();
 
 private:
-    TempFolder folder_;
-    std::wstring record_;
-    ChildProcess process_;
-    HWND window_ = nullptr;
+    RecordedProgram program_;
 };
 
 }  // namespace mf::test

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
+#include "support/recorded_program.h"
 
 namespace mf::test {
 
@@ -24,22 +24,19 @@ public:
     // The build's mirefold-testmain.exe.
     static std::wstring BuildExe();
 
-    [[nodiscard]] bool ready() const { return window_ != nullptr; }
-    [[nodiscard]] DWORD id() const { return process_.id(); }
-    [[nodiscard]] HWND window() const { return window_; }
-    [[nodiscard]] bool Running() const;
-    bool WaitForExit(std::chrono::milliseconds timeout) { return process_.Wait(timeout); }
-    void Kill();
+    [[nodiscard]] bool ready() const { return program_.window() != nullptr; }
+    [[nodiscard]] DWORD id() const { return program_.id(); }
+    [[nodiscard]] HWND window() const { return program_.window(); }
+    [[nodiscard]] bool Running() const { return program_.Running(); }
+    bool WaitForExit(std::chrono::milliseconds timeout) { return program_.Wait(timeout); }
+    void Kill() { program_.Kill(); }
 
     // The recorded lines after start-up ("window ..." and before).
-    [[nodiscard]] std::vector<std::wstring> Events() const;
+    [[nodiscard]] std::vector<std::wstring> Events() const { return program_.LinesAfterWindow(); }
     [[nodiscard]] bool Received(const std::wstring& line) const;
 
 private:
-    TempFolder folder_;
-    std::wstring record_;
-    ChildProcess process_;
-    HWND window_ = nullptr;
+    RecordedProgram program_;
 };
 
 }  // namespace mf::test

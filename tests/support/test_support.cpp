@@ -11,6 +11,7 @@
 
 #include "base/dynamic_export.h"
 #include "base/files.h"
+#include "base/strings.h"
 #include "engine/paths.h"
 
 namespace mf::test {
@@ -147,21 +148,16 @@ bool RunningUnderWine() {
     return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
-namespace {
-
-// The Unix path of a Windows path, through Wine's own export.
-std::string UnixPathOf(const std::wstring& path) {
-    using ToUnix = char*(__cdecl*)(const wchar_t*);
+std::wstring UnixPathOf(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
     const auto toUnix = GetExport<ToUnix>(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
     if (toUnix == nullptr) return {};
     char* unixPath = toUnix(path.c_str());
     if (unixPath == nullptr) return {};
-    std::string out = unixPath;
+    std::wstring result = Widen(unixPath, CodePage::Utf8);
     ::HeapFree(::GetProcessHeap(), 0, unixPath);
-    return out;
+    return result;
 }
-
-}  // namespace
 
 std::vector<std::wstring> NamesIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
@@ -180,11 +176,10 @@ std::vector<std::wstring> NamesIn(const std::wstring& folder) {
 bool MakeLink(const std::wstring& target, const std::wstring& link, bool folder) {
     if (RunningUnderWine()) {
         // Wine starts a Unix program given by its path like any other.
-        const std::string from = UnixPathOf(target);
-        const std::string to = UnixPathOf(link);
+        const std::wstring from = UnixPathOf(target);
+        const std::wstring to = UnixPathOf(link);
         if (from.empty() || to.empty()) return false;
-        std::wstring line = L"Z:\\bin\\ln -s \"" + std::wstring(from.begin(), from.end()) + L"\" \"" +
-                            std::wstring(to.begin(), to.end()) + L"\"";
+        std::wstring line = L"Z:\\bin\\ln -s \"" + from + L"\" \"" + to + L"\"";
         // Wine gives no process handle for a Unix program: the link itself
         // tells when ln has run.
         (void)ChildProcess::Start(line);

@@ -82,6 +82,10 @@ std::wstring AnswerMessageBox(DWORD processId, int buttonId,
 // Whether the tests run under Wine.
 bool RunningUnderWine();
 
+// The Linux path of a Windows path, through Wine's own export; empty when
+// not running under Wine.
+std::wstring UnixPathOf(const std::wstring& path);
+
 // Makes `link` a link to `target`, the way somebody who can write to a
 // folder would: under Wine a Unix symbolic link (made by ln), on Windows a
 // junction for a folder and a symbolic link for a file. False when the

@@ -33,6 +33,7 @@
 
 #include "base/messages.h"
 #include "host/host_protocol.h"
+#include "record_file.h"
 
 namespace {
 
@@ -40,15 +41,7 @@ std::wstring g_recordPath;
 bool g_blockInfo = false;
 DWORD g_stallMs = 0;
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
+// Records a line, a line break inside it as the two characters \r or \n.
 void Record(const std::wstring& line) {
     std::wstring escaped;
     for (wchar_t c : line) {
@@ -56,13 +49,7 @@ void Record(const std::wstring& line) {
         else if (c == L'\n') escaped += L"\\n";
         else escaped += c;
     }
-    const std::string bytes = ToUtf8(escaped) + "\n";
-    HANDLE file = ::CreateFileW(g_recordPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    mf::tools::AppendRecordLine(g_recordPath, escaped);
 }
 
 // Reads a NUL-terminated text of at most `maxUnits` units at an address of

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "record_file.h"
+
 namespace {
 
 const wchar_t kUsage[] =
@@ -52,24 +54,8 @@ struct Options {
 
 Options g_options;
 
-std::string ToUtf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
 void Record(const std::wstring& line) {
-    if (g_options.record.empty()) return;
-    const std::string bytes = ToUtf8(line) + "\n";
-    HANDLE file = ::CreateFileW(g_options.record.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(file);
+    mf::tools::AppendRecordLine(g_options.record, line);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
