@@ -116,8 +116,10 @@ TEST(HostileListDocument, MergeGoesIntoTheRootElementOrFails) {
 class HostileListCheck : public CheckFixture {
 protected:
     void Configure() {
-        WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml"), L"MainListURL=" + SiteUrl(L"main.xml"),
-                     L"FileMd5HandleUrl=" + digest_ + L"md5"});
+        WriteIni(CommonIni()
+                     .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
+                     .Set(L"UPDATEINFO", L"MainListURL", SiteUrl(L"main.xml"))
+                     .Set(L"UPDATEINFO", L"FileMd5HandleUrl", digest_ + L"md5"));
     }
 };
 
@@ -137,8 +139,8 @@ TEST_F(HostileListCheck, ListThatCannotBeReadWholeFailsTheCheck) {
         Configure();
         Publish(L"update.xml", c.productList);
         CheckAndReport(nullptr);
-        EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CheckRemoteError) << c.name;
-        EXPECT_EQ(state_->updateList.GetSize(), 0) << c.name;
+        EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteError) << c.name;
+        EXPECT_EQ(state().updateList.GetSize(), 0) << c.name;
         EXPECT_NE(LogText().find(L"error when download the list file."), std::wstring::npos) << c.name;
     }
 }
@@ -146,13 +148,13 @@ TEST_F(HostileListCheck, ListThatCannotBeReadWholeFailsTheCheck) {
 TEST_F(HostileListCheck, DamagedPreviousDownloadFailsTheQuickCheck) {
     // The quick check reads the copy of the last download from the
     // temporary folder; a damaged copy is no empty list.
-    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml"), L"[Mirefold]", L"QuickCheck=1"});
-    state_->run.SetMode(RunMode::CheckForUpdates);
-    const std::wstring list = state_->paths.ListFile();
+    WriteIni(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")).Set(L"Mirefold", L"QuickCheck", 1));
+    state().run.SetMode(RunMode::CheckForUpdates);
+    const std::wstring list = state().paths.ListFile();
     ASSERT_TRUE(WriteFileBytes(list + L".xml", kDeclaration + "<update>" + kEntries + "<file path=\"c.dll\""));
     CheckAndReport(nullptr);
-    EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CheckRemoteError);
-    EXPECT_EQ(state_->updateList.GetSize(), 0);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteError);
+    EXPECT_EQ(state().updateList.GetSize(), 0);
     const std::wstring log = LogText();
     EXPECT_NE(log.find(L"The xml file format error!"), std::wstring::npos) << Narrow(log);
     EXPECT_EQ(log.find(L"Find nothing to update."), std::wstring::npos) << Narrow(log);
