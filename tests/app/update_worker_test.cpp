@@ -14,6 +14,7 @@
 #include "base/messages.h"
 #include "base/strings.h"
 #include "engine/process_state.h"
+#include "support/engine_fixture.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
 
@@ -72,10 +73,9 @@ private:
     std::vector<UINT> commands_;
 };
 
-class UpdateWorkerTest : public ::testing::Test {
+class UpdateWorkerTest : public test::EngineFixture {
 protected:
     UpdateWorkerTest() {
-        state_.workFolder.Set(folder_.path());
         const std::wstring site = L"worker/" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
         CreateFolderTree(test::WwwPath(Replaced(site, L"/", L"\\")));
         // A list of a few hundred kilobytes from the rate-limited location,
@@ -87,14 +87,10 @@ protected:
         test::WriteFileBytes(test::WwwPath(Replaced(site + L"/main.xml", L"/", L"\\")),
                              "<?xml version=\"1.0\"?>\r\n<update></update>\r\n");
         const std::wstring base = test::ServerUrl(L"nginx");
-        state_.config.Cache(L"UPDATEINFO", L"ListURL", base + L"limited/" + site + L"/update.xml");
-        state_.config.Cache(L"UPDATEINFO", L"MainListURL", base + site + L"/main.xml");
-        state_.config.Cache(L"Mirefold", L"QuickCheck", L"0");
+        state().config.Cache(L"UPDATEINFO", L"ListURL", base + L"limited/" + site + L"/update.xml");
+        state().config.Cache(L"UPDATEINFO", L"MainListURL", base + site + L"/main.xml");
+        state().config.Cache(L"Mirefold", L"QuickCheck", L"0");
     }
-
-    test::TempFolder folder_;
-    ProcessState state_;
-    ScopedProcessState use_{state_};
 };
 
 TEST_F(UpdateWorkerTest, ASecondWorkerReturnsAtOnceWhileOneRuns) {
@@ -102,10 +98,10 @@ TEST_F(UpdateWorkerTest, ASecondWorkerReturnsAtOnceWhileOneRuns) {
     ASSERT_NE(owner.window(), nullptr);
     std::atomic<int> first{-1};
     std::thread worker([&] {
-        ScopedProcessState use(state_);
+        ScopedProcessState use(state());
         first = UpdateWorker(owner.window());
     });
-    ASSERT_TRUE(test::WaitUntil([&] { return state_.updateList.Status() == UpdateStatus::CheckRemote; },
+    ASSERT_TRUE(test::WaitUntil([&] { return state().updateList.Status() == UpdateStatus::CheckRemote; },
                                 std::chrono::seconds(20)));
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(UpdateWorker(owner.window()), 0);
@@ -120,7 +116,7 @@ TEST_F(UpdateWorkerTest, ASecondWorkerReturnsAtOnceWhileOneRuns) {
     EXPECT_EQ(commands.back(), cmd::kWorkerDone);
     EXPECT_EQ(std::count(commands.begin(), commands.end(), cmd::kWorkerDone), 1);
     // Once it has finished, a worker may run again.
-    state_.updateList.SetStatus(UpdateStatus::None);
+    state().updateList.SetStatus(UpdateStatus::None);
     EXPECT_EQ(UpdateWorker(nullptr), 1);
 }
 

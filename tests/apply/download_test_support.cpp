@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "apply/download_phase.h"
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/strings.h"
@@ -58,6 +59,31 @@ std::vector<std::wstring> ServedTree::Requests(std::size_t atLeast) const {
         std::chrono::seconds(1), std::chrono::milliseconds(20));
     return found;
 }
+
+DownloadFixture::DownloadFixture() {
+    WriteIni(EngineIni()
+                 .Set(L"Mirefold", L"Log", L"engine.log")
+                 .Set(L"Mirefold", L"TempAppPath", 1)
+                 .Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1/product/update.xml"));
+}
+
+void DownloadFixture::TearDown() {
+    // Threads outlive the phase by a little; the state must outlive them.
+    EXPECT_TRUE(WaitForDownloadThreads(60000));
+    EngineFixture::TearDown();
+}
+
+void DownloadFixture::Use(const ServedTree& tree) { state().updateList.baseUrl = tree.baseUrl(); }
+
+int DownloadFixture::Add(const std::wstring& path, std::int32_t oper) {
+    updatefileinfo record;
+    record.path = path;
+    record.ver = L"1";
+    record.oper = oper;
+    return state().updateList.Add(record);
+}
+
+std::wstring DownloadFixture::LogText() const { return Widen(ReadInFolder(L"engine.log")); }
 
 OwnerWindow::OwnerWindow() {
     HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);

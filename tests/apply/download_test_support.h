@@ -6,10 +6,13 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/engine_fixture.h"
 
 namespace mf::test {
 
@@ -37,6 +40,21 @@ private:
     std::wstring name_;
     std::wstring folder_;
     std::wstring baseUrl_;
+};
+
+// A fresh engine whose download folder lies in the test's own folder, for
+// the download phase; the phase's threads have ended before the state goes.
+class DownloadFixture : public EngineFixture {
+protected:
+    DownloadFixture();
+    void TearDown() override;
+
+    // The list's files come from the tree.
+    void Use(const ServedTree& tree);
+    // Appends a record of version 1; its index.
+    int Add(const std::wstring& path, std::int32_t oper = 0);
+    [[nodiscard]] std::wstring LogText() const;
+    [[nodiscard]] UpdateStatus Status() const { return state().updateList.Status(); }
 };
 
 struct OwnerMessage {

@@ -66,8 +66,7 @@ TEST(HostileListDocument, NoReaderTakesADtd) {
         StreamedList streamed;
         EXPECT_EQ(ReadListStreamed(path, streamed), !c.declaresType) << c.name;
 
-        ProcessState state;
-        ScopedProcessState use(state);
+        const FreshEngine engine;
         DownLoadList list;
         EXPECT_EQ(ReadUpdateList(path, list, true), !c.declaresType) << c.name;
         if (c.declaresType) {
@@ -103,8 +102,7 @@ TEST(HostileListDocument, MergeGoesIntoTheRootElementOrFails) {
         ASSERT_TRUE(WriteFileBytes(main, kDeclaration + "<update><file path=\"m.dll\" ver=\"1\"/></update>"));
         EXPECT_EQ(MergeMainListWith(product, main, MainListMacros{}, nullptr), c.merged) << c.name;
         if (c.merged != 1) continue;
-        ProcessState state;
-        ScopedProcessState use(state);
+        const FreshEngine engine;
         DownLoadList list;
         ASSERT_TRUE(ReadUpdateList(product, list, true)) << c.name;
         std::vector<std::wstring> paths;

@@ -10,14 +10,14 @@
 namespace mf {
 namespace {
 
-using test::NetTestState;
+using test::FreshEngine;
 
 // A list that marks a file's zip variant decides what is asked for: a file
 // marked without one is asked for plainly only, one marked with one (or not
 // marked at all) as its variant first. The fault server counts the two
 // forms apart ("._.zip" ends up in the tag).
 TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { const wchar_t* query; ZipHint hint; bool fetched; int zipRequests; int plainRequests; };
     const Case cases[] = {
         // A real zip variant, and no plain file.
@@ -31,7 +31,7 @@ TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
     int number = 0;
     for (const Case& c : cases) {
         const std::wstring tag = L"zipmark" + std::to_wstring(++number);
-        const std::wstring target = env.folder / L"data.bin";
+        const std::wstring target = env.folder() / L"data.bin";
         FetchOptions options;
         options.zip = c.hint;
         const int result =
@@ -49,7 +49,7 @@ TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
 // server that keeps its connections alive (nginx) and from one that closes
 // each after its reply (the fault server).
 TEST(FetchFile, OneSessionServesManyFiles) {
-    NetTestState env;
+    FreshEngine env;
     CreateFolderTree(test::WwwPath(L"net\\session"));
     UniqueInternet session = OpenInternet(L"down-test");
     ASSERT_TRUE(session);
@@ -65,7 +65,7 @@ TEST(FetchFile, OneSessionServesManyFiles) {
         const std::wstring sources[] = {test::ServerUrl(L"nginx") + L"net/session/" + name,
                                         test::FaultUrl(L"net/session/" + name + L"?size=" + std::to_wstring(size))};
         for (const std::wstring& url : sources) {
-            const std::wstring target = env.folder / name;
+            const std::wstring target = env.folder() / name;
             ASSERT_EQ(FetchFile(nullptr, 0, url, target, options), 0) << url;
             const std::string expected = url == sources[0] ? body : test::PatternBytes(0, size);
             EXPECT_TRUE(test::ReadFileBytes(target + L"_") == expected) << url;

@@ -32,8 +32,6 @@ std::string RandomBytes(std::size_t count, std::uint32_t seed) {
     return out;
 }
 
-NetTestState::NetTestState() { state.workFolder.Set(folder.path()); }
-
 MessageRecorder::MessageRecorder() {
     HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread([this, ready] { Run(ready); });

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/process_state.h"
+#include "support/engine_fixture.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
 
@@ -26,15 +26,6 @@ std::string RandomBytes(std::size_t count, std::uint32_t seed);
 std::wstring FaultUrl(const std::wstring& rest);
 // How many requests the fault server has counted under `tag` (-1: no answer).
 int FaultRequestCount(const std::wstring& tag);
-
-
-// A fresh process state whose working folder is a new temporary folder.
-struct NetTestState {
-    NetTestState();
-    TempFolder folder;
-    ProcessState state;
-    ScopedProcessState use{state};
-};
 
 struct RecordedMessage {
     UINT message;

@@ -16,7 +16,7 @@ namespace mf {
 namespace {
 
 using test::MessageRecorder;
-using test::NetTestState;
+using test::FreshEngine;
 using test::RecordedMessage;
 using test::ServerUrl;
 
@@ -50,15 +50,15 @@ std::vector<std::wstring> PartFiles(const std::wstring& folder) {
 std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
 
 TEST(RangeDownloader, PartsJoinToTheSameBytes) {
-    NetTestState env;
+    FreshEngine env;
     const std::string body = test::RandomBytes(3000000, 11);
     ServedFile file(L"parallel.bin", body);
-    const std::wstring target = env.folder / L"parallel.bin";
+    const std::wstring target = env.folder() / L"parallel.bin";
     CRangeDownloader downloader;
     ASSERT_EQ(downloader.Download(file.url(), target, false, 0, nullptr), 1);
     EXPECT_EQ(downloader.partCount(), 11);
     EXPECT_TRUE(test::ReadFileBytes(target) == body);
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
 }
 
 // Lengths of the blocks of a plan, pinned here: a file of `size` bytes in
@@ -86,13 +86,13 @@ std::vector<LPARAM> BlockTotals(const MessageRecorder& recorder, int word) {
 }
 
 TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 300000;
     ServedFile file(L"messages.bin", test::RandomBytes(size, 5));
     MessageRecorder recorder;
     CRangeDownloader downloader;
     const int word = 7;
-    ASSERT_EQ(downloader.Download(file.url(), env.folder / L"messages.bin", false, word, recorder.window()), 1);
+    ASSERT_EQ(downloader.Download(file.url(), env.folder() / L"messages.bin", false, word, recorder.window()), 1);
 
     const std::vector<RecordedMessage> all = recorder.Messages();
     ASSERT_GE(all.size(), 2u);
@@ -122,13 +122,13 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
 // one range, and each block's progress still arrives under its own index,
 // up to exactly its length.
 TEST(RangeDownloader, EveryBlockReportsUnderItsIndexWhenAConnectionFetchesSeveral) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 3000000;
     const std::string body = test::RandomBytes(size, 17);
     ServedFile file(L"ranges.bin", body);
     MessageRecorder recorder;
     CRangeDownloader downloader;
-    const std::wstring target = env.folder / L"ranges.bin";
+    const std::wstring target = env.folder() / L"ranges.bin";
     ASSERT_EQ(downloader.Download(file.url(), target, false, 9, recorder.window()), 1);
     EXPECT_TRUE(test::ReadFileBytes(target) == body);
 
@@ -148,11 +148,11 @@ TEST(RangeDownloader, EveryBlockReportsUnderItsIndexWhenAConnectionFetchesSevera
 // The blocks go into one file beside the target; the target appears under
 // its name only once every block is in, replacing what stood there.
 TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 3 * 1024 * 1024 + 17;
     const std::string body = test::RandomBytes(size, 21);
     ServedFile file(L"whole.bin", body);
-    const std::wstring target = env.folder / L"whole.bin";
+    const std::wstring target = env.folder() / L"whole.bin";
     MessageRecorder recorder;
     std::vector<bool> targetSeen;  // at every byte progress message
     recorder.Observe([&](const RecordedMessage& m) {
@@ -166,7 +166,7 @@ TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
     ASSERT_GE(targetSeen.size(), 2u);
     // The older copy stays until the new one replaces it whole.
     EXPECT_EQ(std::count(targetSeen.begin(), targetSeen.end(), true), static_cast<std::ptrdiff_t>(targetSeen.size()));
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
 
     // Without an older copy nothing stands under the name until the end.
     ::DeleteFileW(target.c_str());
@@ -183,16 +183,16 @@ TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
 // report from their own threads, and the totals still arrive in the order in
 // which they grew, never stepping back while the download goes well.
 TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 6000000;
     ServedFile file(L"host-progress.bin", test::RandomBytes(size, 9));
     MessageRecorder host;
-    env.state.notifications.Register(host.window());
+    env.state().notifications.Register(host.window());
     for (int run = 0; run < 3; ++run) {
         CRangeDownloader downloader;
-        ASSERT_EQ(downloader.Download(file.url(), env.folder / L"host-progress.bin", false, 0, nullptr), 1);
+        ASSERT_EQ(downloader.Download(file.url(), env.folder() / L"host-progress.bin", false, 0, nullptr), 1);
     }
-    env.state.notifications.ReleaseAll();
+    env.state().notifications.ReleaseAll();
 
     const auto progress = host.Messages(msg::kByteProgress);
     ASSERT_FALSE(progress.empty());
@@ -213,10 +213,10 @@ TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
 }
 
 TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
-    NetTestState env;
+    FreshEngine env;
     MessageRecorder recorder;
     const std::int32_t size = 16 * 1024 * 1024;
-    const std::wstring target = env.folder / L"split.bin";
+    const std::wstring target = env.folder() / L"split.bin";
     // Two connections of 4 MiB/s each: the third part would run alone.
     CRangeDownloader downloader;
     downloader.SetThreadCount(2);
@@ -226,7 +226,7 @@ TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
     EXPECT_EQ(downloader.partCount(), 3);
     EXPECT_GE(downloader.splitCount(), 1);
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
     // Progress stays per planned block (16 MiB / 2 * 3 / 4 = 6 MiB): a
     // split-off piece reports under the block it came from.
     EXPECT_EQ(BlockTotals(recorder, 1), (std::vector<LPARAM>{6291456, 6291456, 4194304}));
@@ -237,27 +237,27 @@ TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
 // length, chunked or not. Before, a reply without a length counted as no
 // size: the file was asked for on every pass, each time whole, and failed.
 TEST(RangeDownloader, ServerIgnoringRangesServesTheFileInOneRequest) {
-    NetTestState env;
+    FreshEngine env;
     const wchar_t* queries[] = {L"norange=1", L"norange=1&nolength=1", L"norange=1&chunked=1"};
     int number = 0;
     for (const wchar_t* query : queries) {
         for (const std::int32_t size : {300000, 3000000}) {
             const std::wstring tag = L"norange" + std::to_wstring(++number);
-            const std::wstring target = env.folder / L"norange.bin";
+            const std::wstring target = env.folder() / L"norange.bin";
             const std::wstring url =
                 Fault(L"net/norange.bin?size=" + std::to_wstring(size) + L"&" + query + L"&tag=" + tag);
             ASSERT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 0) << query << L" " << size;
             EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size)) << query << L" " << size;
             EXPECT_EQ(test::FaultRequestCount(tag), 1) << query << L" " << size;
-            EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+            EXPECT_TRUE(PartFiles(env.folder().path()).empty());
             DeleteFileForce(target);
         }
     }
 }
 
 TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
-    NetTestState env;
-    const std::wstring target = env.folder / L"escaped.bin";
+    FreshEngine env;
+    const std::wstring target = env.folder() / L"escaped.bin";
     CRangeDownloader downloader;
     ASSERT_EQ(downloader.Download(Fault(L"net/a+b.bin?needencoded=1&size=120000"), target, false, 0, nullptr), 1);
     EXPECT_NE(downloader.url().find(L"a%2Bb.bin"), std::wstring::npos) << downloader.url();
@@ -271,7 +271,7 @@ TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
 // cut short in the middle is a short read like any part's, and fails the
 // file.
 TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { std::int32_t size; const wchar_t* fault; bool fetched; int requests; };
     const Case cases[] = {
         {40000, L"", true, 1},
@@ -290,7 +290,7 @@ TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
     int number = 0;
     for (const Case& c : cases) {
         const std::wstring tag = L"firstpart" + std::to_wstring(++number);
-        const std::wstring target = env.folder / L"first.bin";
+        const std::wstring target = env.folder() / L"first.bin";
         CRangeDownloader downloader;
         const int result =
             downloader.Download(Fault(L"net/first.bin?size=" + std::to_wstring(c.size) + c.fault + L"&tag=" + tag),
@@ -301,16 +301,16 @@ TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
             EXPECT_EQ(test::FaultRequestCount(tag), c.requests) << c.size;
         } else {
             EXPECT_FALSE(FileExists(target));
-            EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+            EXPECT_TRUE(PartFiles(env.folder().path()).empty());
         }
         DeleteFileForce(target);
     }
 }
 
 TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
-    NetTestState env;
+    FreshEngine env;
     MessageRecorder recorder;
-    const std::wstring target = env.folder / L"short.bin";
+    const std::wstring target = env.folder() / L"short.bin";
     test::WriteFileBytes(target, "stale");
     // The third range (blocks of 280576 bytes; the first request covers
     // 2 MiB, the second range the rest of block 7, the third block 8, from
@@ -321,7 +321,7 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     CRangeDownloader downloader;
     EXPECT_EQ(downloader.Download(url, target, false, 3, recorder.window()), 0);
     EXPECT_FALSE(FileExists(target));
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
 
     const auto progress = recorder.Messages(msg::kFileProgress);
     ASSERT_FALSE(progress.empty());
@@ -334,8 +334,8 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
 }
 
 TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
-    NetTestState env;
-    const std::wstring target = env.folder / L"resume.bin";
+    FreshEngine env;
+    const std::wstring target = env.folder() / L"resume.bin";
     // The first part ends exactly after one full read: no short chunk, just a drop.
     CRangeDownloader downloader;
     downloader.SetThreadCount(2);
@@ -345,10 +345,10 @@ TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
 }
 
 TEST(RangeDownloader, OneStreamWithEmptyBody) {
-    NetTestState env;
+    FreshEngine env;
     ServedFile file(L"empty.bin", "");
     MessageRecorder recorder;
-    const std::wstring target = env.folder / L"empty.bin";
+    const std::wstring target = env.folder() / L"empty.bin";
     CRangeDownloader downloader;
     downloader.SetThreadCount(1);
     ASSERT_EQ(downloader.Download(file.url(), target, false, 4, recorder.window()), 1);
@@ -364,7 +364,7 @@ TEST(RangeDownloader, OneStreamWithEmptyBody) {
 }
 
 TEST(RangeDownloader, OneStreamModes) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { const wchar_t* url; int threads; bool failFast; std::int32_t size; };
     const Case cases[] = {
         {L"net/one.bin?size=150000", 1, false, 150000},
@@ -374,12 +374,12 @@ TEST(RangeDownloader, OneStreamModes) {
     };
     for (const Case& c : cases) {
         MessageRecorder recorder;
-        const std::wstring target = env.folder / L"one.bin";
+        const std::wstring target = env.folder() / L"one.bin";
         CRangeDownloader downloader;
         downloader.SetThreadCount(c.threads);
         ASSERT_EQ(downloader.Download(Fault(c.url), target, c.failFast, 0, recorder.window()), 1) << c.url;
         EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, c.size)) << c.url;
-        EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+        EXPECT_TRUE(PartFiles(env.folder().path()).empty());
         ASSERT_FALSE(recorder.Messages(msg::kFileStarted).empty());
         if (c.threads < 2 || c.failFast) {
             EXPECT_EQ(recorder.Messages(msg::kFileStarted)[0].lParam, 1);
@@ -388,7 +388,7 @@ TEST(RangeDownloader, OneStreamModes) {
 }
 
 TEST(RangeDownloader, FilesThatCannotBeFetchedLeaveNoTarget) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { std::wstring url; int threads; };
     const Case cases[] = {
         {ServerUrl(L"nginx") + L"net/missing.bin", 8},
@@ -400,21 +400,21 @@ TEST(RangeDownloader, FilesThatCannotBeFetchedLeaveNoTarget) {
         {Fault(L"net/error.bin?status=503"), 1},
     };
     for (const Case& c : cases) {
-        const std::wstring target = env.folder / L"absent.bin";
+        const std::wstring target = env.folder() / L"absent.bin";
         test::WriteFileBytes(target, "old");
         EXPECT_EQ(DownloadFile(c.url, target, false, 0, nullptr, c.threads), 1) << c.url;
         EXPECT_FALSE(FileExists(target)) << c.url;
-        EXPECT_TRUE(PartFiles(env.folder.path()).empty()) << c.url;
+        EXPECT_TRUE(PartFiles(env.folder().path()).empty()) << c.url;
     }
 }
 
 TEST(RangeDownloader, OwnServerKindIsNoticed) {
-    NetTestState env;
+    FreshEngine env;
     EXPECT_FALSE(MirefoldServerSeen().load());
-    EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder / L"a.bin", false, 0, nullptr, 8), 0);
+    EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder() / L"a.bin", false, 0, nullptr, 8), 0);
     EXPECT_FALSE(MirefoldServerSeen().load());
     EXPECT_EQ(
-        DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder / L"b.bin", false, 0, nullptr, 8),
+        DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder() / L"b.bin", false, 0, nullptr, 8),
         0);
     EXPECT_TRUE(MirefoldServerSeen().load());
 }
