@@ -141,7 +141,7 @@ TEST_F(PendingFilesAtInstall, LinkInPlaceOfAPendingFileIsNotInstalled) {
 // With "UnZip" off the phase moves the download folder's tree into the
 // installation: links in it are not followed.
 TEST_F(PendingFilesAtInstall, MovedTreeTakesNoLinkedFiles) {
-    WriteIni(CommonIni().Set(L"Mirefold", L"UnZip", L"0"));
+    Reconfigure(CommonIni().Set(L"Mirefold", L"UnZip", L"0"));
     ASSERT_TRUE(test::WriteFileBytes(outside_ / L"secret.txt", "keep me"));
     ASSERT_TRUE(test::WriteFileBytes(outside_ / L"folder\\inner.txt", "keep me too"));
     ASSERT_TRUE(test::WriteFileBytes(DownloadFolder() + L"\\plain.txt", "new"));

@@ -23,10 +23,10 @@ protected:
     void Restart();
 
     // The common settings of mirefold.ini (a log, the temporary folder, a
-    // list address), which a test adds to and writes with WriteIni.
+    // list address), which a test adds to and writes with Reconfigure.
     [[nodiscard]] EngineIni CommonIni() const;
     // mirefold.ini with the common settings alone.
-    void WriteConfig() { WriteIni(CommonIni()); }
+    void WriteConfig() { Reconfigure(CommonIni()); }
 
     // A path in the installation folder (relative), and a file there.
     [[nodiscard]] std::wstring Installed(const std::wstring& relative) const;

@@ -270,7 +270,7 @@ TEST_F(InstallPhase, NewListFoundUnderItsOtherName) {
 }
 
 TEST_F(InstallPhase, DesktopShortcutTakesItsNameFromConfiguration) {
-    WriteIni(CommonIni().Set(L"APPLICATION", L"LinkName", L"Question Bank"));
+    Reconfigure(CommonIni().Set(L"APPLICATION", L"LinkName", L"Question Bank"));
     Pending(L"app\\app.exe", "exe");
     AddRecord(L"app\\app.exe").shortcut = L"{desktop}\\{LinkName}";
     RunPhase();
@@ -354,7 +354,7 @@ TEST_F(InstallPhase, CommandWithAMissingProgramIsLoggedOnly) {
 }
 
 TEST_F(InstallPhase, UnZipOffMovesTheTemporaryTreeIntoPlace) {
-    WriteIni(CommonIni().Set(L"Mirefold", L"UnZip", L"0"));
+    Reconfigure(CommonIni().Set(L"Mirefold", L"UnZip", L"0"));
     const std::wstring temporary = DownloadFolder();
     ASSERT_TRUE(CreateFolderTree(temporary + L"\\new\\sub"));
     ASSERT_TRUE(test::WriteFileBytes(temporary + L"\\a.txt", "a"));
@@ -375,7 +375,7 @@ TEST_F(InstallPhase, UnZipOffMovesTheTemporaryTreeIntoPlace) {
 TEST_F(InstallPhase, RightsAreGrantedOnlyThroughAnExistingTool) {
     const std::wstring tool = SystemFolder() + L"\\icacls.exe";
     // Switched on, but no tool in the system folder: nothing to start.
-    WriteIni(CommonIni().Set(L"Mirefold", L"icacls", L"1"));
+    Reconfigure(CommonIni().Set(L"Mirefold", L"icacls", L"1"));
     EXPECT_EQ(RightsTool(), L"");
     Pending(L"a.dll", "a");
     AddRecord(L"a.dll");
@@ -393,7 +393,7 @@ TEST_F(InstallPhase, RightsAreGrantedOnlyThroughAnExistingTool) {
         << test::MarkLog(tool);
 
     // Switched off: the tool is not used.
-    WriteIni(CommonIni().Set(L"Mirefold", L"icacls", L"0"));
+    Reconfigure(CommonIni().Set(L"Mirefold", L"icacls", L"0"));
     EXPECT_EQ(RightsTool(), L"");
 }
 
@@ -430,7 +430,7 @@ TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
     g_ownerLog = &seen;
 
     // The statuses, and the Cancel button while the phase runs.
-    WriteIni(CommonIni().Lines(L"UpdateEvent", {L"UpdateCopy=copy", L"UpdateCopyOk=copyok"}));
+    Reconfigure(CommonIni().Lines(L"UpdateEvent", {L"UpdateCopy=copy", L"UpdateCopyOk=copyok"}));
     std::vector<std::wstring> events;
     bool cancelEnabledInPhase = true;
     state().runFile = [&](const std::wstring& path, const std::wstring&, bool) {

@@ -125,13 +125,14 @@ void LocalCheckFixture::SetUp() {
     AssumeSystemSupportsElevation(true);
 }
 
-void LocalCheckFixture::WriteProductConfig(const std::string& application, const std::string& extra) {
-    std::string text = "[Mirefold]\r\nLog=inst.log\r\n[APPLICATION]\r\nName=Question Bank\r\n";
-    if (!application.empty()) text += "Application=" + application + "\r\n";
-    WriteIni(text + extra);
+void LocalCheckFixture::WriteProductConfig(const std::wstring& application) {
+    EngineIni ini;
+    ini.Set(L"Mirefold", L"Log", L"inst.log").Set(L"APPLICATION", L"Name", L"Question Bank");
+    if (!application.empty()) ini.Set(L"APPLICATION", L"Application", application);
+    WriteIni(ini);
 }
 
-std::string LocalCheckFixture::Log() const { return ReadFileBytes(folder() / L"inst.log"); }
+std::string LocalCheckFixture::Log() const { return ReadInFolder(L"inst.log"); }
 
 bool LocalCheckFixture::Logged(const std::wstring& text) const {
     return Log().find(Narrow(text)) != std::string::npos;

@@ -87,10 +87,9 @@ protected:
 
     // mirefold.ini with a log, the product name and, unless empty, the main
     // program.
-    void WriteProductConfig(const std::string& application, const std::string& extra = "");
+    void WriteProductConfig(const std::wstring& application);
     [[nodiscard]] std::string Log() const;
     [[nodiscard]] bool Logged(const std::wstring& text) const;
-    [[nodiscard]] std::wstring InFolder(const std::wstring& name) const { return folder() / name; }
     void AddRecord(const std::wstring& path, const std::wstring& desname = L"", std::int32_t oper = 0);
     // Status 6, where the local check starts.
     void ReadyForLocalCheck();

@@ -18,7 +18,7 @@ class LockedFilesTest : public test::LocalCheckFixture {
 protected:
     void SetUp() override {
         LocalCheckFixture::SetUp();
-        WriteProductConfig("");
+        WriteProductConfig(L"");
     }
     std::wstring MakeFile(const std::wstring& name) {
         const std::wstring path = InFolder(name);

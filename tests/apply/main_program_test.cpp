@@ -25,7 +25,7 @@ protected:
         name_ = L"QBank" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
         mainProgram_ = InFolder(name_);
         ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), mainProgram_.c_str(), FALSE));
-        WriteProductConfig(Narrow(name_));
+        WriteProductConfig(name_);
         AddRecord(L"data\\bank.db");
         ReadyForLocalCheck();
     }
@@ -125,7 +125,7 @@ TEST_F(MainProgramTest, AProgramThatAgreesButDoesNotEndIsTerminatedAfterFiveSeco
 // Any program whose path holds the configured name, in any letter case and
 // any folder, counts as the main program.
 TEST_F(MainProgramTest, AProgramOfTheSameNameElsewhereIsTheMainProgram) {
-    WriteProductConfig(Narrow(ToLower(name_.substr(0, name_.size() - 4)) + L".EXE"));
+    WriteProductConfig(ToLower(name_.substr(0, name_.size() - 4)) + L".EXE");
     test::TempFolder elsewhere;
     const std::wstring other = elsewhere / name_;
     ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), other.c_str(), FALSE));
@@ -136,7 +136,7 @@ TEST_F(MainProgramTest, AProgramOfTheSameNameElsewhereIsTheMainProgram) {
 }
 
 TEST_F(MainProgramTest, WithoutAnApplicationKeyNothingIsAskedOrClosed) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     auto program = StartMainProgram();
     const AnsweredRun run = CheckAnswering(IDYES);
     EXPECT_TRUE(run.result);
@@ -150,7 +150,7 @@ TEST_F(MainProgramTest, WithoutAnApplicationKeyNothingIsAskedOrClosed) {
 // nothing: the question would name no program, and closing the empty name
 // would close every program on the machine.
 TEST_F(MainProgramTest, ALockedListWithoutAMainProgramClosesNothing) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     TestMainProgram holder(L"--hold \"" + InFolder(L"mirefold.xml") + L"\"");
     ASSERT_TRUE(holder.ready());
     auto bystander = StartMainProgram();

@@ -24,7 +24,7 @@ protected:
     void Restart();
 
     // The common settings of mirefold.ini (a log, the temporary folder, no
-    // window while checking), which a test adds to and writes with WriteIni.
+    // window while checking), which a test adds to and writes with Reconfigure.
     [[nodiscard]] EngineIni CommonIni() const;
 
     // A file of this test's site on nginx, and its URL.

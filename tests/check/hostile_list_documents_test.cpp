@@ -114,7 +114,7 @@ TEST(HostileListDocument, MergeGoesIntoTheRootElementOrFails) {
 class HostileListCheck : public CheckFixture {
 protected:
     void Configure() {
-        WriteIni(CommonIni()
+        Reconfigure(CommonIni()
                      .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
                      .Set(L"UPDATEINFO", L"MainListURL", SiteUrl(L"main.xml"))
                      .Set(L"UPDATEINFO", L"FileMd5HandleUrl", digest_ + L"md5"));
@@ -146,7 +146,7 @@ TEST_F(HostileListCheck, ListThatCannotBeReadWholeFailsTheCheck) {
 TEST_F(HostileListCheck, DamagedPreviousDownloadFailsTheQuickCheck) {
     // The quick check reads the copy of the last download from the
     // temporary folder; a damaged copy is no empty list.
-    WriteIni(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")).Set(L"Mirefold", L"QuickCheck", 1));
+    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")).Set(L"Mirefold", L"QuickCheck", 1));
     state().run.SetMode(RunMode::CheckForUpdates);
     const std::wstring list = state().paths.ListFile();
     ASSERT_TRUE(WriteFileBytes(list + L".xml", kDeclaration + "<update>" + kEntries + "<file path=\"c.dll\""));

@@ -16,7 +16,7 @@ TEST_F(LateServerReply, VersionReplyAfterTheTimeOutIsDropped) {
     // TimeOut=1 waits about a tenth of that.
     const std::string padding = "<!--" + std::string(600 * 1024, 'p') + "-->";
     Publish(L"ver.txt", padding + "<ver>9.9</ver><url>" + Narrow(SiteUrl(L"late-list.xml")) + "</url>");
-    WriteIni(CommonIni()
+    Reconfigure(CommonIni()
                  .Set(L"Mirefold", L"TimeOut", 1)
                  .Set(L"UPDATEINFO", L"ListURL", nginx_ + L"limited/" + site_ + L"ver.txt")
                  .Set(L"APPLICATION", L"CheckVerNumber", 1));
@@ -33,7 +33,7 @@ TEST_F(LateServerReply, VersionReplyAfterTheTimeOutIsDropped) {
 
     // A later query of the same run gets its own answer, not the stale one.
     Publish(L"ver2.txt", "<ver>2.0</ver>");
-    WriteIni(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver2.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
+    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver2.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
     RunUpdateCheck(nullptr);
     EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(state().updateList.versionText, L"2.0");

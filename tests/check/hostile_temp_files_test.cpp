@@ -11,7 +11,7 @@ namespace {
 class HostileParameterPackage : public CheckFixture {
 protected:
     HostileParameterPackage() {
-        WriteIni(CommonIni()
+        Reconfigure(CommonIni()
                      .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
                      .Set(L"APPLICATION", L"Application", L"main.exe"));
     }
@@ -31,7 +31,7 @@ TEST_F(HostileParameterPackage, DeclaredSizeIsCheckedBeforeItSizesABuffer) {
     };
     for (const Case& c : cases) {
         Restart();
-        WriteIni(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")));
+        Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")));
         Place(c.package);
         EXPECT_FALSE(LoadParameterPackage()) << c.package;
         EXPECT_FALSE(CurrentParameterFields().threadCount) << c.package;

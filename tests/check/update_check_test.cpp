@@ -63,7 +63,7 @@ protected:
             .Set(L"APPLICATION", L"zqdir", L"Z123");
         return ini;
     }
-    void Configure() { WriteIni(ProductIni()); }
+    void Configure() { Reconfigure(ProductIni()); }
     const updatefileinfo* Find(const std::wstring& path) const {
         for (const auto& record : state().updateList.Records())
             if (record.path == path) return &record;
@@ -127,7 +127,7 @@ TEST_F(UpdateCheck, ChangedKeyAndMissingFile) {
     } cases[] = {{L"CheckLostFile=1", {L"bin\\app.exe", L"data\\q.db"}}, {L"CheckLostFile=0", {L"bin\\app.exe"}}};
     for (const Case& c : cases) {
         Restart();
-        WriteIni(ProductIni().Lines(L"Mirefold", {c.checkLost}));
+        Reconfigure(ProductIni().Lines(L"Mirefold", {c.checkLost}));
         CheckAndReport(nullptr);
         EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.checkLost;
         EXPECT_EQ(UpdatePaths(), c.expected) << c.checkLost;
@@ -146,7 +146,7 @@ TEST_F(UpdateCheck, DigestServiceAnswersOrNot) {
         std::wstring keys[2];
         for (std::wstring& key : keys) {
             Restart();
-            WriteIni(ProductIni(c.service));
+            Reconfigure(ProductIni(c.service));
             CheckAndReport(nullptr);
             ASSERT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.service;
             const updatefileinfo* agent = Find(L"qbagent\\agent.dll");
@@ -183,7 +183,7 @@ TEST_F(UpdateCheck, ListUrlLengthIsChecked) {
     };
     for (const Case& c : cases) {
         Restart();
-        WriteIni(CommonIni().Set(L"UPDATEINFO", L"ListURL", c.url));
+        Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", c.url));
         CheckAndReport(nullptr);
         EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError) << c.url;
         EXPECT_NE(LogText().find(c.message), std::wstring::npos) << c.url;
@@ -191,7 +191,7 @@ TEST_F(UpdateCheck, ListUrlLengthIsChecked) {
 }
 
 TEST_F(UpdateCheck, MissingListUrlWithoutWindowFails) {
-    WriteIni(CommonIni());
+    Reconfigure(CommonIni());
     CheckAndReport(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
     EXPECT_NE(LogText().find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos);
@@ -207,7 +207,7 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
     const std::wstring slowUrl = nginx_ + L"limited/" + site_ + L"slow.xml";
     Publish(L"ver.txt",
             Narrow(L"<Ver>2.0</Ver>\r\n<URL>" + slowUrl + L"</URL>\r\n<url>" + SiteUrl(L"fast.xml") + L"</url>"));
-    WriteIni(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
+    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
 
     RunUpdateCheck(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
@@ -229,7 +229,7 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
 }
 
 TEST_F(UpdateCheck, VersionQueryWithoutReply) {
-    WriteIni(CommonIni()
+    Reconfigure(CommonIni()
                  .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"no-such-reply.txt"))
                  .Set(L"APPLICATION", L"CheckVerNumber", 1));
     RunUpdateCheck(nullptr);
@@ -254,7 +254,7 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
     for (const Case& c : cases) {
         Restart();
         relaunches_.clear();
-        WriteIni(ProductIni().Set(L"Mirefold", L"QuickCheck", 1));
+        Reconfigure(ProductIni().Set(L"Mirefold", L"QuickCheck", 1));
         StoreCheckHour(CurrentCheckHour());
         state().run.SetMode(RunMode::CheckForUpdates);
         const std::wstring list = state().paths.ListFile();
@@ -273,7 +273,7 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
 
 TEST_F(UpdateCheck, QuickCheckOnlyInItsModes) {
     PublishLists();
-    WriteIni(ProductIni().Set(L"Mirefold", L"QuickCheck", 1));
+    Reconfigure(ProductIni().Set(L"Mirefold", L"QuickCheck", 1));
     StoreCheckHour(CurrentCheckHour());
     state().run.SetMode(RunMode::Silence);
     CheckAndReport(nullptr);
@@ -291,7 +291,7 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
     } cases[] = {{L"update.xml", L"0", L"1"}, {L"plain-update.xml", L"1", L"0"}};
     for (const Case& c : cases) {
         Restart();
-        WriteIni(CommonIni()
+        Reconfigure(CommonIni()
                      .Set(L"UPDATEINFO", L"ListURL", zipped + c.list)
                      .Set(L"UPDATEINFO", L"MainListURL", zipped + L"main.xml"));
         ::WritePrivateProfileStringW(L"Mirefold", L"ListFileZip", c.remembered,
@@ -305,7 +305,7 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
 }
 
 TEST_F(UpdateCheck, ParameterPackageFillsItsFields) {
-    WriteIni(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")));
+    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")));
     const std::wstring package = state().paths.PackageFile();
     EXPECT_FALSE(LoadParameterPackage());  // none yet
     ASSERT_TRUE(
@@ -336,7 +336,7 @@ TEST_F(SampleConfiguration, OfferedWhenListUrlIsMissing) {
     } cases[] = {{IDNO, false}, {IDYES, true}};
     for (const Case& c : cases) {
         Restart();
-        WriteIni(CommonIni());
+        Reconfigure(CommonIni());
         std::wstring shown;
         std::thread answer([&] { shown = AnswerMessageBox(::GetCurrentProcessId(), c.answer); });
         const bool valid = ValidateListConfig(nullptr, true);

@@ -18,9 +18,11 @@ void FreshEngine::End() {
     state_.reset();
 }
 
-bool FreshEngine::WriteIni(const std::string& text) {
-    const bool written = WriteFileBytes(Path(L"mirefold.ini"), text);
-    if (state_) state_->config.ClearCache();
+bool FreshEngine::WriteIni(const std::string& text) { return WriteFileBytes(Path(L"mirefold.ini"), text); }
+
+bool FreshEngine::Reconfigure(const EngineIni& ini) {
+    const bool written = WriteIni(ini);
+    state_->config.ClearCache();
     return written;
 }
 

@@ -30,10 +30,13 @@ public:
     // Ends the state's use; the folder stays until the object goes.
     void End();
 
-    // Writes mirefold.ini of the working folder (ANSI text as given), and
-    // forgets what the engine has read of the old one.
+    // Writes mirefold.ini of the working folder (ANSI text as given). What
+    // the engine has read of the old one stays cached, as in a running
+    // engine.
     bool WriteIni(const std::string& text);
     bool WriteIni(const EngineIni& ini) { return WriteIni(ini.Text()); }
+    // Writes it as a new run of the engine finds it: nothing stays cached.
+    bool Reconfigure(const EngineIni& ini);
 
     // The state is the engine's, not part of this object's value.
     ProcessState& state() const { return *state_; }
@@ -58,6 +61,7 @@ protected:
     void Restart() { engine_.Restart(); }
     void WriteIni(const std::string& text) { ASSERT_TRUE(engine_.WriteIni(text)); }
     void WriteIni(const EngineIni& ini) { WriteIni(ini.Text()); }
+    void Reconfigure(const EngineIni& ini) { ASSERT_TRUE(engine_.Reconfigure(ini)); }
 
     ProcessState& state() const { return engine_.state(); }
     [[nodiscard]] const TempFolder& folder() const { return engine_.folder(); }
