@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -15,63 +14,12 @@
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "support/engine_fixture.h"
+#include "support/recording_window.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
 
 namespace mf {
 namespace {
-
-// A window on a thread of its own that records the WM_COMMAND identifiers
-// it receives, so that the worker's synchronous sends are answered.
-class CommandRecorder {
-public:
-    CommandRecorder() {
-        thread_ = std::thread([this] {
-            threadId_.store(::GetCurrentThreadId());
-            WNDCLASSW wc{};
-            wc.lpfnWndProc = Proc;
-            wc.hInstance = ::GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"MirefoldWorkerOwner";
-            ::RegisterClassW(&wc);
-            HWND window = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                            wc.hInstance, nullptr);
-            ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-            window_.store(window);
-            MSG msg;
-            while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
-            ::DestroyWindow(window);
-        });
-        test::WaitUntil([&] { return window_.load() != nullptr; }, std::chrono::seconds(10));
-    }
-    ~CommandRecorder() {
-        ::PostThreadMessageW(threadId_.load(), WM_QUIT, 0, 0);
-        thread_.join();
-    }
-    [[nodiscard]] HWND window() const { return window_.load(); }
-    [[nodiscard]] std::vector<UINT> Commands() {
-        std::lock_guard guard(mutex_);
-        return commands_;
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_COMMAND) {
-            auto* self = reinterpret_cast<CommandRecorder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-            if (self != nullptr) {
-                std::lock_guard guard(self->mutex_);
-                self->commands_.push_back(LOWORD(wParam));
-            }
-            return 0;
-        }
-        return ::DefWindowProcW(window, message, wParam, lParam);
-    }
-
-    std::thread thread_;
-    std::atomic<HWND> window_{nullptr};
-    std::atomic<DWORD> threadId_{0};
-    std::mutex mutex_;
-    std::vector<UINT> commands_;
-};
 
 class UpdateWorkerTest : public test::EngineFixture {
 protected:
@@ -94,7 +42,7 @@ protected:
 };
 
 TEST_F(UpdateWorkerTest, ASecondWorkerReturnsAtOnceWhileOneRuns) {
-    CommandRecorder owner;
+    test::RecordingWindow owner;
     ASSERT_NE(owner.window(), nullptr);
     std::atomic<int> first{-1};
     std::thread worker([&] {

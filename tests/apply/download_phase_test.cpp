@@ -53,7 +53,7 @@ TEST_F(DownloadPhase, EveryFileLandsAsItsPendingFile) {
     test::ServedTree tree(L"every");
     Use(tree);
     for (const std::wstring& path : kRelease) Add(path);
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
 
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
@@ -80,10 +80,10 @@ TEST_F(DownloadPhase, EveryFileLandsAsItsPendingFile) {
     // 1040 with 0 follows every 1057/7 (among the messages of that file:
     // other files' threads send in between).
     for (std::size_t index = 0; index < kRelease.size(); ++index) {
-        std::vector<test::OwnerMessage> mine;
-        for (const test::OwnerMessage& m : owner.Messages())
+        std::vector<test::RecordedMessage> mine;
+        for (const test::RecordedMessage& m : owner.Messages())
             if (m.wParam == index && m.message != msg::kPartProgress) mine.push_back(m);
-        const auto fetched = std::find_if(mine.begin(), mine.end(), [](const test::OwnerMessage& m) {
+        const auto fetched = std::find_if(mine.begin(), mine.end(), [](const test::RecordedMessage& m) {
             return m.message == msg::kPhaseState && m.lParam == download_state::kFetched;
         });
         ASSERT_TRUE(fetched != mine.end() && fetched + 1 != mine.end()) << index;
@@ -110,7 +110,7 @@ TEST_F(DownloadPhase, OneFileAtATimeGoesStrictlyInListOrder) {
     const Lines paths = {L"data\\readme.txt", L"bin\\lib.dll", L"bin\\app.exe", L"plain\\only.txt"};
     for (const std::wstring& path : paths) Add(path);
     state().fileConcurrency = 1;
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
     ASSERT_EQ(Status(), UpdateStatus::DownloadOk);
     ASSERT_TRUE(WaitForDownloadThreads(10000));
@@ -134,7 +134,7 @@ TEST_F(DownloadPhase, PendingFileOfAnEarlierRunIsNotAskedForAgain) {
     CreateFolderTree(DownloadTempPath(L"bin"));
     const std::string earlier = "fetched by an earlier run";
     test::WriteFileBytes(Pending(L"bin\\lib.dll"), earlier);
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
 
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
@@ -143,7 +143,7 @@ TEST_F(DownloadPhase, PendingFileOfAnEarlierRunIsNotAskedForAgain) {
     ASSERT_TRUE(WaitForDownloadThreads(10000));
     // 1038 and 1039 with the pending file's size, for its index.
     std::vector<LPARAM> sizes;
-    for (const test::OwnerMessage& m : owner.Messages())
+    for (const test::RecordedMessage& m : owner.Messages())
         if ((m.message == msg::kFileSize || m.message == msg::kFileProgress) && m.wParam == 1)
             sizes.push_back(m.lParam);
     EXPECT_EQ(sizes, (std::vector<LPARAM>{static_cast<LPARAM>(earlier.size()), static_cast<LPARAM>(earlier.size())}));
@@ -184,7 +184,7 @@ TEST_F(DownloadPhase, FailedFileIsRetriedAloneAsAnErrorFile) {
     Add(L"data\\readme.txt");
     Add(L"late\\arrives.txt");  // not on the server yet
     Add(L"bin\\lib.dll");
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
     EXPECT_EQ(Status(), UpdateStatus::DownloadError);
     EXPECT_EQ(DownloadErrorList(), (std::vector<unsigned>{1}));
@@ -249,7 +249,7 @@ TEST_F(DownloadPhase, RecordsWithNothingToFetchFinishWithoutARequest) {
     Add(L"bin\\lib.dll", OPER_DEL | OPER_RUN);
     Add(L"bin\\app.exe", 0x10);
     Add(L"plain\\only.txt", 0x20);
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
     EXPECT_EQ(DownloadCompletedCount(), 4);
@@ -270,7 +270,7 @@ TEST_F(DownloadPhase, ThreadThatCannotStartCountsItsFileAsFailed) {
         UniqueHandle thread(::CreateThread(nullptr, 0, routine, parameter, 0, nullptr));
         return static_cast<bool>(thread);
     });
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     std::thread phase([&] { RunDownloadPhase(owner.window()); });
     // The phase ends instead of waiting for a file nobody fetches.
     const bool ended = test::WaitUntil([&] { return Status() == UpdateStatus::DownloadError; }, 30s);
@@ -319,7 +319,7 @@ TEST_F(DownloadPhase, StopEndsThePhaseAndItsRetries) {
     }
     state().fileConcurrency = 1;
     state().fileConnections = 1;
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     bool allFetched = true;
     std::thread phase([&] { allFetched = RunDownloadPhaseWithRetries(owner.window()); });
     const bool second = test::WaitUntil(
@@ -401,10 +401,9 @@ TEST_F(VerifiedContent, MarkedListNeverMakesAMismatchPending) {
     EXPECT_FALSE(FileExists(DownloadTempPath(L"wrong\\mismatch.txt")));
     // Both forms were fetched, each failed its digest and was deleted.
     const std::wstring url = tree.baseUrl() + L"/wrong/mismatch.txt";
-    EXPECT_EQ(state().updateList[mismatch].status, L"done[" + url + L"._.zip]\r\nunzip ok[" +
-                                                      DownloadTempPath(L"wrong\\mismatch.txt") + L"]\r\nmd5 error[" +
-                                                      url + L"._.zip]\r\ndone[" + url + L"]\r\nmd5 error[" + url +
-                                                      L"]\r\n");
+    EXPECT_EQ(state().updateList[mismatch].status,
+              L"done[" + url + L"._.zip]\r\nunzip ok[" + DownloadTempPath(L"wrong\\mismatch.txt") + L"]\r\nmd5 error[" +
+                  url + L"._.zip]\r\ndone[" + url + L"]\r\nmd5 error[" + url + L"]\r\n");
     EXPECT_NE(LogText().find(L"md5 error[" + url + L"]"), std::wstring::npos);
     // The other files, whose digests match (upper-case keys included), and
     // the one keyed by its version arrived.

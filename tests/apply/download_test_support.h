@@ -1,18 +1,16 @@
 // What the download phase's tests share: a copy of the product tree served
 // by nginx under a folder of the test's own, the lines nginx logged for it,
-// and an owner window on a thread of its own that records what the phase
-// sends it.
+// and a fresh engine to download with.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/engine_fixture.h"
+#include "support/recording_window.h"
 
 namespace mf::test {
 
@@ -55,38 +53,6 @@ protected:
     int Add(const std::wstring& path, std::int32_t oper = 0);
     [[nodiscard]] std::wstring LogText() const;
     [[nodiscard]] UpdateStatus Status() const { return state().updateList.Status(); }
-};
-
-struct OwnerMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    std::wstring text;  // status texts (1034): the text the phase sent
-};
-
-class OwnerWindow {
-public:
-    OwnerWindow();
-    ~OwnerWindow();
-    OwnerWindow(const OwnerWindow&) = delete;
-    OwnerWindow& operator=(const OwnerWindow&) = delete;
-
-    [[nodiscard]] HWND window() const { return window_; }
-    [[nodiscard]] std::vector<OwnerMessage> Messages() const;
-    [[nodiscard]] std::vector<OwnerMessage> Messages(UINT message) const;
-    [[nodiscard]] std::vector<std::wstring> StatusTexts() const;
-    // Message 1057: "<lParam>:<wParam>" in arrival order, e.g. "8:0", "7:0".
-    [[nodiscard]] std::vector<std::wstring> PhaseStates() const;
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void Run(HANDLE ready);
-
-    HWND window_ = nullptr;
-    DWORD threadId_ = 0;
-    std::thread thread_;
-    mutable std::mutex mutex_;
-    std::vector<OwnerMessage> messages_;
 };
 
 }  // namespace mf::test

@@ -46,7 +46,9 @@ EngineIni InstallFixture::CommonIni() const {
     return ini;
 }
 
-std::wstring InstallFixture::Installed(const std::wstring& relative) const { return InFolder(relative); }
+std::wstring InstallFixture::Installed(const std::wstring& relative) const {
+    return InFolder(relative);
+}
 
 void InstallFixture::Install(const std::wstring& relative, const std::string& bytes) {
     const std::wstring path = Installed(relative);
@@ -54,7 +56,9 @@ void InstallFixture::Install(const std::wstring& relative, const std::string& by
     ASSERT_TRUE(WriteFileBytes(path, bytes));
 }
 
-std::wstring InstallFixture::DownloadFolder() const { return state().paths.ListCacheBase(); }
+std::wstring InstallFixture::DownloadFolder() const {
+    return state().paths.ListCacheBase();
+}
 
 void InstallFixture::Pending(const std::wstring& relative, const std::string& bytes) {
     const std::wstring path = JoinFolderPath(DownloadFolder(), relative) + L"_";
@@ -77,7 +81,9 @@ void InstallFixture::RunPhase() {
     EXPECT_EQ(state().updateList.Status(), UpdateStatus::CopyOk);
 }
 
-std::wstring InstallFixture::LogText() const { return Widen(ReadInFolder(L"install.log")); }
+std::wstring InstallFixture::LogText() const {
+    return Widen(ReadInFolder(L"install.log"));
+}
 
 void InstallFixture::InstallHelper(const std::wstring& builtName, const std::wstring& relative) {
     const std::wstring path = Installed(relative);

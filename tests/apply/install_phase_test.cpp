@@ -18,6 +18,7 @@
 #include "check/update_check.h"
 #include "install_fixture.h"
 #include "list/run_command.h"
+#include "support/recording_window.h"
 
 namespace mf {
 namespace {
@@ -399,35 +400,13 @@ TEST_F(InstallPhase, RightsAreGrantedOnlyThroughAnExistingTool) {
 
 // The owner window follows the phase: message 1041 before every record, the
 // status texts, and its parent's Cancel button disabled meanwhile.
-struct OwnerLog {
-    std::vector<std::pair<WPARAM, LPARAM>> progress;
-    std::vector<std::wstring> texts;
-};
-OwnerLog* g_ownerLog = nullptr;
-
-LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-    if (g_ownerLog != nullptr) {
-        if (message == msg::kRecordProgress) g_ownerLog->progress.emplace_back(w, l);
-        if (message == msg::kStatusText) g_ownerLog->texts.emplace_back(reinterpret_cast<const wchar_t*>(w));
-    }
-    return ::DefWindowProcW(window, message, w, l);
-}
-
 TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = OwnerProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"MirefoldInstallOwner";
-    ::RegisterClassW(&windowClass);
     const HWND parent = ::CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                           nullptr, nullptr, nullptr);
     const HWND cancel = ::CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD, 0, 0, 10, 10, parent,
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), nullptr, nullptr);
-    const HWND owner = ::CreateWindowExW(0, L"MirefoldInstallOwner", L"owner", WS_CHILD, 0, 0, 10, 10, parent, nullptr,
-                                         windowClass.hInstance, nullptr);
-    ASSERT_NE(owner, nullptr);
-    OwnerLog seen;
-    g_ownerLog = &seen;
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This, parent);
+    ASSERT_NE(owner.window(), nullptr);
 
     // The statuses, and the Cancel button while the phase runs.
     Reconfigure(CommonIni().Lines(L"UpdateEvent", {L"UpdateCopy=copy", L"UpdateCopyOk=copyok"}));
@@ -444,17 +423,19 @@ TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
     AddRecord(L"a.dll");
     AddRecord(L"b.dll");
     state().updateList.SetStatus(UpdateStatus::CheckLocalOk);
-    ASSERT_TRUE(RunInstallPhase(owner));
-    g_ownerLog = nullptr;
+    ASSERT_TRUE(RunInstallPhase(owner.window()));
 
     EXPECT_EQ(events, (std::vector<std::wstring>{L"copy", L"copyok"}));
     EXPECT_FALSE(cancelEnabledInPhase);
     EXPECT_TRUE(::IsWindowEnabled(cancel));
-    EXPECT_EQ(seen.progress, (std::vector<std::pair<WPARAM, LPARAM>>{{0, 2}, {1, 2}}));
+    std::vector<std::pair<WPARAM, LPARAM>> progress;
+    for (const test::RecordedMessage& m : owner.Messages(msg::kRecordProgress))
+        progress.emplace_back(m.wParam, m.lParam);
+    EXPECT_EQ(progress, (std::vector<std::pair<WPARAM, LPARAM>>{{0, 2}, {1, 2}}));
     const std::vector<std::wstring> expected{L"Copy from temporary directory", L"Copying files[1/2]...",
                                              L"Copying files[2/2]...", L"Do upgrade tasks", L"Clear temp files",
                                              L"Update completed,done 2 files"};
-    EXPECT_EQ(seen.texts, expected);
+    EXPECT_EQ(owner.StatusTexts(), expected);
     state().config.ClearCache();
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Ver"), L"2.5");
     ::DestroyWindow(parent);

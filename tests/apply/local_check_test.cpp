@@ -88,9 +88,9 @@ TEST_F(LocalCheckTest, AnInstallationFolderThatRefusesWritingAsksForAdministrato
     ReadyForLocalCheck();
     auto files = UseDenyingFiles();
     files->Deny(InFolder(L"mirefold.ini"));
-    test::StatusWindow owner;
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
 
-    EXPECT_FALSE(CheckLocalFiles(owner.get()));
+    EXPECT_FALSE(CheckLocalFiles(owner.window()));
     EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
     EXPECT_TRUE(HasAdministratorFiles());
     EXPECT_EQ(AdministratorFiles(), std::vector<std::wstring>{InFolder(L"mirefold.ini")});
@@ -122,9 +122,9 @@ TEST_F(LocalCheckTest, ExaminingStopsAtTheFirstTargetRefused) {
     AddRecord(L"c.txt");
     auto files = UseDenyingFiles();
     files->Deny(InFolder(L"b.txt"));
-    test::StatusWindow owner;
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
     // Access denied does not make a file locked.
-    EXPECT_TRUE(CheckLockedFiles(owner.get(), false));
+    EXPECT_TRUE(CheckLockedFiles(owner.window(), false));
     EXPECT_TRUE(Holds(files->Tested(), InFolder(L"b.txt")));
     EXPECT_FALSE(Holds(files->Tested(), InFolder(L"c.txt")));
     EXPECT_TRUE(owner.Shown(L"Examining the 2 files,total of 3..."));

@@ -117,8 +117,8 @@ TEST_F(LockedFilesTest, ALockedTargetTheUserDoesNotFreeEndsWithStatusEight) {
     TestMainProgram holder(L"--hold \"" + held + L"\"");
     ASSERT_TRUE(holder.ready());
     ReadyForLocalCheck();
-    test::StatusWindow owner;
-    const AnsweredRun run = RunAnswering([&] { return CheckLocalFiles(owner.get()); }, {IDCANCEL});
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
+    const AnsweredRun run = RunAnswering([&] { return CheckLocalFiles(owner.window()); }, {IDCANCEL});
     EXPECT_FALSE(run.result);
     EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
     ASSERT_EQ(run.questions.size(), 1u);
@@ -141,8 +141,8 @@ TEST_F(LockedFilesTest, TheLockedFileTextsAreTranslated) {
     TestMainProgram holder(L"--hold \"" + held + L"\"");
     ASSERT_TRUE(holder.ready());
     ReadyForLocalCheck();
-    test::StatusWindow owner;
-    const AnsweredRun run = RunAnswering([&] { return CheckLocalFiles(owner.get()); }, {IDCANCEL});
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
+    const AnsweredRun run = RunAnswering([&] { return CheckLocalFiles(owner.window()); }, {IDCANCEL});
     ASSERT_EQ(run.questions.size(), 1u);
     EXPECT_EQ(run.questions[0].text, L"无法覆盖文件，请关闭它。\n" + held);
     EXPECT_TRUE(owner.Shown(L"1 个更新文件中有 1 个被占用"));

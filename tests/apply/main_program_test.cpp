@@ -49,8 +49,8 @@ protected:
 
 TEST_F(MainProgramTest, ARunningMainProgramIsClosedOnYesAndTheRunStillEndsWithStatusEight) {
     auto program = StartMainProgram();
-    test::StatusWindow owner;
-    const AnsweredRun run = CheckAnswering(IDYES, owner.get());
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
+    const AnsweredRun run = CheckAnswering(IDYES, owner.window());
 
     EXPECT_FALSE(run.result);
     EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);

@@ -52,7 +52,9 @@ void CheckFixture::Publish(const std::wstring& name, const std::string& text) {
 
 std::wstring CheckFixture::SiteUrl(const std::wstring& name) const { return nginx_ + site_ + name; }
 
-std::wstring CheckFixture::InstallPath(const std::wstring& relative) const { return InFolder(relative); }
+std::wstring CheckFixture::InstallPath(const std::wstring& relative) const {
+    return InFolder(relative);
+}
 
 void CheckFixture::Install(const std::wstring& relative, const std::string& text) {
     const std::wstring path = InstallPath(relative);
@@ -66,6 +68,8 @@ std::vector<std::wstring> CheckFixture::UpdatePaths() const {
     return paths;
 }
 
-std::wstring CheckFixture::LogText() const { return Widen(ReadInFolder(L"check.log")); }
+std::wstring CheckFixture::LogText() const {
+    return Widen(ReadInFolder(L"check.log"));
+}
 
 }  // namespace mf::test

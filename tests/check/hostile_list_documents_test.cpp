@@ -115,9 +115,9 @@ class HostileListCheck : public CheckFixture {
 protected:
     void Configure() {
         Reconfigure(CommonIni()
-                     .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
-                     .Set(L"UPDATEINFO", L"MainListURL", SiteUrl(L"main.xml"))
-                     .Set(L"UPDATEINFO", L"FileMd5HandleUrl", digest_ + L"md5"));
+                        .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
+                        .Set(L"UPDATEINFO", L"MainListURL", SiteUrl(L"main.xml"))
+                        .Set(L"UPDATEINFO", L"FileMd5HandleUrl", digest_ + L"md5"));
     }
 };
 

@@ -17,9 +17,9 @@ TEST_F(LateServerReply, VersionReplyAfterTheTimeOutIsDropped) {
     const std::string padding = "<!--" + std::string(600 * 1024, 'p') + "-->";
     Publish(L"ver.txt", padding + "<ver>9.9</ver><url>" + Narrow(SiteUrl(L"late-list.xml")) + "</url>");
     Reconfigure(CommonIni()
-                 .Set(L"Mirefold", L"TimeOut", 1)
-                 .Set(L"UPDATEINFO", L"ListURL", nginx_ + L"limited/" + site_ + L"ver.txt")
-                 .Set(L"APPLICATION", L"CheckVerNumber", 1));
+                    .Set(L"Mirefold", L"TimeOut", 1)
+                    .Set(L"UPDATEINFO", L"ListURL", nginx_ + L"limited/" + site_ + L"ver.txt")
+                    .Set(L"APPLICATION", L"CheckVerNumber", 1));
 
     RunUpdateCheck(nullptr);
     EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteError);
@@ -33,7 +33,8 @@ TEST_F(LateServerReply, VersionReplyAfterTheTimeOutIsDropped) {
 
     // A later query of the same run gets its own answer, not the stale one.
     Publish(L"ver2.txt", "<ver>2.0</ver>");
-    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver2.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
+    Reconfigure(
+        CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver2.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
     RunUpdateCheck(nullptr);
     EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(state().updateList.versionText, L"2.0");

@@ -12,8 +12,8 @@ class HostileParameterPackage : public CheckFixture {
 protected:
     HostileParameterPackage() {
         Reconfigure(CommonIni()
-                     .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
-                     .Set(L"APPLICATION", L"Application", L"main.exe"));
+                        .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
+                        .Set(L"APPLICATION", L"Application", L"main.exe"));
     }
     void Place(const std::wstring& name) {
         ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\hostile\\" + name).c_str(),

@@ -207,7 +207,8 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
     const std::wstring slowUrl = nginx_ + L"limited/" + site_ + L"slow.xml";
     Publish(L"ver.txt",
             Narrow(L"<Ver>2.0</Ver>\r\n<URL>" + slowUrl + L"</URL>\r\n<url>" + SiteUrl(L"fast.xml") + L"</url>"));
-    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
+    Reconfigure(
+        CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
 
     RunUpdateCheck(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
@@ -230,8 +231,8 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
 
 TEST_F(UpdateCheck, VersionQueryWithoutReply) {
     Reconfigure(CommonIni()
-                 .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"no-such-reply.txt"))
-                 .Set(L"APPLICATION", L"CheckVerNumber", 1));
+                    .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"no-such-reply.txt"))
+                    .Set(L"APPLICATION", L"CheckVerNumber", 1));
     RunUpdateCheck(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
     EXPECT_TRUE(state().updateList.versionText.empty());
@@ -277,7 +278,7 @@ TEST_F(UpdateCheck, QuickCheckOnlyInItsModes) {
     StoreCheckHour(CurrentCheckHour());
     state().run.SetMode(RunMode::Silence);
     CheckAndReport(nullptr);
-    EXPECT_EQ(state().updateList.GetSize(), 4);  // downloaded, not read from a previous copy
+    EXPECT_EQ(state().updateList.GetSize(), 4);                   // downloaded, not read from a previous copy
     EXPECT_TRUE(FileExists(state().paths.ListFile() + L".xml"));  // the copy the next quick check reads
     EXPECT_TRUE(Relaunches().empty());
 }
@@ -292,8 +293,8 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
     for (const Case& c : cases) {
         Restart();
         Reconfigure(CommonIni()
-                     .Set(L"UPDATEINFO", L"ListURL", zipped + c.list)
-                     .Set(L"UPDATEINFO", L"MainListURL", zipped + L"main.xml"));
+                        .Set(L"UPDATEINFO", L"ListURL", zipped + c.list)
+                        .Set(L"UPDATEINFO", L"MainListURL", zipped + L"main.xml"));
         ::WritePrivateProfileStringW(L"Mirefold", L"ListFileZip", c.remembered,
                                      (InFolder(L"tmp\\mirefold.ini")).c_str());
         CheckAndReport(nullptr);

@@ -15,7 +15,6 @@ namespace {
 
 class UpdateListReader : public test::EngineFixture {
 protected:
-
     // Writes a list (UTF-8, with declaration) and reads it.
     bool Read(const std::string& body, bool server = false, const std::string& root = "update") {
         path_ = folder() / L"list.xml";

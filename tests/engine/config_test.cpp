@@ -60,7 +60,10 @@ TEST_F(ConfigTest, ReadIniFileReplacesTheCachedValue) {
 TEST_F(ConfigTest, CheckTimeAndListZipLiveInTheTemporaryFolder) {
     test::TempFolder temp;
     WriteIni(EngineIni().Set(L"Mirefold", L"TempPath", temp.path()).Set(L"Mirefold", L"OwerCheckTm", 1));
-    EngineIni().Set(L"Mirefold", L"OwerCheckTm", 777).Set(L"Mirefold", L"ListFileZip", 1).WriteTo(temp / L"mirefold.ini");
+    EngineIni()
+        .Set(L"Mirefold", L"OwerCheckTm", 777)
+        .Set(L"Mirefold", L"ListFileZip", 1)
+        .WriteTo(temp / L"mirefold.ini");
     EXPECT_EQ(ReadConfig(L"Mirefold", L"OwerCheckTm"), L"777");
     EXPECT_TRUE(ReadConfigFlag(L"Mirefold", L"ListFileZip", L"0"));
     // Written values go to the same file and outlive the working folder's
@@ -130,7 +133,10 @@ TEST(CompanionFiles, SetFileWinsEvenWhenEmpty) {
     const CompanionFiles files = CompanionFiles::ForExecutableFolder(exeFolder + L"\\");
     EXPECT_FALSE(files.HasKc());
     EXPECT_EQ(files.Read(L"Code"), L"");
-    EngineIni().Set(L"APPLICATION", L"Code", L"KC1").Set(L"APPLICATION", L"XA", L"kc-xa").WriteTo(root / L"QuorvilKC.ini");
+    EngineIni()
+        .Set(L"APPLICATION", L"Code", L"KC1")
+        .Set(L"APPLICATION", L"XA", L"kc-xa")
+        .WriteTo(root / L"QuorvilKC.ini");
     EXPECT_EQ(files.Read(L"Code"), L"KC1");
     EngineIni().Set(L"APPLICATION", L"Code", L"SET1").WriteTo(root / L"QuorvilSet.ini");
     EXPECT_TRUE(files.HasSet());

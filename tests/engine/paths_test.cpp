@@ -112,7 +112,9 @@ TEST_F(PathsTest, TemporaryFolderCanBeTheWorkingFolder) {
 }
 
 TEST_F(PathsTest, ListCacheNamesFollowListUrl) {
-    WriteIni(test::EngineIni().Set(L"Mirefold", L"TempPath", L"cache").Set(L"UPDATEINFO", L"ListURL", L"http://h/a/update.xml"));
+    WriteIni(test::EngineIni()
+                 .Set(L"Mirefold", L"TempPath", L"cache")
+                 .Set(L"UPDATEINFO", L"ListURL", L"http://h/a/update.xml"));
     const std::wstring name = ListNameHash(L"http://h/a/update.xml9999999999");
     EXPECT_EQ(state().paths.ListCacheName(), name);
     const std::wstring base = folder().path() + L"\\cache\\" + name;

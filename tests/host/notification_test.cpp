@@ -9,6 +9,7 @@
 #include "engine/work_folder.h"
 #include "host/host_protocol.h"
 #include "support/engine_fixture.h"
+#include "support/recording_window.h"
 #include "support/test_host.h"
 
 namespace mf {
@@ -20,7 +21,6 @@ using Lines = std::vector<std::wstring>;
 // working folder (no configuration, so no status programs).
 class Notifications : public test::EngineFixture {
 protected:
-
     void AddFiles(int count) {
         for (int i = 0; i < count; ++i) {
             updatefileinfo record;
@@ -120,29 +120,14 @@ TEST_F(Notifications, StatusTexts) {
 
 // A window of this process that is not a notification window reads the text
 // where the sender keeps it.
-LRESULT CALLBACK OwnWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == msg::kStatusText) {
-        auto* seen = reinterpret_cast<std::wstring*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        *seen = reinterpret_cast<const wchar_t*>(wParam) + std::wstring(L"|") + std::to_wstring(lParam);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
 TEST_F(Notifications, StatusTextToAnOwnWindow) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = OwnWindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"MirefoldOwnStatusWindow";
-    ::RegisterClassW(&windowClass);
-    HWND own = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 windowClass.hInstance, nullptr);
-    ASSERT_NE(own, nullptr);
-    std::wstring seen;
-    ::SetWindowLongPtrW(own, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
-    state().notifications.SendStatusText(own, L"Unpacking {zip}{process}x", 9);
-    EXPECT_EQ(seen, L"Unpacking x|9");
-    ::DestroyWindow(own);
+    test::RecordingWindow own;
+    ASSERT_NE(own.window(), nullptr);
+    state().notifications.SendStatusText(own.window(), L"Unpacking {zip}{process}x", 9);
+    const auto texts = own.Messages(msg::kStatusText);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].text, L"Unpacking x");
+    EXPECT_EQ(texts[0].lParam, 9);
 }
 
 TEST_F(Notifications, UnregisteredAndReleasedWindowsGetNothing) {
@@ -210,10 +195,11 @@ TEST_F(Notifications, StatusNamesFollowTheProtocolNumbers) {
 TEST_F(Notifications, StatusStartsTheProgramsNamedForIt) {
     const std::wstring waitedTrace = folder() / L"waited.txt";
     const std::wstring startedTrace = folder() / L"started.txt";
-    ASSERT_TRUE(test::WriteFileBytes(folder() / L"waited.bat", "@echo off\r\nping -n 2 127.0.0.1 >NUL\r\necho done> \"" +
-                                                               Narrow(waitedTrace) + "\"\r\n"));
-    ASSERT_TRUE(
-        test::WriteFileBytes(folder() / L"started.bat", "@echo off\r\necho done> \"" + Narrow(startedTrace) + "\"\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(
+        folder() / L"waited.bat",
+        "@echo off\r\nping -n 2 127.0.0.1 >NUL\r\necho done> \"" + Narrow(waitedTrace) + "\"\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(folder() / L"started.bat",
+                                     "@echo off\r\necho done> \"" + Narrow(startedTrace) + "\"\r\n"));
     WriteIni(test::EngineIni()
                  .Set(L"UpdateEventWaitClose", L"UpdateCheckRemoteOk", InFolder(L"waited.bat"))
                  .Set(L"UpdateEvent", L"UpdateDownload", InFolder(L"started.bat")));

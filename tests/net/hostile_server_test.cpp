@@ -100,7 +100,8 @@ TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
         const std::wstring target = env.folder() / L"range.bin";
         const std::wstring url = Fault(L"net/range.bin?size=3000000&onlyat=2097152&") + query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 1) << query;
-        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder().path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
     // The same server answering that part straight serves the file.
     const std::wstring target = env.folder() / L"range.bin";
@@ -136,7 +137,8 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
         } else {
             EXPECT_EQ(result, 1) << c.query;
         }
-        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder().path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << c.query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
 }
 
@@ -152,7 +154,8 @@ TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 1), 1) << query;
-        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder().path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
 }
 
@@ -180,7 +183,8 @@ TEST(HostileServer, ListsAndDocumentsAreBounded) {
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_LE(sink.data().size(), 1024u * 1024u) << query;
         EXPECT_LT(SecondsSince(start), 30.0) << query;
-        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder().path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
     // A list under the limit still comes through every way.
     const std::wstring url = Fault(L"net/list.xml?size=900000");
@@ -328,7 +332,8 @@ TEST(HostileServer, SilentServerTimesOut) {
         EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1)
             << c.query;
         EXPECT_LT(SecondsSince(start), 10.0) << c.query;
-        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder().path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << c.query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
     const auto start = std::chrono::steady_clock::now();
     MemorySink sink;

@@ -15,9 +15,9 @@
 namespace mf {
 namespace {
 
-using test::MessageRecorder;
 using test::FreshEngine;
 using test::RecordedMessage;
+using test::RecordingWindow;
 using test::ServerUrl;
 
 class ServedFile {
@@ -70,7 +70,7 @@ std::vector<LPARAM> BlockLengths(std::int32_t size, std::int32_t block) {
 }
 
 // The highest total each block reported (message 1058) under `word`.
-std::vector<LPARAM> BlockTotals(const MessageRecorder& recorder, int word) {
+std::vector<LPARAM> BlockTotals(const RecordingWindow& recorder, int word) {
     std::map<std::int32_t, LPARAM> totals;
     for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
         EXPECT_EQ(m.wParam & 0xFFFF, static_cast<WPARAM>(word));
@@ -89,7 +89,7 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
     FreshEngine env;
     const std::int32_t size = 300000;
     ServedFile file(L"messages.bin", test::RandomBytes(size, 5));
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     CRangeDownloader downloader;
     const int word = 7;
     ASSERT_EQ(downloader.Download(file.url(), env.folder() / L"messages.bin", false, word, recorder.window()), 1);
@@ -126,7 +126,7 @@ TEST(RangeDownloader, EveryBlockReportsUnderItsIndexWhenAConnectionFetchesSevera
     const std::int32_t size = 3000000;
     const std::string body = test::RandomBytes(size, 17);
     ServedFile file(L"ranges.bin", body);
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     CRangeDownloader downloader;
     const std::wstring target = env.folder() / L"ranges.bin";
     ASSERT_EQ(downloader.Download(file.url(), target, false, 9, recorder.window()), 1);
@@ -153,7 +153,7 @@ TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
     const std::string body = test::RandomBytes(size, 21);
     ServedFile file(L"whole.bin", body);
     const std::wstring target = env.folder() / L"whole.bin";
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     std::vector<bool> targetSeen;  // at every byte progress message
     recorder.Observe([&](const RecordedMessage& m) {
         if (m.message == msg::kFileProgress)
@@ -186,7 +186,7 @@ TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
     FreshEngine env;
     const std::int32_t size = 6000000;
     ServedFile file(L"host-progress.bin", test::RandomBytes(size, 9));
-    MessageRecorder host;
+    RecordingWindow host;
     env.state().notifications.Register(host.window());
     for (int run = 0; run < 3; ++run) {
         CRangeDownloader downloader;
@@ -214,7 +214,7 @@ TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
 
 TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
     FreshEngine env;
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     const std::int32_t size = 16 * 1024 * 1024;
     const std::wstring target = env.folder() / L"split.bin";
     // Two connections of 4 MiB/s each: the third part would run alone.
@@ -309,7 +309,7 @@ TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
 
 TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     FreshEngine env;
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     const std::wstring target = env.folder() / L"short.bin";
     test::WriteFileBytes(target, "stale");
     // The third range (blocks of 280576 bytes; the first request covers
@@ -347,7 +347,7 @@ TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
 TEST(RangeDownloader, OneStreamWithEmptyBody) {
     FreshEngine env;
     ServedFile file(L"empty.bin", "");
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     const std::wstring target = env.folder() / L"empty.bin";
     CRangeDownloader downloader;
     downloader.SetThreadCount(1);
@@ -373,7 +373,7 @@ TEST(RangeDownloader, OneStreamModes) {
         {L"net/nolength.bin?size=150000&nolength=1", 8, false, 150000},  // sized by Content-Range
     };
     for (const Case& c : cases) {
-        MessageRecorder recorder;
+        RecordingWindow recorder;
         const std::wstring target = env.folder() / L"one.bin";
         CRangeDownloader downloader;
         downloader.SetThreadCount(c.threads);
@@ -413,9 +413,9 @@ TEST(RangeDownloader, OwnServerKindIsNoticed) {
     EXPECT_FALSE(MirefoldServerSeen().load());
     EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder() / L"a.bin", false, 0, nullptr, 8), 0);
     EXPECT_FALSE(MirefoldServerSeen().load());
-    EXPECT_EQ(
-        DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder() / L"b.bin", false, 0, nullptr, 8),
-        0);
+    EXPECT_EQ(DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder() / L"b.bin", false, 0,
+                           nullptr, 8),
+              0);
     EXPECT_TRUE(MirefoldServerSeen().load());
 }
 

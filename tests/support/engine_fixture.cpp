@@ -2,9 +2,13 @@
 
 namespace mf::test {
 
-FreshEngine::FreshEngine() { Restart(); }
+FreshEngine::FreshEngine() {
+    Restart();
+}
 
-FreshEngine::~FreshEngine() { End(); }
+FreshEngine::~FreshEngine() {
+    End();
+}
 
 void FreshEngine::Restart() {
     End();
@@ -18,7 +22,9 @@ void FreshEngine::End() {
     state_.reset();
 }
 
-bool FreshEngine::WriteIni(const std::string& text) { return WriteFileBytes(Path(L"mirefold.ini"), text); }
+bool FreshEngine::WriteIni(const std::string& text) {
+    return WriteFileBytes(Path(L"mirefold.ini"), text);
+}
 
 bool FreshEngine::Reconfigure(const EngineIni& ini) {
     const bool written = WriteIni(ini);
