@@ -24,21 +24,19 @@ namespace {
 class UpdateWorkerTest : public test::EngineFixture {
 protected:
     UpdateWorkerTest() {
-        const std::wstring site = L"worker/" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name());
-        CreateFolderTree(test::WwwPath(Replaced(site, L"/", L"\\")));
         // A list of a few hundred kilobytes from the rate-limited location,
         // so that the check takes a few seconds.
         std::string list = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n<!--";
         list.append(1500000, ' ');
         list += "-->\r\n</update>\r\n";
-        test::WriteFileBytes(test::WwwPath(Replaced(site + L"/update.xml", L"/", L"\\")), list);
-        test::WriteFileBytes(test::WwwPath(Replaced(site + L"/main.xml", L"/", L"\\")),
-                             "<?xml version=\"1.0\"?>\r\n<update></update>\r\n");
-        const std::wstring base = test::ServerUrl(L"nginx");
-        state().config.Cache(L"UPDATEINFO", L"ListURL", base + L"limited/" + site + L"/update.xml");
-        state().config.Cache(L"UPDATEINFO", L"MainListURL", base + site + L"/main.xml");
+        EXPECT_TRUE(site_.Publish(L"update.xml", list));
+        EXPECT_TRUE(site_.Publish(L"main.xml", "<?xml version=\"1.0\"?>\r\n<update></update>\r\n"));
+        state().config.Cache(L"UPDATEINFO", L"ListURL", site_.LimitedUrl(L"update.xml"));
+        state().config.Cache(L"UPDATEINFO", L"MainListURL", site_.Url(L"main.xml"));
         state().config.Cache(L"Mirefold", L"QuickCheck", L"0");
     }
+
+    test::NginxSite site_{L"worker"};
 };
 
 TEST_F(UpdateWorkerTest, ASecondWorkerReturnsAtOnceWhileOneRuns) {

@@ -29,13 +29,10 @@ void CopyTree(const std::wstring& from, const std::wstring& to) {
 
 }  // namespace
 
-ServedTree::ServedTree(const std::wstring& name)
-    : name_(name), folder_(WwwPath(L"dl\\" + name)), baseUrl_(ServerUrl(L"nginx") + L"dl/" + name) {
-    RemoveTree(folder_);
-    CopyTree(WwwPath(L"download-tree"), folder_);
+ServedTree::ServedTree(const std::wstring& name) : name_(name), site_(L"dl", name), baseUrl_(site_.Url()) {
+    baseUrl_.pop_back();  // the trailing slash
+    CopyTree(WwwPath(L"download-tree"), site_.Path());
 }
-
-ServedTree::~ServedTree() { RemoveTree(folder_); }
 
 std::wstring ServedTree::Source(const std::wstring& relative) const {
     return WwwPath(L"download-tree\\" + relative);

@@ -11,6 +11,7 @@
 
 #include "support/engine_fixture.h"
 #include "support/recording_window.h"
+#include "support/test_servers.h"
 
 namespace mf::test {
 
@@ -20,14 +21,13 @@ namespace mf::test {
 class ServedTree {
 public:
     explicit ServedTree(const std::wstring& name);
-    ~ServedTree();
     ServedTree(const ServedTree&) = delete;
     ServedTree& operator=(const ServedTree&) = delete;
 
     // The base URL of the copy, without a trailing slash (a list's base).
     [[nodiscard]] const std::wstring& baseUrl() const { return baseUrl_; }
     // The served file for a relative path (backslashes).
-    [[nodiscard]] std::wstring File(const std::wstring& relative) const { return folder_ + L"\\" + relative; }
+    [[nodiscard]] std::wstring File(const std::wstring& relative) const { return site_.Path(relative); }
     [[nodiscard]] std::wstring Source(const std::wstring& relative) const;
     // Requests nginx logged for this copy, in order: "<status> <path below
     // the copy>", for example "404 bin/app.exe._.zip". Waits up to a second
@@ -36,7 +36,7 @@ public:
 
 private:
     std::wstring name_;
-    std::wstring folder_;
+    NginxSite site_;
     std::wstring baseUrl_;
 };
 

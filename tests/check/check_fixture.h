@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "support/engine_fixture.h"
+#include "support/test_servers.h"
 
 namespace mf::test {
-
-// Base URL of a server fixture ("http://127.0.0.1:port/").
-std::wstring FixtureUrl(const std::wstring& name);
 
 class CheckFixture : public EngineFixture {
 protected:
@@ -28,9 +26,8 @@ protected:
     [[nodiscard]] EngineIni CommonIni() const;
 
     // A file of this test's site on nginx, and its URL.
-    void Publish(const std::wstring& name, const std::string& text);
-    [[nodiscard]] std::wstring SiteUrl(const std::wstring& name) const;
-    [[nodiscard]] std::wstring SitePath(const std::wstring& name) const;
+    void Publish(const std::wstring& name, const std::string& text) { ASSERT_TRUE(site_.Publish(name, text)); }
+    [[nodiscard]] std::wstring SiteUrl(const std::wstring& name) const { return site_.Url(name); }
 
     // A file in the installation folder.
     void Install(const std::wstring& relative, const std::string& text = "x");
@@ -40,9 +37,8 @@ protected:
     [[nodiscard]] std::wstring LogText() const;
     [[nodiscard]] std::vector<std::wstring> Relaunches() const { return relaunches_; }
 
-    std::wstring nginx_;
-    std::wstring digest_;
-    std::wstring site_;  // this test's folder below nginx's root, with "/"
+    NginxSite site_{L"check"};
+    std::wstring digest_;  // the digest service's address
     std::vector<std::wstring> relaunches_;
 
 private:

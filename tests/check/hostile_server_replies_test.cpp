@@ -18,7 +18,7 @@ TEST_F(LateServerReply, VersionReplyAfterTheTimeOutIsDropped) {
     Publish(L"ver.txt", padding + "<ver>9.9</ver><url>" + Narrow(SiteUrl(L"late-list.xml")) + "</url>");
     Reconfigure(CommonIni()
                     .Set(L"Mirefold", L"TimeOut", 1)
-                    .Set(L"UPDATEINFO", L"ListURL", nginx_ + L"limited/" + site_ + L"ver.txt")
+                    .Set(L"UPDATEINFO", L"ListURL", site_.LimitedUrl(L"ver.txt"))
                     .Set(L"APPLICATION", L"CheckVerNumber", 1));
 
     RunUpdateCheck(nullptr);

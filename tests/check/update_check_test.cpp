@@ -64,6 +64,11 @@ protected:
         return ini;
     }
     void Configure() { Reconfigure(ProductIni()); }
+    // The site's address as a list's base: without the trailing slash.
+    std::wstring SiteBase() const {
+        const std::wstring url = site_.Url();
+        return url.substr(0, url.size() - 1);
+    }
     const updatefileinfo* Find(const std::wstring& path) const {
         for (const auto& record : state().updateList.Records())
             if (record.path == path) return &record;
@@ -91,7 +96,7 @@ TEST_F(UpdateCheck, EmptyInstallationNeedsEveryEntry) {
     ASSERT_NE(agent, nullptr);
     EXPECT_EQ(agent->desname, L"Z123\\agent.dll");
     EXPECT_EQ(agent->ver, Md5Hex("qbagent\\agent.dll"));
-    EXPECT_EQ(state().updateList.baseUrl, nginx_ + site_.substr(0, site_.size() - 1));
+    EXPECT_EQ(state().updateList.baseUrl, SiteBase());
     EXPECT_NE(LogText().find(L"Found 4 files need to update..."), std::wstring::npos);
     const std::string requests = ReadFileBytes(BuildPath(L"servers\\checkservice\\requests.log"));
     EXPECT_NE(requests.find("FileUrl=qbagent%5Cagent.dll"), std::string::npos);
@@ -204,7 +209,7 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
     std::string padding = "<!--" + std::string(12 * 1024 * 1024, 'p') + "-->\r\n";
     Publish(L"slow.xml", ListXml(padding + "<file path=\"slow.dll\" ver=\"1\"/>"));
     Publish(L"fast.xml", ListXml("<file path=\"fast.dll\" ver=\"1\"/><file path=\"fast2.dll\" ver=\"1\"/>"));
-    const std::wstring slowUrl = nginx_ + L"limited/" + site_ + L"slow.xml";
+    const std::wstring slowUrl = site_.LimitedUrl(L"slow.xml");
     Publish(L"ver.txt",
             Narrow(L"<Ver>2.0</Ver>\r\n<URL>" + slowUrl + L"</URL>\r\n<url>" + SiteUrl(L"fast.xml") + L"</url>"));
     Reconfigure(
@@ -218,7 +223,7 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
     CheckAndReport(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(UpdatePaths(), (Paths{L"fast.dll", L"fast2.dll"}));
-    EXPECT_EQ(state().updateList.baseUrl, nginx_ + site_.substr(0, site_.size() - 1));
+    EXPECT_EQ(state().updateList.baseUrl, SiteBase());
     EXPECT_TRUE(state().updateList.listUrls.empty());
     const std::wstring list = state().paths.ListFile();
     // The slow download still arrives, and is thrown away.
@@ -284,7 +289,7 @@ TEST_F(UpdateCheck, QuickCheckOnlyInItsModes) {
 }
 
 TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
-    const std::wstring zipped = nginx_ + L"check-fixtures/zipped/";
+    const std::wstring zipped = ServerUrl(L"nginx") + L"check-fixtures/zipped/";
     struct Case {
         const wchar_t* list;
         const wchar_t* remembered;  // before

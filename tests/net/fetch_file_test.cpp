@@ -50,7 +50,7 @@ TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
 // each after its reply (the fault server).
 TEST(FetchFile, OneSessionServesManyFiles) {
     FreshEngine env;
-    CreateFolderTree(test::WwwPath(L"net\\session"));
+    const test::NginxSite site(L"net");
     UniqueInternet session = OpenInternet(L"down-test");
     ASSERT_TRUE(session);
     FetchOptions options;
@@ -61,8 +61,8 @@ TEST(FetchFile, OneSessionServesManyFiles) {
     for (const std::int32_t size : sizes) {
         const std::string body = test::RandomBytes(static_cast<std::size_t>(size), 40 + ++number);
         const std::wstring name = L"f" + std::to_wstring(number) + L".bin";
-        test::WriteFileBytes(test::WwwPath(L"net\\session\\" + name), body);
-        const std::wstring sources[] = {test::ServerUrl(L"nginx") + L"net/session/" + name,
+        ASSERT_TRUE(site.Publish(name, body));
+        const std::wstring sources[] = {site.Url(name),
                                         test::FaultUrl(L"net/session/" + name + L"?size=" + std::to_wstring(size))};
         for (const std::wstring& url : sources) {
             const std::wstring target = env.folder() / name;
@@ -71,7 +71,7 @@ TEST(FetchFile, OneSessionServesManyFiles) {
             EXPECT_TRUE(test::ReadFileBytes(target + L"_") == expected) << url;
             DeleteFileForce(target + L"_");
         }
-        DeleteFileForce(test::WwwPath(L"net\\session\\" + name));
+        DeleteFileForce(site.Path(name));
     }
 }
 

@@ -232,14 +232,12 @@ TEST(HostileServer, ZipVariantWhoseFirstEntryIsAFolder) {
     const std::string plain = "the file itself\r\n";
     const std::string folderFirst = test::ReadFileBytes(test::BuildPath(L"fixtures\\zip\\folder_first.zip"));
     ASSERT_FALSE(folderFirst.empty());
-    const std::wstring served = test::WwwPath(L"net\\folder-first");
-    RemoveTree(served);
-    ASSERT_TRUE(CreateFolderTree(served));
-    for (const wchar_t* name : {L"file.dat", L"list.xml"}) {
-        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name, plain));
-        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name + L"._.zip", folderFirst));
+    const test::NginxSite site(L"net");
+    for (const std::wstring name : {L"file.dat", L"list.xml"}) {
+        ASSERT_TRUE(site.Publish(name, plain));
+        ASSERT_TRUE(site.Publish(name + L"._.zip", folderFirst));
     }
-    const std::wstring base = ServerUrl(L"nginx") + L"net/folder-first/";
+    const std::wstring base = site.Url();
 
     // A file record; the first time with a folder left at its path.
     const std::wstring file = env.folder() / L"dl\\file.dat";
@@ -260,7 +258,6 @@ TEST(HostileServer, ZipVariantWhoseFirstEntryIsAFolder) {
     ASSERT_TRUE(CreateFolderTree(list + L"\\left"));
     EXPECT_EQ(FetchFile(nullptr, kListFileIndex, base + L"list.xml", list), 0);
     EXPECT_EQ(test::ReadFileBytes(list), plain);
-    RemoveTree(served);
 }
 
 // Redirects are followed, relative and absolute, up to a small number; a loop

@@ -15,6 +15,7 @@ namespace mf {
 namespace {
 
 using test::FreshEngine;
+using test::ServedFile;
 using test::ServerUrl;
 
 class ChunkRecorder final : public ByteSink {
@@ -25,22 +26,6 @@ public:
     }
     std::vector<std::size_t> chunks;
     std::string data;
-};
-
-// A file under nginx's document root, removed with the object.
-class ServedFile {
-public:
-    ServedFile(const std::wstring& name, const std::string& bytes) : path_(test::WwwPath(name)) {
-        CreateFolderTree(test::WwwPath(L"net"));
-        test::WriteFileBytes(path_, bytes);
-        url_ = ServerUrl(L"nginx") + Replaced(name, L"\\", L"/");
-    }
-    ~ServedFile() { DeleteFileForce(path_); }
-    [[nodiscard]] const std::wstring& url() const { return url_; }
-
-private:
-    std::wstring path_;
-    std::wstring url_;
 };
 
 TEST(HttpGetToSink, DeliversChunksOf1024UntilTheShortRead) {
@@ -54,7 +39,7 @@ TEST(HttpGetToSink, DeliversChunksOf1024UntilTheShortRead) {
     };
     for (const Case& c : cases) {
         const std::string body = test::RandomBytes(c.size, static_cast<std::uint32_t>(c.size));
-        ServedFile file(L"net\\sink-" + std::to_wstring(c.size) + L".bin", body);
+        ServedFile file(L"sink-" + std::to_wstring(c.size) + L".bin", body);
         ChunkRecorder sink;
         ASSERT_TRUE(HttpGetToSink(file.url(), sink)) << c.size;
         EXPECT_EQ(sink.chunks, c.chunks) << c.size;
@@ -72,7 +57,7 @@ TEST(HttpGetToSink, ErrorStatusIsAFailure) {
 TEST(HttpGetToFile, SavesTheBodyAndReportsFailures) {
     FreshEngine env;
     const std::string body = test::RandomBytes(70000, 7);
-    ServedFile file(L"net\\tofile.bin", body);
+    ServedFile file(L"tofile.bin", body);
     const std::wstring target = env.folder() / L"list.xml";
 
     EXPECT_EQ(HttpGetToFile(file.url(), target), kGetToFileDone);
@@ -107,12 +92,12 @@ TEST(HttpGetToFile, ReplyWhoseEndCannotBeTrustedFails) {
 
 TEST(HttpGetText, FirstBytesAsUtf16OrTheDefault) {
     FreshEngine env;
-    ServedFile three(L"net\\three.txt", "abc");
+    ServedFile three(L"three.txt", "abc");
     EXPECT_EQ(HttpGetText(three.url(), L"dflt"), std::wstring(1, static_cast<wchar_t>('a' | ('b' << 8))));
 
     std::string digest;
     for (char c : std::string("0123456789abcdef0123456789ABCDEF")) digest += {c, '\0'};
-    ServedFile md5(L"net\\md5.txt", digest + std::string(2000, 'x'));
+    ServedFile md5(L"md5.txt", digest + std::string(2000, 'x'));
     EXPECT_EQ(HttpGetText(md5.url(), L"dflt").substr(0, 32), L"0123456789abcdef0123456789ABCDEF");
     EXPECT_EQ(HttpGetText(md5.url(), L"dflt").size(), 512u);  // only the first 1024 bytes
 
@@ -156,9 +141,8 @@ void ReadWholeBody(HINTERNET request) {
 TEST(Requests, NothingLandsInWinInetsCache) {
     FreshEngine env;
     const std::string body = test::RandomBytes(300000, 3);
-    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body),
-        text(L"net\\cache-text.bin", body), parts(L"net\\cache-parts.bin", body),
-        control(L"net\\cache-control.bin", body);
+    ServedFile sink(L"cache-sink.bin", body), file(L"cache-file.bin", body), text(L"cache-text.bin", body),
+        parts(L"cache-parts.bin", body), control(L"cache-control.bin", body);
 
     MemorySink memory;
     ASSERT_TRUE(HttpGetToSink(sink.url(), memory));
@@ -222,7 +206,7 @@ TEST(Requests, ConfiguredProxyThatIsDownIsNeverBypassed) {
     // Nothing listens at the proxy's port.
     env.state().config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:1");
     const std::string body = test::RandomBytes(300000, 11);
-    ServedFile file(L"net\\behind-proxy.bin", body);
+    ServedFile file(L"behind-proxy.bin", body);
     const std::wstring target = env.folder() / L"got.bin";
 
     EXPECT_NE(DownloadFile(file.url(), target, false, 0, nullptr, 4), 0);

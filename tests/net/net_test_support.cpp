@@ -1,5 +1,7 @@
 #include "net_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include "base/strings.h"
 #include "net/internet.h"
 
@@ -30,6 +32,11 @@ std::string RandomBytes(std::size_t count, std::uint32_t seed) {
         c = static_cast<char>(x >> 24);
     }
     return out;
+}
+
+ServedFile::ServedFile(const std::wstring& name, const std::string& bytes)
+    : site_(L"net", RunningTestName() + L"-" + name), url_(site_.Url(name)) {
+    EXPECT_TRUE(site_.Publish(name, bytes)) << Narrow(name);
 }
 
 }  // namespace mf::test

@@ -1,5 +1,5 @@
-// What the network tests share: the test servers' addresses and generated
-// file contents.
+// What the network tests share: the test servers' addresses, generated file
+// contents and files served by nginx.
 #pragma once
 
 #include <cstdint>
@@ -21,5 +21,17 @@ std::string RandomBytes(std::size_t count, std::uint32_t seed);
 std::wstring FaultUrl(const std::wstring& rest);
 // How many requests the fault server has counted under `tag` (-1: no answer).
 int FaultRequestCount(const std::wstring& tag);
+
+// One file on nginx, on a site of its own (net/<test>-<name>/<name>), gone
+// with the object.
+class ServedFile {
+public:
+    ServedFile(const std::wstring& name, const std::string& bytes);
+    [[nodiscard]] const std::wstring& url() const { return url_; }
+
+private:
+    NginxSite site_;
+    std::wstring url_;
+};
 
 }  // namespace mf::test

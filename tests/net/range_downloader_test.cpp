@@ -18,22 +18,8 @@ namespace {
 using test::FreshEngine;
 using test::RecordedMessage;
 using test::RecordingWindow;
+using test::ServedFile;
 using test::ServerUrl;
-
-class ServedFile {
-public:
-    ServedFile(const std::wstring& name, const std::string& bytes) : path_(test::WwwPath(L"net\\" + name)) {
-        CreateFolderTree(test::WwwPath(L"net"));
-        test::WriteFileBytes(path_, bytes);
-        url_ = ServerUrl(L"nginx") + L"net/" + name;
-    }
-    ~ServedFile() { DeleteFileForce(path_); }
-    [[nodiscard]] const std::wstring& url() const { return url_; }
-
-private:
-    std::wstring path_;
-    std::wstring url_;
-};
 
 // Names in the folder that are left-over part files.
 std::vector<std::wstring> PartFiles(const std::wstring& folder) {

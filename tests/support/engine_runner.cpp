@@ -19,20 +19,18 @@ bool BrandEngine(const std::string& configText, const std::wstring& exePath) {
 }
 
 ProductSite::ProductSite(const std::wstring& area)
-    : name_(L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name())), area_(area) {
+    : name_(L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name())), site_(area, name_) {
     RemoveTree(Folder());
-    RemoveTree(WwwPath(area_ + L"\\" + name_));
-    CreateFolderTree(WwwPath(area_ + L"\\" + name_));
 }
 
 ProductSite::~ProductSite() { RemoveTree(Folder()); }
 
 bool ProductSite::Publish(const std::wstring& file, const std::string& bytes) const {
-    return WriteFileBytes(WwwPath(area_ + L"\\" + name_ + L"\\" + file), bytes);
+    return site_.Publish(file, bytes);
 }
 
 std::string ProductSite::Url(const std::wstring& file) const {
-    return Narrow(ServerUrl(L"nginx") + area_ + L"/" + name_ + L"/" + Replaced(file, L"\\", L"/"));
+    return Narrow(site_.Url(file));
 }
 
 std::wstring ProductFolder(const std::wstring& name) {

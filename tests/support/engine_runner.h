@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "support/test_servers.h"
 #include "support/test_support.h"
 
 namespace mf::test {
@@ -19,7 +20,7 @@ std::wstring ProductFolder(const std::wstring& name);
 
 // The product of an end-to-end test: its name ("E2E_" and the running
 // test's name), its installation folder and its site on nginx under `area`.
-// Both start empty; the installation folder goes again at the end.
+// Both start empty and go again at the end.
 class ProductSite {
 public:
     explicit ProductSite(const std::wstring& area);
@@ -36,7 +37,7 @@ public:
 
 private:
     std::wstring name_;
-    std::wstring area_;
+    NginxSite site_;
 };
 
 struct EngineRun {
