@@ -9,27 +9,12 @@ namespace mf::test {
 
 using namespace std::chrono_literals;
 
-TestHost::TestHost(const std::wstring& arguments) : record_(folder_ / L"record.txt") {
-    process_ = ChildProcess::Start(L"\"" + BuildPath(L"bin\\mirefold-testhost.exe") + L"\" --record \"" + record_ +
-                                   L"\" " + arguments);
-    WaitUntil(
-        [&] {
-            const std::string bytes = ReadFileBytes(record_);
-            const std::size_t end = bytes.find('\n');
-            if (bytes.rfind("window ", 0) != 0 || end == std::string::npos) return false;
-            window_ = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(bytes.substr(7, end - 7))));
-            return true;
-        },
-        20s);
-}
+TestHost::TestHost(const std::wstring& arguments) : program_(BuildPath(L"bin\\mirefold-testhost.exe"), arguments) {}
 
 TestHost::~TestHost() { Close(); }
 
 std::vector<std::wstring> TestHost::Lines() const {
-    std::vector<std::wstring> lines = Split(Widen(ReadFileBytes(record_), CodePage::Utf8), L'\n');
-    if (!lines.empty()) lines.erase(lines.begin());  // "window ..."
-    if (!lines.empty() && lines.back().empty()) lines.pop_back();
-    return lines;
+    return program_.Events();
 }
 
 std::vector<std::wstring> TestHost::Lines(const std::wstring& word) const {
@@ -59,18 +44,18 @@ std::vector<std::wstring> TestHost::StatusNames() const {
 }
 
 int TestHost::Property(const wchar_t* name) const {
-    return static_cast<int>(reinterpret_cast<INT_PTR>(::GetPropW(window_, name)));
+    return static_cast<int>(reinterpret_cast<INT_PTR>(::GetPropW(window(), name)));
 }
 
 void TestHost::Kill() {
-    process_.Kill();
-    process_.Wait(10s);
+    program_.process().Kill();
+    program_.process().Wait(10s);
 }
 
 bool TestHost::Close() {
-    if (!process_.started()) return true;
-    if (window_ != nullptr) ::PostMessageW(window_, WM_CLOSE, 0, 0);
-    return process_.Wait(10s);
+    if (!program_.process().started()) return true;
+    if (window() != nullptr) ::PostMessageW(window(), WM_CLOSE, 0, 0);
+    return program_.process().Wait(10s);
 }
 
 }  // namespace mf::test

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
+#include "support/recording_program.h"
 
 namespace mf::test {
 
@@ -19,7 +19,7 @@ public:
     TestHost(const TestHost&) = delete;
     TestHost& operator=(const TestHost&) = delete;
 
-    [[nodiscard]] HWND window() const { return window_; }
+    [[nodiscard]] HWND window() const { return program_.window(); }
     // Every recorded line after the "window" line, UTF-8 decoded.
     [[nodiscard]] std::vector<std::wstring> Lines() const;
     // Only the lines that start with the given word.
@@ -36,10 +36,7 @@ public:
     void Kill();
 
 private:
-    TempFolder folder_;
-    std::wstring record_;
-    ChildProcess process_;
-    HWND window_ = nullptr;
+    RecordingProgram program_;
 };
 
 }  // namespace mf::test

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/test_support.h"
+#include "support/recording_program.h"
 
 namespace mf::test {
 
@@ -23,23 +23,23 @@ public:
 
     // The build's mirefold-testmain.exe.
     static std::wstring BuildExe();
+    // Copies it to `path`: the program under another name or in another
+    // folder.
+    [[nodiscard]] static bool CopyTo(const std::wstring& path);
 
-    [[nodiscard]] bool ready() const { return window_ != nullptr; }
-    [[nodiscard]] DWORD id() const { return process_.id(); }
-    [[nodiscard]] HWND window() const { return window_; }
-    [[nodiscard]] bool Running() const;
-    bool WaitForExit(std::chrono::milliseconds timeout) { return process_.Wait(timeout); }
+    [[nodiscard]] bool ready() const { return window() != nullptr; }
+    [[nodiscard]] DWORD id() const { return program_.process().id(); }
+    [[nodiscard]] HWND window() const { return program_.window(); }
+    [[nodiscard]] bool Running() const { return program_.Running(); }
+    bool WaitForExit(std::chrono::milliseconds timeout) { return program_.process().Wait(timeout); }
     void Kill();
 
     // The recorded lines after start-up ("window ..." and before).
-    [[nodiscard]] std::vector<std::wstring> Events() const;
+    [[nodiscard]] std::vector<std::wstring> Events() const { return program_.Events(); }
     [[nodiscard]] bool Received(const std::wstring& line) const;
 
 private:
-    TempFolder folder_;
-    std::wstring record_;
-    ChildProcess process_;
-    HWND window_ = nullptr;
+    RecordingProgram program_;
 };
 
 }  // namespace mf::test
