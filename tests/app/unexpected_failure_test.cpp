@@ -15,7 +15,7 @@ class UnexpectedFailure : public test::EngineFixture {
 protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        WriteIni("[Mirefold]\r\nLog=run.log\r\n");
+        WriteIni(test::EngineIni().Set(L"Mirefold", L"Log", L"run.log"));
     }
     std::string Log() const { return test::ReadFileBytes(folder() / L"run.log"); }
 };

@@ -30,7 +30,7 @@ private:
 class AskingSeam : public test::LocalCheckFixture {};
 
 TEST_F(AskingSeam, LockedFileQuestionsGoToTheAskerInPlace) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     const std::wstring path = InFolder(L"locked.dll");
     ASSERT_TRUE(test::WriteFileBytes(path, "MZ"));
     // Held open without sharing, as a running program holds its files.

@@ -25,35 +25,9 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::wstring>;
 
-class DownloadPhase : public ::testing::Test {
+class DownloadPhase : public test::DownloadFixture {
 protected:
-    DownloadPhase() {
-        state_.workFolder.Set(folder_.path() + L"\\");
-        // The download folder lies in the test's own folder.
-        test::WriteFileBytes(folder_ / L"mirefold.ini",
-                             "[Mirefold]\r\nLog=engine.log\r\nTempAppPath=1\r\n"
-                             "[UPDATEINFO]\r\nListURL=http://127.0.0.1/product/update.xml\r\n");
-    }
-    void TearDown() override {
-        // Threads outlive the phase by a little; the state must outlive them.
-        EXPECT_TRUE(WaitForDownloadThreads(60000));
-    }
-
-    void Use(const test::ServedTree& tree) { state_.updateList.baseUrl = tree.baseUrl(); }
-    int Add(const std::wstring& path, std::int32_t oper = 0) {
-        updatefileinfo record;
-        record.path = path;
-        record.ver = L"1";
-        record.oper = oper;
-        return state_.updateList.Add(record);
-    }
     static std::wstring Pending(const std::wstring& path) { return DownloadTempPath(path) + L"_"; }
-    std::wstring LogText() const { return Widen(test::ReadFileBytes(folder_ / L"engine.log")); }
-    UpdateStatus Status() const { return state_.updateList.Status(); }
-
-    test::TempFolder folder_;
-    ProcessState state_;
-    ScopedProcessState use_{state_};
 };
 
 // Whether nginx answered a request for the path with content (200 or 206:
@@ -79,7 +53,7 @@ TEST_F(DownloadPhase, EveryFileLandsAsItsPendingFile) {
     test::ServedTree tree(L"every");
     Use(tree);
     for (const std::wstring& path : kRelease) Add(path);
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
 
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
@@ -106,10 +80,10 @@ TEST_F(DownloadPhase, EveryFileLandsAsItsPendingFile) {
     // 1040 with 0 follows every 1057/7 (among the messages of that file:
     // other files' threads send in between).
     for (std::size_t index = 0; index < kRelease.size(); ++index) {
-        std::vector<test::OwnerMessage> mine;
-        for (const test::OwnerMessage& m : owner.Messages())
+        std::vector<test::RecordedMessage> mine;
+        for (const test::RecordedMessage& m : owner.Messages())
             if (m.wParam == index && m.message != msg::kPartProgress) mine.push_back(m);
-        const auto fetched = std::find_if(mine.begin(), mine.end(), [](const test::OwnerMessage& m) {
+        const auto fetched = std::find_if(mine.begin(), mine.end(), [](const test::RecordedMessage& m) {
             return m.message == msg::kPhaseState && m.lParam == download_state::kFetched;
         });
         ASSERT_TRUE(fetched != mine.end() && fetched + 1 != mine.end()) << index;
@@ -125,7 +99,7 @@ TEST_F(DownloadPhase, EveryFileLandsAsItsPendingFile) {
                             [](const std::wstring& t) { return StartsWith(t, L"Downloading, complete "); }));
 
     // The damaged zip variant was dropped for the plain file in the same call.
-    const std::wstring& bad = state_.updateList[6].status;
+    const std::wstring& bad = state().updateList[6].status;
     EXPECT_NE(bad.find(L"unzip error["), std::wstring::npos) << Narrow(bad);
     EXPECT_NE(bad.find(L"done[" + tree.baseUrl() + L"/broken/bad.bin]"), std::wstring::npos) << Narrow(bad);
 }
@@ -135,8 +109,8 @@ TEST_F(DownloadPhase, OneFileAtATimeGoesStrictlyInListOrder) {
     Use(tree);
     const Lines paths = {L"data\\readme.txt", L"bin\\lib.dll", L"bin\\app.exe", L"plain\\only.txt"};
     for (const std::wstring& path : paths) Add(path);
-    state_.fileConcurrency = 1;
-    test::OwnerWindow owner;
+    state().fileConcurrency = 1;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
     ASSERT_EQ(Status(), UpdateStatus::DownloadOk);
     ASSERT_TRUE(WaitForDownloadThreads(10000));
@@ -160,7 +134,7 @@ TEST_F(DownloadPhase, PendingFileOfAnEarlierRunIsNotAskedForAgain) {
     CreateFolderTree(DownloadTempPath(L"bin"));
     const std::string earlier = "fetched by an earlier run";
     test::WriteFileBytes(Pending(L"bin\\lib.dll"), earlier);
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
 
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
@@ -169,7 +143,7 @@ TEST_F(DownloadPhase, PendingFileOfAnEarlierRunIsNotAskedForAgain) {
     ASSERT_TRUE(WaitForDownloadThreads(10000));
     // 1038 and 1039 with the pending file's size, for its index.
     std::vector<LPARAM> sizes;
-    for (const test::OwnerMessage& m : owner.Messages())
+    for (const test::RecordedMessage& m : owner.Messages())
         if ((m.message == msg::kFileSize || m.message == msg::kFileProgress) && m.wParam == 1)
             sizes.push_back(m.lParam);
     EXPECT_EQ(sizes, (std::vector<LPARAM>{static_cast<LPARAM>(earlier.size()), static_cast<LPARAM>(earlier.size())}));
@@ -197,7 +171,7 @@ TEST_F(DownloadPhase, WithoutZipVariantThePlainFileComesInTheSecondAttempt) {
     ASSERT_NE(failed, std::wstring::npos) << Narrow(log);
     ASSERT_NE(done, std::wstring::npos) << Narrow(log);
     EXPECT_LT(failed, done);
-    EXPECT_EQ(state_.updateList[0].status, L"error[" + zipUrl + L"]\r\ndone[" + plainUrl + L"]\r\n");
+    EXPECT_EQ(state().updateList[0].status, L"error[" + zipUrl + L"]\r\ndone[" + plainUrl + L"]\r\n");
     const Lines requests = tree.Requests(2);
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests.front(), L"404 plain/only.txt._.zip");
@@ -210,7 +184,7 @@ TEST_F(DownloadPhase, FailedFileIsRetriedAloneAsAnErrorFile) {
     Add(L"data\\readme.txt");
     Add(L"late\\arrives.txt");  // not on the server yet
     Add(L"bin\\lib.dll");
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
     EXPECT_EQ(Status(), UpdateStatus::DownloadError);
     EXPECT_EQ(DownloadErrorList(), (std::vector<unsigned>{1}));
@@ -239,7 +213,7 @@ TEST_F(DownloadPhase, RetriesAtMostFourMoreTimesAndOnlyAfterSomethingArrived) {
     Use(tree);
     Add(L"data\\readme.txt");
     Add(L"never\\there.txt");
-    state_.fileConcurrency = 1;  // the readme's requests come first
+    state().fileConcurrency = 1;  // the readme's requests come first
     EXPECT_FALSE(RunDownloadPhaseWithRetries(nullptr));
     EXPECT_EQ(Status(), UpdateStatus::DownloadError);
     // One run and four more, each for the failed file only.
@@ -275,7 +249,7 @@ TEST_F(DownloadPhase, RecordsWithNothingToFetchFinishWithoutARequest) {
     Add(L"bin\\lib.dll", OPER_DEL | OPER_RUN);
     Add(L"bin\\app.exe", 0x10);
     Add(L"plain\\only.txt", 0x20);
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     RunDownloadPhase(owner.window());
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
     EXPECT_EQ(DownloadCompletedCount(), 4);
@@ -296,7 +270,7 @@ TEST_F(DownloadPhase, ThreadThatCannotStartCountsItsFileAsFailed) {
         UniqueHandle thread(::CreateThread(nullptr, 0, routine, parameter, 0, nullptr));
         return static_cast<bool>(thread);
     });
-    test::OwnerWindow owner;
+    test::RecordingWindow owner;
     std::thread phase([&] { RunDownloadPhase(owner.window()); });
     // The phase ends instead of waiting for a file nobody fetches.
     const bool ended = test::WaitUntil([&] { return Status() == UpdateStatus::DownloadError; }, 30s);
@@ -322,9 +296,9 @@ TEST_F(DownloadPhase, RunAfterANewCheckCountsOnlyItsOwnFiles) {
 
     // A new check in the same process: a list of one file that fails. The
     // two files of the earlier run must not make it look finished.
-    state_.updateList.SetSize(0);
+    state().updateList.SetSize(0);
     Add(L"never\\there.txt");
-    state_.updateList.SetStatus(UpdateStatus::CheckRemoteOk);
+    state().updateList.SetStatus(UpdateStatus::CheckRemoteOk);
     RunDownloadPhase(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::DownloadError);
     EXPECT_EQ(DownloadCompletedCount(), 0);
@@ -341,11 +315,11 @@ TEST_F(DownloadPhase, StopEndsThePhaseAndItsRetries) {
         record.path = L"slow\\file" + std::to_wstring(i) + L".exe";
         record.url = slowUrl;
         record.ver = L"1";
-        state_.updateList.Add(record);
+        state().updateList.Add(record);
     }
-    state_.fileConcurrency = 1;
-    state_.fileConnections = 1;
-    test::OwnerWindow owner;
+    state().fileConcurrency = 1;
+    state().fileConnections = 1;
+    test::RecordingWindow owner;
     bool allFetched = true;
     std::thread phase([&] { allFetched = RunDownloadPhaseWithRetries(owner.window()); });
     const bool second = test::WaitUntil(
@@ -375,7 +349,7 @@ TEST_F(DownloadPhase, HostWindowFollowsWithoutAnOwnerWindow) {
     Add(L"plain\\only.txt");
     test::TestHost host;
     ASSERT_NE(host.window(), nullptr);
-    state_.notifications.Register(host.window());
+    state().notifications.Register(host.window());
     RunDownloadPhase(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
     ASSERT_TRUE(WaitForDownloadThreads(10000));
@@ -387,13 +361,13 @@ TEST_F(DownloadPhase, HostWindowFollowsWithoutAnOwnerWindow) {
     EXPECT_FALSE(host.Lines(L"bytes").empty());
 
     // A run with a file that fails ends at 5 for the host too.
-    state_.updateList.SetSize(0);
+    state().updateList.SetSize(0);
     Add(L"never\\there.txt");
-    state_.updateList.SetStatus(UpdateStatus::CheckRemoteOk);
+    state().updateList.SetStatus(UpdateStatus::CheckRemoteOk);
     RunDownloadPhase(nullptr);
     ASSERT_TRUE(WaitForDownloadThreads(10000));
     EXPECT_EQ(host.Lines(L"status"), (Lines{L"status 4 3", L"status 6 3", L"status 4 1", L"status 5 1"}));
-    state_.notifications.ReleaseAll();
+    state().notifications.ReleaseAll();
 }
 
 // Lists whose md5 keys are (or are not declared) content digests.
@@ -401,12 +375,12 @@ class VerifiedContent : public DownloadPhase {
 protected:
     void Read(const test::ServedTree& tree, const std::wstring& list) {
         Use(tree);
-        ASSERT_TRUE(ReadUpdateList(tree.File(list), state_.updateList, true));
-        state_.updateList.baseUrl = tree.baseUrl();
+        ASSERT_TRUE(ReadUpdateList(tree.File(list), state().updateList, true));
+        state().updateList.baseUrl = tree.baseUrl();
     }
     int IndexOf(const std::wstring& path) const {
-        for (int i = 0; i < state_.updateList.GetSize(); ++i)
-            if (state_.updateList[i].path == path) return i;
+        for (int i = 0; i < state().updateList.GetSize(); ++i)
+            if (state().updateList[i].path == path) return i;
         return -1;
     }
     ComInit com_;
@@ -415,10 +389,10 @@ protected:
 TEST_F(VerifiedContent, MarkedListNeverMakesAMismatchPending) {
     test::ServedTree tree(L"marked");
     Read(tree, L"marked.xml");
-    ASSERT_EQ(state_.updateList.GetSize(), 9);
+    ASSERT_EQ(state().updateList.GetSize(), 9);
     const int mismatch = IndexOf(L"wrong\\mismatch.txt");
-    EXPECT_TRUE(state_.updateList[mismatch].md5key);
-    EXPECT_FALSE(state_.updateList[IndexOf(L"data\\versioned.txt")].md5key);
+    EXPECT_TRUE(state().updateList[mismatch].md5key);
+    EXPECT_FALSE(state().updateList[IndexOf(L"data\\versioned.txt")].md5key);
     RunDownloadPhase(nullptr);
 
     EXPECT_EQ(Status(), UpdateStatus::DownloadError);
@@ -427,10 +401,9 @@ TEST_F(VerifiedContent, MarkedListNeverMakesAMismatchPending) {
     EXPECT_FALSE(FileExists(DownloadTempPath(L"wrong\\mismatch.txt")));
     // Both forms were fetched, each failed its digest and was deleted.
     const std::wstring url = tree.baseUrl() + L"/wrong/mismatch.txt";
-    EXPECT_EQ(state_.updateList[mismatch].status, L"done[" + url + L"._.zip]\r\nunzip ok[" +
-                                                      DownloadTempPath(L"wrong\\mismatch.txt") + L"]\r\nmd5 error[" +
-                                                      url + L"._.zip]\r\ndone[" + url + L"]\r\nmd5 error[" + url +
-                                                      L"]\r\n");
+    EXPECT_EQ(state().updateList[mismatch].status,
+              L"done[" + url + L"._.zip]\r\nunzip ok[" + DownloadTempPath(L"wrong\\mismatch.txt") + L"]\r\nmd5 error[" +
+                  url + L"._.zip]\r\ndone[" + url + L"]\r\nmd5 error[" + url + L"]\r\n");
     EXPECT_NE(LogText().find(L"md5 error[" + url + L"]"), std::wstring::npos);
     // The other files, whose digests match (upper-case keys included), and
     // the one keyed by its version arrived.
@@ -442,7 +415,7 @@ TEST_F(VerifiedContent, MarkedListNeverMakesAMismatchPending) {
 TEST_F(VerifiedContent, UnmarkedListWithTheSameMistakeBehavesAsBefore) {
     test::ServedTree tree(L"unmarked");
     Read(tree, L"unmarked.xml");
-    for (const updatefileinfo& record : state_.updateList.Records()) EXPECT_FALSE(record.md5key);
+    for (const updatefileinfo& record : state().updateList.Records()) EXPECT_FALSE(record.md5key);
     RunDownloadPhase(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::DownloadOk);
     EXPECT_TRUE(test::ReadFileBytes(Pending(L"wrong\\mismatch.txt")) ==

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "apply/download_phase.h"
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/strings.h"
@@ -28,13 +29,10 @@ void CopyTree(const std::wstring& from, const std::wstring& to) {
 
 }  // namespace
 
-ServedTree::ServedTree(const std::wstring& name)
-    : name_(name), folder_(WwwPath(L"dl\\" + name)), baseUrl_(ServerUrl(L"nginx") + L"dl/" + name) {
-    RemoveTree(folder_);
-    CopyTree(WwwPath(L"download-tree"), folder_);
+ServedTree::ServedTree(const std::wstring& name) : name_(name), site_(L"dl", name), baseUrl_(site_.Url()) {
+    baseUrl_.pop_back();  // the trailing slash
+    CopyTree(WwwPath(L"download-tree"), site_.Path());
 }
-
-ServedTree::~ServedTree() { RemoveTree(folder_); }
 
 std::wstring ServedTree::Source(const std::wstring& relative) const {
     return WwwPath(L"download-tree\\" + relative);
@@ -59,75 +57,33 @@ std::vector<std::wstring> ServedTree::Requests(std::size_t atLeast) const {
     return found;
 }
 
-OwnerWindow::OwnerWindow() {
-    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this, ready] { Run(ready); });
-    ::WaitForSingleObject(ready, 10000);
-    ::CloseHandle(ready);
+DownloadFixture::DownloadFixture() {
+    WriteIni(EngineIni()
+                 .Set(L"Mirefold", L"Log", L"engine.log")
+                 .Set(L"Mirefold", L"TempAppPath", 1)
+                 .Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1/product/update.xml"));
 }
 
-OwnerWindow::~OwnerWindow() {
-    if (window_ != nullptr) ::PostMessageW(window_, WM_CLOSE, 0, 0);
-    if (thread_.joinable()) thread_.join();
+void DownloadFixture::TearDown() {
+    // Threads outlive the phase by a little; the state must outlive them.
+    EXPECT_TRUE(WaitForDownloadThreads(60000));
+    EngineFixture::TearDown();
 }
 
-void OwnerWindow::Run(HANDLE ready) {
-    static const wchar_t kClass[] = L"MirefoldDownloadTestOwner";
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = kClass;
-    ::RegisterClassW(&wc);  // fails harmlessly when registered before
-    window_ = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    threadId_ = ::GetCurrentThreadId();
-    MSG message;
-    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-    ::SetEvent(ready);
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_CLOSE && message.hwnd == window_) break;
-        ::DispatchMessageW(&message);
-    }
-    ::DestroyWindow(window_);
+void DownloadFixture::Use(const ServedTree& tree) {
+    state().updateList.baseUrl = tree.baseUrl();
 }
 
-LRESULT CALLBACK OwnerWindow::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<OwnerWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && message >= WM_USER) {
-        OwnerMessage recorded{message, wParam, lParam, {}};
-        // The window is not a notification window: the text is in the
-        // sender's (this process's) memory.
-        if (message == msg::kStatusText && wParam != 0) recorded.text = reinterpret_cast<const wchar_t*>(wParam);
-        std::lock_guard lock(self->mutex_);
-        self->messages_.push_back(std::move(recorded));
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
+int DownloadFixture::Add(const std::wstring& path, std::int32_t oper) {
+    updatefileinfo record;
+    record.path = path;
+    record.ver = L"1";
+    record.oper = oper;
+    return state().updateList.Add(record);
 }
 
-std::vector<OwnerMessage> OwnerWindow::Messages() const {
-    std::lock_guard lock(mutex_);
-    return messages_;
-}
-
-std::vector<OwnerMessage> OwnerWindow::Messages(UINT message) const {
-    std::vector<OwnerMessage> out;
-    for (const OwnerMessage& m : Messages())
-        if (m.message == message) out.push_back(m);
-    return out;
-}
-
-std::vector<std::wstring> OwnerWindow::StatusTexts() const {
-    std::vector<std::wstring> texts;
-    for (const OwnerMessage& m : Messages(msg::kStatusText)) texts.push_back(m.text);
-    return texts;
-}
-
-std::vector<std::wstring> OwnerWindow::PhaseStates() const {
-    std::vector<std::wstring> states;
-    for (const OwnerMessage& m : Messages(msg::kPhaseState))
-        states.push_back(std::to_wstring(m.lParam) + L":" + std::to_wstring(m.wParam));
-    return states;
+std::wstring DownloadFixture::LogText() const {
+    return Widen(ReadInFolder(L"engine.log"));
 }
 
 }  // namespace mf::test

@@ -1,15 +1,17 @@
 // What the download phase's tests share: a copy of the product tree served
 // by nginx under a folder of the test's own, the lines nginx logged for it,
-// and an owner window on a thread of its own that records what the phase
-// sends it.
+// and a fresh engine to download with.
 #pragma once
 
 #include <windows.h>
 
-#include <mutex>
+#include <cstdint>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/engine_fixture.h"
+#include "support/recording_window.h"
+#include "support/test_servers.h"
 
 namespace mf::test {
 
@@ -19,14 +21,13 @@ namespace mf::test {
 class ServedTree {
 public:
     explicit ServedTree(const std::wstring& name);
-    ~ServedTree();
     ServedTree(const ServedTree&) = delete;
     ServedTree& operator=(const ServedTree&) = delete;
 
     // The base URL of the copy, without a trailing slash (a list's base).
     [[nodiscard]] const std::wstring& baseUrl() const { return baseUrl_; }
     // The served file for a relative path (backslashes).
-    [[nodiscard]] std::wstring File(const std::wstring& relative) const { return folder_ + L"\\" + relative; }
+    [[nodiscard]] std::wstring File(const std::wstring& relative) const { return site_.Path(relative); }
     [[nodiscard]] std::wstring Source(const std::wstring& relative) const;
     // Requests nginx logged for this copy, in order: "<status> <path below
     // the copy>", for example "404 bin/app.exe._.zip". Waits up to a second
@@ -35,40 +36,23 @@ public:
 
 private:
     std::wstring name_;
-    std::wstring folder_;
+    NginxSite site_;
     std::wstring baseUrl_;
 };
 
-struct OwnerMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-    std::wstring text;  // status texts (1034): the text the phase sent
-};
+// A fresh engine whose download folder lies in the test's own folder, for
+// the download phase; the phase's threads have ended before the state goes.
+class DownloadFixture : public EngineFixture {
+protected:
+    DownloadFixture();
+    void TearDown() override;
 
-class OwnerWindow {
-public:
-    OwnerWindow();
-    ~OwnerWindow();
-    OwnerWindow(const OwnerWindow&) = delete;
-    OwnerWindow& operator=(const OwnerWindow&) = delete;
-
-    [[nodiscard]] HWND window() const { return window_; }
-    [[nodiscard]] std::vector<OwnerMessage> Messages() const;
-    [[nodiscard]] std::vector<OwnerMessage> Messages(UINT message) const;
-    [[nodiscard]] std::vector<std::wstring> StatusTexts() const;
-    // Message 1057: "<lParam>:<wParam>" in arrival order, e.g. "8:0", "7:0".
-    [[nodiscard]] std::vector<std::wstring> PhaseStates() const;
-
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void Run(HANDLE ready);
-
-    HWND window_ = nullptr;
-    DWORD threadId_ = 0;
-    std::thread thread_;
-    mutable std::mutex mutex_;
-    std::vector<OwnerMessage> messages_;
+    // The list's files come from the tree.
+    void Use(const ServedTree& tree);
+    // Appends a record of version 1; its index.
+    int Add(const std::wstring& path, std::int32_t oper = 0);
+    [[nodiscard]] std::wstring LogText() const;
+    [[nodiscard]] UpdateStatus Status() const { return state().updateList.Status(); }
 };
 
 }  // namespace mf::test

@@ -24,40 +24,26 @@ namespace {
 
 using test::NamesIn;
 
-class DownloadFolderLinks : public ::testing::Test {
+class DownloadFolderLinks : public test::DownloadFixture {
 protected:
     DownloadFolderLinks() {
-        state_.workFolder.Set(folder_.path() + L"\\");
-        test::WriteFileBytes(folder_ / L"mirefold.ini",
-                             "[Mirefold]\r\nLog=engine.log\r\nTempAppPath=1\r\n"
-                             "[UPDATEINFO]\r\nListURL=http://127.0.0.1/product/update.xml\r\n");
         // One stream per file: the download then writes the file under its
         // own name (the zip variant), where a link may stand.
-        state_.fileConnections = 1;
+        state().fileConnections = 1;
     }
-    void TearDown() override { EXPECT_TRUE(WaitForDownloadThreads(60000)); }
 
-    void Add(const std::wstring& path) {
-        updatefileinfo record;
-        record.path = path;
-        record.ver = L"1";
-        state_.updateList.Add(record);
-    }
-    [[nodiscard]] std::wstring Folder() { return state_.paths.ListCacheBase(); }
+    [[nodiscard]] std::wstring Folder() { return state().paths.ListCacheBase(); }
     void Victim(const std::wstring& name) { ASSERT_TRUE(test::WriteFileBytes(outside_ / name, "keep me")); }
     [[nodiscard]] std::string VictimBytes(const std::wstring& name) const {
         return FileExists(outside_ / name) ? test::ReadFileBytes(outside_ / name) : "<gone>";
     }
 
-    test::TempFolder folder_;
     test::TempFolder outside_;  // somebody else's files
-    ProcessState state_;
-    ScopedProcessState use_{state_};
 };
 
 TEST_F(DownloadFolderLinks, FolderLinkInsideIsNeverWrittenThrough) {
     test::ServedTree tree(L"linked-folder");
-    state_.updateList.baseUrl = tree.baseUrl();
+    Use(tree);
     Add(L"bin\\app.exe");
     Victim(L"app.exe");
     ASSERT_TRUE(CreateFolderTree(Folder()));
@@ -67,12 +53,12 @@ TEST_F(DownloadFolderLinks, FolderLinkInsideIsNeverWrittenThrough) {
 
     EXPECT_EQ(VictimBytes(L"app.exe"), "keep me");
     EXPECT_EQ(NamesIn(outside_.path()), std::vector<std::wstring>{L"app.exe"});
-    EXPECT_EQ(state_.updateList.Status(), UpdateStatus::DownloadError);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::DownloadError);
 }
 
 TEST_F(DownloadFolderLinks, FileLinksAreNeverWrittenOrDeletedThrough) {
     test::ServedTree tree(L"linked-files");
-    state_.updateList.baseUrl = tree.baseUrl();
+    Use(tree);
     // A link where the unpacked file goes (the old file there is deleted
     // first), and one where the zip variant is written.
     Add(L"bin\\app.exe");
@@ -92,7 +78,7 @@ TEST_F(DownloadFolderLinks, FileLinksAreNeverWrittenOrDeletedThrough) {
 
 TEST_F(DownloadFolderLinks, DownloadFolderThatIsALinkIsRefused) {
     test::ServedTree tree(L"linked-top");
-    state_.updateList.baseUrl = tree.baseUrl();
+    Use(tree);
     Add(L"bin\\app.exe");
     Add(L"data\\readme.txt");
     ASSERT_TRUE(test::MakeLink(outside_.path(), Folder(), true));
@@ -100,7 +86,7 @@ TEST_F(DownloadFolderLinks, DownloadFolderThatIsALinkIsRefused) {
     RunDownloadPhase(nullptr);
 
     EXPECT_EQ(NamesIn(outside_.path()), std::vector<std::wstring>{});
-    EXPECT_EQ(state_.updateList.Status(), UpdateStatus::DownloadError);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::DownloadError);
     EXPECT_EQ(DownloadErrorList().size(), 2u);
 }
 
@@ -110,13 +96,13 @@ TEST_F(DownloadFolderLinks, DownloadFolderThatIsALinkIsRefused) {
 // check has run).
 TEST_F(DownloadFolderLinks, RecordPathsNeverLeaveTheDownloadFolder) {
     test::ServedTree tree(L"climbing");
-    state_.updateList.baseUrl = tree.baseUrl();
+    Use(tree);
     Victim(L"installed.txt");
     updatefileinfo absolute;
     absolute.path = outside_ / L"installed.txt";
     absolute.url = tree.baseUrl() + L"/data/readme.txt";
     absolute.ver = L"1";
-    state_.updateList.Add(absolute);
+    state().updateList.Add(absolute);
     Add(L"..\\..\\" + LastComponent(outside_.path()) + L"\\climbed.txt");
     Add(L"data\\readme.txt:stream");
 
@@ -155,7 +141,7 @@ TEST_F(PendingFilesAtInstall, LinkInPlaceOfAPendingFileIsNotInstalled) {
 // With "UnZip" off the phase moves the download folder's tree into the
 // installation: links in it are not followed.
 TEST_F(PendingFilesAtInstall, MovedTreeTakesNoLinkedFiles) {
-    WriteConfig(L"UnZip=0");
+    Reconfigure(CommonIni().Set(L"Mirefold", L"UnZip", L"0"));
     ASSERT_TRUE(test::WriteFileBytes(outside_ / L"secret.txt", "keep me"));
     ASSERT_TRUE(test::WriteFileBytes(outside_ / L"folder\\inner.txt", "keep me too"));
     ASSERT_TRUE(test::WriteFileBytes(DownloadFolder() + L"\\plain.txt", "new"));

@@ -122,7 +122,7 @@ TEST_F(HostilePaths, ShippedBookkeepingFilesAreNotInstalled) {
     AddRecord(L"__oldfiles.lst");
     PendingFor(L"__oldfiles.lst", "\r\n" + Narrow(Outside(L"victim.txt")));
     AddRecord(L"mirefold.ini");
-    PendingFor(L"mirefold.ini", "[Mirefold]\r\nLog=" + Narrow(Outside(L"redirected.log")) + "\r\n");
+    PendingFor(L"mirefold.ini", test::EngineIni().Set(L"Mirefold", L"Log", Outside(L"redirected.log")).Text());
     RunPhase();
     Restart();
     state().paths.PurgeOldFiles();

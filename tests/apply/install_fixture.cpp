@@ -16,38 +16,39 @@ std::string MarkLog(const std::wstring& program) { return ReadFileBytes(program 
 InstallFixture::InstallFixture() {
     CreateFolderTree(DesktopFolder());
     CreateFolderTree(SystemFolder());
-    CreateFolderTree(folder_ / L"tmp");
-    Restart();
+    CreateFolderTree(InFolder(L"tmp"));
+    UseTestShellFolders();
     WriteConfig();
 }
 
-InstallFixture::~InstallFixture() { use_.reset(); }
-
 void InstallFixture::Restart() {
-    use_.reset();
-    state_ = std::make_unique<ProcessState>();
-    use_ = std::make_unique<ScopedProcessState>(*state_);
-    state_->workFolder.Set(folder_.path() + L"\\");
+    EngineFixture::Restart();
+    UseTestShellFolders();
+}
+
+void InstallFixture::UseTestShellFolders() {
     // The desktop and the system folder of this test; the rest are the
     // prefix's own.
     const std::wstring desktop = DesktopFolder();
     const std::wstring system = SystemFolder();
-    state_->paths.SetFolderSource([desktop, system](ShellFolder folder) {
+    state().paths.SetFolderSource([desktop, system](ShellFolder folder) {
         if (folder == ShellFolder::Desktop) return desktop;
         if (folder == ShellFolder::System) return system;
         return SystemShellFolder(folder);
     });
 }
 
-void InstallFixture::WriteConfig(const std::wstring& mirefoldLines, const std::wstring& applicationLines) {
-    const std::wstring text = L"[Mirefold]\r\nLog=install.log\r\nTempPath=" + (folder_ / L"tmp") + L"\r\n" +
-                              mirefoldLines + L"\r\n[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/install/update.xml\r\n" +
-                              L"[APPLICATION]\r\n" + applicationLines + L"\r\n";
-    ASSERT_TRUE(WriteFileBytes(folder_ / L"mirefold.ini", Narrow(text)));
-    state_->config.ClearCache();
+EngineIni InstallFixture::CommonIni() const {
+    EngineIni ini;
+    ini.Set(L"Mirefold", L"Log", L"install.log").Set(L"Mirefold", L"TempPath", InFolder(L"tmp"));
+    ini.Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1:9/install/update.xml");
+    ini.Set(L"APPLICATION", L"", L"");
+    return ini;
 }
 
-std::wstring InstallFixture::Installed(const std::wstring& relative) const { return folder_ / relative; }
+std::wstring InstallFixture::Installed(const std::wstring& relative) const {
+    return InFolder(relative);
+}
 
 void InstallFixture::Install(const std::wstring& relative, const std::string& bytes) {
     const std::wstring path = Installed(relative);
@@ -55,7 +56,9 @@ void InstallFixture::Install(const std::wstring& relative, const std::string& by
     ASSERT_TRUE(WriteFileBytes(path, bytes));
 }
 
-std::wstring InstallFixture::DownloadFolder() const { return state_->paths.ListCacheBase(); }
+std::wstring InstallFixture::DownloadFolder() const {
+    return state().paths.ListCacheBase();
+}
 
 void InstallFixture::Pending(const std::wstring& relative, const std::string& bytes) {
     const std::wstring path = JoinFolderPath(DownloadFolder(), relative) + L"_";
@@ -69,16 +72,18 @@ updatefileinfo& InstallFixture::AddRecord(const std::wstring& path, const std::w
     record.desname = desname;
     record.ver = L"1";
     record.oper = oper;
-    return state_->updateList.ElementAt(state_->updateList.Add(record));
+    return state().updateList.ElementAt(state().updateList.Add(record));
 }
 
 void InstallFixture::RunPhase() {
-    state_->updateList.SetStatus(UpdateStatus::CheckLocalOk);
+    state().updateList.SetStatus(UpdateStatus::CheckLocalOk);
     ASSERT_TRUE(RunInstallPhase(nullptr));
-    EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CopyOk);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::CopyOk);
 }
 
-std::wstring InstallFixture::LogText() const { return Widen(ReadFileBytes(folder_ / L"install.log")); }
+std::wstring InstallFixture::LogText() const {
+    return Widen(ReadInFolder(L"install.log"));
+}
 
 void InstallFixture::InstallHelper(const std::wstring& builtName, const std::wstring& relative) {
     const std::wstring path = Installed(relative);

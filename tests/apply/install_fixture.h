@@ -9,24 +9,24 @@
 #include <memory>
 #include <string>
 
-#include "engine/process_state.h"
 #include "list/update_file_info.h"
-#include "support/test_support.h"
+#include "support/engine_fixture.h"
 
 namespace mf::test {
 
-class InstallFixture : public ::testing::Test {
+class InstallFixture : public EngineFixture {
 protected:
     InstallFixture();
-    ~InstallFixture() override;
 
     // Starts over with a new engine state on the same folders (the next
     // start of the engine).
     void Restart();
 
-    // mirefold.ini: the common settings plus lines of section Mirefold and
-    // of section APPLICATION.
-    void WriteConfig(const std::wstring& mirefoldLines = L"", const std::wstring& applicationLines = L"");
+    // The common settings of mirefold.ini (a log, the temporary folder, a
+    // list address), which a test adds to and writes with Reconfigure.
+    [[nodiscard]] EngineIni CommonIni() const;
+    // mirefold.ini with the common settings alone.
+    void WriteConfig() { Reconfigure(CommonIni()); }
 
     // A path in the installation folder (relative), and a file there.
     [[nodiscard]] std::wstring Installed(const std::wstring& relative) const;
@@ -46,16 +46,12 @@ protected:
     // into the installation folder under a name.
     void InstallHelper(const std::wstring& builtName, const std::wstring& relative);
 
-    [[nodiscard]] const std::wstring& Root() const { return folder_.path(); }
-    [[nodiscard]] std::wstring DesktopFolder() const { return folder_ / L"Desktop"; }
-    [[nodiscard]] std::wstring SystemFolder() const { return folder_ / L"sys"; }
-    ProcessState& state() { return *state_; }
+    [[nodiscard]] const std::wstring& Root() const { return folder().path(); }
+    [[nodiscard]] std::wstring DesktopFolder() const { return InFolder(L"Desktop"); }
+    [[nodiscard]] std::wstring SystemFolder() const { return InFolder(L"sys"); }
 
 private:
-    TempFolder folder_;
-    std::wstring config_;
-    std::unique_ptr<ProcessState> state_;
-    std::unique_ptr<ScopedProcessState> use_;
+    void UseTestShellFolders();
 };
 
 // The build's helper (build\installtest\<name>).

@@ -18,6 +18,7 @@
 #include "check/update_check.h"
 #include "install_fixture.h"
 #include "list/run_command.h"
+#include "support/recording_window.h"
 
 namespace mf {
 namespace {
@@ -270,7 +271,7 @@ TEST_F(InstallPhase, NewListFoundUnderItsOtherName) {
 }
 
 TEST_F(InstallPhase, DesktopShortcutTakesItsNameFromConfiguration) {
-    WriteConfig(L"", L"LinkName=Question Bank");
+    Reconfigure(CommonIni().Set(L"APPLICATION", L"LinkName", L"Question Bank"));
     Pending(L"app\\app.exe", "exe");
     AddRecord(L"app\\app.exe").shortcut = L"{desktop}\\{LinkName}";
     RunPhase();
@@ -354,7 +355,7 @@ TEST_F(InstallPhase, CommandWithAMissingProgramIsLoggedOnly) {
 }
 
 TEST_F(InstallPhase, UnZipOffMovesTheTemporaryTreeIntoPlace) {
-    WriteConfig(L"UnZip=0");
+    Reconfigure(CommonIni().Set(L"Mirefold", L"UnZip", L"0"));
     const std::wstring temporary = DownloadFolder();
     ASSERT_TRUE(CreateFolderTree(temporary + L"\\new\\sub"));
     ASSERT_TRUE(test::WriteFileBytes(temporary + L"\\a.txt", "a"));
@@ -375,7 +376,7 @@ TEST_F(InstallPhase, UnZipOffMovesTheTemporaryTreeIntoPlace) {
 TEST_F(InstallPhase, RightsAreGrantedOnlyThroughAnExistingTool) {
     const std::wstring tool = SystemFolder() + L"\\icacls.exe";
     // Switched on, but no tool in the system folder: nothing to start.
-    WriteConfig(L"icacls=1");
+    Reconfigure(CommonIni().Set(L"Mirefold", L"icacls", L"1"));
     EXPECT_EQ(RightsTool(), L"");
     Pending(L"a.dll", "a");
     AddRecord(L"a.dll");
@@ -393,44 +394,22 @@ TEST_F(InstallPhase, RightsAreGrantedOnlyThroughAnExistingTool) {
         << test::MarkLog(tool);
 
     // Switched off: the tool is not used.
-    WriteConfig(L"icacls=0");
+    Reconfigure(CommonIni().Set(L"Mirefold", L"icacls", L"0"));
     EXPECT_EQ(RightsTool(), L"");
 }
 
 // The owner window follows the phase: message 1041 before every record, the
 // status texts, and its parent's Cancel button disabled meanwhile.
-struct OwnerLog {
-    std::vector<std::pair<WPARAM, LPARAM>> progress;
-    std::vector<std::wstring> texts;
-};
-OwnerLog* g_ownerLog = nullptr;
-
-LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM w, LPARAM l) {
-    if (g_ownerLog != nullptr) {
-        if (message == msg::kRecordProgress) g_ownerLog->progress.emplace_back(w, l);
-        if (message == msg::kStatusText) g_ownerLog->texts.emplace_back(reinterpret_cast<const wchar_t*>(w));
-    }
-    return ::DefWindowProcW(window, message, w, l);
-}
-
 TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = OwnerProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"MirefoldInstallOwner";
-    ::RegisterClassW(&windowClass);
     const HWND parent = ::CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
                                           nullptr, nullptr, nullptr);
     const HWND cancel = ::CreateWindowExW(0, L"BUTTON", L"Cancel", WS_CHILD, 0, 0, 10, 10, parent,
                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDCANCEL)), nullptr, nullptr);
-    const HWND owner = ::CreateWindowExW(0, L"MirefoldInstallOwner", L"owner", WS_CHILD, 0, 0, 10, 10, parent, nullptr,
-                                         windowClass.hInstance, nullptr);
-    ASSERT_NE(owner, nullptr);
-    OwnerLog seen;
-    g_ownerLog = &seen;
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This, parent);
+    ASSERT_NE(owner.window(), nullptr);
 
     // The statuses, and the Cancel button while the phase runs.
-    WriteConfig(L"\r\n[UpdateEvent]\r\nUpdateCopy=copy\r\nUpdateCopyOk=copyok", L"");
+    Reconfigure(CommonIni().Lines(L"UpdateEvent", {L"UpdateCopy=copy", L"UpdateCopyOk=copyok"}));
     std::vector<std::wstring> events;
     bool cancelEnabledInPhase = true;
     state().runFile = [&](const std::wstring& path, const std::wstring&, bool) {
@@ -444,17 +423,19 @@ TEST_F(InstallPhase, OwnerWindowFollowsThePhase) {
     AddRecord(L"a.dll");
     AddRecord(L"b.dll");
     state().updateList.SetStatus(UpdateStatus::CheckLocalOk);
-    ASSERT_TRUE(RunInstallPhase(owner));
-    g_ownerLog = nullptr;
+    ASSERT_TRUE(RunInstallPhase(owner.window()));
 
     EXPECT_EQ(events, (std::vector<std::wstring>{L"copy", L"copyok"}));
     EXPECT_FALSE(cancelEnabledInPhase);
     EXPECT_TRUE(::IsWindowEnabled(cancel));
-    EXPECT_EQ(seen.progress, (std::vector<std::pair<WPARAM, LPARAM>>{{0, 2}, {1, 2}}));
+    std::vector<std::pair<WPARAM, LPARAM>> progress;
+    for (const test::RecordedMessage& m : owner.Messages(msg::kRecordProgress))
+        progress.emplace_back(m.wParam, m.lParam);
+    EXPECT_EQ(progress, (std::vector<std::pair<WPARAM, LPARAM>>{{0, 2}, {1, 2}}));
     const std::vector<std::wstring> expected{L"Copy from temporary directory", L"Copying files[1/2]...",
                                              L"Copying files[2/2]...", L"Do upgrade tasks", L"Clear temp files",
                                              L"Update completed,done 2 files"};
-    EXPECT_EQ(seen.texts, expected);
+    EXPECT_EQ(owner.StatusTexts(), expected);
     state().config.ClearCache();
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Ver"), L"2.5");
     ::DestroyWindow(parent);

@@ -8,35 +8,6 @@
 
 namespace mf::test {
 
-StatusWindow::StatusWindow() {
-    const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = &StatusWindow::Procedure;
-    windowClass.hInstance = instance;
-    windowClass.lpszClassName = L"MirefoldTestStatusWindow";
-    ::RegisterClassW(&windowClass);  // fails harmlessly when registered before
-    window_ = ::CreateWindowExW(0, windowClass.lpszClassName, L"status", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
-                                nullptr, instance, nullptr);
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
-StatusWindow::~StatusWindow() {
-    if (window_ != nullptr) ::DestroyWindow(window_);
-}
-
-bool StatusWindow::Shown(const std::wstring& text) const {
-    return std::find(texts_.begin(), texts_.end(), text) != texts_.end();
-}
-
-LRESULT CALLBACK StatusWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == msg::kStatusText) {
-        auto* self = reinterpret_cast<StatusWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self != nullptr && wParam != 0) self->texts_.push_back(reinterpret_cast<const wchar_t*>(wParam));
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
 namespace {
 
 HWND VisibleMessageBox() { return test::FindMessageBox(::GetCurrentProcessId()); }
@@ -125,13 +96,16 @@ void LocalCheckFixture::SetUp() {
     AssumeSystemSupportsElevation(true);
 }
 
-void LocalCheckFixture::WriteProductConfig(const std::string& application, const std::string& extra) {
-    std::string text = "[Mirefold]\r\nLog=inst.log\r\n[APPLICATION]\r\nName=Question Bank\r\n";
-    if (!application.empty()) text += "Application=" + application + "\r\n";
-    WriteIni(text + extra);
+void LocalCheckFixture::WriteProductConfig(const std::wstring& application) {
+    EngineIni ini;
+    ini.Set(L"Mirefold", L"Log", L"inst.log").Set(L"APPLICATION", L"Name", L"Question Bank");
+    if (!application.empty()) ini.Set(L"APPLICATION", L"Application", application);
+    WriteIni(ini);
 }
 
-std::string LocalCheckFixture::Log() const { return ReadFileBytes(folder() / L"inst.log"); }
+std::string LocalCheckFixture::Log() const {
+    return ReadInFolder(L"inst.log");
+}
 
 bool LocalCheckFixture::Logged(const std::wstring& text) const {
     return Log().find(Narrow(text)) != std::string::npos;

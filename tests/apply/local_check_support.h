@@ -1,7 +1,6 @@
 // Shared by the local check tests: a process state with a product
-// configuration, records to check, a window that collects the status texts
-// shown to it, and file operations that refuse chosen paths with access
-// denied.
+// configuration, records to check, and file operations that refuse chosen
+// paths with access denied.
 #pragma once
 
 #include <windows.h>
@@ -16,26 +15,9 @@
 #include "base/strings.h"
 #include "engine/process_state.h"
 #include "support/engine_fixture.h"
+#include "support/recording_window.h"
 
 namespace mf::test {
-
-// A window of the test thread that keeps every status text (message 1034)
-// shown to it.
-class StatusWindow {
-public:
-    StatusWindow();
-    ~StatusWindow();
-    StatusWindow(const StatusWindow&) = delete;
-    StatusWindow& operator=(const StatusWindow&) = delete;
-    [[nodiscard]] HWND get() const { return window_; }
-    [[nodiscard]] const std::vector<std::wstring>& Texts() const { return texts_; }
-    [[nodiscard]] bool Shown(const std::wstring& text) const;
-
-private:
-    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    HWND window_ = nullptr;
-    std::vector<std::wstring> texts_;
-};
 
 // The system's file operations, except that the chosen paths are refused
 // with access denied; every path tested is written down.
@@ -87,10 +69,9 @@ protected:
 
     // mirefold.ini with a log, the product name and, unless empty, the main
     // program.
-    void WriteProductConfig(const std::string& application, const std::string& extra = "");
+    void WriteProductConfig(const std::wstring& application);
     [[nodiscard]] std::string Log() const;
     [[nodiscard]] bool Logged(const std::wstring& text) const;
-    [[nodiscard]] std::wstring InFolder(const std::wstring& name) const { return folder() / name; }
     void AddRecord(const std::wstring& path, const std::wstring& desname = L"", std::int32_t oper = 0);
     // Status 6, where the local check starts.
     void ReadyForLocalCheck();

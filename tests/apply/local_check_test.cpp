@@ -35,7 +35,7 @@ TEST_F(LocalCheckTest, AccessDeniedIsCollectedOnlyWhereTheElevatedRelaunchHelps)
         bool collected;
     };
     const Case cases[] = {{false, true, true}, {false, false, false}, {true, true, false}, {true, false, false}};
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     const std::wstring missing = InFolder(L"locked-folder\\new.dll");
     const std::wstring existing = InFolder(L"data.txt");
     const std::wstring program = InFolder(L"QBank.exe");
@@ -62,7 +62,7 @@ TEST_F(LocalCheckTest, AccessDeniedIsCollectedOnlyWhereTheElevatedRelaunchHelps)
 }
 
 TEST_F(LocalCheckTest, TheElevatedRelaunchForgetsPathsCollectedBefore) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     auto files = UseDenyingFiles();
     files->Deny(InFolder(L"a.txt"));
     EXPECT_TRUE(IsFileWritable(InFolder(L"a.txt")));
@@ -73,7 +73,7 @@ TEST_F(LocalCheckTest, TheElevatedRelaunchForgetsPathsCollectedBefore) {
 }
 
 TEST_F(LocalCheckTest, AMissingFileIsNotCreatedOncePathsWereRefused) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     auto files = UseDenyingFiles();
     files->Deny(InFolder(L"a.txt"));
     EXPECT_TRUE(IsFileWritable(InFolder(L"a.txt")));
@@ -82,15 +82,15 @@ TEST_F(LocalCheckTest, AMissingFileIsNotCreatedOncePathsWereRefused) {
 }
 
 TEST_F(LocalCheckTest, AnInstallationFolderThatRefusesWritingAsksForAdministratorRights) {
-    WriteProductConfig("QBank.exe");
+    WriteProductConfig(L"QBank.exe");
     AddRecord(L"bin\\core.dll");
     AddRecord(L"data\\bank.db");
     ReadyForLocalCheck();
     auto files = UseDenyingFiles();
     files->Deny(InFolder(L"mirefold.ini"));
-    test::StatusWindow owner;
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
 
-    EXPECT_FALSE(CheckLocalFiles(owner.get()));
+    EXPECT_FALSE(CheckLocalFiles(owner.window()));
     EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
     EXPECT_TRUE(HasAdministratorFiles());
     EXPECT_EQ(AdministratorFiles(), std::vector<std::wstring>{InFolder(L"mirefold.ini")});
@@ -103,7 +103,7 @@ TEST_F(LocalCheckTest, AnInstallationFolderThatRefusesWritingAsksForAdministrato
 }
 
 TEST_F(LocalCheckTest, TheElevatedRelaunchGoesOnWhereTheOtherInstanceWasRefused) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     AddRecord(L"bin\\core.dll");
     ReadyForLocalCheck();
     state().run.elevatedRelaunch = true;
@@ -116,15 +116,15 @@ TEST_F(LocalCheckTest, TheElevatedRelaunchGoesOnWhereTheOtherInstanceWasRefused)
 }
 
 TEST_F(LocalCheckTest, ExaminingStopsAtTheFirstTargetRefused) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     AddRecord(L"a.txt");
     AddRecord(L"b.txt");
     AddRecord(L"c.txt");
     auto files = UseDenyingFiles();
     files->Deny(InFolder(L"b.txt"));
-    test::StatusWindow owner;
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
     // Access denied does not make a file locked.
-    EXPECT_TRUE(CheckLockedFiles(owner.get(), false));
+    EXPECT_TRUE(CheckLockedFiles(owner.window(), false));
     EXPECT_TRUE(Holds(files->Tested(), InFolder(L"b.txt")));
     EXPECT_FALSE(Holds(files->Tested(), InFolder(L"c.txt")));
     EXPECT_TRUE(owner.Shown(L"Examining the 2 files,total of 3..."));
@@ -134,7 +134,7 @@ TEST_F(LocalCheckTest, ExaminingStopsAtTheFirstTargetRefused) {
 }
 
 TEST_F(LocalCheckTest, RunsOnlyAfterTheDownloadPhase) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     AddRecord(L"a.txt");
     for (const UpdateStatus status : {UpdateStatus::None, UpdateStatus::CheckRemoteOk, UpdateStatus::DownloadError,
                                       UpdateStatus::CheckLocalOk, UpdateStatus::CopyOk}) {
@@ -151,7 +151,7 @@ TEST_F(LocalCheckTest, RunsOnlyAfterTheDownloadPhase) {
 // not exist yet), several targets of one record, and a record to delete
 // whose file is held open: nothing is locked.
 TEST_F(LocalCheckTest, WritableTargetsGiveStatusNineAndMissingOnesAreTestedByCreatingThem) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     ASSERT_TRUE(test::WriteFileBytes(InFolder(L"old.txt"), "old"));
     ASSERT_TRUE(test::WriteFileBytes(InFolder(L"gone.txt"), "gone"));
     ::SetFileAttributesW(InFolder(L"old.txt").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -180,7 +180,7 @@ TEST_F(LocalCheckTest, WritableTargetsGiveStatusNineAndMissingOnesAreTestedByCre
 // file or folder refuses every write with access denied, as a file the
 // user lacks the rights for does on Windows.
 TEST_F(LocalCheckTest, FilesTheUserMayNotWriteAreCollectedNotLocked) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     ASSERT_TRUE(CreateFolderTree(InFolder(L"sealed")));
     const std::wstring text = InFolder(L"data.txt");
     const std::wstring program = InFolder(L"QBank.exe");
@@ -260,7 +260,7 @@ public:
 };
 
 TEST_F(LocalCheckTest, TheUpdateCenterLearnsTheResultAndIsToldToGoOnWhenItAsked) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     AddRecord(L"a.txt");
     for (const bool goOn : {false, true}) {
         SCOPED_TRACE(goOn ? "asked to go on" : "not asked");
@@ -281,7 +281,7 @@ TEST_F(LocalCheckTest, TheUpdateCenterLearnsTheResultAndIsToldToGoOnWhenItAsked)
 }
 
 TEST_F(LocalCheckTest, TheUpdateCenterNeverAsksAboutALockedFile) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     AddRecord(L"held.txt");
     test::TestMainProgram holder(L"--hold \"" + InFolder(L"held.txt") + L"\"");
     ASSERT_TRUE(holder.ready());

@@ -171,7 +171,7 @@ TEST_F(TaskDocument, KillClosesTheProgramsOfAPath) {
     // hidden window (a host's receiving window, say) is not asked.
     CreateFolderTree(Installed(L"victim"));
     const std::wstring victim = Installed(L"victim\\victim.exe");
-    ASSERT_TRUE(::CopyFileW(test::TestMainProgram::BuildExe().c_str(), victim.c_str(), FALSE));
+    ASSERT_TRUE(test::TestMainProgram::CopyTo(victim));
     test::TestMainProgram program(L"", victim);
     ASSERT_TRUE(program.ready());
     const std::wstring hidden = Installed(L"victim\\hidden.exe");

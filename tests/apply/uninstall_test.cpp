@@ -80,8 +80,14 @@ protected:
         state().paths.SetFolderSource([desktop](ShellFolder folder) {
             return folder == ShellFolder::Desktop ? desktop : SystemShellFolder(folder);
         });
-        WriteIni("[Mirefold]\r\nLog=logs\\inst.log\r\nTempAppPath=1\r\n"
-                 "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/u/update.xml\r\n");
+        WriteIni(ProductIni());
+    }
+
+    static test::EngineIni ProductIni() {
+        return test::EngineIni()
+            .Set(L"Mirefold", L"Log", L"logs\\inst.log")
+            .Set(L"Mirefold", L"TempAppPath", 1)
+            .Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1:9/u/update.xml");
     }
 
     std::wstring Work(const std::wstring& relative) const { return folder() / relative; }
@@ -170,8 +176,7 @@ TEST_F(UninstallTest, WithoutALocalListOnlyTheBookkeepingGoes) {
 
 TEST_F(UninstallTest, ShortcutsGoUnderTheNamesTheInstallGaveThem) {
     // The install appends ".lnk" and gives a desktop "{key}" its value.
-    WriteIni("[Mirefold]\r\nLog=logs\\inst.log\r\nTempAppPath=1\r\n[APPLICATION]\r\nShortName=Quorvil Bank\r\n"
-             "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/u/update.xml\r\n");
+    WriteIni(ProductIni().Set(L"APPLICATION", L"ShortName", L"Quorvil Bank"));
     Install(L"main.exe");
     ASSERT_TRUE(test::WriteFileBytes(desktop_ + L"\\Practice.lnk", "link"));
     ASSERT_TRUE(test::WriteFileBytes(desktop_ + L"\\Quorvil Bank", "link"));

@@ -8,31 +8,26 @@
 #include <string>
 #include <vector>
 
-#include "engine/process_state.h"
-#include "support/test_support.h"
+#include "support/engine_fixture.h"
+#include "support/test_servers.h"
 
 namespace mf::test {
 
-// Base URL of a server fixture ("http://127.0.0.1:port/").
-std::wstring FixtureUrl(const std::wstring& name);
-
-class CheckFixture : public ::testing::Test {
+class CheckFixture : public EngineFixture {
 protected:
     CheckFixture();
-    ~CheckFixture() override;
 
     // Starts over with a new engine state on the same folders (a second run
     // of the engine).
     void Restart();
 
-    // Writes mirefold.ini of the installation: the common settings plus
-    // `lines` ("[Section]" and "key=value" lines).
-    void WriteConfig(const std::vector<std::wstring>& lines);
+    // The common settings of mirefold.ini (a log, the temporary folder, no
+    // window while checking), which a test adds to and writes with Reconfigure.
+    [[nodiscard]] EngineIni CommonIni() const;
 
     // A file of this test's site on nginx, and its URL.
-    void Publish(const std::wstring& name, const std::string& text);
-    [[nodiscard]] std::wstring SiteUrl(const std::wstring& name) const;
-    [[nodiscard]] std::wstring SitePath(const std::wstring& name) const;
+    void Publish(const std::wstring& name, const std::string& text) { ASSERT_TRUE(site_.Publish(name, text)); }
+    [[nodiscard]] std::wstring SiteUrl(const std::wstring& name) const { return site_.Url(name); }
 
     // A file in the installation folder.
     void Install(const std::wstring& relative, const std::string& text = "x");
@@ -42,14 +37,12 @@ protected:
     [[nodiscard]] std::wstring LogText() const;
     [[nodiscard]] std::vector<std::wstring> Relaunches() const { return relaunches_; }
 
-    TempFolder folder_;
-    std::wstring nginx_;
-    std::wstring digest_;
-    std::wstring site_;  // this test's folder below nginx's root, with "/"
-    std::unique_ptr<ProcessState> state_;
-    std::unique_ptr<ScopedProcessState> use_;
+    NginxSite site_{L"check"};
+    std::wstring digest_;  // the digest service's address
     std::vector<std::wstring> relaunches_;
-    std::vector<std::wstring> lastConfig_;
+
+private:
+    void CatchRelaunches();
 };
 
 // An update list document with the given inner XML.

@@ -66,8 +66,7 @@ TEST(HostileListDocument, NoReaderTakesADtd) {
         StreamedList streamed;
         EXPECT_EQ(ReadListStreamed(path, streamed), !c.declaresType) << c.name;
 
-        ProcessState state;
-        ScopedProcessState use(state);
+        const FreshEngine engine;
         DownLoadList list;
         EXPECT_EQ(ReadUpdateList(path, list, true), !c.declaresType) << c.name;
         if (c.declaresType) {
@@ -103,8 +102,7 @@ TEST(HostileListDocument, MergeGoesIntoTheRootElementOrFails) {
         ASSERT_TRUE(WriteFileBytes(main, kDeclaration + "<update><file path=\"m.dll\" ver=\"1\"/></update>"));
         EXPECT_EQ(MergeMainListWith(product, main, MainListMacros{}, nullptr), c.merged) << c.name;
         if (c.merged != 1) continue;
-        ProcessState state;
-        ScopedProcessState use(state);
+        const FreshEngine engine;
         DownLoadList list;
         ASSERT_TRUE(ReadUpdateList(product, list, true)) << c.name;
         std::vector<std::wstring> paths;
@@ -116,8 +114,10 @@ TEST(HostileListDocument, MergeGoesIntoTheRootElementOrFails) {
 class HostileListCheck : public CheckFixture {
 protected:
     void Configure() {
-        WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml"), L"MainListURL=" + SiteUrl(L"main.xml"),
-                     L"FileMd5HandleUrl=" + digest_ + L"md5"});
+        Reconfigure(CommonIni()
+                        .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
+                        .Set(L"UPDATEINFO", L"MainListURL", SiteUrl(L"main.xml"))
+                        .Set(L"UPDATEINFO", L"FileMd5HandleUrl", digest_ + L"md5"));
     }
 };
 
@@ -137,8 +137,8 @@ TEST_F(HostileListCheck, ListThatCannotBeReadWholeFailsTheCheck) {
         Configure();
         Publish(L"update.xml", c.productList);
         CheckAndReport(nullptr);
-        EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CheckRemoteError) << c.name;
-        EXPECT_EQ(state_->updateList.GetSize(), 0) << c.name;
+        EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteError) << c.name;
+        EXPECT_EQ(state().updateList.GetSize(), 0) << c.name;
         EXPECT_NE(LogText().find(L"error when download the list file."), std::wstring::npos) << c.name;
     }
 }
@@ -146,13 +146,13 @@ TEST_F(HostileListCheck, ListThatCannotBeReadWholeFailsTheCheck) {
 TEST_F(HostileListCheck, DamagedPreviousDownloadFailsTheQuickCheck) {
     // The quick check reads the copy of the last download from the
     // temporary folder; a damaged copy is no empty list.
-    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml"), L"[Mirefold]", L"QuickCheck=1"});
-    state_->run.SetMode(RunMode::CheckForUpdates);
-    const std::wstring list = state_->paths.ListFile();
+    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")).Set(L"Mirefold", L"QuickCheck", 1));
+    state().run.SetMode(RunMode::CheckForUpdates);
+    const std::wstring list = state().paths.ListFile();
     ASSERT_TRUE(WriteFileBytes(list + L".xml", kDeclaration + "<update>" + kEntries + "<file path=\"c.dll\""));
     CheckAndReport(nullptr);
-    EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CheckRemoteError);
-    EXPECT_EQ(state_->updateList.GetSize(), 0);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteError);
+    EXPECT_EQ(state().updateList.GetSize(), 0);
     const std::wstring log = LogText();
     EXPECT_NE(log.find(L"The xml file format error!"), std::wstring::npos) << Narrow(log);
     EXPECT_EQ(log.find(L"Find nothing to update."), std::wstring::npos) << Narrow(log);

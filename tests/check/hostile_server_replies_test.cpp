@@ -16,26 +16,29 @@ TEST_F(LateServerReply, VersionReplyAfterTheTimeOutIsDropped) {
     // TimeOut=1 waits about a tenth of that.
     const std::string padding = "<!--" + std::string(600 * 1024, 'p') + "-->";
     Publish(L"ver.txt", padding + "<ver>9.9</ver><url>" + Narrow(SiteUrl(L"late-list.xml")) + "</url>");
-    WriteConfig({L"[Mirefold]", L"TimeOut=1", L"[UPDATEINFO]", L"ListURL=" + nginx_ + L"limited/" + site_ + L"ver.txt",
-                 L"[APPLICATION]", L"CheckVerNumber=1"});
+    Reconfigure(CommonIni()
+                    .Set(L"Mirefold", L"TimeOut", 1)
+                    .Set(L"UPDATEINFO", L"ListURL", site_.LimitedUrl(L"ver.txt"))
+                    .Set(L"APPLICATION", L"CheckVerNumber", 1));
 
     RunUpdateCheck(nullptr);
-    EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CheckRemoteError);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteError);
 
     // The reply still arrives; the late thread must leave the list alone.
     EXPECT_TRUE(
         WaitUntil([&] { return LogText().find(L"it is dropped.") != std::wstring::npos; }, std::chrono::seconds(30)))
         << Narrow(LogText());
-    EXPECT_EQ(state_->updateList.versionText, L"");
-    EXPECT_TRUE(state_->updateList.listUrls.empty());
+    EXPECT_EQ(state().updateList.versionText, L"");
+    EXPECT_TRUE(state().updateList.listUrls.empty());
 
     // A later query of the same run gets its own answer, not the stale one.
     Publish(L"ver2.txt", "<ver>2.0</ver>");
-    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"ver2.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
+    Reconfigure(
+        CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver2.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
     RunUpdateCheck(nullptr);
-    EXPECT_EQ(state_->updateList.Status(), UpdateStatus::CheckRemoteOk);
-    EXPECT_EQ(state_->updateList.versionText, L"2.0");
-    EXPECT_TRUE(state_->updateList.listUrls.empty());
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::CheckRemoteOk);
+    EXPECT_EQ(state().updateList.versionText, L"2.0");
+    EXPECT_TRUE(state().updateList.listUrls.empty());
 }
 
 }  // namespace

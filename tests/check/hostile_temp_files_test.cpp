@@ -11,11 +11,13 @@ namespace {
 class HostileParameterPackage : public CheckFixture {
 protected:
     HostileParameterPackage() {
-        WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml"), L"[APPLICATION]", L"Application=main.exe"});
+        Reconfigure(CommonIni()
+                        .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
+                        .Set(L"APPLICATION", L"Application", L"main.exe"));
     }
     void Place(const std::wstring& name) {
         ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\hostile\\" + name).c_str(),
-                                state_->paths.PackageFile().c_str(), FALSE));
+                                state().paths.PackageFile().c_str(), FALSE));
     }
 };
 
@@ -29,11 +31,11 @@ TEST_F(HostileParameterPackage, DeclaredSizeIsCheckedBeforeItSizesABuffer) {
     };
     for (const Case& c : cases) {
         Restart();
-        WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml")});
+        Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")));
         Place(c.package);
         EXPECT_FALSE(LoadParameterPackage()) << c.package;
         EXPECT_FALSE(CurrentParameterFields().threadCount) << c.package;
-        EXPECT_EQ(state_->fileConcurrency, kDefaultFileConcurrency) << c.package;
+        EXPECT_EQ(state().fileConcurrency, kDefaultFileConcurrency) << c.package;
         EXPECT_NE(LogText().find(std::wstring(L"declares ") + c.declared + L" bytes; it is not read."),
                   std::wstring::npos)
             << c.package << "\n"
@@ -49,10 +51,10 @@ TEST_F(HostileParameterPackage, OnlyTheEnginesOwnFieldsAreTaken) {
     // change nothing.
     EXPECT_EQ(ReadConfig(L"UPDATEINFO", L"ListURL"), listUrl);
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Application"), L"main.exe");
-    EXPECT_EQ(state_->run.commandLine, L"");
+    EXPECT_EQ(state().run.commandLine, L"");
     // The engine's own fields are taken.
     EXPECT_EQ(CurrentParameterFields().threadCount, L"3");
-    EXPECT_EQ(state_->fileConcurrency, 3);
+    EXPECT_EQ(state().fileConcurrency, 3);
     EXPECT_TRUE(CurrentParameterFields().FromWebServer());
     const std::wstring log = LogText();
     for (const wchar_t* field : {L"UPDATEINFOListURL", L"APPLICATIONApplication", L"commandline"})

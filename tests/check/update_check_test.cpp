@@ -51,28 +51,34 @@ protected:
         Publish(L"update.xml", ListXml(product));
         Publish(L"main.xml", ListXml(main));
     }
-    void Configure(const std::vector<std::wstring>& extra = {}, const std::wstring& service = L"md5") {
-        std::vector<std::wstring> lines{
-            L"[UPDATEINFO]",
-            L"ListURL=" + SiteUrl(L"update.xml"),
-            L"MainListURL=" + SiteUrl(L"main.xml"),
-            L"FileMd5HandleUrl=" + (service.find(L':') != std::wstring::npos ? service : digest_ + service),
-            L"[APPLICATION]",
-            L"AgentName=qbagent",
-            L"zqdir=Z123"};
-        lines.insert(lines.end(), extra.begin(), extra.end());
-        WriteConfig(lines);
+    // The common settings with the site's two lists, the digest service
+    // (a path of the test's one, or a whole address) and the product.
+    EngineIni ProductIni(const std::wstring& service = L"md5") const {
+        EngineIni ini = CommonIni();
+        ini.Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml"))
+            .Set(L"UPDATEINFO", L"MainListURL", SiteUrl(L"main.xml"))
+            .Set(L"UPDATEINFO", L"FileMd5HandleUrl",
+                 service.find(L':') != std::wstring::npos ? service : digest_ + service)
+            .Set(L"APPLICATION", L"AgentName", L"qbagent")
+            .Set(L"APPLICATION", L"zqdir", L"Z123");
+        return ini;
+    }
+    void Configure() { Reconfigure(ProductIni()); }
+    // The site's address as a list's base: without the trailing slash.
+    std::wstring SiteBase() const {
+        const std::wstring url = site_.Url();
+        return url.substr(0, url.size() - 1);
     }
     const updatefileinfo* Find(const std::wstring& path) const {
-        for (const auto& record : state_->updateList.Records())
+        for (const auto& record : state().updateList.Records())
             if (record.path == path) return &record;
         return nullptr;
     }
-    UpdateStatus Status() const { return state_->updateList.Status(); }
+    UpdateStatus Status() const { return state().updateList.Status(); }
     // Mirefold/OwerCheckTm lives in the temporary folder's mirefold.ini.
     void StoreCheckHour(long long hour) {
         ::WritePrivateProfileStringW(L"Mirefold", L"OwerCheckTm", std::to_wstring(hour).c_str(),
-                                     (folder_.path() + L"\\tmp\\mirefold.ini").c_str());
+                                     (InFolder(L"tmp\\mirefold.ini")).c_str());
     }
 };
 
@@ -85,12 +91,12 @@ TEST_F(UpdateCheck, EmptyInstallationNeedsEveryEntry) {
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     // The main list's leaf entries follow the product's, in reverse order.
     EXPECT_EQ(UpdatePaths(), (Paths{L"bin\\app.exe", L"data\\q.db", L"common\\shared.dll", L"qbagent\\agent.dll"}));
-    EXPECT_EQ(state_->updateList.messageText, L"Welcome to 2.0\r\n");
+    EXPECT_EQ(state().updateList.messageText, L"Welcome to 2.0\r\n");
     const updatefileinfo* agent = Find(L"qbagent\\agent.dll");
     ASSERT_NE(agent, nullptr);
     EXPECT_EQ(agent->desname, L"Z123\\agent.dll");
     EXPECT_EQ(agent->ver, Md5Hex("qbagent\\agent.dll"));
-    EXPECT_EQ(state_->updateList.baseUrl, nginx_ + site_.substr(0, site_.size() - 1));
+    EXPECT_EQ(state().updateList.baseUrl, SiteBase());
     EXPECT_NE(LogText().find(L"Found 4 files need to update..."), std::wstring::npos);
     const std::string requests = ReadFileBytes(BuildPath(L"servers\\checkservice\\requests.log"));
     EXPECT_NE(requests.find("FileUrl=qbagent%5Cagent.dll"), std::string::npos);
@@ -100,16 +106,16 @@ TEST_F(UpdateCheck, CurrentInstallationNeedsNothing) {
     PublishLists();
     Configure();
     CheckAndReport(nullptr);
-    ASSERT_EQ(state_->updateList.GetSize(), 4);
+    ASSERT_EQ(state().updateList.GetSize(), 4);
     // The installed release is the list just checked.
-    ASSERT_TRUE(::CopyFileW(state_->updateList.listPath.c_str(), InstallPath(L"mirefold.xml").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(state().updateList.listPath.c_str(), InstallPath(L"mirefold.xml").c_str(), FALSE));
 
     Restart();
     Configure();
     CheckAndReport(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(UpdatePaths(), Paths{});
-    EXPECT_EQ(state_->updateList.messageText, L"");  // shown once only
+    EXPECT_EQ(state().updateList.messageText, L"");  // shown once only
     EXPECT_NE(LogText().find(L"Find nothing to update."), std::wstring::npos);
 }
 
@@ -126,7 +132,7 @@ TEST_F(UpdateCheck, ChangedKeyAndMissingFile) {
     } cases[] = {{L"CheckLostFile=1", {L"bin\\app.exe", L"data\\q.db"}}, {L"CheckLostFile=0", {L"bin\\app.exe"}}};
     for (const Case& c : cases) {
         Restart();
-        Configure({L"[Mirefold]", c.checkLost});
+        Reconfigure(ProductIni().Lines(L"Mirefold", {c.checkLost}));
         CheckAndReport(nullptr);
         EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.checkLost;
         EXPECT_EQ(UpdatePaths(), c.expected) << c.checkLost;
@@ -145,7 +151,7 @@ TEST_F(UpdateCheck, DigestServiceAnswersOrNot) {
         std::wstring keys[2];
         for (std::wstring& key : keys) {
             Restart();
-            Configure({}, c.service);
+            Reconfigure(ProductIni(c.service));
             CheckAndReport(nullptr);
             ASSERT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.service;
             const updatefileinfo* agent = Find(L"qbagent\\agent.dll");
@@ -167,7 +173,7 @@ TEST_F(UpdateCheck, FailedMainListFailsTheWholeCheck) {
     Configure();
     CheckAndReport(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
-    EXPECT_EQ(state_->updateList.GetSize(), 0);
+    EXPECT_EQ(state().updateList.GetSize(), 0);
     const std::wstring log = LogText();
     EXPECT_NE(log.find(L"error when download the list file.\n" + SiteUrl(L"update.xml")), std::wstring::npos) << log;
 }
@@ -182,7 +188,7 @@ TEST_F(UpdateCheck, ListUrlLengthIsChecked) {
     };
     for (const Case& c : cases) {
         Restart();
-        WriteConfig({L"[UPDATEINFO]", std::wstring(L"ListURL=") + c.url});
+        Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", c.url));
         CheckAndReport(nullptr);
         EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError) << c.url;
         EXPECT_NE(LogText().find(c.message), std::wstring::npos) << c.url;
@@ -190,7 +196,7 @@ TEST_F(UpdateCheck, ListUrlLengthIsChecked) {
 }
 
 TEST_F(UpdateCheck, MissingListUrlWithoutWindowFails) {
-    WriteConfig({});
+    Reconfigure(CommonIni());
     CheckAndReport(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
     EXPECT_NE(LogText().find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos);
@@ -203,22 +209,23 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
     std::string padding = "<!--" + std::string(12 * 1024 * 1024, 'p') + "-->\r\n";
     Publish(L"slow.xml", ListXml(padding + "<file path=\"slow.dll\" ver=\"1\"/>"));
     Publish(L"fast.xml", ListXml("<file path=\"fast.dll\" ver=\"1\"/><file path=\"fast2.dll\" ver=\"1\"/>"));
-    const std::wstring slowUrl = nginx_ + L"limited/" + site_ + L"slow.xml";
+    const std::wstring slowUrl = site_.LimitedUrl(L"slow.xml");
     Publish(L"ver.txt",
             Narrow(L"<Ver>2.0</Ver>\r\n<URL>" + slowUrl + L"</URL>\r\n<url>" + SiteUrl(L"fast.xml") + L"</url>"));
-    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"ver.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
+    Reconfigure(
+        CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"ver.txt")).Set(L"APPLICATION", L"CheckVerNumber", 1));
 
     RunUpdateCheck(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
-    EXPECT_EQ(state_->updateList.versionText, L"2.0");
-    ASSERT_EQ(state_->updateList.listUrls, (Paths{slowUrl, SiteUrl(L"fast.xml")}));
+    EXPECT_EQ(state().updateList.versionText, L"2.0");
+    ASSERT_EQ(state().updateList.listUrls, (Paths{slowUrl, SiteUrl(L"fast.xml")}));
 
     CheckAndReport(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(UpdatePaths(), (Paths{L"fast.dll", L"fast2.dll"}));
-    EXPECT_EQ(state_->updateList.baseUrl, nginx_ + site_.substr(0, site_.size() - 1));
-    EXPECT_TRUE(state_->updateList.listUrls.empty());
-    const std::wstring list = state_->paths.ListFile();
+    EXPECT_EQ(state().updateList.baseUrl, SiteBase());
+    EXPECT_TRUE(state().updateList.listUrls.empty());
+    const std::wstring list = state().paths.ListFile();
     // The slow download still arrives, and is thrown away.
     EXPECT_TRUE(WaitUntil([&] { return LogText().find(L"done[" + slowUrl + L"]") != std::wstring::npos; },
                           std::chrono::seconds(30)))
@@ -228,10 +235,12 @@ TEST_F(UpdateCheck, VersionQueryThenFirstCandidateListWins) {
 }
 
 TEST_F(UpdateCheck, VersionQueryWithoutReply) {
-    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"no-such-reply.txt"), L"[APPLICATION]", L"CheckVerNumber=1"});
+    Reconfigure(CommonIni()
+                    .Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"no-such-reply.txt"))
+                    .Set(L"APPLICATION", L"CheckVerNumber", 1));
     RunUpdateCheck(nullptr);
     EXPECT_EQ(Status(), UpdateStatus::CheckRemoteError);
-    EXPECT_TRUE(state_->updateList.versionText.empty());
+    EXPECT_TRUE(state().updateList.versionText.empty());
 }
 
 TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
@@ -251,10 +260,10 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
     for (const Case& c : cases) {
         Restart();
         relaunches_.clear();
-        Configure({L"[Mirefold]", L"QuickCheck=1"});
+        Reconfigure(ProductIni().Set(L"Mirefold", L"QuickCheck", 1));
         StoreCheckHour(CurrentCheckHour());
-        state_->run.SetMode(RunMode::CheckForUpdates);
-        const std::wstring list = state_->paths.ListFile();
+        state().run.SetMode(RunMode::CheckForUpdates);
+        const std::wstring list = state().paths.ListFile();
         DeleteFileForce(list);
         DeleteFileForce(list + L".xml");
         if (c.listFile) WriteFileBytes(list, older);
@@ -262,7 +271,7 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
         CheckAndReport(nullptr);
         EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.name;
         EXPECT_EQ(UpdatePaths(), c.expected) << c.name;
-        EXPECT_EQ(state_->updateList.listPath, list + L".xml") << c.name;
+        EXPECT_EQ(state().updateList.listPath, list + L".xml") << c.name;
         EXPECT_EQ(Relaunches(), Paths{L"downparam0"}) << c.name;
         EXPECT_EQ(ParseInt64(ReadConfig(L"Mirefold", L"OwerCheckTm")), CurrentCheckHour()) << c.name;
     }
@@ -270,17 +279,17 @@ TEST_F(UpdateCheck, QuickCheckReadsThePreviousDownload) {
 
 TEST_F(UpdateCheck, QuickCheckOnlyInItsModes) {
     PublishLists();
-    Configure({L"[Mirefold]", L"QuickCheck=1"});
+    Reconfigure(ProductIni().Set(L"Mirefold", L"QuickCheck", 1));
     StoreCheckHour(CurrentCheckHour());
-    state_->run.SetMode(RunMode::Silence);
+    state().run.SetMode(RunMode::Silence);
     CheckAndReport(nullptr);
-    EXPECT_EQ(state_->updateList.GetSize(), 4);  // downloaded, not read from a previous copy
-    EXPECT_TRUE(FileExists(state_->paths.ListFile() + L".xml"));  // the copy the next quick check reads
+    EXPECT_EQ(state().updateList.GetSize(), 4);                   // downloaded, not read from a previous copy
+    EXPECT_TRUE(FileExists(state().paths.ListFile() + L".xml"));  // the copy the next quick check reads
     EXPECT_TRUE(Relaunches().empty());
 }
 
 TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
-    const std::wstring zipped = nginx_ + L"check-fixtures/zipped/";
+    const std::wstring zipped = ServerUrl(L"nginx") + L"check-fixtures/zipped/";
     struct Case {
         const wchar_t* list;
         const wchar_t* remembered;  // before
@@ -288,32 +297,34 @@ TEST_F(UpdateCheck, ListFileZipRemembersTheFormThatWorked) {
     } cases[] = {{L"update.xml", L"0", L"1"}, {L"plain-update.xml", L"1", L"0"}};
     for (const Case& c : cases) {
         Restart();
-        WriteConfig({L"[UPDATEINFO]", L"ListURL=" + zipped + c.list, L"MainListURL=" + zipped + L"main.xml"});
+        Reconfigure(CommonIni()
+                        .Set(L"UPDATEINFO", L"ListURL", zipped + c.list)
+                        .Set(L"UPDATEINFO", L"MainListURL", zipped + L"main.xml"));
         ::WritePrivateProfileStringW(L"Mirefold", L"ListFileZip", c.remembered,
-                                     (folder_.path() + L"\\tmp\\mirefold.ini").c_str());
+                                     (InFolder(L"tmp\\mirefold.ini")).c_str());
         CheckAndReport(nullptr);
         EXPECT_EQ(Status(), UpdateStatus::CheckRemoteOk) << c.list;
         EXPECT_EQ(UpdatePaths(), (Paths{L"zipped-a.dll", L"zipped-b.dll", L"m.dll"})) << c.list;
-        EXPECT_EQ(ReadPrivateProfile(folder_.path() + L"\\tmp\\mirefold.ini", L"Mirefold", L"ListFileZip"), c.expected)
+        EXPECT_EQ(ReadPrivateProfile(InFolder(L"tmp\\mirefold.ini"), L"Mirefold", L"ListFileZip"), c.expected)
             << c.list;
     }
 }
 
 TEST_F(UpdateCheck, ParameterPackageFillsItsFields) {
-    WriteConfig({L"[UPDATEINFO]", L"ListURL=" + SiteUrl(L"update.xml")});
-    const std::wstring package = state_->paths.PackageFile();
+    Reconfigure(CommonIni().Set(L"UPDATEINFO", L"ListURL", SiteUrl(L"update.xml")));
+    const std::wstring package = state().paths.PackageFile();
     EXPECT_FALSE(LoadParameterPackage());  // none yet
     ASSERT_TRUE(
         ::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\wrong-password.bin").c_str(), package.c_str(), FALSE));
     EXPECT_FALSE(LoadParameterPackage());
-    EXPECT_EQ(state_->fileConcurrency, 8);
+    EXPECT_EQ(state().fileConcurrency, 8);
     ASSERT_TRUE(::CopyFileW(BuildPath(L"www\\check-fixtures\\package\\package.bin").c_str(), package.c_str(), FALSE));
     EXPECT_TRUE(LoadParameterPackage());
     EXPECT_EQ(CurrentParameterFields().threadCount, L"99");
     // "product" is not a field the engine reads.
     EXPECT_NE(LogText().find(L"field [product] is not one the engine reads"), std::wstring::npos) << Narrow(LogText());
-    EXPECT_EQ(state_->fileConcurrency, 50);
-    EXPECT_EQ(state_->fileConnections, 1);
+    EXPECT_EQ(state().fileConcurrency, 50);
+    EXPECT_EQ(state().fileConnections, 1);
 }
 
 }  // namespace
@@ -331,7 +342,7 @@ TEST_F(SampleConfiguration, OfferedWhenListUrlIsMissing) {
     } cases[] = {{IDNO, false}, {IDYES, true}};
     for (const Case& c : cases) {
         Restart();
-        WriteConfig({});
+        Reconfigure(CommonIni());
         std::wstring shown;
         std::thread answer([&] { shown = AnswerMessageBox(::GetCurrentProcessId(), c.answer); });
         const bool valid = ValidateListConfig(nullptr, true);
@@ -339,14 +350,14 @@ TEST_F(SampleConfiguration, OfferedWhenListUrlIsMissing) {
         EXPECT_NE(shown.find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos) << shown;
         EXPECT_NE(shown.find(L"Make a sample?"), std::wstring::npos) << shown;
         EXPECT_EQ(valid, c.written);
-        const std::wstring ini = folder_.path() + L"\\mirefold.ini";
+        const std::wstring ini = InFolder(L"mirefold.ini");
         const std::wstring listUrl = ReadPrivateProfile(ini, L"UPDATEINFO", L"ListURL");
         if (c.written) {
             EXPECT_TRUE(EndsWith(listUrl, L"/update/mirefolden.xml")) << listUrl;
             EXPECT_EQ(ReadPrivateProfile(ini, L"Mirefold", L"QuickCheck"), L"0");
             EXPECT_EQ(ReadPrivateProfile(ini, L"APPLICATION", L"Application"), L"demo.exe");
             EXPECT_EQ(ReadPrivateProfile(ini, L"APPLICATION", L"Name"), L"Mirefold demo");
-            EXPECT_EQ(state_->updateList.baseUrl, listUrl.substr(0, listUrl.find_last_of(L'/')));
+            EXPECT_EQ(state().updateList.baseUrl, listUrl.substr(0, listUrl.find_last_of(L'/')));
         } else {
             EXPECT_EQ(listUrl, L"");
             EXPECT_NE(LogText().find(L"can't to get [UNDATEINFO]-ListURL from mirefold.ini"), std::wstring::npos);

@@ -7,18 +7,17 @@
 #include "check/update_list_reader.h"
 #include "engine/process_state.h"
 #include "list/run_command.h"
+#include "support/engine_fixture.h"
 #include "support/test_support.h"
 
 namespace mf {
 namespace {
 
-class UpdateListReader : public ::testing::Test {
+class UpdateListReader : public test::EngineFixture {
 protected:
-    UpdateListReader() : use_(state_) { state_.workFolder.Set(folder_.path() + L"\\"); }
-
     // Writes a list (UTF-8, with declaration) and reads it.
     bool Read(const std::string& body, bool server = false, const std::string& root = "update") {
-        path_ = folder_ / L"list.xml";
+        path_ = folder() / L"list.xml";
         // The root may carry attributes: "update hash=\"md5\"".
         const std::string name = root.substr(0, root.find(' '));
         test::WriteFileBytes(path_,
@@ -33,9 +32,6 @@ protected:
     }
 
     ComInit com_;
-    test::TempFolder folder_;
-    ProcessState state_;
-    ScopedProcessState use_;
     std::wstring path_;
     DownLoadList list_;
 };
@@ -135,10 +131,10 @@ TEST_F(UpdateListReader, RootSelection) {
 }
 
 TEST_F(UpdateListReader, MalformedOrMissingFileAddsNothing) {
-    path_ = folder_ / L"bad.xml";
+    path_ = folder() / L"bad.xml";
     test::WriteFileBytes(path_, "<update><file path=\"a.dll\" ver=\"1\"/><file path=\"b.dll\"</update>");
     EXPECT_FALSE(ReadUpdateList(path_, list_, true));
-    EXPECT_FALSE(ReadUpdateList(folder_ / L"missing.xml", list_, false));
+    EXPECT_FALSE(ReadUpdateList(folder() / L"missing.xml", list_, false));
     EXPECT_EQ(list_.GetSize(), 0);
     EXPECT_EQ(list_.listIdentifier, L"");
 }
@@ -176,19 +172,19 @@ TEST_F(UpdateListReader, ListWithoutIdentifierIsNotRewritten) {
     const std::string body =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <file path=\"a.dll\"   ver=\"1\" "
         "/>\r\n</update>\r\n";
-    path_ = folder_ / L"list.xml";
+    path_ = folder() / L"list.xml";
     test::WriteFileBytes(path_, body);
     ASSERT_TRUE(ReadUpdateList(path_, list_, true));
     EXPECT_EQ(test::ReadFileBytes(path_), body);
 }
 
 TEST_F(UpdateListReader, DeclaredEncodingIsHonoured) {
-    path_ = folder_ / L"latin1.xml";
+    path_ = folder() / L"latin1.xml";
     test::WriteFileBytes(
         path_, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><update><description>caf\xE9</description></update>");
     ASSERT_TRUE(ReadUpdateList(path_, list_, false));
 
-    path_ = folder_ / L"utf16.xml";
+    path_ = folder() / L"utf16.xml";
     const std::wstring text =
         L"<?xml version=\"1.0\" encoding=\"UTF-16\"?><update><file path=\"\u9898\u5e93.txt\" ver=\"1\"/></update>";
     std::string bytes = "\xFF\xFE";
@@ -267,8 +263,8 @@ TEST_F(UpdateListReader, MergedEntriesKeepTheirListsDeclaration) {
         {"update", "update", {false, false}},
     };
     for (const Case& c : cases) {
-        const std::wstring product = folder_ / L"product.xml";
-        const std::wstring main = folder_ / L"main.xml";
+        const std::wstring product = folder() / L"product.xml";
+        const std::wstring main = folder() / L"main.xml";
         test::WriteFileBytes(product, std::string("<") + c.productRoot + R"(><file path="p.dll" md5="11"/></update>)");
         test::WriteFileBytes(main, std::string("<") + c.mainRoot + R"(><file path="m.dll" md5="22"/></update>)");
         ASSERT_EQ(MergeMainListWith(product, main, MainListMacros{}, nullptr), 1);
@@ -286,7 +282,7 @@ TEST_F(UpdateListReader, ListDeclaringGb2312IsReadAsGbk) {
     const std::string path = "\xCC\xE2\xBF\xE2\x88\xD2.txt";
     for (const char* encoding : {"gb2312", "GB2312", "Gb2312"}) {
         list_.SetSize(0);
-        path_ = folder_ / L"gb.xml";
+        path_ = folder() / L"gb.xml";
         test::WriteFileBytes(path_, std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
                                         "\"?>\r\n<update>\r\n<guid>g</guid>\r\n<file path=\"" + path +
                                         "\" ver=\"1\"/>\r\n<description>\xCC\xE2</description>\r\n</update>\r\n");
@@ -300,7 +296,7 @@ TEST_F(UpdateListReader, ListDeclaringGb2312IsReadAsGbk) {
             EXPECT_EQ(read[1].path, L"\u9898") << encoding << " " << pass;
         }
         // The merge reads it the same way.
-        const std::wstring main = folder_ / L"main.xml";
+        const std::wstring main = folder() / L"main.xml";
         test::WriteFileBytes(path_, std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
                                         "\"?><update><file path=\"" + path + "\" ver=\"1\"/></update>");
         test::WriteFileBytes(main, R"(<update><file path="m.dll" ver="2"/></update>)");
@@ -359,8 +355,8 @@ TEST_F(UpdateListReader, MergeAndIdentifierRemovalKeepLines) {
         }
         return most;
     };
-    const std::wstring product = folder_ / L"product.xml";
-    const std::wstring main = folder_ / L"main.xml";
+    const std::wstring product = folder() / L"product.xml";
+    const std::wstring main = folder() / L"main.xml";
     test::WriteFileBytes(product, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n  <guid>g</guid>\r\n"
                                   "  <file path=\"a\" ver=\"1\"/>\r\n  <file path=\"b\" ver=\"1\"/>\r\n</update>\r\n");
     test::WriteFileBytes(

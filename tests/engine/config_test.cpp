@@ -8,31 +8,32 @@ namespace mf {
 namespace {
 
 using test::EngineFixture;
+using test::EngineIni;
 
 class ConfigTest : public EngineFixture {};
 
 TEST_F(ConfigTest, ReadsThroughTheCacheWithCaseSensitiveKeys) {
-    WriteIni("[Mirefold]\r\nMode=Silence\r\nLog=inst.log\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Mode", L"Silence").Set(L"Mirefold", L"Log", L"inst.log"));
     EXPECT_EQ(ReadConfig(L"Mirefold", L"Mode"), L"Silence");
     EXPECT_EQ(state().config.Cached(L"Mirefold", L"Mode"), L"Silence");
 
     // The file changes; the cached key keeps its value, another letter case
     // of the section name is a different cache key and reads the file again.
-    WriteIni("[Mirefold]\r\nMode=tryicon\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Mode", L"tryicon"));
     EXPECT_EQ(ReadConfig(L"Mirefold", L"Mode"), L"Silence");
     EXPECT_EQ(ReadConfig(L"MIREFOLD", L"Mode"), L"tryicon");
     EXPECT_EQ(state().config.Cached(L"MIREFOLD", L"Mode"), L"tryicon");
 }
 
 TEST_F(ConfigTest, EmptyValuesAreReadAgain) {
-    WriteIni("[Mirefold]\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"", L""));
     EXPECT_EQ(ReadConfig(L"Mirefold", L"Proxy"), L"");
-    WriteIni("[Mirefold]\r\nProxy=127.0.0.1:3128\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Proxy", L"127.0.0.1:3128"));
     EXPECT_EQ(ReadConfig(L"Mirefold", L"Proxy"), L"127.0.0.1:3128");
 }
 
 TEST_F(ConfigTest, DefaultsAndFlags) {
-    WriteIni("[Mirefold]\r\nA= Yes \r\nB=off\r\nC=to\r\nD=\r\nN=42abc\r\n");
+    WriteIni(EngineIni().Lines(L"Mirefold", {L"A= Yes ", L"B=off", L"C=to", L"D=", L"N=42abc"}));
     EXPECT_TRUE(ReadConfigFlag(L"Mirefold", L"A", L"0"));
     EXPECT_FALSE(ReadConfigFlag(L"Mirefold", L"B", L"1"));
     EXPECT_TRUE(ReadConfigFlag(L"Mirefold", L"C", L"0"));
@@ -43,23 +44,26 @@ TEST_F(ConfigTest, DefaultsAndFlags) {
 }
 
 TEST_F(ConfigTest, ValuesAreCutAt999Characters) {
-    WriteIni("[APPLICATION]\r\nZQTitle=" + std::string(1500, 'x') + "\r\n");
+    WriteIni(EngineIni().Set(L"APPLICATION", L"ZQTitle", std::wstring(1500, L'x')));
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"ZQTitle"), std::wstring(999, L'x'));
 }
 
 TEST_F(ConfigTest, ReadIniFileReplacesTheCachedValue) {
-    WriteIni("[APPLICATION]\r\nName=Demo\r\n");
+    WriteIni(EngineIni().Set(L"APPLICATION", L"Name", L"Demo"));
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Name"), L"Demo");
     const std::wstring other = folder() / L"other.ini";
-    test::WriteFileBytes(other, "[APPLICATION]\r\nName=Other\r\n");
+    EngineIni().Set(L"APPLICATION", L"Name", L"Other").WriteTo(other);
     EXPECT_EQ(ReadIniFile(other, L"APPLICATION", L"Name"), L"Other");
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Name"), L"Other");
 }
 
 TEST_F(ConfigTest, CheckTimeAndListZipLiveInTheTemporaryFolder) {
     test::TempFolder temp;
-    WriteIni("[Mirefold]\r\nTempPath=" + Narrow(temp.path()) + "\r\nOwerCheckTm=1\r\n");
-    test::WriteFileBytes(temp / L"mirefold.ini", "[Mirefold]\r\nOwerCheckTm=777\r\nListFileZip=1\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"TempPath", temp.path()).Set(L"Mirefold", L"OwerCheckTm", 1));
+    EngineIni()
+        .Set(L"Mirefold", L"OwerCheckTm", 777)
+        .Set(L"Mirefold", L"ListFileZip", 1)
+        .WriteTo(temp / L"mirefold.ini");
     EXPECT_EQ(ReadConfig(L"Mirefold", L"OwerCheckTm"), L"777");
     EXPECT_TRUE(ReadConfigFlag(L"Mirefold", L"ListFileZip", L"0"));
     // Written values go to the same file and outlive the working folder's
@@ -73,7 +77,7 @@ TEST_F(ConfigTest, CheckTimeAndListZipLiveInTheTemporaryFolder) {
 }
 
 TEST_F(ConfigTest, WriteUpdatesTheCache) {
-    WriteIni("[APPLICATION]\r\nVer=1.0\r\n");
+    WriteIni(EngineIni().Set(L"APPLICATION", L"Ver", L"1.0"));
     WriteConfig(L"APPLICATION", L"Ver", L"2.0");
     EXPECT_EQ(ReadConfig(L"APPLICATION", L"Ver"), L"2.0");
 }
@@ -129,9 +133,12 @@ TEST(CompanionFiles, SetFileWinsEvenWhenEmpty) {
     const CompanionFiles files = CompanionFiles::ForExecutableFolder(exeFolder + L"\\");
     EXPECT_FALSE(files.HasKc());
     EXPECT_EQ(files.Read(L"Code"), L"");
-    test::WriteFileBytes(root / L"QuorvilKC.ini", "[APPLICATION]\r\nCode=KC1\r\nXA=kc-xa\r\n");
+    EngineIni()
+        .Set(L"APPLICATION", L"Code", L"KC1")
+        .Set(L"APPLICATION", L"XA", L"kc-xa")
+        .WriteTo(root / L"QuorvilKC.ini");
     EXPECT_EQ(files.Read(L"Code"), L"KC1");
-    test::WriteFileBytes(root / L"QuorvilSet.ini", "[APPLICATION]\r\nCode=SET1\r\n");
+    EngineIni().Set(L"APPLICATION", L"Code", L"SET1").WriteTo(root / L"QuorvilSet.ini");
     EXPECT_TRUE(files.HasSet());
     EXPECT_EQ(files.Read(L"Code"), L"SET1");
     EXPECT_EQ(files.Read(L"XA"), L"");

@@ -112,13 +112,15 @@ TEST(DotNet, VersionKeysAndDownloadAddresses) {
 class DotNetConfig : public test::EngineFixture {};
 
 TEST_F(DotNetConfig, ConfiguredAddressAndPromptText) {
-    WriteIni("[Mirefold]\r\ndotnetfix=4.5\r\n[APPLICATION]\r\ndotnetfx20=http://mirror/fx2.exe\r\n");
+    WriteIni(test::EngineIni()
+                 .Set(L"Mirefold", L"dotnetfix", L"4.5")
+                 .Set(L"APPLICATION", L"dotnetfx20", L"http://mirror/fx2.exe"));
     // Keys are matched in any letter case.
     EXPECT_EQ(RequiredDotNetVersion(), L"4.5");
     EXPECT_EQ(DotNetDownloadAddress(L"20"), L"http://mirror/fx2.exe");
     EXPECT_EQ(DotNetDownloadAddress(L"35"), L"http://update.mirefold.net/dotnetfx/dotnetfx35.exe");
     // The vendor's site is a setting of its own.
-    WriteIni("[Mirefold]\r\nDotNetSite=http://fx.example.org:8080/\r\n");
+    WriteIni(test::EngineIni().Set(L"Mirefold", L"DotNetSite", L"http://fx.example.org:8080/"));
     EXPECT_EQ(DotNetDownloadAddress(L"35"), L"http://fx.example.org:8080/dotnetfx/dotnetfx35.exe");
     EXPECT_EQ(DotNetDownloadAddress(L"50"), L"");
     EXPECT_EQ(DotNetDownloadAddress(L"35", L"", L"None"), L"");

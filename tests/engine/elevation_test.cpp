@@ -32,7 +32,7 @@ TEST(Elevation, RelaunchParameters) {
 class ElevationPromptTest : public test::EngineFixture {};
 
 TEST_F(ElevationPromptTest, DecliningTheConfigurationPromptChangesNothing) {
-    WriteIni("[APPLICATION]\r\nName=Prompt Demo\r\n");
+    WriteIni(test::EngineIni().Set(L"APPLICATION", L"Name", L"Prompt Demo"));
     auto answer = std::async(std::launch::async, [] { return test::AnswerMessageBox(::GetCurrentProcessId(), IDNO); });
     PromptElevationForConfig(L"C:\\Tarnwick\\vdzq\\QB\\mirefold.ini");
     const std::wstring text = answer.get();
@@ -43,7 +43,7 @@ TEST_F(ElevationPromptTest, DecliningTheConfigurationPromptChangesNothing) {
 }
 
 TEST_F(ElevationPromptTest, PromptIsTranslated) {
-    WriteIni("[APPLICATION]\r\nName=Prompt Demo\r\n");
+    WriteIni(test::EngineIni().Set(L"APPLICATION", L"Name", L"Prompt Demo"));
     state().language.LoadText(
         L"[MAIN]\nCan't write to file\\n%s\\nRequest run as administrator.\\nRestart program "
         L"now?=无法写入文件\\n%s\\n现在重新启动程序吗？\n");
@@ -59,9 +59,12 @@ TEST_F(ElevationPromptTest, PromptIsTranslated) {
 // instance: it reports what it was started with and takes over the saved
 // list.
 constexpr wchar_t kChildFolderVariable[] = L"MF_ELEVATED_CHILD_FOLDER";
-constexpr char kRelaunchIni[] =
-    "[Mirefold]\r\nTempAppPath=1\r\n[APPLICATION]\r\nName=Relaunch Demo\r\n"
-    "[UPDATEINFO]\r\nListURL=http://127.0.0.1:9/relaunch/update.xml\r\n";
+test::EngineIni RelaunchIni() {
+    return test::EngineIni()
+        .Set(L"Mirefold", L"TempAppPath", 1)
+        .Set(L"APPLICATION", L"Name", L"Relaunch Demo")
+        .Set(L"UPDATEINFO", L"ListURL", L"http://127.0.0.1:9/relaunch/update.xml");
+}
 
 updatefileinfo FileRecord(const std::wstring& path) {
     updatefileinfo record;
@@ -98,7 +101,7 @@ TEST(ElevatedChild, DISABLED_TakesOverTheSavedList) {
 class ElevatedRelaunchTest : public test::EngineFixture {};
 
 TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTakesOverTheSavedList) {
-    WriteIni(kRelaunchIni);
+    WriteIni(RelaunchIni());
     const std::wstring saved = state().paths.SavedListFile();
     ASSERT_EQ(WithoutTrailingBackslash(saved.substr(0, saved.find_last_of(L'\\'))),
               WithoutTrailingBackslash(folder().path()));
@@ -140,7 +143,7 @@ TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTak
 }
 
 TEST_F(ElevatedRelaunchTest, WithoutSavingAStaleListIsDeletedAllTheSame) {
-    WriteIni(kRelaunchIni);
+    WriteIni(RelaunchIni());
     const std::wstring saved = state().paths.SavedListFile();
     DownLoadList stale;
     stale.Add(FileRecord(L"stale.dll"));
@@ -171,7 +174,7 @@ TEST_F(ElevatedRelaunchTest, TheSavedListResumesTheRunOnlyWhenItIsWhole) {
         {"no files", 0, false, UpdateStatus::None, 0},
         {"cut short", 3, true, UpdateStatus::None, 0},
     };
-    WriteIni(kRelaunchIni);
+    WriteIni(RelaunchIni());
     const std::wstring saved = state().paths.SavedListFile();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -195,7 +198,7 @@ TEST_F(ElevatedRelaunchTest, TheSavedListResumesTheRunOnlyWhenItIsWhole) {
 // the user can write: the elevated instance takes it only with the digest
 // that the instance asking for rights handed over on the command line.
 TEST_F(ElevatedRelaunchTest, AListTheHandOverDidNotWriteIsRefused) {
-    WriteIni(kRelaunchIni);
+    WriteIni(RelaunchIni());
     const std::wstring saved = state().paths.SavedListFile();
     DownLoadList handedOver;
     handedOver.Add(FileRecord(L"bin\\QBank.exe"));

@@ -13,6 +13,7 @@ namespace mf {
 namespace {
 
 using test::EngineFixture;
+using test::EngineIni;
 
 class LogTest : public EngineFixture {};
 
@@ -28,7 +29,7 @@ TEST(LogStamp, Format) {
 }
 
 TEST_F(LogTest, AppendsStampedLinesAndForwardsWithoutTheWorkingFolder) {
-    WriteIni("[Mirefold]\r\nLog=inst.log\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Log", L"inst.log"));
     std::vector<std::wstring> forwarded;
     state().log.SetForwarder([&](const std::wstring& line) { forwarded.push_back(line); });
     WriteLog(L"download " + folder().path() + L"\\data\\q1.dat");
@@ -46,7 +47,7 @@ TEST_F(LogTest, AppendsStampedLinesAndForwardsWithoutTheWorkingFolder) {
 }
 
 TEST_F(LogTest, NoLogNameMeansNoFileButWindowsStillGetLines) {
-    WriteIni("[Mirefold]\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"", L""));
     int forwarded = 0;
     state().log.SetForwarder([&](const std::wstring&) { ++forwarded; });
     WriteLog(L"x");
@@ -55,12 +56,12 @@ TEST_F(LogTest, NoLogNameMeansNoFileButWindowsStillGetLines) {
 }
 
 TEST_F(LogTest, LogInAMissingFolderIsSilentlyLost) {
-    WriteIni("[Mirefold]\r\nLog=no\\such\\folder\\inst.log\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Log", L"no\\such\\folder\\inst.log"));
     WriteLog(L"lost");
     EXPECT_FALSE(FileExists(folder() / L"no\\such\\folder\\inst.log"));
     // The lock was released: a later line in a good file is written.
     state().config.ClearCache();
-    WriteIni("[Mirefold]\r\nLog=ok.log\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Log", L"ok.log"));
     WriteLog(L"kept");
     EXPECT_NE(test::ReadFileBytes(folder() / L"ok.log").find("]kept\r\n"), std::string::npos);
 }
@@ -86,7 +87,7 @@ wchar_t* OwnPath() {
 }
 
 TEST_F(LogTest, TwoProcessesNeverInterleaveWithinALine) {
-    WriteIni("[Mirefold]\r\nLog=shared.log\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Log", L"shared.log"));
     ::SetEnvironmentVariableW(L"MF_LOG_CHILD_FOLDER", (folder().path() + L"\\").c_str());
     std::vector<test::ChildProcess> children;
     for (const wchar_t* tag : {L"A", L"B"}) {
@@ -121,7 +122,7 @@ TEST(LogChild, DISABLED_HoldTheLogLock) {
 // An engine killed while it writes a line must not hang every later engine
 // at its first log line.
 TEST_F(LogTest, AWriterKilledWhileHoldingTheLockDoesNotStopTheOthers) {
-    WriteIni("[Mirefold]\r\nLog=after.log\r\n");
+    WriteIni(EngineIni().Set(L"Mirefold", L"Log", L"after.log"));
     // This engine already has the lock open, so the lock outlives the child.
     WriteLog(L"before");
     UniqueHandle held(::CreateEventW(nullptr, TRUE, FALSE, L"MirefoldTestLogLockHeld"));

@@ -97,7 +97,7 @@ TEST(MachineIdentifier, DevicesGiveTheProcessorSignature) {
 class MachineIdentifierState : public test::EngineFixture {};
 
 TEST_F(MachineIdentifierState, ComputedOnceAndCarriedByThePracticeCenterAddress) {
-    WriteIni("[APPLICATION]\r\nPlanId=77\r\nAgentName=vd&x\r\n");
+    WriteIni(test::EngineIni().Set(L"APPLICATION", L"PlanId", 77).Set(L"APPLICATION", L"AgentName", L"vd&x"));
     EXPECT_EQ(MachineIdentifier(), L"");
     ComputeMachineIdentifier();
     const std::wstring identifier = MachineIdentifier();

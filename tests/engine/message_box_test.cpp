@@ -45,7 +45,7 @@ class MessageBoxes : public test::EngineFixture {
 protected:
     void SetUp() override {
         EngineFixture::SetUp();
-        WriteIni("[Mirefold]\r\nLog=run.log\r\n[APPLICATION]\r\nName=Boxes\r\n");
+        WriteIni(test::EngineIni().Set(L"Mirefold", L"Log", L"run.log").Set(L"APPLICATION", L"Name", L"Boxes"));
     }
     std::string Log() const { return test::ReadFileBytes(folder() / L"run.log"); }
 

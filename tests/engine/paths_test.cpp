@@ -99,20 +99,22 @@ class PathsTest : public EngineFixture {};
 TEST_F(PathsTest, TemporaryFolderChoices) {
     wchar_t system[MAX_PATH + 1] = {};
     ::GetTempPathW(MAX_PATH, system);
-    WriteIni("[Mirefold]\r\n");
+    WriteIni(test::EngineIni().Set(L"Mirefold", L"", L""));
     EXPECT_EQ(state().paths.TempFolder(), system);
 
-    WriteIni("[Mirefold]\r\nTempPath=cache\r\n");
+    WriteIni(test::EngineIni().Set(L"Mirefold", L"TempPath", L"cache"));
     EXPECT_EQ(state().paths.TempFolder(), folder().path() + L"\\cache");
 }
 
 TEST_F(PathsTest, TemporaryFolderCanBeTheWorkingFolder) {
-    WriteIni("[Mirefold]\r\nTempAppPath=yes\r\nTempPath=cache\r\n");
+    WriteIni(test::EngineIni().Set(L"Mirefold", L"TempAppPath", L"yes").Set(L"Mirefold", L"TempPath", L"cache"));
     EXPECT_EQ(state().paths.TempFolder(), folder().path() + L"\\");
 }
 
 TEST_F(PathsTest, ListCacheNamesFollowListUrl) {
-    WriteIni("[Mirefold]\r\nTempPath=cache\r\n[UPDATEINFO]\r\nListURL=http://h/a/update.xml\r\n");
+    WriteIni(test::EngineIni()
+                 .Set(L"Mirefold", L"TempPath", L"cache")
+                 .Set(L"UPDATEINFO", L"ListURL", L"http://h/a/update.xml"));
     const std::wstring name = ListNameHash(L"http://h/a/update.xml9999999999");
     EXPECT_EQ(state().paths.ListCacheName(), name);
     const std::wstring base = folder().path() + L"\\cache\\" + name;
@@ -128,7 +130,7 @@ TEST_F(PathsTest, ListCacheNamesFollowListUrl) {
 }
 
 TEST_F(PathsTest, MainProgramPath) {
-    WriteIni("[APPLICATION]\r\nApplication=QB.exe\r\n");
+    WriteIni(test::EngineIni().Set(L"APPLICATION", L"Application", L"QB.exe"));
     EXPECT_EQ(state().paths.MainProgramPath(), folder().path() + L"\\QB.exe");
 }
 

@@ -14,6 +14,7 @@
 #include "base/winsock_init.h"
 #include "gui/browser_host.h"
 #include "support/test_support.h"
+#include "support/window_driver.h"
 
 namespace mf::gui {
 namespace {
@@ -85,47 +86,22 @@ public:
     std::vector<std::wstring> errors;
 };
 
-// A hidden top-level window that keeps what reaches it.
-class Parent {
+// A hidden top-level window that keeps the caption clicks that reach it.
+class Parent : public test::HolderWindow {
 public:
-    Parent() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"MirefoldBrowserTestParent";
-        ::RegisterClassW(&wc);
-        window_ = ::CreateWindowExW(0, wc.lpszClassName, L"browser test", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 640, 480,
-                                    nullptr, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~Parent() { ::DestroyWindow(window_); }
-    [[nodiscard]] HWND window() const { return window_; }
+    Parent() : HolderWindow(RECT{0, 0, 640, 480}, false, WS_CLIPCHILDREN) {}
+    [[nodiscard]] HWND window() const { return hwnd(); }
     std::vector<MSG> received;
 
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<Parent*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self != nullptr && message == WM_NCLBUTTONDOWN) {
-            self->received.push_back(MSG{window, message, wParam, lParam, 0, {}});
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_NCLBUTTONDOWN) {
+            received.push_back(MSG{hwnd(), message, wParam, lParam, 0, {}});
             return 0;  // no move loop in a test
         }
-        return ::DefWindowProcW(window, message, wParam, lParam);
+        return HolderWindow::OnMessage(message, wParam, lParam);
     }
-    HWND window_ = nullptr;
 };
-
-void Pump(std::chrono::milliseconds time, const std::function<bool()>& done = {}) {
-    const auto end = std::chrono::steady_clock::now() + time;
-    while (std::chrono::steady_clock::now() < end) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (done && done()) return;
-        ::Sleep(20);
-    }
-}
 
 class BrowserHostTest : public ::testing::Test {
 protected:
@@ -153,15 +129,15 @@ protected:
 TEST_F(BrowserHostTest, HandledCommandIsCancelledAndAPlainAddressNavigates) {
     const std::wstring command = Url(L"/cmd?type=system&op=exit");
     ASSERT_TRUE(host_->Navigate(command));
-    Pump(1500ms, [&] { return !events_.navigations.empty(); });
-    Pump(1000ms);
+    test::PumpMessages(1500ms, [&] { return !events_.navigations.empty(); });
+    test::PumpMessages(1000ms);
     ASSERT_FALSE(events_.navigations.empty());
     EXPECT_EQ(events_.navigations.front(), command);
     EXPECT_TRUE(listener_.Requests().empty()) << listener_.Requests().front();
 
     const std::wstring plain = Url(L"/areas/PracticeCenter/index.html");
     ASSERT_TRUE(host_->Navigate(plain));
-    Pump(10s, [&] { return !listener_.Requests().empty(); });
+    test::PumpMessages(10s, [&] { return !listener_.Requests().empty(); });
     ASSERT_EQ(listener_.Requests().size(), 1u);
     EXPECT_EQ(listener_.Requests().front(), "GET /areas/PracticeCenter/index.html HTTP/1.1");
     EXPECT_EQ(events_.navigations.back(), plain);
@@ -177,7 +153,7 @@ TEST_F(BrowserHostTest, RightButtonIsSwallowedAndTheTitleStripDragsTheParent) {
     EXPECT_FALSE(host_->PreTranslate(MSG{inner, WM_LBUTTONDOWN, 0, MAKELPARAM(300, 300), 0, {}}));
     EXPECT_FALSE(host_->PreTranslate(MSG{inner, WM_LBUTTONDOWN, 0, MAKELPARAM(600, 10), 0, {}}));  // page buttons
     EXPECT_TRUE(host_->PreTranslate(MSG{inner, WM_LBUTTONDOWN, 0, MAKELPARAM(40, 10), 0, {}}));
-    Pump(300ms);
+    test::PumpMessages(300ms);
     ASSERT_EQ(parent_.received.size(), 1u);
     EXPECT_EQ(parent_.received[0].wParam, static_cast<WPARAM>(HTCAPTION));
     EXPECT_EQ(parent_.received[0].lParam, MAKELPARAM(40, 10));

@@ -9,6 +9,7 @@
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "host/host_protocol.h"
+#include "support/engine_fixture.h"
 #include "support/test_host.h"
 
 namespace mf {
@@ -17,15 +18,9 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::wstring>;
 
-class HungHost : public ::testing::Test {
+class HungHost : public test::EngineFixture {
 protected:
-    HungHost() : use_(state_) {
-        state_.workFolder.Set(work_.path() + L"\\");
-        test::WriteFileBytes(work_ / L"mirefold.ini", "[Mirefold]\r\nLog=run.log\r\n");
-    }
-    test::TempFolder work_;
-    ProcessState state_;
-    ScopedProcessState use_;
+    HungHost() { WriteIni(test::EngineIni().Set(L"Mirefold", L"Log", L"run.log")); }
 };
 
 TEST_F(HungHost, SkippedAfterOneTimeOutAndTheUpdateGoesOn) {
@@ -34,26 +29,26 @@ TEST_F(HungHost, SkippedAfterOneTimeOutAndTheUpdateGoesOn) {
     test::TestHost hung(L"--stall-on-status 60000");
     test::TestHost healthy;
     ASSERT_NE(hung.window(), nullptr);
-    state_.notifications.Register(hung.window());
-    state_.notifications.Register(healthy.window());
+    state().notifications.Register(hung.window());
+    state().notifications.Register(healthy.window());
     updatefileinfo record;
     record.path = L"a.dll";
-    state_.updateList.Add(record);
+    state().updateList.Add(record);
 
     const auto start = std::chrono::steady_clock::now();
     SetStatus(UpdateStatus::CheckRemote);
     SetStatus(UpdateStatus::CheckRemoteOk);
-    state_.notifications.SendTextLine(L"a line");
-    state_.notifications.SendFileCount(1, 1);
-    state_.notifications.SendDescription(L"about");
-    state_.notifications.SendByteProgress(10, 5);
-    state_.notifications.SendStatusText(hung.window(), L"status text");
+    state().notifications.SendTextLine(L"a line");
+    state().notifications.SendFileCount(1, 1);
+    state().notifications.SendDescription(L"about");
+    state().notifications.SendByteProgress(10, 5);
+    state().notifications.SendStatusText(hung.window(), L"status text");
     SetStatus(UpdateStatus::End);
     const auto took = std::chrono::steady_clock::now() - start;
 
     // One time-out (5 s) at most, not the host's 60 s, nor one per message.
     EXPECT_LT(took, 30s);
-    EXPECT_EQ(state_.updateList.Status(), UpdateStatus::End);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::End);
     // The hung host got the message it hangs in, and its properties still
     // follow the run.
     EXPECT_EQ(hung.Lines(), Lines{L"status 1 1"});
@@ -63,7 +58,7 @@ TEST_F(HungHost, SkippedAfterOneTimeOutAndTheUpdateGoesOn) {
     const Lines texts = healthy.Lines(L"text");
     EXPECT_NE(std::find(texts.begin(), texts.end(), L"text a line"), texts.end());
     EXPECT_EQ(healthy.Lines(L"bytes"), Lines{L"bytes 10 5"});
-    const std::string log = test::ReadFileBytes(work_ / L"run.log");
+    const std::string log = ReadInFolder(L"run.log");
     EXPECT_NE(log.find("does not answer its messages in time; it gets no more of them."), std::string::npos) << log;
     hung.Kill();
 }

@@ -8,6 +8,8 @@
 #include "engine/status.h"
 #include "engine/work_folder.h"
 #include "host/host_protocol.h"
+#include "support/engine_fixture.h"
+#include "support/recording_window.h"
 #include "support/test_host.h"
 
 namespace mf {
@@ -17,58 +19,52 @@ using Lines = std::vector<std::wstring>;
 
 // The test program plays the engine: a fresh process state with an empty
 // working folder (no configuration, so no status programs).
-class Notifications : public ::testing::Test {
+class Notifications : public test::EngineFixture {
 protected:
-    Notifications() : use_(state_) { state_.workFolder.Set(work_.path() + L"\\"); }
-
     void AddFiles(int count) {
         for (int i = 0; i < count; ++i) {
             updatefileinfo record;
             record.path = L"f" + std::to_wstring(i) + L".dll";
-            state_.updateList.Add(record);
+            state().updateList.Add(record);
         }
     }
-
-    test::TempFolder work_;
-    ProcessState state_;
-    ScopedProcessState use_;
 };
 
 TEST_F(Notifications, HostWithoutNeedMsgGetsOnlyTextAndBytesButItsPropertiesChange) {
     test::TestHost host(L"--no-needmsg");
     ASSERT_NE(host.window(), nullptr);
-    state_.notifications.Register(host.window());
+    state().notifications.Register(host.window());
     AddFiles(2);
 
     SetStatus(UpdateStatus::CheckRemote);
     SetStatus(UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(host.Property(host::kStatusProperty), 3);
     EXPECT_EQ(host.Property(host::kFileCountProperty), 2);
-    state_.notifications.SendTextLine(L"one line");
-    state_.notifications.SendFileCount(1, 2);
-    state_.notifications.SendDescription(L"about this update");
-    state_.notifications.SendByteProgress(1000, 250);
+    state().notifications.SendTextLine(L"one line");
+    state().notifications.SendFileCount(1, 2);
+    state().notifications.SendDescription(L"about this update");
+    state().notifications.SendByteProgress(1000, 250);
     SetStatus(UpdateStatus::End);
 
     EXPECT_EQ(host.Lines(), (Lines{L"text one line", L"bytes 1000 250"}));
     EXPECT_EQ(host.Property(host::kStatusProperty), 13);
     EXPECT_EQ(host.Property(host::kFileCountProperty), 2);
-    EXPECT_EQ(state_.updateList.Status(), UpdateStatus::End);
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::End);
 }
 
 TEST_F(Notifications, HostThatAsksGetsTheStatusSequence) {
     test::TestHost host;
-    state_.notifications.Register(host.window());
-    state_.notifications.Register(host.window());  // once is enough
+    state().notifications.Register(host.window());
+    state().notifications.Register(host.window());  // once is enough
 
     SetStatus(UpdateStatus::None);
     SetStatus(UpdateStatus::CheckRemote);
     AddFiles(3);
     SetStatus(UpdateStatus::CheckRemoteOk);
-    state_.notifications.SendDescription(L"first\r\nsecond");
+    state().notifications.SendDescription(L"first\r\nsecond");
     SetStatus(UpdateStatus::Download);
-    state_.notifications.SendFileCount(1, 3);
-    state_.notifications.SendByteProgress(10, 10);
+    state().notifications.SendFileCount(1, 3);
+    state().notifications.SendByteProgress(10, 10);
     SetStatus(UpdateStatus::DownloadOk);
     SetStatus(UpdateStatus::End);
 
@@ -78,22 +74,22 @@ TEST_F(Notifications, HostThatAsksGetsTheStatusSequence) {
 
 TEST_F(Notifications, TextLineArrivesWithoutTheApplicationFolder) {
     test::TestHost host;
-    state_.notifications.Register(host.window());
+    state().notifications.Register(host.window());
     const std::wstring folder = ExecutableFolder();
     ASSERT_FALSE(folder.empty());
     // Through the log, as every step reports.
     WriteLog(L"Copy " + folder + L"bin\\a.dll to " + folder + L"b.dll");
-    state_.notifications.SetApplicationFolder(L"C:\\Program Files\\Mire\\");
-    state_.notifications.SendTextLine(L"Start C:\\Program Files\\Mire\\main.exe");
+    state().notifications.SetApplicationFolder(L"C:\\Program Files\\Mire\\");
+    state().notifications.SendTextLine(L"Start C:\\Program Files\\Mire\\main.exe");
     EXPECT_EQ(host.Lines(), (Lines{L"text Copy bin\\a.dll to b.dll", L"text Start main.exe"}));
 }
 
 TEST_F(Notifications, LongTextIsCutInsideTheBlockAndTheBlockIsNotExecutable) {
     test::TestHost host(L"--block-info");
-    state_.notifications.Register(host.window());
+    state().notifications.Register(host.window());
     const std::wstring longText(3000, L'x');
-    state_.notifications.SendTextLine(longText);
-    state_.notifications.SendStatusText(host.window(), longText, 5);
+    state().notifications.SendTextLine(longText);
+    state().notifications.SendStatusText(host.window(), longText, 5);
     const Lines lines = host.Lines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_EQ(lines[0], L"text " + std::wstring(1023, L'x'));
@@ -114,59 +110,44 @@ TEST(TextBlock, CutNeverSplitsASurrogatePair) {
 
 TEST_F(Notifications, StatusTexts) {
     test::TestHost host;
-    state_.notifications.Register(host.window());
-    state_.notifications.SetHostWindow(host.window());
-    const std::wstring work = state_.workFolder.Get();
-    state_.notifications.SendStatusText(host.window(), L"Downloading {zip}{process}" + work + L"a.dll", 7);
-    state_.notifications.SendStatusText(L"Checking");
+    state().notifications.Register(host.window());
+    state().notifications.SetHostWindow(host.window());
+    const std::wstring work = state().workFolder.Get();
+    state().notifications.SendStatusText(host.window(), L"Downloading {zip}{process}" + work + L"a.dll", 7);
+    state().notifications.SendStatusText(L"Checking");
     EXPECT_EQ(host.Lines(), (Lines{L"statustext 7 Downloading a.dll", L"statustext 0 Checking"}));
 }
 
 // A window of this process that is not a notification window reads the text
 // where the sender keeps it.
-LRESULT CALLBACK OwnWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == msg::kStatusText) {
-        auto* seen = reinterpret_cast<std::wstring*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        *seen = reinterpret_cast<const wchar_t*>(wParam) + std::wstring(L"|") + std::to_wstring(lParam);
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
 TEST_F(Notifications, StatusTextToAnOwnWindow) {
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = OwnWindowProc;
-    windowClass.hInstance = ::GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = L"MirefoldOwnStatusWindow";
-    ::RegisterClassW(&windowClass);
-    HWND own = ::CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                 windowClass.hInstance, nullptr);
-    ASSERT_NE(own, nullptr);
-    std::wstring seen;
-    ::SetWindowLongPtrW(own, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen));
-    state_.notifications.SendStatusText(own, L"Unpacking {zip}{process}x", 9);
-    EXPECT_EQ(seen, L"Unpacking x|9");
-    ::DestroyWindow(own);
+    test::RecordingWindow own;
+    ASSERT_NE(own.window(), nullptr);
+    state().notifications.SendStatusText(own.window(), L"Unpacking {zip}{process}x", 9);
+    const auto texts = own.Messages(msg::kStatusText);
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].text, L"Unpacking x");
+    EXPECT_EQ(texts[0].lParam, 9);
 }
 
 TEST_F(Notifications, UnregisteredAndReleasedWindowsGetNothing) {
     test::TestHost host;
-    state_.notifications.Register(host.window());
-    state_.notifications.SendByteProgress(1, 0);
-    state_.notifications.Unregister(host.window());
-    state_.notifications.SendByteProgress(2, 0);
-    state_.notifications.Register(host.window());
-    state_.notifications.SendTextLine(L"again");
-    state_.notifications.ReleaseAll();
-    state_.notifications.SendTextLine(L"after release");
+    state().notifications.Register(host.window());
+    state().notifications.SendByteProgress(1, 0);
+    state().notifications.Unregister(host.window());
+    state().notifications.SendByteProgress(2, 0);
+    state().notifications.Register(host.window());
+    state().notifications.SendTextLine(L"again");
+    state().notifications.ReleaseAll();
+    state().notifications.SendTextLine(L"after release");
     SetStatus(UpdateStatus::CheckRemoteOk);
     EXPECT_EQ(host.Lines(), (Lines{L"bytes 1 0", L"text again"}));
-    EXPECT_TRUE(state_.notifications.Windows().empty());
+    EXPECT_TRUE(state().notifications.Windows().empty());
 }
 
 TEST_F(Notifications, ClosedHostThatAskedForItEndsTheRun) {
     test::TestHost host(L"--exit-when-killed");
-    state_.notifications.Register(host.window());
+    state().notifications.Register(host.window());
     EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Continue);
     ASSERT_TRUE(host.Close());
     ASSERT_FALSE(::IsWindow(host.window()));
@@ -179,7 +160,7 @@ TEST_F(Notifications, ClosedHostThatAskedForItEndsTheRun) {
 
 TEST_F(Notifications, ClosedHostThatDidNotAskLetsTheRunGoOn) {
     test::TestHost host;
-    state_.notifications.Register(host.window());
+    state().notifications.Register(host.window());
     ASSERT_TRUE(host.Close());
     EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Continue);
     EXPECT_TRUE(WaitForHostGoAhead(host.window()));
@@ -187,7 +168,7 @@ TEST_F(Notifications, ClosedHostThatDidNotAskLetsTheRunGoOn) {
 
 TEST_F(Notifications, PausedHostHoldsTheRunUntilItLetsGo) {
     test::TestHost host(L"--paused");
-    state_.notifications.Register(host.window());
+    state().notifications.Register(host.window());
     EXPECT_EQ(CheckHostWindow(host.window()), HostRunState::Paused);
     std::atomic<int> result{-1};
     std::thread waiter([&] { result = WaitForHostGoAhead(host.window()) ? 1 : 0; });
@@ -212,15 +193,16 @@ TEST_F(Notifications, StatusNamesFollowTheProtocolNumbers) {
 }
 
 TEST_F(Notifications, StatusStartsTheProgramsNamedForIt) {
-    const std::wstring waitedTrace = work_ / L"waited.txt";
-    const std::wstring startedTrace = work_ / L"started.txt";
-    ASSERT_TRUE(test::WriteFileBytes(work_ / L"waited.bat", "@echo off\r\nping -n 2 127.0.0.1 >NUL\r\necho done> \"" +
-                                                               Narrow(waitedTrace) + "\"\r\n"));
-    ASSERT_TRUE(
-        test::WriteFileBytes(work_ / L"started.bat", "@echo off\r\necho done> \"" + Narrow(startedTrace) + "\"\r\n"));
+    const std::wstring waitedTrace = folder() / L"waited.txt";
+    const std::wstring startedTrace = folder() / L"started.txt";
     ASSERT_TRUE(test::WriteFileBytes(
-        work_ / L"mirefold.ini", "[UpdateEventWaitClose]\r\nUpdateCheckRemoteOk=" + Narrow(work_ / L"waited.bat") +
-                                     "\r\n[UpdateEvent]\r\nUpdateDownload=" + Narrow(work_ / L"started.bat") + "\r\n"));
+        folder() / L"waited.bat",
+        "@echo off\r\nping -n 2 127.0.0.1 >NUL\r\necho done> \"" + Narrow(waitedTrace) + "\"\r\n"));
+    ASSERT_TRUE(test::WriteFileBytes(folder() / L"started.bat",
+                                     "@echo off\r\necho done> \"" + Narrow(startedTrace) + "\"\r\n"));
+    WriteIni(test::EngineIni()
+                 .Set(L"UpdateEventWaitClose", L"UpdateCheckRemoteOk", InFolder(L"waited.bat"))
+                 .Set(L"UpdateEvent", L"UpdateDownload", InFolder(L"started.bat")));
     SetStatus(UpdateStatus::CheckRemote);
     SetStatus(UpdateStatus::CheckRemoteOk);
     EXPECT_NE(::GetFileAttributesW(waitedTrace.c_str()), INVALID_FILE_ATTRIBUTES);  // waited for

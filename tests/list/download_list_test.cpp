@@ -6,6 +6,7 @@
 #include "engine/elevation.h"
 #include "engine/process_state.h"
 #include "list/download_list.h"
+#include "support/engine_fixture.h"
 #include "support/test_support.h"
 
 namespace mf {
@@ -252,14 +253,12 @@ TEST(DownLoadList, AddListRecordWaitsForTheListLock) {
 }
 
 TEST(DownLoadList, ElevatedRunContinuesWithTheSavedList) {
-    test::TempFolder folder;
-    ProcessState state;
-    ScopedProcessState use(state);
-    state.workFolder.Set(folder.path() + L"\\");
-    ASSERT_TRUE(test::WriteFileBytes(folder / L"mirefold.ini",
-                                     "[Mirefold]\r\nTempAppPath=1\r\n[UPDATEINFO]\r\nListURL=http://h/l.xml\r\n"));
+    test::FreshEngine engine;
+    ProcessState& state = engine.state();
+    ASSERT_TRUE(engine.WriteIni(
+        test::EngineIni().Set(L"Mirefold", L"TempAppPath", 1).Set(L"UPDATEINFO", L"ListURL", L"http://h/l.xml")));
     const std::wstring saved = state.paths.SavedListFile();
-    ASSERT_EQ(saved.find(folder.path()), 0u) << saved;
+    ASSERT_EQ(saved.find(engine.folder().path()), 0u) << saved;
     DownLoadList full = FullList();
     ASSERT_TRUE(full.SaveToFile(saved));
 

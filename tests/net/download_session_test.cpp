@@ -54,7 +54,7 @@ bool Ended(const UniqueHandle& thread, DWORD milliseconds) {
 }
 
 TEST(DownloadSession, PartWorkersAreTheSessionsOwnAndEndWithIt) {
-    test::NetTestState env;
+    test::FreshEngine env;
     HeldTasks tasks;
     std::optional<DownloadSession> first(std::in_place);
     std::optional<DownloadSession> second(std::in_place);

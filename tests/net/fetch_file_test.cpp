@@ -10,14 +10,14 @@
 namespace mf {
 namespace {
 
-using test::NetTestState;
+using test::FreshEngine;
 
 // A list that marks a file's zip variant decides what is asked for: a file
 // marked without one is asked for plainly only, one marked with one (or not
 // marked at all) as its variant first. The fault server counts the two
 // forms apart ("._.zip" ends up in the tag).
 TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { const wchar_t* query; ZipHint hint; bool fetched; int zipRequests; int plainRequests; };
     const Case cases[] = {
         // A real zip variant, and no plain file.
@@ -31,7 +31,7 @@ TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
     int number = 0;
     for (const Case& c : cases) {
         const std::wstring tag = L"zipmark" + std::to_wstring(++number);
-        const std::wstring target = env.folder / L"data.bin";
+        const std::wstring target = env.folder() / L"data.bin";
         FetchOptions options;
         options.zip = c.hint;
         const int result =
@@ -49,8 +49,8 @@ TEST(FetchFile, ZipMarksDecideWhichFormsAreAskedFor) {
 // server that keeps its connections alive (nginx) and from one that closes
 // each after its reply (the fault server).
 TEST(FetchFile, OneSessionServesManyFiles) {
-    NetTestState env;
-    CreateFolderTree(test::WwwPath(L"net\\session"));
+    FreshEngine env;
+    const test::NginxSite site(L"net");
     DownloadSession session;
     ASSERT_TRUE(session.root());
     FetchOptions options;
@@ -61,17 +61,17 @@ TEST(FetchFile, OneSessionServesManyFiles) {
     for (const std::int32_t size : sizes) {
         const std::string body = test::RandomBytes(static_cast<std::size_t>(size), 40 + ++number);
         const std::wstring name = L"f" + std::to_wstring(number) + L".bin";
-        test::WriteFileBytes(test::WwwPath(L"net\\session\\" + name), body);
-        const std::wstring sources[] = {test::ServerUrl(L"nginx") + L"net/session/" + name,
+        ASSERT_TRUE(site.Publish(name, body));
+        const std::wstring sources[] = {site.Url(name),
                                         test::FaultUrl(L"net/session/" + name + L"?size=" + std::to_wstring(size))};
         for (const std::wstring& url : sources) {
-            const std::wstring target = env.folder / name;
+            const std::wstring target = env.folder() / name;
             ASSERT_EQ(FetchFile(nullptr, 0, url, target, options), 0) << url;
             const std::string expected = url == sources[0] ? body : test::PatternBytes(0, size);
             EXPECT_TRUE(test::ReadFileBytes(target + L"_") == expected) << url;
             DeleteFileForce(target + L"_");
         }
-        DeleteFileForce(test::WwwPath(L"net\\session\\" + name));
+        DeleteFileForce(site.Path(name));
     }
 }
 

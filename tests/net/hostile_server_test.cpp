@@ -21,7 +21,7 @@ namespace mf {
 namespace {
 
 using namespace std::chrono_literals;
-using test::NetTestState;
+using test::FreshEngine;
 using test::ServerUrl;
 
 std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
@@ -41,7 +41,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 // must not make the file one byte long (its Content-Length): the file is
 // fetched whole in one stream instead, or fails.
 TEST(HostileServer, RangeReplyWithoutCompleteLength) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { const wchar_t* query; bool fetched; };
     const Case cases[] = {
         {L"size=150000&total=star", true},
@@ -51,7 +51,7 @@ TEST(HostileServer, RangeReplyWithoutCompleteLength) {
         {L"size=150000&total=star&always206=1", false},
     };
     for (const Case& c : cases) {
-        const std::wstring target = env.folder / L"total.bin";
+        const std::wstring target = env.folder() / L"total.bin";
         const int result = DownloadFile(Fault(L"net/total.bin?") + c.query, target, false, 0, nullptr, 8);
         if (c.fetched) {
             ASSERT_EQ(result, 0) << c.query;
@@ -60,7 +60,7 @@ TEST(HostileServer, RangeReplyWithoutCompleteLength) {
             EXPECT_EQ(result, 1) << c.query;
         }
         DeleteFileForce(target);
-        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << Joined(test::NamesIn(env.folder().path()));
     }
 }
 
@@ -69,7 +69,7 @@ TEST(HostileServer, RangeReplyWithoutCompleteLength) {
 // hold) is asked for once, and once more only when its escaped name differs.
 // A failure of the server itself is still asked for on every pass.
 TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { const wchar_t* path; const wchar_t* query; int requests; };
     const Case cases[] = {
         {L"net/missing.bin", L"status=404", 1},
@@ -80,11 +80,11 @@ TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
     int number = 0;
     for (const Case& c : cases) {
         const std::wstring tag = L"missing" + std::to_wstring(++number);
-        const std::wstring target = env.folder / L"missing.bin";
+        const std::wstring target = env.folder() / L"missing.bin";
         EXPECT_EQ(DownloadFile(Fault(c.path) + L"?" + c.query + L"&tag=" + tag, target, false, 0, nullptr, 8), 1)
             << c.path;
         EXPECT_EQ(test::FaultRequestCount(tag), c.requests) << c.path << "?" << c.query;
-        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << Joined(test::NamesIn(env.folder().path()));
     }
 }
 
@@ -92,18 +92,19 @@ TEST(HostileServer, MissingFileIsAskedForOnceOtherFailuresOnEveryPass) {
 // offset, another file length, no length, no range at all) fails the file;
 // before, the other bytes were joined into a "complete" file.
 TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
-    NetTestState env;
+    FreshEngine env;
     // 3000000 bytes on 8 connections: the first request holds 2 MiB, the
     // second range starts there. Only that range's reply is odd.
     const wchar_t* odd[] = {L"rangeshift=1", L"total=4000000", L"total=star", L"total=none"};
     for (const wchar_t* query : odd) {
-        const std::wstring target = env.folder / L"range.bin";
+        const std::wstring target = env.folder() / L"range.bin";
         const std::wstring url = Fault(L"net/range.bin?size=3000000&onlyat=2097152&") + query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 1) << query;
-        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
     // The same server answering that part straight serves the file.
-    const std::wstring target = env.folder / L"range.bin";
+    const std::wstring target = env.folder() / L"range.bin";
     ASSERT_EQ(DownloadFile(Fault(L"net/range.bin?size=3000000&onlyat=1&rangeshift=1"), target, false, 0, nullptr, 8), 0);
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 3000000));
 }
@@ -112,7 +113,7 @@ TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
 // write more than the limit, and a connection that breaks is not the end of
 // the file.
 TEST(HostileServer, ReplyWithoutLengthIsBounded) {
-    NetTestState env;
+    FreshEngine env;
     Limits().unsizedBytes = 1024 * 1024;
     struct Case { const wchar_t* query; bool fetched; };
     const Case cases[] = {
@@ -125,7 +126,7 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
         // body without a length from one cut short there.)
     };
     for (const Case& c : cases) {
-        const std::wstring target = env.folder / L"unsized.bin";
+        const std::wstring target = env.folder() / L"unsized.bin";
         const auto start = std::chrono::steady_clock::now();
         const int result = DownloadFile(Fault(L"net/unsized.bin?") + c.query, target, false, 0, nullptr, 1);
         EXPECT_LT(SecondsSince(start), 20.0) << c.query;
@@ -136,15 +137,16 @@ TEST(HostileServer, ReplyWithoutLengthIsBounded) {
         } else {
             EXPECT_EQ(result, 1) << c.query;
         }
-        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << c.query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
 }
 
 // A connection lost before the announced length is not the end of the
 // document: a request that reads to the end fails, and leaves nothing.
 TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
-    NetTestState env;
-    const std::wstring target = env.folder / L"cut.xml";
+    FreshEngine env;
+    const std::wstring target = env.folder() / L"cut.xml";
     for (const wchar_t* query :
          {L"size=100000&cutstart=0&cutat=50500", L"size=100000&cutstart=0&cutat=50500&reset=1"}) {
         const std::wstring url = Fault(L"net/cut.xml?") + query;
@@ -152,7 +154,8 @@ TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_EQ(HttpGetToFile(url, target), kGetToFileFailed) << query;
         EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, 1), 1) << query;
-        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
 }
 
@@ -160,9 +163,9 @@ TEST(HostileServer, ConnectionLostBeforeTheAnnouncedLength) {
 // reply that announces more is refused before anything is written, one that
 // runs past it fails, and nothing is left in the folder either way.
 TEST(HostileServer, ListsAndDocumentsAreBounded) {
-    NetTestState env;
+    FreshEngine env;
     Limits().documentBytes = 1024 * 1024;
-    const std::wstring target = env.folder / L"list.xml";
+    const std::wstring target = env.folder() / L"list.xml";
     const wchar_t* oversized[] = {
         L"size=3000000",                     // an honest length over the limit
         L"size=3000000&nolength=1&norange=1",  // no length
@@ -180,7 +183,8 @@ TEST(HostileServer, ListsAndDocumentsAreBounded) {
         EXPECT_FALSE(HttpGetToSink(url, sink)) << query;
         EXPECT_LE(sink.data().size(), 1024u * 1024u) << query;
         EXPECT_LT(SecondsSince(start), 30.0) << query;
-        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << query << L": " << Joined(test::NamesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
     // A list under the limit still comes through every way.
     const std::wstring url = Fault(L"net/list.xml?size=900000");
@@ -197,22 +201,22 @@ TEST(HostileServer, ListsAndDocumentsAreBounded) {
 // what it would unpack to is checked before anything is written. The same
 // holds, with its own limit, for the zip variant of a file.
 TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
-    NetTestState env;
+    FreshEngine env;
     Limits().documentBytes = 1024 * 1024;
     Limits().extractedBytes = 2 * 1024 * 1024;
-    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
-    const std::wstring list = env.folder / L"list.xml";
+    env.state().config.Cache(L"Mirefold", L"ListFileZip", L"1");
+    const std::wstring list = env.folder() / L"list.xml";
     // 3 MB of zeros in an archive of a few kilobytes; the plain list is
     // missing, so nothing is fetched at all.
     EXPECT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=3000000"), list), 1);
-    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << Joined(test::NamesIn(env.folder().path()));
     // A file's zip variant over its limit is no file either.
-    const std::wstring file = env.folder / L"data.bin";
+    const std::wstring file = env.folder() / L"data.bin";
     EXPECT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=3000000"), file), 1);
-    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << Joined(test::NamesIn(env.folder().path()));
 
     // Under the limits both unpack.
-    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
+    env.state().config.Cache(L"Mirefold", L"ListFileZip", L"1");
     ASSERT_EQ(FetchFile(nullptr, kListFileIndex, Fault(L"net/list.xml?zipbomb=1000000"), list), 0);
     EXPECT_EQ(test::ReadFileBytes(list), std::string(1000000, '\0'));
     ASSERT_EQ(FetchFile(nullptr, 0, Fault(L"net/data.bin?zipbomb=1500000"), file), 0);
@@ -224,21 +228,19 @@ TEST(HostileServer, ZipVariantThatUnpacksPastTheLimit) {
 // earlier run left where a file or a list belongs is removed first, so that
 // a fixed server is enough to update again.
 TEST(HostileServer, ZipVariantWhoseFirstEntryIsAFolder) {
-    NetTestState env;
+    FreshEngine env;
     const std::string plain = "the file itself\r\n";
     const std::string folderFirst = test::ReadFileBytes(test::BuildPath(L"fixtures\\zip\\folder_first.zip"));
     ASSERT_FALSE(folderFirst.empty());
-    const std::wstring served = test::WwwPath(L"net\\folder-first");
-    RemoveTree(served);
-    ASSERT_TRUE(CreateFolderTree(served));
-    for (const wchar_t* name : {L"file.dat", L"list.xml"}) {
-        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name, plain));
-        ASSERT_TRUE(test::WriteFileBytes(served + L"\\" + name + L"._.zip", folderFirst));
+    const test::NginxSite site(L"net");
+    for (const std::wstring name : {L"file.dat", L"list.xml"}) {
+        ASSERT_TRUE(site.Publish(name, plain));
+        ASSERT_TRUE(site.Publish(name + L"._.zip", folderFirst));
     }
-    const std::wstring base = ServerUrl(L"nginx") + L"net/folder-first/";
+    const std::wstring base = site.Url();
 
     // A file record; the first time with a folder left at its path.
-    const std::wstring file = env.folder / L"dl\\file.dat";
+    const std::wstring file = env.folder() / L"dl\\file.dat";
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         if (run == 0) {
@@ -251,20 +253,19 @@ TEST(HostileServer, ZipVariantWhoseFirstEntryIsAFolder) {
     }
 
     // The list, in the zip form, with a folder left at the list's path.
-    env.state.config.Cache(L"Mirefold", L"ListFileZip", L"1");
-    const std::wstring list = env.folder / L"list.xml";
+    env.state().config.Cache(L"Mirefold", L"ListFileZip", L"1");
+    const std::wstring list = env.folder() / L"list.xml";
     ASSERT_TRUE(CreateFolderTree(list + L"\\left"));
     EXPECT_EQ(FetchFile(nullptr, kListFileIndex, base + L"list.xml", list), 0);
     EXPECT_EQ(test::ReadFileBytes(list), plain);
-    RemoveTree(served);
 }
 
 // Redirects are followed, relative and absolute, up to a small number; a loop
 // is a failure after that number, not after thousands of requests.
 TEST(HostileServer, RedirectsAreFollowedAndCounted) {
-    NetTestState env;
+    FreshEngine env;
     Limits().redirects = 5;
-    const std::wstring target = env.folder / L"moved.bin";
+    const std::wstring target = env.folder() / L"moved.bin";
     for (int threads : {1, 8}) {
         ASSERT_EQ(DownloadFile(Fault(L"net/moved.bin?size=150000&redirect=3"), target, false, 0, nullptr, threads), 0);
         EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 150000)) << threads;
@@ -307,15 +308,15 @@ TEST(HostileServer, RedirectsAreFollowedAndCounted) {
         EXPECT_EQ(test::FaultRequestCount(c.tag), c.requests) << c.tag;
     }
     DeleteFileForce(target);
-    EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << Joined(test::NamesIn(env.folder.path()));
+    EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << Joined(test::NamesIn(env.folder().path()));
 }
 
 // A server that stops answering (before its headers, or in the middle of the
 // body) fails the request after the time-out instead of holding it.
 TEST(HostileServer, SilentServerTimesOut) {
-    NetTestState env;
+    FreshEngine env;
     Limits().timeoutMs = 1000;
-    const std::wstring target = env.folder / L"silent.bin";
+    const std::wstring target = env.folder() / L"silent.bin";
     struct Case { const wchar_t* query; int threads; };
     const Case cases[] = {
         {L"size=300000&delay=20000", 8},
@@ -328,7 +329,8 @@ TEST(HostileServer, SilentServerTimesOut) {
         EXPECT_EQ(DownloadFile(Fault(L"net/silent.bin?") + c.query, target, false, 0, nullptr, c.threads), 1)
             << c.query;
         EXPECT_LT(SecondsSince(start), 10.0) << c.query;
-        EXPECT_TRUE(test::NamesIn(env.folder.path()).empty()) << c.query << L": " << Joined(test::NamesIn(env.folder.path()));
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << c.query << L": " << Joined(test::NamesIn(env.folder().path()));
     }
     const auto start = std::chrono::steady_clock::now();
     MemorySink sink;
@@ -341,7 +343,7 @@ TEST(HostileServer, SilentServerTimesOut) {
 // engine, a run that gives up waiting for a list and exits) leaves neither
 // part files nor a half-written target.
 TEST(HostileServer, DownloadCutOffByTheEndOfTheProcessLeavesNothing) {
-    NetTestState env;
+    FreshEngine env;
     for (const wchar_t* threads : {L"8", L"1"}) {
         test::TempFolder folder;
         const std::wstring target = folder / L"killed.bin";

@@ -14,7 +14,8 @@
 namespace mf {
 namespace {
 
-using test::NetTestState;
+using test::FreshEngine;
+using test::ServedFile;
 using test::ServerUrl;
 
 class ChunkRecorder final : public ByteSink {
@@ -27,24 +28,8 @@ public:
     std::string data;
 };
 
-// A file under nginx's document root, removed with the object.
-class ServedFile {
-public:
-    ServedFile(const std::wstring& name, const std::string& bytes) : path_(test::WwwPath(name)) {
-        CreateFolderTree(test::WwwPath(L"net"));
-        test::WriteFileBytes(path_, bytes);
-        url_ = ServerUrl(L"nginx") + Replaced(name, L"\\", L"/");
-    }
-    ~ServedFile() { DeleteFileForce(path_); }
-    [[nodiscard]] const std::wstring& url() const { return url_; }
-
-private:
-    std::wstring path_;
-    std::wstring url_;
-};
-
 TEST(HttpGetToSink, DeliversChunksOf1024UntilTheShortRead) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { std::size_t size; std::vector<std::size_t> chunks; };
     const Case cases[] = {
         {2048, {1024, 1024}},
@@ -54,7 +39,7 @@ TEST(HttpGetToSink, DeliversChunksOf1024UntilTheShortRead) {
     };
     for (const Case& c : cases) {
         const std::string body = test::RandomBytes(c.size, static_cast<std::uint32_t>(c.size));
-        ServedFile file(L"net\\sink-" + std::to_wstring(c.size) + L".bin", body);
+        ServedFile file(L"sink-" + std::to_wstring(c.size) + L".bin", body);
         ChunkRecorder sink;
         ASSERT_TRUE(HttpGetToSink(file.url(), sink)) << c.size;
         EXPECT_EQ(sink.chunks, c.chunks) << c.size;
@@ -63,17 +48,17 @@ TEST(HttpGetToSink, DeliversChunksOf1024UntilTheShortRead) {
 }
 
 TEST(HttpGetToSink, ErrorStatusIsAFailure) {
-    NetTestState env;
+    FreshEngine env;
     ChunkRecorder sink;
     EXPECT_FALSE(HttpGetToSink(ServerUrl(L"nginx") + L"net/no-such-list.xml", sink));
     EXPECT_TRUE(sink.data.empty());
 }
 
 TEST(HttpGetToFile, SavesTheBodyAndReportsFailures) {
-    NetTestState env;
+    FreshEngine env;
     const std::string body = test::RandomBytes(70000, 7);
-    ServedFile file(L"net\\tofile.bin", body);
-    const std::wstring target = env.folder / L"list.xml";
+    ServedFile file(L"tofile.bin", body);
+    const std::wstring target = env.folder() / L"list.xml";
 
     EXPECT_EQ(HttpGetToFile(file.url(), target), kGetToFileDone);
     EXPECT_EQ(test::ReadFileBytes(target), body);
@@ -91,8 +76,8 @@ TEST(HttpGetToFile, SavesTheBodyAndReportsFailures) {
 }
 
 TEST(HttpGetToFile, ReplyWhoseEndCannotBeTrustedFails) {
-    NetTestState env;
-    const std::wstring target = env.folder / L"list.xml";
+    FreshEngine env;
+    const std::wstring target = env.folder() / L"list.xml";
     // Two Content-Length headers that disagree, and a bare HTTP/0.9 body.
     for (const wchar_t* query : {L"x?size=5000&twolengths=100", L"x?size=5000&http09=1"}) {
         const std::wstring url = ServerUrl(L"faultserver") + query;
@@ -106,13 +91,13 @@ TEST(HttpGetToFile, ReplyWhoseEndCannotBeTrustedFails) {
 }
 
 TEST(HttpGetText, FirstBytesAsUtf16OrTheDefault) {
-    NetTestState env;
-    ServedFile three(L"net\\three.txt", "abc");
+    FreshEngine env;
+    ServedFile three(L"three.txt", "abc");
     EXPECT_EQ(HttpGetText(three.url(), L"dflt"), std::wstring(1, static_cast<wchar_t>('a' | ('b' << 8))));
 
     std::string digest;
     for (char c : std::string("0123456789abcdef0123456789ABCDEF")) digest += {c, '\0'};
-    ServedFile md5(L"net\\md5.txt", digest + std::string(2000, 'x'));
+    ServedFile md5(L"md5.txt", digest + std::string(2000, 'x'));
     EXPECT_EQ(HttpGetText(md5.url(), L"dflt").substr(0, 32), L"0123456789abcdef0123456789ABCDEF");
     EXPECT_EQ(HttpGetText(md5.url(), L"dflt").size(), 512u);  // only the first 1024 bytes
 
@@ -121,7 +106,7 @@ TEST(HttpGetText, FirstBytesAsUtf16OrTheDefault) {
 }
 
 TEST(HttpPost, ResultCodes) {
-    NetTestState env;
+    FreshEngine env;
     std::wstring text = L"stale";
     EXPECT_EQ(HttpPost(L"ftp://127.0.0.1/x", text), kPostFailed);
     EXPECT_TRUE(text.empty());
@@ -134,7 +119,7 @@ TEST(HttpPost, ResultCodes) {
 }
 
 TEST(HttpPost, SlowServerTimesOut) {
-    NetTestState env;
+    FreshEngine env;
     std::wstring text;
     EXPECT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/slow?delay=9000", text), kPostTimedOut);
     EXPECT_TRUE(text.empty());
@@ -154,17 +139,16 @@ void ReadWholeBody(HINTERNET request) {
 }
 
 TEST(Requests, NothingLandsInWinInetsCache) {
-    NetTestState env;
+    FreshEngine env;
     const std::string body = test::RandomBytes(300000, 3);
-    ServedFile sink(L"net\\cache-sink.bin", body), file(L"net\\cache-file.bin", body),
-        text(L"net\\cache-text.bin", body), parts(L"net\\cache-parts.bin", body),
-        control(L"net\\cache-control.bin", body);
+    ServedFile sink(L"cache-sink.bin", body), file(L"cache-file.bin", body), text(L"cache-text.bin", body),
+        parts(L"cache-parts.bin", body), control(L"cache-control.bin", body);
 
     MemorySink memory;
     ASSERT_TRUE(HttpGetToSink(sink.url(), memory));
-    ASSERT_EQ(HttpGetToFile(file.url(), env.folder / L"f.bin"), kGetToFileDone);
+    ASSERT_EQ(HttpGetToFile(file.url(), env.folder() / L"f.bin"), kGetToFileDone);
     (void)HttpGetText(text.url(), L"");
-    ASSERT_EQ(DownloadFile(parts.url(), env.folder / L"p.bin", false, 0, nullptr, 8), 0);
+    ASSERT_EQ(DownloadFile(parts.url(), env.folder() / L"p.bin", false, 0, nullptr, 8), 0);
     std::wstring reply;
     ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/cache", reply), kPostDone);
 
@@ -191,8 +175,8 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
     } cases[] = {
         {L"proxyhost", false}, {L":3128", false}, {L"proxyhost:", false}, {L"", true}, {L"127.0.0.1:3128", true}};
     for (const auto& c : cases) {
-        NetTestState env;
-        env.state.config.Cache(L"Mirefold", L"Proxy", c.proxy);
+        FreshEngine env;
+        env.state().config.Cache(L"Mirefold", L"Proxy", c.proxy);
         EXPECT_EQ(ConfiguredProxyUsable(), c.usable) << c.proxy;
         if (!c.usable) {
             EXPECT_FALSE(OpenInternet(L"down1")) << c.proxy;
@@ -201,9 +185,9 @@ TEST(OpenInternet, UnusableProxyIsRefusedWithoutAMessageBox) {
 }
 
 TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
-    NetTestState env;
-    env.state.config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:3128");
-    env.state.config.Cache(L"Mirefold", L"ProxyUser", L"alice,secret");
+    FreshEngine env;
+    env.state().config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:3128");
+    env.state().config.Cache(L"Mirefold", L"ProxyUser", L"alice,secret");
     UniqueInternet root = OpenInternet(L"down1");
     ASSERT_TRUE(root);
     char buffer[512] = {};
@@ -217,13 +201,13 @@ TEST(OpenInternet, ProxyHostAndPortOpensAHandle) {
 }
 
 TEST(Requests, ConfiguredProxyThatIsDownIsNeverBypassed) {
-    NetTestState env;
-    env.state.run.connectTryCount = 1;
+    FreshEngine env;
+    env.state().run.connectTryCount = 1;
     // Nothing listens at the proxy's port.
-    env.state.config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:1");
+    env.state().config.Cache(L"Mirefold", L"Proxy", L"127.0.0.1:1");
     const std::string body = test::RandomBytes(300000, 11);
-    ServedFile file(L"net\\behind-proxy.bin", body);
-    const std::wstring target = env.folder / L"got.bin";
+    ServedFile file(L"behind-proxy.bin", body);
+    const std::wstring target = env.folder() / L"got.bin";
 
     EXPECT_NE(DownloadFile(file.url(), target, false, 0, nullptr, 4), 0);
     EXPECT_EQ(HttpGetToFile(file.url(), target), kGetToFileFailed);

@@ -1,5 +1,7 @@
 #include "net_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include "base/strings.h"
 #include "net/internet.h"
 
@@ -32,63 +34,9 @@ std::string RandomBytes(std::size_t count, std::uint32_t seed) {
     return out;
 }
 
-NetTestState::NetTestState() { state.workFolder.Set(folder.path()); }
-
-MessageRecorder::MessageRecorder() {
-    HANDLE ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this, ready] { Run(ready); });
-    ::WaitForSingleObject(ready, 10000);
-    ::CloseHandle(ready);
-}
-
-MessageRecorder::~MessageRecorder() {
-    if (threadId_ != 0) ::PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-    if (window_ != nullptr) ::PostMessageW(window_, WM_CLOSE, 0, 0);
-    if (thread_.joinable()) thread_.join();
-}
-
-void MessageRecorder::Run(HANDLE ready) {
-    static const wchar_t kClass[] = L"MirefoldNetTestRecorder";
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = kClass;
-    ::RegisterClassW(&wc);  // fails harmlessly when registered before
-    window_ = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-    ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    threadId_ = ::GetCurrentThreadId();
-    MSG message;
-    ::PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // the thread's queue exists from here
-    ::SetEvent(ready);
-    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (message.message == WM_CLOSE && message.hwnd == window_) break;
-        ::DispatchMessageW(&message);
-    }
-    ::DestroyWindow(window_);
-}
-
-LRESULT CALLBACK MessageRecorder::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<MessageRecorder*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self != nullptr && message >= WM_USER) {
-        std::lock_guard lock(self->mutex_);
-        self->messages_.push_back({message, wParam, lParam});
-        if (self->observer_) self->observer_(self->messages_.back());
-        return 0;
-    }
-    return ::DefWindowProcW(window, message, wParam, lParam);
-}
-
-std::vector<RecordedMessage> MessageRecorder::Messages() const {
-    std::lock_guard lock(mutex_);
-    return messages_;
-}
-
-std::vector<RecordedMessage> MessageRecorder::Messages(UINT message) const {
-    std::vector<RecordedMessage> out;
-    for (const RecordedMessage& m : Messages()) {
-        if (m.message == message) out.push_back(m);
-    }
-    return out;
+ServedFile::ServedFile(const std::wstring& name, const std::string& bytes)
+    : site_(L"net", RunningTestName() + L"-" + name), url_(site_.Url(name)) {
+    EXPECT_TRUE(site_.Publish(name, bytes)) << Narrow(name);
 }
 
 }  // namespace mf::test

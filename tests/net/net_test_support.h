@@ -1,17 +1,12 @@
 // What the network tests share: the test servers' addresses, generated file
-// contents, and a window that records the progress messages it receives.
+// contents and files served by nginx.
 #pragma once
 
-#include <windows.h>
-
 #include <cstdint>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
-#include "engine/process_state.h"
+#include "support/engine_fixture.h"
+#include "support/recording_window.h"
 #include "support/test_servers.h"
 #include "support/test_support.h"
 
@@ -27,47 +22,16 @@ std::wstring FaultUrl(const std::wstring& rest);
 // How many requests the fault server has counted under `tag` (-1: no answer).
 int FaultRequestCount(const std::wstring& tag);
 
-
-// A fresh process state whose working folder is a new temporary folder.
-struct NetTestState {
-    NetTestState();
-    TempFolder folder;
-    ProcessState state;
-    ScopedProcessState use{state};
-};
-
-struct RecordedMessage {
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
-// A message-only window on a thread of its own, so that the downloader's
-// synchronous sends are answered while the test thread waits.
-class MessageRecorder {
+// One file on nginx, on a site of its own (net/<test>-<name>/<name>), gone
+// with the object.
+class ServedFile {
 public:
-    MessageRecorder();
-    ~MessageRecorder();
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
-
-    [[nodiscard]] HWND window() const { return window_; }
-    [[nodiscard]] std::vector<RecordedMessage> Messages() const;
-    [[nodiscard]] std::vector<RecordedMessage> Messages(UINT message) const;
-    // Called on the window's thread with every message as it arrives (set
-    // before the messages come).
-    void Observe(std::function<void(const RecordedMessage&)> observer) { observer_ = std::move(observer); }
+    ServedFile(const std::wstring& name, const std::string& bytes);
+    [[nodiscard]] const std::wstring& url() const { return url_; }
 
 private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void Run(HANDLE ready);
-
-    HWND window_ = nullptr;
-    DWORD threadId_ = 0;
-    std::thread thread_;
-    mutable std::mutex mutex_;
-    std::vector<RecordedMessage> messages_;
-    std::function<void(const RecordedMessage&)> observer_;
+    NginxSite site_;
+    std::wstring url_;
 };
 
 }  // namespace mf::test

@@ -15,25 +15,11 @@
 namespace mf {
 namespace {
 
-using test::MessageRecorder;
-using test::NetTestState;
+using test::FreshEngine;
 using test::RecordedMessage;
+using test::RecordingWindow;
+using test::ServedFile;
 using test::ServerUrl;
-
-class ServedFile {
-public:
-    ServedFile(const std::wstring& name, const std::string& bytes) : path_(test::WwwPath(L"net\\" + name)) {
-        CreateFolderTree(test::WwwPath(L"net"));
-        test::WriteFileBytes(path_, bytes);
-        url_ = ServerUrl(L"nginx") + L"net/" + name;
-    }
-    ~ServedFile() { DeleteFileForce(path_); }
-    [[nodiscard]] const std::wstring& url() const { return url_; }
-
-private:
-    std::wstring path_;
-    std::wstring url_;
-};
 
 // Names in the folder that are left-over part files.
 std::vector<std::wstring> PartFiles(const std::wstring& folder) {
@@ -50,15 +36,15 @@ std::vector<std::wstring> PartFiles(const std::wstring& folder) {
 std::wstring Fault(const std::wstring& rest) { return test::FaultUrl(rest); }
 
 TEST(RangeDownloader, PartsJoinToTheSameBytes) {
-    NetTestState env;
+    FreshEngine env;
     const std::string body = test::RandomBytes(3000000, 11);
     ServedFile file(L"parallel.bin", body);
-    const std::wstring target = env.folder / L"parallel.bin";
+    const std::wstring target = env.folder() / L"parallel.bin";
     CRangeDownloader downloader;
     ASSERT_EQ(downloader.Download(file.url(), target, false, 0, nullptr), 1);
     EXPECT_EQ(downloader.partCount(), 11);
     EXPECT_TRUE(test::ReadFileBytes(target) == body);
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
 }
 
 // Lengths of the blocks of a plan, pinned here: a file of `size` bytes in
@@ -70,7 +56,7 @@ std::vector<LPARAM> BlockLengths(std::int32_t size, std::int32_t block) {
 }
 
 // The highest total each block reported (message 1058) under `word`.
-std::vector<LPARAM> BlockTotals(const MessageRecorder& recorder, int word) {
+std::vector<LPARAM> BlockTotals(const RecordingWindow& recorder, int word) {
     std::map<std::int32_t, LPARAM> totals;
     for (const RecordedMessage& m : recorder.Messages(msg::kPartProgress)) {
         EXPECT_EQ(m.wParam & 0xFFFF, static_cast<WPARAM>(word));
@@ -86,13 +72,13 @@ std::vector<LPARAM> BlockTotals(const MessageRecorder& recorder, int word) {
 }
 
 TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 300000;
     ServedFile file(L"messages.bin", test::RandomBytes(size, 5));
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     CRangeDownloader downloader;
     const int word = 7;
-    ASSERT_EQ(downloader.Download(file.url(), env.folder / L"messages.bin", false, word, recorder.window()), 1);
+    ASSERT_EQ(downloader.Download(file.url(), env.folder() / L"messages.bin", false, word, recorder.window()), 1);
 
     const std::vector<RecordedMessage> all = recorder.Messages();
     ASSERT_GE(all.size(), 2u);
@@ -122,13 +108,13 @@ TEST(RangeDownloader, WindowReceivesSizeBlockRunningAndProgress) {
 // one range, and each block's progress still arrives under its own index,
 // up to exactly its length.
 TEST(RangeDownloader, EveryBlockReportsUnderItsIndexWhenAConnectionFetchesSeveral) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 3000000;
     const std::string body = test::RandomBytes(size, 17);
     ServedFile file(L"ranges.bin", body);
-    MessageRecorder recorder;
+    RecordingWindow recorder;
     CRangeDownloader downloader;
-    const std::wstring target = env.folder / L"ranges.bin";
+    const std::wstring target = env.folder() / L"ranges.bin";
     ASSERT_EQ(downloader.Download(file.url(), target, false, 9, recorder.window()), 1);
     EXPECT_TRUE(test::ReadFileBytes(target) == body);
 
@@ -148,12 +134,12 @@ TEST(RangeDownloader, EveryBlockReportsUnderItsIndexWhenAConnectionFetchesSevera
 // The blocks go into one file beside the target; the target appears under
 // its name only once every block is in, replacing what stood there.
 TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 3 * 1024 * 1024 + 17;
     const std::string body = test::RandomBytes(size, 21);
     ServedFile file(L"whole.bin", body);
-    const std::wstring target = env.folder / L"whole.bin";
-    MessageRecorder recorder;
+    const std::wstring target = env.folder() / L"whole.bin";
+    RecordingWindow recorder;
     std::vector<bool> targetSeen;  // at every byte progress message
     recorder.Observe([&](const RecordedMessage& m) {
         if (m.message == msg::kFileProgress)
@@ -166,7 +152,7 @@ TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
     ASSERT_GE(targetSeen.size(), 2u);
     // The older copy stays until the new one replaces it whole.
     EXPECT_EQ(std::count(targetSeen.begin(), targetSeen.end(), true), static_cast<std::ptrdiff_t>(targetSeen.size()));
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
 
     // Without an older copy nothing stands under the name until the end.
     ::DeleteFileW(target.c_str());
@@ -183,16 +169,16 @@ TEST(RangeDownloader, TargetAppearsOnlyWhenComplete) {
 // report from their own threads, and the totals still arrive in the order in
 // which they grew, never stepping back while the download goes well.
 TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
-    NetTestState env;
+    FreshEngine env;
     const std::int32_t size = 6000000;
     ServedFile file(L"host-progress.bin", test::RandomBytes(size, 9));
-    MessageRecorder host;
-    env.state.notifications.Register(host.window());
+    RecordingWindow host;
+    env.state().notifications.Register(host.window());
     for (int run = 0; run < 3; ++run) {
         CRangeDownloader downloader;
-        ASSERT_EQ(downloader.Download(file.url(), env.folder / L"host-progress.bin", false, 0, nullptr), 1);
+        ASSERT_EQ(downloader.Download(file.url(), env.folder() / L"host-progress.bin", false, 0, nullptr), 1);
     }
-    env.state.notifications.ReleaseAll();
+    env.state().notifications.ReleaseAll();
 
     const auto progress = host.Messages(msg::kByteProgress);
     ASSERT_FALSE(progress.empty());
@@ -213,10 +199,10 @@ TEST(RangeDownloader, NotificationWindowsFollowTheBytes) {
 }
 
 TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
-    NetTestState env;
-    MessageRecorder recorder;
+    FreshEngine env;
+    RecordingWindow recorder;
     const std::int32_t size = 16 * 1024 * 1024;
-    const std::wstring target = env.folder / L"split.bin";
+    const std::wstring target = env.folder() / L"split.bin";
     // Two connections of 4 MiB/s each: the third part would run alone.
     CRangeDownloader downloader;
     downloader.SetThreadCount(2);
@@ -226,7 +212,7 @@ TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
     EXPECT_EQ(downloader.partCount(), 3);
     EXPECT_GE(downloader.splitCount(), 1);
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size));
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
     // Progress stays per planned block (16 MiB / 2 * 3 / 4 = 6 MiB): a
     // split-off piece reports under the block it came from.
     EXPECT_EQ(BlockTotals(recorder, 1), (std::vector<LPARAM>{6291456, 6291456, 4194304}));
@@ -237,27 +223,27 @@ TEST(RangeDownloader, IdleConnectionTakesOverHalfOfASlowPart) {
 // length, chunked or not. Before, a reply without a length counted as no
 // size: the file was asked for on every pass, each time whole, and failed.
 TEST(RangeDownloader, ServerIgnoringRangesServesTheFileInOneRequest) {
-    NetTestState env;
+    FreshEngine env;
     const wchar_t* queries[] = {L"norange=1", L"norange=1&nolength=1", L"norange=1&chunked=1"};
     int number = 0;
     for (const wchar_t* query : queries) {
         for (const std::int32_t size : {300000, 3000000}) {
             const std::wstring tag = L"norange" + std::to_wstring(++number);
-            const std::wstring target = env.folder / L"norange.bin";
+            const std::wstring target = env.folder() / L"norange.bin";
             const std::wstring url =
                 Fault(L"net/norange.bin?size=" + std::to_wstring(size) + L"&" + query + L"&tag=" + tag);
             ASSERT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 0) << query << L" " << size;
             EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, size)) << query << L" " << size;
             EXPECT_EQ(test::FaultRequestCount(tag), 1) << query << L" " << size;
-            EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+            EXPECT_TRUE(PartFiles(env.folder().path()).empty());
             DeleteFileForce(target);
         }
     }
 }
 
 TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
-    NetTestState env;
-    const std::wstring target = env.folder / L"escaped.bin";
+    FreshEngine env;
+    const std::wstring target = env.folder() / L"escaped.bin";
     CRangeDownloader downloader;
     ASSERT_EQ(downloader.Download(Fault(L"net/a+b.bin?needencoded=1&size=120000"), target, false, 0, nullptr), 1);
     EXPECT_NE(downloader.url().find(L"a%2Bb.bin"), std::wstring::npos) << downloader.url();
@@ -271,7 +257,7 @@ TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
 // cut short in the middle is a short read like any part's, and fails the
 // file.
 TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { std::int32_t size; const wchar_t* fault; bool fetched; int requests; };
     const Case cases[] = {
         {40000, L"", true, 1},
@@ -290,7 +276,7 @@ TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
     int number = 0;
     for (const Case& c : cases) {
         const std::wstring tag = L"firstpart" + std::to_wstring(++number);
-        const std::wstring target = env.folder / L"first.bin";
+        const std::wstring target = env.folder() / L"first.bin";
         CRangeDownloader downloader;
         const int result =
             downloader.Download(Fault(L"net/first.bin?size=" + std::to_wstring(c.size) + c.fault + L"&tag=" + tag),
@@ -301,16 +287,16 @@ TEST(RangeDownloader, FirstRequestIsTheSizeQueryAndTheFirstBytes) {
             EXPECT_EQ(test::FaultRequestCount(tag), c.requests) << c.size;
         } else {
             EXPECT_FALSE(FileExists(target));
-            EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+            EXPECT_TRUE(PartFiles(env.folder().path()).empty());
         }
         DeleteFileForce(target);
     }
 }
 
 TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
-    NetTestState env;
-    MessageRecorder recorder;
-    const std::wstring target = env.folder / L"short.bin";
+    FreshEngine env;
+    RecordingWindow recorder;
+    const std::wstring target = env.folder() / L"short.bin";
     test::WriteFileBytes(target, "stale");
     // The third range (blocks of 280576 bytes; the first request covers
     // 2 MiB, the second range the rest of block 7, the third block 8, from
@@ -321,7 +307,7 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
     CRangeDownloader downloader;
     EXPECT_EQ(downloader.Download(url, target, false, 3, recorder.window()), 0);
     EXPECT_FALSE(FileExists(target));
-    EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+    EXPECT_TRUE(PartFiles(env.folder().path()).empty());
 
     const auto progress = recorder.Messages(msg::kFileProgress);
     ASSERT_FALSE(progress.empty());
@@ -334,8 +320,8 @@ TEST(RangeDownloader, ShortChunkInAPartFailsTheWholeFile) {
 }
 
 TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
-    NetTestState env;
-    const std::wstring target = env.folder / L"resume.bin";
+    FreshEngine env;
+    const std::wstring target = env.folder() / L"resume.bin";
     // The first part ends exactly after one full read: no short chunk, just a drop.
     CRangeDownloader downloader;
     downloader.SetThreadCount(2);
@@ -345,10 +331,10 @@ TEST(RangeDownloader, DroppedConnectionResumesWhereThePartStands) {
 }
 
 TEST(RangeDownloader, OneStreamWithEmptyBody) {
-    NetTestState env;
+    FreshEngine env;
     ServedFile file(L"empty.bin", "");
-    MessageRecorder recorder;
-    const std::wstring target = env.folder / L"empty.bin";
+    RecordingWindow recorder;
+    const std::wstring target = env.folder() / L"empty.bin";
     CRangeDownloader downloader;
     downloader.SetThreadCount(1);
     ASSERT_EQ(downloader.Download(file.url(), target, false, 4, recorder.window()), 1);
@@ -364,7 +350,7 @@ TEST(RangeDownloader, OneStreamWithEmptyBody) {
 }
 
 TEST(RangeDownloader, OneStreamModes) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { const wchar_t* url; int threads; bool failFast; std::int32_t size; };
     const Case cases[] = {
         {L"net/one.bin?size=150000", 1, false, 150000},
@@ -373,13 +359,13 @@ TEST(RangeDownloader, OneStreamModes) {
         {L"net/nolength.bin?size=150000&nolength=1", 8, false, 150000},  // sized by Content-Range
     };
     for (const Case& c : cases) {
-        MessageRecorder recorder;
-        const std::wstring target = env.folder / L"one.bin";
+        RecordingWindow recorder;
+        const std::wstring target = env.folder() / L"one.bin";
         CRangeDownloader downloader;
         downloader.SetThreadCount(c.threads);
         ASSERT_EQ(downloader.Download(Fault(c.url), target, c.failFast, 0, recorder.window()), 1) << c.url;
         EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, c.size)) << c.url;
-        EXPECT_TRUE(PartFiles(env.folder.path()).empty());
+        EXPECT_TRUE(PartFiles(env.folder().path()).empty());
         ASSERT_FALSE(recorder.Messages(msg::kFileStarted).empty());
         if (c.threads < 2 || c.failFast) {
             EXPECT_EQ(recorder.Messages(msg::kFileStarted)[0].lParam, 1);
@@ -388,7 +374,7 @@ TEST(RangeDownloader, OneStreamModes) {
 }
 
 TEST(RangeDownloader, FilesThatCannotBeFetchedLeaveNoTarget) {
-    NetTestState env;
+    FreshEngine env;
     struct Case { std::wstring url; int threads; };
     const Case cases[] = {
         {ServerUrl(L"nginx") + L"net/missing.bin", 8},
@@ -400,30 +386,30 @@ TEST(RangeDownloader, FilesThatCannotBeFetchedLeaveNoTarget) {
         {Fault(L"net/error.bin?status=503"), 1},
     };
     for (const Case& c : cases) {
-        const std::wstring target = env.folder / L"absent.bin";
+        const std::wstring target = env.folder() / L"absent.bin";
         test::WriteFileBytes(target, "old");
         EXPECT_EQ(DownloadFile(c.url, target, false, 0, nullptr, c.threads), 1) << c.url;
         EXPECT_FALSE(FileExists(target)) << c.url;
-        EXPECT_TRUE(PartFiles(env.folder.path()).empty()) << c.url;
+        EXPECT_TRUE(PartFiles(env.folder().path()).empty()) << c.url;
     }
 }
 
 TEST(RangeDownloader, OwnServerKindIsNoticedForThisRunOnly) {
-    NetTestState env;
-    const std::atomic<bool>& seen = env.state.run.ownServerKindSeen;
+    FreshEngine env;
+    const std::atomic<bool>& seen = env.state().run.ownServerKindSeen;
     EXPECT_FALSE(seen.load());
-    EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder / L"a.bin", false, 0, nullptr, 8), 0);
+    EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), env.folder() / L"a.bin", false, 0, nullptr, 8), 0);
     EXPECT_FALSE(seen.load());
-    EXPECT_EQ(
-        DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder / L"b.bin", false, 0, nullptr, 8),
-        0);
+    EXPECT_EQ(DownloadFile(Fault(L"net/own.bin?size=1000&server=mirefold2.xx"), env.folder() / L"b.bin", false, 0,
+                           nullptr, 8),
+              0);
     EXPECT_TRUE(seen.load());
     {
         // A fresh run in the same process has not met that server.
-        NetTestState fresh;
-        EXPECT_FALSE(fresh.state.run.ownServerKindSeen.load());
-        EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), fresh.folder / L"c.bin", false, 0, nullptr, 8), 0);
-        EXPECT_FALSE(fresh.state.run.ownServerKindSeen.load());
+        FreshEngine fresh;
+        EXPECT_FALSE(fresh.state().run.ownServerKindSeen.load());
+        EXPECT_EQ(DownloadFile(Fault(L"net/plain.bin?size=1000"), fresh.folder() / L"c.bin", false, 0, nullptr, 8), 0);
+        EXPECT_FALSE(fresh.state().run.ownServerKindSeen.load());
     }
     EXPECT_TRUE(seen.load());
 }

@@ -17,7 +17,7 @@ namespace mf {
 namespace {
 
 using namespace std::chrono_literals;
-using test::NetTestState;
+using test::FreshEngine;
 
 constexpr const wchar_t* kFolderVariable = L"MF_SCRATCH_CHILD_FOLDER";
 constexpr const wchar_t* kLoopingEvent = L"MirefoldTestScratchChildLooping";
@@ -27,8 +27,8 @@ constexpr const wchar_t* kLoopingEvent = L"MirefoldTestScratchChildLooping";
 TEST(ScratchFileChild, DISABLED_MakeFilesUntilKilled) {
     wchar_t folder[MAX_PATH] = {};
     if (::GetEnvironmentVariableW(kFolderVariable, folder, MAX_PATH) == 0) GTEST_SKIP() << "child only";
-    ProcessState state;
-    ScopedProcessState use(state);
+    FreshEngine engine;
+    ProcessState& state = engine.state();
     UniqueHandle looping(::CreateEventW(nullptr, TRUE, FALSE, kLoopingEvent));
     if (::GetEnvironmentVariableW(L"MF_SCRATCH_ONCE", nullptr, 0) != 0) {
         ScratchFile file = ScratchFile::CreateToRename(std::wstring(folder) + L"\\once.part");
@@ -60,7 +60,7 @@ std::wstring OwnPath() {
 // moment in which the end of the process kept it, empty: it is made with its
 // removal at once.
 TEST(ScratchFile, AProcessKilledAtAnyMomentLeavesNoFile) {
-    NetTestState env;
+    FreshEngine env;
     for (int round = 0; round < 6; ++round) {
         ::SetEnvironmentVariableW(L"MF_SCRATCH_ONCE", round == 0 ? L"1" : nullptr);
         test::TempFolder folder;
@@ -83,11 +83,11 @@ TEST(ScratchFile, AProcessKilledAtAnyMomentLeavesNoFile) {
 // What a download writes is kept only when it is asked to be, under its
 // own name or another (replacing what stood there).
 TEST(ScratchFile, KeptOnlyWhenAsked) {
-    NetTestState env;
-    const std::wstring dropped = env.folder / L"dropped.part";
-    const std::wstring kept = env.folder / L"kept.part";
-    const std::wstring renamed = env.folder / L"renamed.part";
-    const std::wstring target = env.folder / L"target.bin";
+    FreshEngine env;
+    const std::wstring dropped = env.folder() / L"dropped.part";
+    const std::wstring kept = env.folder() / L"kept.part";
+    const std::wstring renamed = env.folder() / L"renamed.part";
+    const std::wstring target = env.folder() / L"target.bin";
     test::WriteFileBytes(target, "an older copy");
     {
         ScratchFile a = ScratchFile::CreateToRename(dropped);

@@ -13,6 +13,7 @@
 #include "engine/process_state.h"
 #include "list/run_command.h"
 #include "publish/publish_support.h"
+#include "support/engine_fixture.h"
 #include "support/test_support.h"
 
 namespace mf {
@@ -21,12 +22,10 @@ namespace {
 using test::Quoted;
 using test::Tree;
 
-class Publishing : public ::testing::Test {
+class Publishing : public test::EngineFixture {
 protected:
-    Publishing() : use_(state_) { state_.workFolder.Set(folder_.path() + L"\\"); }
-
-    std::wstring Release(const wchar_t* name) const { return folder_ / name; }
-    std::wstring Out(const wchar_t* name) const { return folder_ / name; }
+    std::wstring Release(const wchar_t* name) const { return InFolder(name); }
+    std::wstring Out(const wchar_t* name) const { return InFolder(name); }
 
     test::ToolRun Publish(const std::wstring& release, const std::wstring& out, const std::wstring& options = L"") {
         return test::RunPublish(Quoted(release) + L" " + Quoted(out) + L" --quiet " + options);
@@ -34,12 +33,9 @@ protected:
 
     // The names next to the output folder, which must be only the folders
     // the test made: no staging or replaced folder stays behind.
-    std::vector<std::wstring> FolderNames() const { return test::TopLevelNames(folder_.path()); }
+    std::vector<std::wstring> FolderNames() const { return test::TopLevelNames(folder().path()); }
 
     ComInit com_;
-    test::TempFolder folder_;
-    ProcessState state_;
-    ScopedProcessState use_;
 };
 
 std::wstring RootAttribute(const std::wstring& list, const wchar_t* name) {
@@ -282,7 +278,7 @@ TEST_F(Publishing, RefusesToReplaceAFolderHoldingOtherFiles) {
 
 TEST_F(Publishing, RefusesFoldersInsideEachOther) {
     test::WriteTree(Release(L"r1"), test::SampleRelease());
-    for (const std::wstring& out : {Release(L"r1") + L"\\www", Release(L"r1"), folder_.path()}) {
+    for (const std::wstring& out : {Release(L"r1") + L"\\www", Release(L"r1"), folder().path()}) {
         const test::ToolRun run = Publish(Release(L"r1"), out);
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_NE(run.err.find(L"must not contain each other"), std::wstring::npos) << Narrow(run.err, CodePage::Utf8);

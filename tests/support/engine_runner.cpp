@@ -23,25 +23,20 @@ bool BrandEngine(const EngineIni& config, const std::wstring& exePath) {
 }
 
 ProductSite::ProductSite(const std::wstring& area)
-    : name_(L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name())), area_(area) {
+    : name_(L"E2E_" + Widen(::testing::UnitTest::GetInstance()->current_test_info()->name())), site_(area, name_) {
     RemoveTree(Folder());
-    RemoveTree(Root());
-    CreateFolderTree(Root());
 }
 
 ProductSite::~ProductSite() { RemoveTree(Folder()); }
 
-std::wstring ProductSite::Root() const {
-    return WwwPath(area_ + L"\\" + name_);
-}
+std::wstring ProductSite::Root() const { return site_.Path(); }
 
 bool ProductSite::Publish(const std::wstring& file, const std::string& bytes) const {
-    return WriteFileBytes(Root() + L"\\" + file, bytes);
+    return site_.Publish(file, bytes);
 }
 
 std::string ProductSite::Url(const std::wstring& file, std::wstring_view location) const {
-    return Narrow(ServerUrl(L"nginx") + std::wstring(location) + area_ + L"/" + name_ + L"/" +
-                  Replaced(file, L"\\", L"/"));
+    return Narrow(site_.Url(file, location));
 }
 
 std::string ProductSite::UnreachableUrl(const std::wstring& file) const {

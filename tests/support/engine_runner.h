@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "support/engine_ini.h"
+#include "support/test_servers.h"
 #include "support/test_support.h"
 
 namespace mf::test {
@@ -22,7 +23,7 @@ std::wstring ProductFolder(const std::wstring& name);
 
 // The product of an end-to-end test: its name ("E2E_" and the running
 // test's name), its installation folder and its site on nginx under `area`.
-// Both start empty; the installation folder goes again at the end.
+// Both start empty and go again at the end.
 class ProductSite {
 public:
     explicit ProductSite(const std::wstring& area);
@@ -45,7 +46,7 @@ public:
 
 private:
     std::wstring name_;
-    std::wstring area_;
+    NginxSite site_;
 };
 
 struct EngineRun {

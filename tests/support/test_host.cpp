@@ -10,7 +10,7 @@ namespace mf::test {
 using namespace std::chrono_literals;
 
 TestHost::TestHost(const std::wstring& arguments)
-    : program_(BuildPath(L"bin\\mirefold-testhost.exe"), arguments, 20s) {}
+    : program_(BuildPath(L"bin\\mirefold-testhost.exe"), arguments, 30s) {}
 
 TestHost::~TestHost() { Close(); }
 

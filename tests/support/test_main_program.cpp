@@ -8,6 +8,10 @@ using namespace std::chrono_literals;
 
 std::wstring TestMainProgram::BuildExe() { return BuildPath(L"bin\\mirefold-testmain.exe"); }
 
+bool TestMainProgram::CopyTo(const std::wstring& path) {
+    return ::CopyFileW(BuildExe().c_str(), path.c_str(), FALSE) != FALSE;
+}
+
 TestMainProgram::TestMainProgram(const std::wstring& arguments, const std::wstring& exePath)
     : program_(exePath.empty() ? BuildExe() : exePath, arguments, 30s) {}
 

@@ -23,6 +23,9 @@ public:
 
     // The build's mirefold-testmain.exe.
     static std::wstring BuildExe();
+    // Copies it to `path`: the program under another name or in another
+    // folder.
+    [[nodiscard]] static bool CopyTo(const std::wstring& path);
 
     [[nodiscard]] bool ready() const { return program_.window() != nullptr; }
     [[nodiscard]] DWORD id() const { return program_.id(); }

@@ -159,9 +159,10 @@ gui::Pixels ReadPixels(HWND window) {
 
 bool InChineseLocale() { return ::GetACP() == 936; }
 
-HolderWindow::HolderWindow(const RECT& rect, bool visible) {
+HolderWindow::HolderWindow(const RECT& rect, bool visible, DWORD extraStyle) {
     gui::RegisterWindowClass(L"MirefoldTestHolder");
-    Create(L"MirefoldTestHolder", L"holder", WS_POPUP | (visible ? WS_VISIBLE : 0), WS_EX_TOOLWINDOW, rect, nullptr);
+    Create(L"MirefoldTestHolder", L"holder", WS_POPUP | (visible ? WS_VISIBLE : 0) | extraStyle, WS_EX_TOOLWINDOW, rect,
+           nullptr);
 }
 
 LRESULT HolderWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -169,7 +170,7 @@ LRESULT HolderWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefaultHandling(message, wParam, lParam);
 }
 
-void PumpMessages(std::chrono::milliseconds duration) {
+void PumpMessages(std::chrono::milliseconds duration, const std::function<bool()>& done) {
     const auto end = std::chrono::steady_clock::now() + duration;
     while (std::chrono::steady_clock::now() < end) {
         MSG message;
@@ -177,6 +178,7 @@ void PumpMessages(std::chrono::milliseconds duration) {
             ::TranslateMessage(&message);
             ::DispatchMessageW(&message);
         }
+        if (done && done()) return;
         ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }

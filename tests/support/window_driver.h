@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,17 +71,20 @@ bool PressButton(HWND dialog, int buttonId);
 [[nodiscard]] bool InChineseLocale();
 
 // A top-level popup of the test's own that holds the controls under test
-// (hidden unless asked); it records the WM_COMMAND wParams it receives.
+// (hidden unless asked); it records the WM_COMMAND wParams it receives. A
+// test that stands in for a window of the engine records more by
+// overriding OnMessage.
 class HolderWindow : public gui::Window {
 public:
-    explicit HolderWindow(const RECT& rect = RECT{0, 0, 420, 220}, bool visible = false);
+    explicit HolderWindow(const RECT& rect = RECT{0, 0, 420, 220}, bool visible = false, DWORD extraStyle = 0);
     std::vector<WPARAM> commands;
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
-// Pumps this thread's messages for a while (for windows the test owns).
-void PumpMessages(std::chrono::milliseconds duration);
+// Pumps this thread's messages for a while (for windows the test owns), or
+// until `done` holds.
+void PumpMessages(std::chrono::milliseconds duration, const std::function<bool()>& done = {});
 
 }  // namespace mf::test

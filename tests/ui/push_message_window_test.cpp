@@ -23,32 +23,19 @@ using namespace std::chrono_literals;
 
 // The launcher's part: it receives 1030 (a message retired) and keeps the
 // ids; it copies the system string and frees nothing.
-class StandInLauncher {
+class StandInLauncher : public test::HolderWindow {
 public:
-    StandInLauncher() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PushTestLauncher";
-        ::RegisterClassW(&wc);
-        window_ = ::CreateWindowExW(0, wc.lpszClassName, L"launcher", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480, nullptr,
-                                    nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~StandInLauncher() { ::DestroyWindow(window_); }
-    [[nodiscard]] HWND hwnd() const { return window_; }
+    StandInLauncher() : HolderWindow(RECT{0, 0, 640, 480}, true) {}
     std::vector<std::wstring> retired;
 
-private:
-    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<StandInLauncher*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self != nullptr && message == msg::kPushRetired) {
-            self->retired.push_back(MessageText(lParam));
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == msg::kPushRetired) {
+            retired.push_back(MessageText(lParam));
             return 0;
         }
-        return ::DefWindowProcW(window, message, wParam, lParam);
+        return HolderWindow::OnMessage(message, wParam, lParam);
     }
-    HWND window_ = nullptr;
 };
 
 // Calls a method of the window's external object the way the page's script

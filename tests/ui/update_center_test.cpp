@@ -44,7 +44,9 @@ protected:
     // Opens the dialog on a thread of its own, as the engine's main thread
     // would run it.
     void Open(const std::string& checkTmSpan, int filesToFind) {
-        WriteIni("[Mirefold]\r\nCheckTmSpan=" + checkTmSpan + "\r\n[APPLICATION]\r\nName=Question Bank\r\n");
+        WriteIni(test::EngineIni()
+                     .Set(L"Mirefold", L"CheckTmSpan", Widen(checkTmSpan))
+                     .Set(L"APPLICATION", L"Name", L"Question Bank"));
         filesToFind_ = filesToFind;
         UpdateCenterActions actions;
         actions.now = [this] { return clock_.load(); };

@@ -1,3 +1,6 @@
+// Other programs in the way of the local check: files they hold open in the
+// installation folder, and the product's main program, which is asked to
+// close (the test main program plays both).
 #include <gtest/gtest.h>
 
 #include "apply/local_check.h"
@@ -14,6 +17,139 @@ using test::AnsweredRun;
 using test::RunAnswering;
 using test::TestMainProgram;
 
+// Files held open by other programs.
+class LockedFilesTest : public test::LocalCheckFixture {
+protected:
+    void SetUp() override {
+        LocalCheckFixture::SetUp();
+        WriteProductConfig(L"");
+    }
+    std::wstring MakeFile(const std::wstring& name) {
+        const std::wstring path = InFolder(name);
+        EXPECT_TRUE(test::WriteFileBytes(path, "old"));
+        return path;
+    }
+};
+
+// Files held open by another program, the way it holds them: a file held
+// without sharing is locked whatever its name; a program file held the way
+// a running program's own file is held can be moved aside, so it is not.
+TEST_F(LockedFilesTest, HeldFilesByNameAndSharing) {
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* hold;
+        bool writable;
+    };
+    const Case cases[] = {
+        {L"bank.db", L"--hold", false},         {L"bank.db", L"--hold-movable", false}, {L"core.dll", L"--hold", false},
+        {L"core.dll", L"--hold-movable", true}, {L"Tool.EXE", L"--hold-movable", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(std::wstring(c.name) + L" " + c.hold));
+        const std::wstring path = MakeFile(c.name);
+        {
+            TestMainProgram holder(std::wstring(c.hold) + L" \"" + path + L"\"");
+            ASSERT_TRUE(holder.ready());
+            EXPECT_EQ(IsFileWritable(path), c.writable);
+            EXPECT_TRUE(holder.Running());
+        }
+        EXPECT_EQ(test::ReadFileBytes(path), "old");
+        EXPECT_FALSE(FileExists(path + L".__test"));
+        EXPECT_FALSE(HasAdministratorFiles());
+        EXPECT_TRUE(IsFileWritable(path));  // free again
+    }
+}
+
+TEST_F(LockedFilesTest, ARunningProgramAmongTheTargetsIsNotLocked) {
+    const std::wstring exe = InFolder(L"Runner.exe");
+    ASSERT_TRUE(TestMainProgram::CopyTo(exe));
+    TestMainProgram running(L"", exe);
+    ASSERT_TRUE(running.ready());
+    AddRecord(L"Runner.exe");
+    ReadyForLocalCheck();
+    EXPECT_TRUE(CheckLocalFiles(nullptr));
+    EXPECT_EQ(Status(), UpdateStatus::CheckLocalOk);
+    EXPECT_TRUE(FileExists(exe));
+    EXPECT_FALSE(FileExists(exe + L".__test"));
+    EXPECT_TRUE(running.Running());
+}
+
+TEST_F(LockedFilesTest, CancelLeavesTheFileLocked) {
+    const std::wstring path = MakeFile(L"bank.db");
+    TestMainProgram holder(L"--hold \"" + path + L"\"");
+    ASSERT_TRUE(holder.ready());
+    const AnsweredRun run = RunAnswering([&] { return EnsureFileWritable(path, true); }, {IDCANCEL});
+    EXPECT_FALSE(run.result);
+    ASSERT_EQ(run.questions.size(), 1u);
+    EXPECT_EQ(run.questions[0].text, L"Can't overwrite the file,Please close it.\n" + path);
+    EXPECT_EQ(run.questions[0].caption, L"Question Bank");
+}
+
+TEST_F(LockedFilesTest, RetryTestsAgainUntilTheFileIsFree) {
+    const std::wstring path = MakeFile(L"bank.db");
+    TestMainProgram holder(L"--hold \"" + path + L"\"");
+    ASSERT_TRUE(holder.ready());
+    // The first Retry finds it still held; the user closes the program
+    // before the second.
+    const AnsweredRun run = RunAnswering([&] { return EnsureFileWritable(path, true); }, {IDRETRY},
+                                         [&](std::size_t index) {
+                                             if (index == 1) holder.Kill();
+                                         });
+    EXPECT_TRUE(run.result);
+    EXPECT_EQ(run.questions.size(), 2u);
+}
+
+TEST_F(LockedFilesTest, WithoutAskingALockedFileIsReportedAtOnce) {
+    const std::wstring path = MakeFile(L"bank.db");
+    TestMainProgram holder(L"--hold \"" + path + L"\"");
+    ASSERT_TRUE(holder.ready());
+    const AnsweredRun run = RunAnswering([&] { return EnsureFileWritable(path, false); }, {IDRETRY});
+    EXPECT_FALSE(run.result);
+    EXPECT_TRUE(run.questions.empty());
+}
+
+// The phase with the launcher window as owner: the user is asked about the
+// locked target and cancels; the run ends with status 8.
+TEST_F(LockedFilesTest, ALockedTargetTheUserDoesNotFreeEndsWithStatusEight) {
+    const std::wstring held = MakeFile(L"bank.db");
+    MakeFile(L"free.txt");
+    AddRecord(L"free.txt");
+    AddRecord(L"other.txt", L"bank.db,copy.txt");
+    TestMainProgram holder(L"--hold \"" + held + L"\"");
+    ASSERT_TRUE(holder.ready());
+    ReadyForLocalCheck();
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
+    const AnsweredRun run = RunAnswering([&] { return CheckLocalFiles(owner.window()); }, {IDCANCEL});
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
+    ASSERT_EQ(run.questions.size(), 1u);
+    EXPECT_EQ(run.questions[0].text, L"Can't overwrite the file,Please close it.\n" + held);
+    EXPECT_TRUE(Logged(L"Check locked file..."));
+    EXPECT_TRUE(Logged(L"File is locked[" + held + L"]"));
+    EXPECT_TRUE(Logged(L"2 update files has 1 locked"));
+    EXPECT_TRUE(owner.Shown(L"Examining the 1 files,total of 2..."));
+    EXPECT_TRUE(owner.Shown(L"Examining the 2 files,total of 2..."));
+    EXPECT_TRUE(owner.Shown(L"2 update files has 1 locked"));
+    EXPECT_FALSE(HasAdministratorFiles());
+}
+
+TEST_F(LockedFilesTest, TheLockedFileTextsAreTranslated) {
+    state().language.LoadText(
+        L"[MAIN]\nCan't overwrite the file,Please close it.=无法覆盖文件，请关闭它。\n"
+        L"%d update files has %d locked=%d 个更新文件中有 %d 个被占用\nFile is locked=文件被占用\n");
+    const std::wstring held = MakeFile(L"bank.db");
+    AddRecord(L"bank.db");
+    TestMainProgram holder(L"--hold \"" + held + L"\"");
+    ASSERT_TRUE(holder.ready());
+    ReadyForLocalCheck();
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
+    const AnsweredRun run = RunAnswering([&] { return CheckLocalFiles(owner.window()); }, {IDCANCEL});
+    ASSERT_EQ(run.questions.size(), 1u);
+    EXPECT_EQ(run.questions[0].text, L"无法覆盖文件，请关闭它。\n" + held);
+    EXPECT_TRUE(owner.Shown(L"1 个更新文件中有 1 个被占用"));
+    EXPECT_TRUE(owner.Shown(L"文件被占用[" + held + L"]"));
+}
+
 // The product's main program is the test main program, copied into the
 // installation folder under a name of this test process alone (any program
 // of that name on the machine counts as the main program, and other tests
@@ -24,8 +160,8 @@ protected:
         LocalCheckFixture::SetUp();
         name_ = L"QBank" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
         mainProgram_ = InFolder(name_);
-        ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), mainProgram_.c_str(), FALSE));
-        WriteProductConfig(Narrow(name_));
+        ASSERT_TRUE(TestMainProgram::CopyTo(mainProgram_));
+        WriteProductConfig(name_);
         AddRecord(L"data\\bank.db");
         ReadyForLocalCheck();
     }
@@ -49,8 +185,8 @@ protected:
 
 TEST_F(MainProgramTest, ARunningMainProgramIsClosedOnYesAndTheRunStillEndsWithStatusEight) {
     auto program = StartMainProgram();
-    test::StatusWindow owner;
-    const AnsweredRun run = CheckAnswering(IDYES, owner.get());
+    test::RecordingWindow owner(test::RecordingWindow::Thread::This);
+    const AnsweredRun run = CheckAnswering(IDYES, owner.window());
 
     EXPECT_FALSE(run.result);
     EXPECT_EQ(Status(), UpdateStatus::CheckLocalError);
@@ -125,10 +261,10 @@ TEST_F(MainProgramTest, AProgramThatAgreesButDoesNotEndIsTerminatedAfterFiveSeco
 // Any program whose path holds the configured name, in any letter case and
 // any folder, counts as the main program.
 TEST_F(MainProgramTest, AProgramOfTheSameNameElsewhereIsTheMainProgram) {
-    WriteProductConfig(Narrow(ToLower(name_.substr(0, name_.size() - 4)) + L".EXE"));
+    WriteProductConfig(ToLower(name_.substr(0, name_.size() - 4)) + L".EXE");
     test::TempFolder elsewhere;
     const std::wstring other = elsewhere / name_;
-    ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), other.c_str(), FALSE));
+    ASSERT_TRUE(TestMainProgram::CopyTo(other));
     TestMainProgram program(L"", other);
     ASSERT_TRUE(program.ready());
     EXPECT_FALSE(IsMainProgramClosed());
@@ -136,7 +272,7 @@ TEST_F(MainProgramTest, AProgramOfTheSameNameElsewhereIsTheMainProgram) {
 }
 
 TEST_F(MainProgramTest, WithoutAnApplicationKeyNothingIsAskedOrClosed) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     auto program = StartMainProgram();
     const AnsweredRun run = CheckAnswering(IDYES);
     EXPECT_TRUE(run.result);
@@ -150,7 +286,7 @@ TEST_F(MainProgramTest, WithoutAnApplicationKeyNothingIsAskedOrClosed) {
 // nothing: the question would name no program, and closing the empty name
 // would close every program on the machine.
 TEST_F(MainProgramTest, ALockedListWithoutAMainProgramClosesNothing) {
-    WriteProductConfig("");
+    WriteProductConfig(L"");
     TestMainProgram holder(L"--hold \"" + InFolder(L"mirefold.xml") + L"\"");
     ASSERT_TRUE(holder.ready());
     auto bystander = StartMainProgram();
@@ -197,13 +333,13 @@ TEST(CloseProgramChild, DISABLED_LeavesItsOwnProcessAlone) {
     windowClass.hInstance = ::GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"MirefoldTestOwnWindow";
     ::RegisterClassW(&windowClass);
-    HWND own = ::CreateWindowExW(0, windowClass.lpszClassName, L"own", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100,
-                                 100, nullptr, nullptr, windowClass.hInstance, nullptr);
+    HWND own = ::CreateWindowExW(0, windowClass.lpszClassName, L"own", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                                 nullptr, nullptr, windowClass.hInstance, nullptr);
     ASSERT_NE(own, nullptr);
     const std::size_t found = FindRunningPrograms(ExecutablePath()).size();
     CloseProgramByPath(ExecutablePath());
-    const std::string text = "found " + std::to_string(found) + "\nqueries " + std::to_string(g_queries) +
-                             "\nwindow " + (::IsWindow(own) ? "1" : "0") + "\n";
+    const std::string text = "found " + std::to_string(found) + "\nqueries " + std::to_string(g_queries) + "\nwindow " +
+                             (::IsWindow(own) ? "1" : "0") + "\n";
     ASSERT_TRUE(test::WriteFileBytes(report, text));
     ::DestroyWindow(own);
 }
@@ -239,7 +375,7 @@ TEST(CloseProgram, AnEmptyNameNamesNoProgram) {
 TEST(CloseProgram, ClosesEveryWindowOfEveryProcessOfTheProgram) {
     test::TempFolder folder;
     const std::wstring exe = folder / L"Reader.exe";
-    ASSERT_TRUE(::CopyFileW(TestMainProgram::BuildExe().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(TestMainProgram::CopyTo(exe));
     TestMainProgram first(L"", exe);
     TestMainProgram second(L"", exe);
     TestMainProgram bystander;
