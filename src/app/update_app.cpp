@@ -261,7 +261,8 @@ int UpdateApp::Run() {
     // chose to exit.
     if (state_.skipLoop == 0) {
         MSG msg;
-        while (state_.mainWindow != nullptr && ::IsWindow(state_.mainWindow) && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        while (state_.mainWindow != nullptr && ::IsWindow(state_.mainWindow) &&
+               ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }

@@ -35,7 +35,6 @@ constexpr int kPending = 0;
 constexpr int kDone = 2;
 constexpr int kFailed = 3;
 
-
 // Shared with the worker threads, each group under its named lock. The
 // threads are never joined, and a wait may give up on them. So every wait
 // opens a round, and a thread reports only into the round it was started

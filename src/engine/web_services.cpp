@@ -15,7 +15,9 @@ std::wstring PracticeCenterServer() {
     return ServerBase(ReadConfig(L"APPLICATION", L"PracticeCenterURL"), kDefaultPracticeCenterServer);
 }
 
-std::wstring MessageServer() { return ServerBase(ReadConfig(L"APPLICATION", L"MessageServerURL"), kDefaultMessageServer); }
+std::wstring MessageServer() {
+    return ServerBase(ReadConfig(L"APPLICATION", L"MessageServerURL"), kDefaultMessageServer);
+}
 
 std::wstring PracticeCenterLoadingPage() { return PracticeCenterServer() + L"/areas/PracticeCenter/zqLoading2.html"; }
 

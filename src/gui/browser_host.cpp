@@ -20,7 +20,8 @@ constexpr UINT_PTR kEraseSubclassId = 0x4D46;  // "MF"
 // A BSTR owned for the length of a call.
 class Bstr {
 public:
-    explicit Bstr(const std::wstring& text) : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+    explicit Bstr(const std::wstring& text)
+        : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
     ~Bstr() { ::SysFreeString(value_); }
     Bstr(const Bstr&) = delete;
     Bstr& operator=(const Bstr&) = delete;

@@ -66,7 +66,8 @@ STDMETHODIMP ExternalDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count
         // Only the method's name is looked up; named arguments are not known.
         if (n == 0 && names[0] != nullptr) {
             for (std::size_t i = 0; i < methods_.size(); ++i)
-                if (::lstrcmpiW(methods_[i].first.c_str(), names[0]) == 0) ids[0] = kFirstMethod + static_cast<DISPID>(i);
+                if (::lstrcmpiW(methods_[i].first.c_str(), names[0]) == 0)
+                    ids[0] = kFirstMethod + static_cast<DISPID>(i);
         }
         if (ids[n] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
@@ -75,7 +76,8 @@ STDMETHODIMP ExternalDispatch::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count
 
 STDMETHODIMP ExternalDispatch::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                                       EXCEPINFO*, UINT*) {
-    if (id < kFirstMethod || static_cast<std::size_t>(id - kFirstMethod) >= methods_.size()) return DISP_E_MEMBERNOTFOUND;
+    if (id < kFirstMethod || static_cast<std::size_t>(id - kFirstMethod) >= methods_.size())
+        return DISP_E_MEMBERNOTFOUND;
     if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
     if (result != nullptr) ::VariantInit(result);
     std::vector<std::wstring> args;

@@ -38,7 +38,8 @@ std::vector<BlockRange> PlanRuns(const BlockPlan& plan, std::int32_t size, std::
     const std::int32_t count = std::min(slots, blocks);
     for (std::int32_t i = 0; i < count; ++i) {
         const std::int64_t from = static_cast<std::int64_t>(firstBlock) + static_cast<std::int64_t>(i) * blocks / count;
-        const std::int64_t to = static_cast<std::int64_t>(firstBlock) + static_cast<std::int64_t>(i + 1) * blocks / count;
+        const std::int64_t to =
+            static_cast<std::int64_t>(firstBlock) + static_cast<std::int64_t>(i + 1) * blocks / count;
         const std::int64_t offset = std::max<std::int64_t>(from * plan.blockSize, start);
         const std::int64_t end = std::min<std::int64_t>(to * plan.blockSize, size);
         if (end > offset) runs.push_back({static_cast<std::int32_t>(offset), static_cast<std::int32_t>(end - offset)});

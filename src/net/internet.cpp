@@ -236,7 +236,8 @@ ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& pr
     }
     // Secure requests go through the same proxy: a list naming only HTTP
     // would send them to their servers directly.
-    setting.proxyList = L"HTTP=HTTP://" + fields[0] + L":" + fields[1] + L" HTTPS=HTTP://" + fields[0] + L":" + fields[1];
+    setting.proxyList =
+        L"HTTP=HTTP://" + fields[0] + L":" + fields[1] + L" HTTPS=HTTP://" + fields[0] + L":" + fields[1];
     if (!proxyUser.empty()) {
         const std::vector<std::wstring> credentials = Split(proxyUser, L',');
         if (!credentials.empty()) {

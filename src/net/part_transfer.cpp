@@ -357,10 +357,12 @@ bool Transfer::Run() {
 DWORD Transfer::NextReadLength(std::int64_t position) {
     std::int64_t most = std::min<std::int64_t>({remaining_, kTransferBlock, replyEnd_ - position});
     // No read crosses from one block into the next.
-    if (job_.blockSize > 0) most = std::min(most, (static_cast<std::int64_t>(BlockOf(position)) + 1) * job_.blockSize - position);
+    if (job_.blockSize > 0)
+        most = std::min(most, (static_cast<std::int64_t>(BlockOf(position)) + 1) * job_.blockSize - position);
     auto want = static_cast<DWORD>(most);
     if (job_.share != nullptr) {
-        want = static_cast<DWORD>(job_.share->Reserve(static_cast<std::int32_t>(position), static_cast<std::int32_t>(want)));
+        want = static_cast<DWORD>(
+            job_.share->Reserve(static_cast<std::int32_t>(position), static_cast<std::int32_t>(want)));
     }
     return want;
 }
@@ -384,7 +386,8 @@ Transfer::Read Transfer::ReadChunk(DWORD want, DWORD& read) {
             return Read::Accepted;
         }
         if (read > 0) {
-            WriteLog(Format(L"Short read of %u bytes in part %d of %s", static_cast<unsigned>(read), job_.index, job_.url));
+            WriteLog(
+                Format(L"Short read of %u bytes in part %d of %s", static_cast<unsigned>(read), job_.index, job_.url));
             return Read::Failed;
         }
         if (job_.failFast) return Read::Failed;

@@ -35,7 +35,8 @@ bool PartWorkerPool::Submit(Task task) {
 }
 
 DWORD WINAPI PartWorkerPool::Run(void* parameter) {
-    const std::shared_ptr<State> state = *std::unique_ptr<std::shared_ptr<State>>(static_cast<std::shared_ptr<State>*>(parameter));
+    const std::shared_ptr<State> state =
+        *std::unique_ptr<std::shared_ptr<State>>(static_cast<std::shared_ptr<State>*>(parameter));
     std::vector<char> buffer;
     try {
         buffer.resize(kTransferBlock);

@@ -122,7 +122,8 @@ inline constexpr std::int64_t kAnySize = INT64_MAX;
 // target's attributes are made normal and a failed target is deleted.
 // A file of more than `maxBytes` fails. `session`: the caller's session
 // (CRangeDownloader::SetSession), or none. 0 on success, 1 on failure.
-[[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word, HWND window,
-                               int threadCount, std::int64_t maxBytes = kAnySize, DownloadSession* session = nullptr);
+[[nodiscard]] int DownloadFile(const std::wstring& url, const std::wstring& target, bool failFast, int word,
+                               HWND window, int threadCount, std::int64_t maxBytes = kAnySize,
+                               DownloadSession* session = nullptr);
 
 }  // namespace mf

@@ -102,7 +102,8 @@ bool ScratchFile::Keep() {
 // The bytes of the open file into a new file (where no second link can be
 // made: a FAT volume).
 bool ScratchFile::CopyTo(const std::wstring& finalPath) {
-    UniqueFile out(::CreateFileW(finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile out(
+        ::CreateFileW(finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return false;
     std::vector<char> buffer(1024 * 1024);
     LARGE_INTEGER zero{};

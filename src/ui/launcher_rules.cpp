@@ -61,7 +61,9 @@ RECT FirstRestoreRect(SIZE screen) {
     return RECT{left, top, left + kRestoredSize.cx, top + kRestoredSize.cy};
 }
 
-std::wstring CachingTooltip(int percent) { return L"澜石题库（正在缓存数据 " + std::to_wstring(percent) + L"%）"; }
+std::wstring CachingTooltip(int percent) {
+    return L"澜石题库（正在缓存数据 " + std::to_wstring(percent) + L"%）";
+}
 
 std::wstring DownloadStatusText(int percent) {
     return L"正在下载题库文件，请稍候... " + std::to_wstring(percent) + L"%" + std::wstring(20, L' ');

@@ -245,7 +245,8 @@ std::optional<SIZE> ParseDialogSize(std::wstring_view text, SIZE screen) {
     const long width = ParseLong(text.substr(0, bar));
     const long height = ParseLong(text.substr(bar + 1));
     if (width <= 0 || height <= 0) return std::nullopt;
-    return SIZE{std::min<LONG>(width, std::max<LONG>(screen.cx, 1)), std::min<LONG>(height, std::max<LONG>(screen.cy, 1))};
+    return SIZE{std::min<LONG>(width, std::max<LONG>(screen.cx, 1)),
+                std::min<LONG>(height, std::max<LONG>(screen.cy, 1))};
 }
 
 OfferProduct OfferProductFor(Companion companion, const std::wstring& companionName, std::wstring xa,

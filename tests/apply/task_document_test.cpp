@@ -176,11 +176,13 @@ TEST_F(TaskDocument, KillClosesTheProgramsOfAPath) {
     ASSERT_TRUE(program.ready());
     const std::wstring hidden = Installed(L"victim\\hidden.exe");
     ASSERT_TRUE(::CopyFileW(test::BuildPath(L"bin\\mirefold-testhost.exe").c_str(), hidden.c_str(), FALSE));
-    test::ChildProcess child = test::ChildProcess::Start(L"\"" + hidden + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
+    test::ChildProcess child =
+        test::ChildProcess::Start(L"\"" + hidden + L"\" --record \"" + Installed(L"rec.txt") + L"\"");
     ASSERT_TRUE(child.started());
     ASSERT_TRUE(test::WaitUntil([&] { return FileExists(Installed(L"rec.txt")); }, std::chrono::seconds(20)));
 
-    EXPECT_TRUE(RunDocument(L"kill.xml", "<t><kill file=\"victim\\VICTIM.exe\"/><kill file=\"victim\\hidden.exe\"/></t>"));
+    EXPECT_TRUE(
+        RunDocument(L"kill.xml", "<t><kill file=\"victim\\VICTIM.exe\"/><kill file=\"victim\\hidden.exe\"/></t>"));
     EXPECT_TRUE(program.WaitForExit(std::chrono::seconds(15)));
     EXPECT_NE(LogText().find(L"Kill process[" + Installed(L"victim\\VICTIM.exe") + L"]"), std::wstring::npos);
     EXPECT_FALSE(child.Wait(std::chrono::milliseconds(500)));

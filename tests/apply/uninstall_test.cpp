@@ -228,8 +228,8 @@ TEST_F(UninstallTest, RelaunchesElevatedExactlyWhenTheConfigurationIsDenied) {
         relaunches_ = 0;
         ClearAdministratorFiles();
         Install(L"main.exe");
-        ASSERT_TRUE(test::WriteFileBytes(Work(L"mirefold.xml"),
-                                         "<?xml version=\"1.0\"?>\r\n<update><file path=\"main.exe\" ver=\"1\"/></update>"));
+        ASSERT_TRUE(test::WriteFileBytes(
+            Work(L"mirefold.xml"), "<?xml version=\"1.0\"?>\r\n<update><file path=\"main.exe\" ver=\"1\"/></update>"));
         state().run.elevatedRelaunch = c.elevated;
         AssumeSystemSupportsElevation(true);
         UseFileOperations(std::make_shared<ConfigAnswers>(state().config.IniPath(), c.error));

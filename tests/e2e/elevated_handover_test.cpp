@@ -80,7 +80,8 @@ TEST_F(ElevatedHandoverTest, TheNewInstanceTakesOverTheSavedListInsteadOfCheckin
 // marker) is not taken: the run checks again, and the file is gone.
 TEST_F(ElevatedHandoverTest, AListWithoutTheHandOversDigestIsNotTaken) {
     Brand(Config());
-    for (const wchar_t* digest : {L"", L" /listdigest=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"}) {
+    for (const wchar_t* digest :
+         {L"", L" /listdigest=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"}) {
         SCOPED_TRACE(Narrow(digest));
         const std::wstring saved = SaveList();
         test::TestHost host;

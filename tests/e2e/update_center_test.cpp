@@ -64,7 +64,8 @@ protected:
         test::WaitUntil(
             [&] {
                 for (HWND icon : test::TrayIcons())
-                    if (std::find(before.begin(), before.end(), icon) == before.end() && test::HoverTooltip(icon) == tip)
+                    if (std::find(before.begin(), before.end(), icon) == before.end() &&
+                        test::HoverTooltip(icon) == tip)
                         return (found = icon) != nullptr;
                 return false;
             },

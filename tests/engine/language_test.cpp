@@ -52,7 +52,8 @@ TEST(Language, LaterEntriesReplaceEarlierOnesAndEmptyTranslationsAreIgnored) {
 class TranslateTest : public test::EngineFixture {};
 
 TEST_F(TranslateTest, TranslatedThenFormatted) {
-    state().language.LoadText(L"[MAIN]\nCopying files[%d/%d]...=正在复制文件[%d/%d]...\nFound %d files=找到 %s 个文件\n");
+    state().language.LoadText(
+        L"[MAIN]\nCopying files[%d/%d]...=正在复制文件[%d/%d]...\nFound %d files=找到 %s 个文件\n");
     EXPECT_EQ(TranslateFormat(L"Copying files[%d/%d]...", 2, 5), L"正在复制文件[2/5]...");
     // A translation whose placeholders differ must not be used as a format.
     EXPECT_EQ(TranslateFormat(L"Found %d files", 7), L"Found 7 files");

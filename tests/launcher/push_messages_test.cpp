@@ -110,8 +110,9 @@ TEST_F(PushMessagesTest, AnOfferDueAtStartUpAppearsAtItsPositionWithItsPageSize)
     EXPECT_EQ(r.bottom - r.top, 300);
     // Owned by the launcher, above it.
     EXPECT_EQ(::GetWindow(push, GW_OWNER), launcher_);
-    EXPECT_TRUE(Requested("/App/MessageHandler/PushMessage.ashx?method=GetPushMessage&terminalNo=1&platNum=3&productId=" +
-                          plan_ + "&Code="))
+    EXPECT_TRUE(Requested(
+        "/App/MessageHandler/PushMessage.ashx?method=GetPushMessage&terminalNo=1&platNum=3&productId=" + plan_ +
+        "&Code="))
         << Requests();
     EXPECT_TRUE(Requested("/app/AppPackageHandle.ashx?method=CheckPackage&mac=")) << Requests();
     EXPECT_TRUE(Requested("&productID=" + plan_ + "&platID=3&code=")) << Requests();

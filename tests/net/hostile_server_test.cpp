@@ -105,7 +105,8 @@ TEST(HostileServer, PartReplyForAnotherRangeFailsTheFile) {
     }
     // The same server answering that part straight serves the file.
     const std::wstring target = env.folder() / L"range.bin";
-    ASSERT_EQ(DownloadFile(Fault(L"net/range.bin?size=3000000&onlyat=1&rangeshift=1"), target, false, 0, nullptr, 8), 0);
+    ASSERT_EQ(DownloadFile(Fault(L"net/range.bin?size=3000000&onlyat=1&rangeshift=1"), target, false, 0, nullptr, 8),
+              0);
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 3000000));
 }
 

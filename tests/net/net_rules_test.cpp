@@ -81,9 +81,12 @@ TEST(ProxySetting, HostPortAndCredentials) {
     };
     const Case cases[] = {
         {L"", L"u,p", false, true, L"", false, L"", false, L""},
-        {L"proxy.lan:8080", L"", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", false, L"", false, L""},
-        {L"proxy.lan:8080", L"alice", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", true, L"alice", false, L""},
-        {L"proxy.lan:8080", L"alice,secret", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", true, L"alice", true, L"secret"},
+        {L"proxy.lan:8080", L"", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", false, L"",
+         false, L""},
+        {L"proxy.lan:8080", L"alice", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080", true,
+         L"alice", false, L""},
+        {L"proxy.lan:8080", L"alice,secret", true, true, L"HTTP=HTTP://proxy.lan:8080 HTTPS=HTTP://proxy.lan:8080",
+         true, L"alice", true, L"secret"},
         {L"h:1:2", L"a,b,c", true, true, L"HTTP=HTTP://h:1 HTTPS=HTTP://h:1", true, L"a", true, L"b"},
         {L"proxy.lan", L"alice", true, false, L"", false, L"", false, L""},
         {L"proxy.lan:", L"", true, false, L"", false, L"", false, L""},
@@ -126,7 +129,14 @@ TEST(BlockPlan, PartsOfAFile) {
 // rest in runs of whole blocks, the first starting where the reply ended.
 TEST(BlockPlan, RangesOfTheConnections) {
     using Ranges = std::vector<std::pair<std::int32_t, std::int32_t>>;  // offset, length
-    struct Case { std::int32_t size; std::int32_t block; std::int32_t parts; std::int32_t firstEnd; std::int32_t connections; Ranges ranges; };
+    struct Case {
+        std::int32_t size;
+        std::int32_t block;
+        std::int32_t parts;
+        std::int32_t firstEnd;
+        std::int32_t connections;
+        Ranges ranges;
+    };
     const Case cases[] = {
         {120000, 51200, 3, 120000, 8, {{0, 120000}}},  // one request holds it all
         {3000000, 280576, 11, 2097152, 8,

@@ -68,7 +68,8 @@ TEST(ScratchFile, AProcessKilledAtAnyMomentLeavesNoFile) {
         ::ResetEvent(looping.get());
         ::SetEnvironmentVariableW(kFolderVariable, folder.path().c_str());
         test::ChildProcess child = test::ChildProcess::Start(
-            L"\"" + OwnPath() + L"\" --gtest_also_run_disabled_tests --gtest_filter=ScratchFileChild.DISABLED_MakeFilesUntilKilled");
+            L"\"" + OwnPath() +
+            L"\" --gtest_also_run_disabled_tests --gtest_filter=ScratchFileChild.DISABLED_MakeFilesUntilKilled");
         ::SetEnvironmentVariableW(kFolderVariable, nullptr);
         ASSERT_TRUE(child.started());
         ASSERT_EQ(::WaitForSingleObject(looping.get(), 30000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -76,7 +77,8 @@ TEST(ScratchFile, AProcessKilledAtAnyMomentLeavesNoFile) {
         child.Kill();
         ASSERT_TRUE(child.Wait(10s));
         EXPECT_TRUE(test::WaitUntil([&] { return test::NamesIn(folder.path()).empty(); }, 5s))
-            << "round " << round << ": " << (test::NamesIn(folder.path()).empty() ? L"" : test::NamesIn(folder.path())[0]);
+            << "round " << round << ": "
+            << (test::NamesIn(folder.path()).empty() ? L"" : test::NamesIn(folder.path())[0]);
     }
 }
 

@@ -161,7 +161,8 @@ TEST(PushMessageParsing, EnormousAnswersAreReadQuicklyAndBounded) {
     EXPECT_EQ(one[0].pageUrl.size(), big.size());
     EXPECT_EQ(one[0].limit, 4);
     // A megabyte of commas in the hours.
-    const auto hours = ParsePushMessages(Answer({Record(L"\"timeValue\":\"9" + std::wstring(1 << 20, L',') + L"14\"")}), 0);
+    const auto hours =
+        ParsePushMessages(Answer({Record(L"\"timeValue\":\"9" + std::wstring(1 << 20, L',') + L"14\"")}), 0);
     ASSERT_EQ(hours.size(), 1u);
     EXPECT_EQ(hours[0].hours, (1u << 9) | (1u << 14));
     // Generous: the work is linear; a quadratic reading takes minutes.
@@ -190,8 +191,8 @@ struct Showing {
     bool operator==(const Showing&) const = default;
 };
 template <class Gate>
-std::vector<Showing> RunScheduler(std::vector<PushMessage>& records, LocalTime parse, LocalTime from, LocalTime to, Gate gate,
-                         LocalTime step = 1) {
+std::vector<Showing> RunScheduler(std::vector<PushMessage>& records, LocalTime parse, LocalTime from, LocalTime to,
+                                  Gate gate, LocalTime step = 1) {
     std::vector<Showing> shown;
     for (LocalTime now = from; now <= to; now += step) {
         if (!MayShow(gate(now))) continue;
@@ -439,9 +440,10 @@ TEST(PushMessageOffer, ValuesByInstalledProduct) {
         const OfferProduct p = OfferProductFor(c.companion, c.name, L"XA1", L"P7", L"C1");
         EXPECT_EQ(p.isPackage, c.isPackage);
         EXPECT_EQ(p.platform, c.platform);
-        EXPECT_EQ(OfferCheckUrl(L"http://msg", L"MAC1", p),
-                  std::wstring(L"http://msg/app/AppPackageHandle.ashx?method=CheckPackage&mac=MAC1&productID=P7&platID=") +
-                      c.platform + L"&code=" + c.code);
+        EXPECT_EQ(
+            OfferCheckUrl(L"http://msg", L"MAC1", p),
+            std::wstring(L"http://msg/app/AppPackageHandle.ashx?method=CheckPackage&mac=MAC1&productID=P7&platID=") +
+                c.platform + L"&code=" + c.code);
         EXPECT_EQ(OfferPageArgument(shown, L"MAC1", p), std::wstring(L"m9|http://o/offer.html|400|300|XA1|MAC1|") +
                                                             c.isPackage + L"|P7|" + c.code + L"|" + c.pagePlatform);
     }

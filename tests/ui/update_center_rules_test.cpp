@@ -148,14 +148,16 @@ TEST(UpdateCenterTexts, TooltipIsCutToTheNotificationAreaNeverInsideASurrogatePa
 }
 
 TEST(UpdateCenterTexts, TranslatedPerSectionAndCheckedBeforeFormatting) {
-    const UpdateCenterTexts texts = UpdateCenterTexts::Translated([](const std::wstring& section, const std::wstring& text) {
-        if (section == L"MAIN" && text == L"Found %d files need to update...") return std::wstring(L"发现 %s 个文件");
-        if (section == L"TRYICON" && text == L"Update after %d seconds.") return std::wstring(L"%d 秒后更新");
-        if (section == L"TRYICON" && text == L"updater is running...") return std::wstring(L"正在更新...");
-        if (section == L"TRYICON" && text == L"Exit") return std::wstring(L"wrong section");
-        if (section == L"MAIN" && text == L"Cancel") return std::wstring(L"wrong section");
-        return text;
-    });
+    const UpdateCenterTexts texts =
+        UpdateCenterTexts::Translated([](const std::wstring& section, const std::wstring& text) {
+            if (section == L"MAIN" && text == L"Found %d files need to update...")
+                return std::wstring(L"发现 %s 个文件");
+            if (section == L"TRYICON" && text == L"Update after %d seconds.") return std::wstring(L"%d 秒后更新");
+            if (section == L"TRYICON" && text == L"updater is running...") return std::wstring(L"正在更新...");
+            if (section == L"TRYICON" && text == L"Exit") return std::wstring(L"wrong section");
+            if (section == L"MAIN" && text == L"Cancel") return std::wstring(L"wrong section");
+            return text;
+        });
     // A translation with other placeholders is not used.
     EXPECT_EQ(texts.FoundText(3), L"Found 3 files need to update...");
     EXPECT_EQ(texts.CountdownText(120), L"120 秒后更新");

@@ -141,7 +141,8 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
         int files = 0;
         for (int i = 0; i < list.GetSize(); ++i) {
             const updatefileinfo& record = list[i];
-            if (IsFileRecord(record) && (!IsPackableTargetList(record.desname) || !IsPackableTargetList(record.shortcut))) {
+            if (IsFileRecord(record) &&
+                (!IsPackableTargetList(record.desname) || !IsPackableTargetList(record.shortcut))) {
                 refusal = "the list names a target outside the installation for " + Utf8(record.path) + ": " +
                           Utf8(record.desname.empty() ? record.shortcut : record.desname);
                 break;

@@ -71,7 +71,9 @@ std::string BuildList(const std::vector<ListedFile>& files, const Manifest& mani
     }
     for (const ListedFile& file : files) {
         Element e(L"file");
-        e.Attribute(L"path", file.path).Attribute(L"md5", file.md5).Attribute(kZipAttribute, ZipHintValue(file.zipVariant));
+        e.Attribute(L"path", file.path)
+            .Attribute(L"md5", file.md5)
+            .Attribute(kZipAttribute, ZipHintValue(file.zipVariant));
         if (const FileSettings* s = file.settings) {
             e.Attribute(L"oper", OperText(*s))
                 .Attribute(L"desname", s->desname)

@@ -291,7 +291,8 @@ private:
         if (!CopyAndHash(source, target, copied, error)) return false;
         listed.path = file.path;
         listed.md5 = copied.md5;
-        if (!ReuseZip(file.path, copied) && !MakeZip(target, LastComponent(file.path), file.modified, copied.crc, error))
+        if (!ReuseZip(file.path, copied) &&
+            !MakeZip(target, LastComponent(file.path), file.modified, copied.crc, error))
             return false;
         listed.zipVariant = KeepZipIfSmaller(target, copied.size);
         return true;

@@ -82,7 +82,8 @@ int SnapUpdateCenter(const wchar_t* path, DWORD timeout) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc >= 3 && std::wcscmp(argv[1], L"--update-center") == 0)
-        return SnapUpdateCenter(argv[2], (argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 120) * 1000);
+        return SnapUpdateCenter(argv[2],
+                                (argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 120) * 1000);
     if (argc < 3) {
         std::fwprintf(stderr, L"usage: mirefold-snap DURING.bmp AFTER.bmp [TIMEOUT_SECONDS]\n"
                               L"       mirefold-snap --update-center PICTURE.bmp [TIMEOUT_SECONDS]\n");
