@@ -308,9 +308,16 @@ TEST_F(DownloadPhase, RunAfterANewCheckCountsOnlyItsOwnFiles) {
 TEST_F(DownloadPhase, StopEndsThePhaseAndItsRetries) {
     test::ServedTree tree(L"stop");
     Use(tree);
-    // Slow files: one stream each, from the rate-limited location.
-    const std::wstring slowUrl = test::ServerUrl(L"nginx") + L"limited/dl/stop/bin/app.exe";
-    for (int i = 0; i < 6; ++i) {
+    // A file that arrives, so that a retry would be due after the run...
+    Add(L"data\\readme.txt");
+    // ...then slow files: one stream each from the rate-limited location.
+    // nginx lets the first second's worth of bytes (512 KiB here) through at
+    // full speed, so a file must be several times that to stay in flight for
+    // seconds rather than milliseconds.
+    CreateFolderTree(tree.File(L"slow"));
+    test::WriteFileBytes(tree.File(L"slow\\big.bin"), std::string(2u << 20, 'x'));
+    const std::wstring slowUrl = test::ServerUrl(L"nginx") + L"limited/dl/stop/slow/big.bin";
+    for (int i = 0; i < 5; ++i) {
         updatefileinfo record;
         record.path = L"slow\\file" + std::to_wstring(i) + L".exe";
         record.url = slowUrl;
@@ -322,7 +329,8 @@ TEST_F(DownloadPhase, StopEndsThePhaseAndItsRetries) {
     test::RecordingWindow owner;
     bool allFetched = true;
     std::thread phase([&] { allFetched = RunDownloadPhaseWithRetries(owner.window()); });
-    const bool second = test::WaitUntil(
+    // One file at a time: the first slow file starts once the readme is in.
+    const bool slowStarted = test::WaitUntil(
         [&] {
             const Lines states = owner.PhaseStates();
             return std::count(states.begin(), states.end(), L"8:1") > 0;
@@ -330,15 +338,25 @@ TEST_F(DownloadPhase, StopEndsThePhaseAndItsRetries) {
         30s, 5ms);
     RequestDownloadStop();
     phase.join();
-    ASSERT_TRUE(second);
+    ASSERT_TRUE(slowStarted);
+    // The phase ended while the slow file was still streaming.
+    const Lines atEnd = owner.PhaseStates();
+    EXPECT_EQ(atEnd, (Lines{L"8:0", L"7:0", L"8:1"}));
+    EXPECT_FALSE(FileExists(Pending(L"slow\\file0.exe")));
     EXPECT_FALSE(allFetched);
     EXPECT_EQ(Status(), UpdateStatus::DownloadError);
     EXPECT_TRUE(DownloadStopRequested());
+    EXPECT_TRUE(FileExists(Pending(L"data\\readme.txt")));
+
+    // The file in flight finishes on its own; no file after it was started,
+    // and no retry followed.
     ASSERT_TRUE(WaitForDownloadThreads(30000));
-    // No file after the one in flight was started, and no retry followed.
-    const Lines states = owner.PhaseStates();
-    for (const std::wstring& s : states) EXPECT_TRUE(EndsWith(s, L":0") || EndsWith(s, L":1")) << Narrow(s);
-    for (int i = 2; i < 6; ++i) EXPECT_FALSE(FileExists(Pending(L"slow\\file" + std::to_wstring(i) + L".exe")));
+    for (const std::wstring& s : owner.PhaseStates())
+        EXPECT_TRUE(EndsWith(s, L":0") || EndsWith(s, L":1")) << Narrow(s);
+    for (int i = 1; i < 5; ++i) EXPECT_FALSE(FileExists(Pending(L"slow\\file" + std::to_wstring(i) + L".exe")));
+    const Lines texts = owner.StatusTexts();
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), L"Downloading to temporary directory..."), 1);
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), L"Downloading error files..."), 0);
 }
 
 TEST_F(DownloadPhase, HostWindowFollowsWithoutAnOwnerWindow) {
