@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/strings.h"
+#include "check/background_refresh.h"
 #include "engine/asking.h"
 #include "engine/process_state.h"
 #include "support/engine_fixture.h"
@@ -41,6 +43,17 @@ protected:
         state().config.Cache(L"UPDATEINFO", L"ListURL", site_.LimitedUrl(L"update.xml"));
         state().config.Cache(L"UPDATEINFO", L"MainListURL", site_.Url(L"main.xml"));
         state().config.Cache(L"Mirefold", L"QuickCheck", L"0");
+        state().config.Cache(L"Mirefold", L"Log", L"run.log");
+        // The list's cache files in the test's own folder, whatever another
+        // test of the prefix fetches meanwhile.
+        state().config.Cache(L"Mirefold", L"TempPath", InFolder(L"temp"));
+        // A first check in hours starts the background refresh: not this
+        // test program.
+        SetRelaunchStarterForTesting([](const std::wstring&) {});
+    }
+    void TearDown() override {
+        if (HasFailure()) std::cout << ReadInFolder(L"run.log") << "\n";
+        EngineFixture::TearDown();
     }
 
     static bool Finished(const test::RecordingWindow& owner) {
