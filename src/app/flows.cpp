@@ -147,18 +147,22 @@ StartResult SilentFlow() {
 }
 
 int UpdateWorker(HWND owner) {
-    const std::lock_guard turn(WorkerTurn());
-    bool checked = true;
-    if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
-        CheckAndReport(owner);
-        checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+    {
+        const std::lock_guard turn(WorkerTurn());
+        bool checked = true;
+        if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
+            CheckAndReport(owner);
+            checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+        }
+        if (checked && CurrentStatus() == UpdateStatus::CheckRemoteOk && !Process().updateList.listUrls.empty()) {
+            // The version reply named lists: check against them now.
+            CheckAndReport(owner);
+            checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+        }
+        if (checked) (void)RunPhasesAfterCheck(owner);
     }
-    if (checked && CurrentStatus() == UpdateStatus::CheckRemoteOk && !Process().updateList.listUrls.empty()) {
-        // The version reply named lists: check against them now.
-        CheckAndReport(owner);
-        checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
-    }
-    if (checked) (void)RunPhasesAfterCheck(owner);
+    // Told with the turn free: what the window does then may start the next
+    // worker.
     SendToOwner(owner, cmd::kWorkerDone);
     return 1;
 }
