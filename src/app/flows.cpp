@@ -1,6 +1,7 @@
 #include "app/flows.h"
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <mutex>
 
@@ -58,13 +59,12 @@ int CountOrAnnouncedVersion() {
 void EndRun() { SetStatus(UpdateStatus::End); }
 
 // The workers' turn at the update list: one worker at a time runs the
-// phases. A worker started while another runs (a launcher opened again after
-// one was closed during its update) waits on its own thread for that one to
-// end and then carries on from the status it left, as the phases skip what
-// is done. Held by a lock that goes with its holder, however that ends.
+// phases, held by a lock that goes with its holder, however that ends.
+// `owner` is the window of the worker that holds the turn.
 // Process-wide: a fresh state has no worker running.
 struct WorkerState : ProcessWide {
     std::mutex turn;
+    std::atomic<HWND> owner{nullptr};
 };
 
 std::mutex& WorkerTurn() { return Process().Shared<WorkerState>().turn; }
@@ -148,7 +148,19 @@ StartResult SilentFlow() {
 
 int UpdateWorker(HWND owner) {
     {
-        const std::lock_guard turn(WorkerTurn());
+        WorkerState& worker = Process().Shared<WorkerState>();
+        std::unique_lock turn(worker.turn, std::try_to_lock);
+        if (!turn.owns_lock()) {
+            // While the running worker's window is there, this is a second
+            // start for the same run: refused at once. A worker whose window
+            // has gone (its launcher was closed during the update) is waited
+            // for: then this one carries on from the status it left, as the
+            // phases skip what is done, and tells its own window.
+            const HWND running = worker.owner.load();
+            if (running != nullptr && ::IsWindow(running)) return 0;
+            turn.lock();
+        }
+        worker.owner.store(owner);
         bool checked = true;
         if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
             CheckAndReport(owner);

@@ -28,10 +28,11 @@ StartResult SilentFlow();
 StartResult AppEnterFlow(RunMode mode);
 // The whole update with a window as owner: check (again after a version
 // reply), download with retries, local check, install; WM_COMMAND 4323 and
-// 4380 to the owner. One worker runs at a time: one started while another
-// runs (also a check worker) waits for it to end, then carries on from the
-// status it left, reporting to its own owner. Returns 1; an exception
-// leaves it with the way free for the next worker.
+// 4380 to the owner. One worker runs at a time: while the running worker's
+// window exists, another start returns 0 at once; when that window has gone,
+// the new worker waits for it to end (as does a check worker), then carries
+// on from the status it left, reporting to its own owner, and returns 1. An
+// exception leaves the way free for the next worker.
 int UpdateWorker(HWND owner);
 // Thread entry for UpdateWorker; the parameter is the owner window.
 DWORD WINAPI UpdateWorkerThread(void* owner);

@@ -64,6 +64,35 @@ protected:
     test::NginxSite site_{L"worker"};
 };
 
+// While the running worker's window is there, another start is a second
+// one for the same run: refused at once.
+TEST_F(UpdateWorkerTest, ASecondWorkerReturnsAtOnceWhileOneRuns) {
+    test::RecordingWindow owner;
+    ASSERT_NE(owner.window(), nullptr);
+    std::atomic<int> first{-1};
+    std::thread worker([&] {
+        ScopedProcessState use(state());
+        first = UpdateWorker(owner.window());
+    });
+    ASSERT_TRUE(test::WaitUntil([&] { return state().updateList.Status() == UpdateStatus::CheckRemote; },
+                                std::chrono::seconds(20)));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(UpdateWorker(owner.window()), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    worker.join();
+    EXPECT_EQ(first.load(), 1);
+    // The first worker checked (nothing to update), had nothing to install
+    // and finished: 4323, then 4380, and nothing from the second.
+    const std::vector<UINT> commands = owner.Commands();
+    ASSERT_GE(commands.size(), 2u);
+    EXPECT_EQ(commands[commands.size() - 2], cmd::kInstallDone);
+    EXPECT_EQ(commands.back(), cmd::kWorkerDone);
+    EXPECT_EQ(std::count(commands.begin(), commands.end(), cmd::kWorkerDone), 1);
+    // Once it has finished, a worker may run again.
+    state().updateList.SetStatus(UpdateStatus::None);
+    EXPECT_EQ(UpdateWorker(nullptr), 1);
+}
+
 // The first worker's window went away while it ran (its launcher was
 // closed); a second launcher in the same process starts its worker, which
 // must not be turned away without a word: it waits, finds the update done
