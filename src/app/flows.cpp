@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "apply/download_phase.h"
 #include "apply/download_rules.h"
@@ -57,11 +58,16 @@ int CountOrAnnouncedVersion() {
 // The end of every path of a run that its flow owns.
 void EndRun() { SetStatus(UpdateStatus::End); }
 
-// Whether the update worker runs (a second start is refused meanwhile).
+// The workers' turn at the update list: one worker at a time runs the
+// phases, held by a lock that goes with its holder, however that ends.
+// `owner` is the window of the worker that holds the turn.
 // Process-wide: a fresh state has no worker running.
 struct WorkerState : ProcessWide {
-    std::atomic<bool> busy{false};
+    std::mutex turn;
+    std::atomic<HWND> owner{nullptr};
 };
+
+std::mutex& WorkerTurn() { return Process().Shared<WorkerState>().turn; }
 
 void SendToOwner(HWND owner, UINT command) {
     if (owner != nullptr) ::SendMessageW(owner, WM_COMMAND, command, 0);
@@ -141,21 +147,35 @@ StartResult SilentFlow() {
 }
 
 int UpdateWorker(HWND owner) {
-    std::atomic<bool>& busy = Process().Shared<WorkerState>().busy;
-    if (busy.exchange(true)) return 0;
-    bool checked = true;
-    if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
-        CheckAndReport(owner);
-        checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+    {
+        WorkerState& worker = Process().Shared<WorkerState>();
+        std::unique_lock turn(worker.turn, std::try_to_lock);
+        if (!turn.owns_lock()) {
+            // While the running worker's window is there, this is a second
+            // start for the same run: refused at once. A worker whose window
+            // has gone (its launcher was closed during the update) is waited
+            // for: then this one carries on from the status it left, as the
+            // phases skip what is done, and tells its own window.
+            const HWND running = worker.owner.load();
+            if (running != nullptr && ::IsWindow(running)) return 0;
+            turn.lock();
+        }
+        worker.owner.store(owner);
+        bool checked = true;
+        if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
+            CheckAndReport(owner);
+            checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+        }
+        if (checked && CurrentStatus() == UpdateStatus::CheckRemoteOk && !Process().updateList.listUrls.empty()) {
+            // The version reply named lists: check against them now.
+            CheckAndReport(owner);
+            checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
+        }
+        if (checked) (void)RunPhasesAfterCheck(owner);
     }
-    if (checked && CurrentStatus() == UpdateStatus::CheckRemoteOk && !Process().updateList.listUrls.empty()) {
-        // The version reply named lists: check against them now.
-        CheckAndReport(owner);
-        checked = CurrentStatus() == UpdateStatus::CheckRemoteOk;
-    }
-    if (checked) (void)RunPhasesAfterCheck(owner);
+    // Told with the turn free: what the window does then may start the next
+    // worker.
     SendToOwner(owner, cmd::kWorkerDone);
-    busy.store(false);
     return 1;
 }
 
@@ -164,7 +184,6 @@ DWORD WINAPI UpdateWorkerThread(void* owner) {
         return static_cast<DWORD>(UpdateWorker(static_cast<HWND>(owner)));
     } catch (...) {
         WriteLog(L"The update worker ended on an unexpected error.");
-        Process().Shared<WorkerState>().busy.store(false);
         SendToOwner(static_cast<HWND>(owner), cmd::kWorkerDone);
         return 0;
     }
@@ -173,6 +192,7 @@ DWORD WINAPI UpdateWorkerThread(void* owner) {
 DWORD WINAPI CheckWorkerThread(void* owner) {
     HWND window = static_cast<HWND>(owner);
     try {
+        const std::lock_guard turn(WorkerTurn());
         if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
             CheckAndReport(window);
             Process().announcedVersion = Process().updateList.versionText;
@@ -281,12 +301,20 @@ void ResetUpdateList() {
 
 void ShowUpdateCenter() {
     ui::UpdateCenterActions actions;
+    // A launcher closed during its update leaves its worker running on the
+    // update list: a check (on its own thread) waits for it to end, and an
+    // update started meanwhile leaves the list as it is, for the new
+    // launcher's worker to carry on with once that one has ended.
     actions.check = [] {
+        const std::lock_guard turn(WorkerTurn());
         ResetUpdateList();
         RunCheckOnThisThread();
     };
     actions.update = [] {
-        ResetUpdateList();
+        {
+            const std::unique_lock turn(WorkerTurn(), std::try_to_lock);
+            if (turn.owns_lock()) ResetUpdateList();
+        }
         RunLauncherWindow();
         const DownLoadList& list = Process().updateList;
         return ui::UpdateRunEnd{ToInt(list.Status()), list.GetSize()};

@@ -28,12 +28,17 @@ StartResult SilentFlow();
 StartResult AppEnterFlow(RunMode mode);
 // The whole update with a window as owner: check (again after a version
 // reply), download with retries, local check, install; WM_COMMAND 4323 and
-// 4380 to the owner. Returns 0 at once while another worker runs, else 1.
+// 4380 to the owner. One worker runs at a time: while the running worker's
+// window exists, another start returns 0 at once; when that window has gone,
+// the new worker waits for it to end (as does a check worker), then carries
+// on from the status it left, reporting to its own owner, and returns 1. An
+// exception leaves the way free for the next worker.
 int UpdateWorker(HWND owner);
 // Thread entry for UpdateWorker; the parameter is the owner window.
 DWORD WINAPI UpdateWorkerThread(void* owner);
 // The check and enter forms' worker: the update check when none has run,
-// then WM_COMMAND 4380 to the owner window (the parameter).
+// then WM_COMMAND 4380 to the owner window (the parameter). It takes its
+// turn with the update workers.
 DWORD WINAPI CheckWorkerThread(void* owner);
 // Shows the launcher window in its plain form (its worker updates, and in
 // the computer variant starts the main program); then the check-time

@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "base/handles.h"
+#include "base/messages.h"
 #include "base/strings.h"
 #include "support/end_to_end.h"
 #include "support/immutable_path.h"
@@ -239,6 +240,60 @@ TEST_F(LauncherWindowTest, AccessDeniedTargetRelaunchesElevatedWithTheListSaved)
     EXPECT_EQ(checks, 1u) << log;
     // What it could write, it wrote.
     EXPECT_EQ(test::ReadFileBytes(Folder() + L"data\\bank1.dat"), release_[L"data\\bank1.dat"]);
+}
+
+}  // namespace
+}  // namespace mf
+
+namespace mf {
+namespace {
+
+// The update center opens a launcher for each update in the same engine: a
+// launcher left during its update leaves its worker running, and the next
+// launcher's update must still end (it waits for that worker and finds the
+// update done) instead of keeping its loading view for ever.
+TEST_F(LauncherWindowTest, ALauncherOpenedAgainFromTheUpdateCenterEndsWhileTheLeftWorkerRuns) {
+    // A release that takes several seconds through the rate-limited
+    // location: the second launcher comes while the first worker still runs.
+    release_[L"media\\lesson.bin"] = std::string(32 * 1024 * 1024, 'm');
+    PublishRelease();
+    Brand(false, [](test::EngineIni& ini) { ini.Set(L"Mirefold", L"CheckTmSpan", 30); }, true);
+    test::ChildProcess engine = Start(L"tryicon");
+    ASSERT_TRUE(engine.started());
+    const HWND center = test::WaitForTopLevel(engine.id(), L"#32770", 60s, L"Update Center");
+    ASSERT_NE(center, nullptr) << Log();
+    auto openLauncher = [&] {
+        HWND found = nullptr;
+        for (int attempt = 0; attempt < 5 && found == nullptr; ++attempt) {
+            ::SetForegroundWindow(center);
+            test::ClickAt(test::ScreenCentreOf(::GetDlgItem(center, IDC_CENTER_UPDATE)));
+            test::WaitUntil([&] { return (found = test::FindTopLevel(engine.id(), ui::kLauncherClass)) != nullptr; },
+                            2s);
+        }
+        if (found != nullptr) {
+            test::WaitUntil(
+                [&] { return reinterpret_cast<INT_PTR>(::GetPropW(found, L"mirefold.needmsg")) == 1974; }, 30s);
+        }
+        return found;
+    };
+    ASSERT_TRUE(test::WaitUntil([&] { return ::IsWindowVisible(center) != FALSE; }, 30s));
+    const HWND first = openLauncher();
+    ASSERT_NE(first, nullptr) << Log();
+    // Its icon's "退出", answered Yes, while the worker downloads.
+    ::PostMessageW(first, msg::kLauncherTrayIcon, ui::kTrayIconId, WM_RBUTTONUP);
+    ASSERT_NE(test::WaitForTopLevel(engine.id(), L"#32768", 5s), nullptr);
+    test::PressKey(VK_UP);
+    test::PressKey(VK_RETURN);
+    EXPECT_EQ(test::AnswerMessageBox(engine.id(), IDYES), ui::kExitQuestion);
+    ASSERT_TRUE(test::WaitUntil([&] { return !::IsWindow(first); }, 10s)) << Log();
+
+    ASSERT_TRUE(test::WaitUntil([&] { return ::IsWindowVisible(center) != FALSE; }, 10s)) << Log();
+    const HWND second = openLauncher();
+    ASSERT_NE(second, nullptr) << Log();
+    // Its worker has started; the first one has not installed yet.
+    ASSERT_FALSE(FileExists(Folder() + L"media\\lesson.bin")) << Log();
+    EXPECT_TRUE(test::WaitUntil([&] { return test::TextOf(second) == ui::kCachedTitle; }, 60s)) << Log();
+    ExpectInstalledRelease();
 }
 
 }  // namespace
