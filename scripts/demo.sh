@@ -142,7 +142,7 @@ if [ $snapped -eq 0 ]; then
 else
   echo "   no pictures of the window: $(tr -d '\r' < "$demo/snap.txt")"
 fi
-if diff -rq -x mirefold-publish.ini "$demo/release" "$work" 2>/dev/null | grep -v "^Only in $work" | grep -q .; then
+if diff -rq -x mirefold-publish.ini "$demo/release" "$work" 2>/dev/null | grep -v "^Only in $work" | grep . >/dev/null; then
   echo "   the installed tree differs from the release!"
 else
   echo "   the installed tree equals the release, byte for byte"

@@ -17,7 +17,7 @@ packages=(
 # Windows tests that show Chinese in system-drawn controls run Wine in this
 # locale (tools/testing/wine-env.sh, MF_WINE_LOCALE).
 ensure_chinese_locale() {
-  locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$' && return 0
+  locale -a 2>/dev/null | grep -i '^zh_CN\.utf-\?8$' >/dev/null && return 0
   local SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
@@ -27,7 +27,7 @@ trap ensure_chinese_locale EXIT
 
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep "install ok installed" >/dev/null; then
     missing+=("$p")
   fi
 done
@@ -36,7 +36,7 @@ done
 echo "setup: installing ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
+if ! dpkg --print-foreign-architectures | grep -x i386 >/dev/null; then
   $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update -qq

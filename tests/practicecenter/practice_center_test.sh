@@ -28,15 +28,17 @@ run_browser() {
     --virtual-time-budget=8000 --dump-dom "$1" 2>/dev/null
 }
 fail() { echo "FAIL: $*"; exit 1; }
+# The page texts are searched from here-strings: with pipefail, "echo | grep -q"
+# fails whenever grep has found its line and left before echo wrote the rest.
 
 before=$(stat -c %s "$log" 2>/dev/null || echo 0)
 page="${base}${area}/PracticeCenter/ExeIndex/Index?TQuestionPlanID=20261&code=ABC123XYZ&groupName=demo&isInContainer=true#selftest"
 dom=$(run_browser "$page")
-echo "$dom" | grep -q "题库 20261 · 机器码 ABC123XYZ · 在启动器中" || fail "the page did not read its query: $dom"
+grep -q "题库 20261 · 机器码 ABC123XYZ · 在启动器中" <<<"$dom" || fail "the page did not read its query: $dom"
 for line in "sent type=loadComplete" "sent type=system&amp;op=min" "sent type=system&amp;op=repair" \
             "sent type=system&amp;op=max" "sent type=system&amp;op=exit" "call repair -&gt; restored" \
             "call btnMax -&gt; maximised" "selftest done"; do
-  echo "$dom" | grep -qF "$line" || fail "the page's log lacks [$line]: $dom"
+  grep -qF "$line" <<<"$dom" || fail "the page's log lacks [$line]: $dom"
 done
 # Every command reached the server as a navigation. nginx logs a request when
 # it completes, so navigations of the hidden frame that overlap may be logged
@@ -46,5 +48,5 @@ sent=$(tail -c +$((before + 1)) "$log" | grep -o "/$area/PracticeCenter/command/
   || fail "commands seen by the server: [$sent]"
 
 loading=$(run_browser "${base}${area}/areas/PracticeCenter/zqLoading2.html")
-echo "$loading" | grep -q "澜石题库" || fail "the loading page: $loading"
+grep -q "澜石题库" <<<"$loading" || fail "the loading page: $loading"
 echo "practice-center pages: commands and page functions as the launcher expects"

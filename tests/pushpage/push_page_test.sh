@@ -37,10 +37,10 @@ for line in "functions function function" \
             "frame src offer.html?mac=MAC42&amp;isPackage=1&amp;id=S1&amp;code=K2&amp;platID=1 size 320x200" \
             "offer page loaded ?mac=MAC42&amp;isPackage=1&amp;id=S1&amp;code=K2&amp;platID=1" \
             "done"; do
-  echo "$dom" | grep -qF "$line" || fail "the harness's log lacks [$line]: $dom"
+  grep -qF "$line" <<<"$dom" || fail "the harness's log lacks [$line]: $dom"
 done
 # The ResizeDlg call came once, after the image had loaded.
 notes=$(echo "$dom" | sed -n '/<pre id="log">/,/<\/pre>/p')
 [ "$(echo "$notes" | grep -c "external ResizeDlg")" = 1 ] || fail "ResizeDlg more than once: $notes"
-tail -c +$((before + 1)) "$log" | grep -q "GET /$area/offer.html" || fail "the offer page's request did not reach the server"
+tail -c +$((before + 1)) "$log" | grep "GET /$area/offer.html" >/dev/null || fail "the offer page's request did not reach the server"
 echo "push-message page: addImg, setUrl and the external calls as the window expects"

@@ -91,7 +91,7 @@ mf_make_prefix() {
 mf_prefix_runs() {
   local p
   for p in $(pgrep -f "$1"); do
-    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+    tr '\0' '\n' < "/proc/$p/environ" 2>/dev/null | grep -xF "WINEPREFIX=$WINEPREFIX" >/dev/null && return 0
   done
   return 1
 }
