@@ -147,7 +147,7 @@ Transfer::Connect Transfer::ConnectOnce() {
     }
     CloseHandles();
     if (job_.session == nullptr) {
-        root_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+        root_ = OpenDownloadAgent();
         if (!root_) return job_.failFast ? Connect::Fail : Connect::Retry;
     }
     OpenUrlError error = OpenUrlError::None;
@@ -476,7 +476,9 @@ void SendProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (window != nullptr) ::SendMessageW(window, message, wParam, lParam);
 }
 
-int NextPartAgentNumber() { return ++Process().Shared<AgentCounters>().parts; }
+UniqueInternet OpenDownloadAgent() {
+    return OpenInternet(Format(L"down%d", ++Process().Shared<AgentCounters>().parts));
+}
 
 void NoteServerKind(HINTERNET request) {
     std::atomic<bool>& seen = Process().run.ownServerKindSeen;

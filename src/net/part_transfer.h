@@ -102,8 +102,9 @@ struct PartJob {
 // Synchronous progress message to the window, when there is one.
 void SendProgress(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The next number for the agent "down%d".
-int NextPartAgentNumber();
+// A new WinINet root for downloads, as the agent "down%d" with the next
+// number (servers see it in the User-Agent). Null when it cannot be opened.
+UniqueInternet OpenDownloadAgent();
 
 // Notes in the run's facts when the response names the engine's own server
 // kind ("Server: mirefold2.xx").

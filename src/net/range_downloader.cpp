@@ -49,7 +49,7 @@ CRangeDownloader::~CRangeDownloader() = default;
 
 bool CRangeDownloader::OpenSession() {
     if (SharedRoot() != nullptr) return true;
-    ownSession_ = OpenInternet(Format(L"down%d", NextPartAgentNumber()));
+    ownSession_ = OpenDownloadAgent();
     return static_cast<bool>(ownSession_);
 }
 
