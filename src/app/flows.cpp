@@ -60,7 +60,8 @@ void EndRun() { SetStatus(UpdateStatus::End); }
 
 // The workers' turn at the update list: one worker at a time runs the
 // phases, held by a lock that goes with its holder, however that ends.
-// `owner` is the window of the worker that holds the turn.
+// `owner` is the window of the worker (update or check) that took the turn
+// last.
 // Process-wide: a fresh state has no worker running.
 struct WorkerState : ProcessWide {
     std::mutex turn;
@@ -192,7 +193,9 @@ DWORD WINAPI UpdateWorkerThread(void* owner) {
 DWORD WINAPI CheckWorkerThread(void* owner) {
     HWND window = static_cast<HWND>(owner);
     try {
-        const std::lock_guard turn(WorkerTurn());
+        WorkerState& worker = Process().Shared<WorkerState>();
+        const std::lock_guard turn(worker.turn);
+        worker.owner.store(window);
         if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
             CheckAndReport(window);
             Process().announcedVersion = Process().updateList.versionText;
