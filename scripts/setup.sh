@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make git ca-certificates
+  cmake make git ca-certificates ccache
   mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64-dev googletest
