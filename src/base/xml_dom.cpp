@@ -136,7 +136,7 @@ ComPtr<IXMLDOMDocument> LoadFileKeepingLayout(const std::wstring& path) {
 }
 
 ComPtr<IXMLDOMDocument> LoadBytes(std::string_view bytes, bool keepLayout) {
-    if (DeclaresDocumentType(bytes)) return nullptr;
+    if (DeclaresDocumentType(bytes) || HasTagWithTooManyAttributes(bytes)) return nullptr;
     ComPtr<IXMLDOMDocument> document = NewDocument();
     if (!document) return nullptr;
     if (keepLayout) document->put_preserveWhiteSpace(VARIANT_TRUE);

@@ -135,6 +135,44 @@ std::string WithBreaks(std::string_view bytes, std::size_t skip, std::size_t uni
     return out;
 }
 
+// Whether a tag holds more than `most` "=" outside its quoted values.
+// Comments, CDATA sections and text are skipped: an "=" there is content.
+template <class Unit>
+bool TagOverLimit(std::size_t count, Unit unit, std::size_t most) {
+    enum class State { Text, Tag, Comment, CData };
+    auto at = [&](std::size_t i, std::string_view ascii) {
+        for (std::size_t k = 0; k < ascii.size(); ++k)
+            if (i + k >= count || unit(i + k) != static_cast<char32_t>(ascii[k])) return false;
+        return true;
+    };
+    State state = State::Text;
+    char32_t quote = 0;
+    std::size_t equals = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char32_t c = unit(i);
+        if (state == State::Text) {
+            if (c != '<') continue;
+            state = at(i, "<!--") ? State::Comment : at(i, "<![CDATA[") ? State::CData : State::Tag;
+            quote = 0;
+            equals = 0;
+        } else if (state == State::Tag) {
+            if (quote != 0) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=') {
+                if (++equals > most) return true;
+            } else if (c == '>') {
+                state = State::Text;
+            }
+        } else if ((state == State::Comment && at(i, "-->")) || (state == State::CData && at(i, "]]>"))) {
+            state = State::Text;
+            i += 2;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 namespace {
@@ -186,6 +224,27 @@ std::string ReaderInput(std::string owned) {
         return static_cast<char32_t>(static_cast<unsigned char>(rest[restSkip + i]));
     });
     return declaration + WithBreaks(rest, restSkip, 1, points, "\n");
+}
+
+bool HasTagWithTooManyAttributes(std::string_view bytes, std::size_t most) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const std::size_t n = bytes.size();
+    if (n >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == '<' && byte(1) == 0))) {
+        const std::size_t skip = byte(0) == 0xFF ? 2 : 0;
+        return TagOverLimit(
+            (n - skip) / 2,
+            [&](std::size_t i) { return static_cast<char32_t>(byte(skip + 2 * i) | (byte(skip + 2 * i + 1) << 8)); },
+            most);
+    }
+    if (n >= 2 && ((byte(0) == 0xFE && byte(1) == 0xFF) || (byte(0) == 0 && byte(1) == '<'))) {
+        const std::size_t skip = byte(0) == 0xFE ? 2 : 0;
+        return TagOverLimit(
+            (n - skip) / 2,
+            [&](std::size_t i) { return static_cast<char32_t>((byte(skip + 2 * i) << 8) | byte(skip + 2 * i + 1)); },
+            most);
+    }
+    return TagOverLimit(
+        n, [&](std::size_t i) { return static_cast<char32_t>(byte(i)); }, most);
 }
 
 }  // namespace mf::xml

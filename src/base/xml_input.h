@@ -31,4 +31,15 @@ inline constexpr std::size_t kReaderLineLimit = 512;
 // (the common case: a list in lines of ordinary length), without a copy.
 std::string ReaderInput(std::string bytes);
 
+// No element of the engine's documents has more than a few dozen
+// attributes; the readers check each new attribute against the element's
+// others, so one element with hundreds of thousands costs them many seconds
+// before anything can refuse it.
+inline constexpr std::size_t kMostAttributes = 1000;
+
+// Whether some tag of the document holds more than `most` attributes
+// (counted by their "=" outside quotes), found by a scan of the bytes that
+// stops at the first such tag. The encodings are those of ReaderInput.
+[[nodiscard]] bool HasTagWithTooManyAttributes(std::string_view bytes, std::size_t most = kMostAttributes);
+
 }  // namespace mf::xml

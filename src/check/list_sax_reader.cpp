@@ -171,7 +171,9 @@ private:
 
 bool ReadListStreamed(const std::wstring& path, StreamedList& list) {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes) || bytes.empty() || xml::DeclaresDocumentType(bytes)) return false;
+    if (!ReadWholeFile(path, bytes) || bytes.empty() || xml::DeclaresDocumentType(bytes) ||
+        xml::HasTagWithTooManyAttributes(bytes))
+        return false;
     ComPtr<ISAXXMLReader> reader;
     if (FAILED(::CoCreateInstance(kSaxReaderClass, nullptr, CLSCTX_INPROC_SERVER, kSaxReaderInterface,
                                   reinterpret_cast<void**>(reader.GetAddressOf()))))

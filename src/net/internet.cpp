@@ -1,5 +1,6 @@
 #include "net/internet.h"
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <vector>
@@ -222,6 +223,34 @@ bool EndedEarly(std::int64_t announced, std::int64_t received, const std::wstrin
     return true;
 }
 
+// The pace of a document's reply: its deadline grows with the length it
+// announced, or with the most a document may hold when it named none.
+RequestPace DocumentPace(std::int64_t announced) {
+    const NetLimits& limits = Limits();
+    const std::uint64_t now = ::GetTickCount64();
+    RequestPace pace(limits, now);
+    pace.SetDeadline(now + FileDeadlineMs(limits, announced >= 0 ? announced : limits.documentBytes));
+    return pace;
+}
+
+// A paced read of a document's next chunk; false (logged) when the reply
+// failed, or is too slow or too late to be waited for.
+bool ReadDocumentChunk(HINTERNET request, char* buffer, DWORD& read, RequestPace& pace, const std::wstring& url) {
+    switch (ReadPaced(request, buffer, kChunk, read, pace)) {
+        case PacedRead::Read:
+            return true;
+        case PacedRead::Failed:
+            return false;
+        case PacedRead::TooSlow:
+            WriteLog(L"Reply too slow, given up: " + url);
+            return false;
+        case PacedRead::Expired:
+            WriteLog(L"Reply not done in time, given up: " + url);
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 ProxySetting ParseProxySetting(const std::wstring& proxy, const std::wstring& proxyUser) {
@@ -392,6 +421,30 @@ std::wstring JoinUrl(const std::wstring& base, const std::wstring& relative) {
     return url;
 }
 
+PacedRead ReadPaced(HINTERNET request, char* buffer, DWORD want, DWORD& read, RequestPace& pace) {
+    read = 0;
+    while (read < want) {
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request, &available, 0, 0)) return PacedRead::Failed;
+        if (available == 0) break;  // the end of the body
+        DWORD got = 0;
+        if (!::InternetReadFile(request, buffer + read, std::min(available, want - read), &got)) {
+            return PacedRead::Failed;
+        }
+        if (got == 0) break;
+        read += got;
+        switch (pace.Note(got, ::GetTickCount64())) {
+            case Pace::Ok:
+                break;
+            case Pace::TooSlow:
+                return PacedRead::TooSlow;
+            case Pace::Expired:
+                return PacedRead::Expired;
+        }
+    }
+    return PacedRead::Read;
+}
+
 bool HttpGetToSink(const std::wstring& url, ByteSink& sink) {
     UniqueInternet root = OpenInternet(L"MyDownload");
     if (!root) return false;
@@ -410,9 +463,10 @@ bool HttpGetToSink(const std::wstring& url, ByteSink& sink) {
     const bool decoded = IsEncodedReply(request.get());
     std::array<char, kChunk> buffer;
     std::int64_t total = 0;
+    RequestPace pace = DocumentPace(announced);
     for (;;) {
         DWORD read = 0;
-        if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) return false;
+        if (!ReadDocumentChunk(request.get(), buffer.data(), read, pace, url)) return false;
         total += read;
         if (total > most) {
             WriteLog(Format(L"Reply over the limit of %ld bytes: %s", most, url));
@@ -443,9 +497,10 @@ int HttpGetToFile(const std::wstring& url, const std::wstring& path) {
     if (announced == -2) ok = false;
     std::array<char, kChunk> buffer;
     std::int64_t total = 0;
+    RequestPace pace = DocumentPace(announced);
     while (ok) {
         DWORD read = 0;
-        if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) {
+        if (!ReadDocumentChunk(request.get(), buffer.data(), read, pace, url)) {
             ok = false;
             break;
         }
@@ -474,7 +529,8 @@ std::wstring HttpGetText(const std::wstring& url, const std::wstring& fallback) 
     if (!request || !IsContentStatus(QueryStatusCode(request.get()))) return fallback;
     std::array<char, kChunk> buffer;
     DWORD read = 0;
-    if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) return fallback;
+    RequestPace pace = DocumentPace(kChunk);
+    if (!ReadDocumentChunk(request.get(), buffer.data(), read, pace, url)) return fallback;
     return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data()), read / sizeof(wchar_t));
 }
 
@@ -552,10 +608,16 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
     std::string bytes;
     std::array<char, kChunk> buffer;
     std::int64_t total = 0;
+    RequestPace pace = DocumentPace(announced);
     for (;;) {
         DWORD read = 0;
         started = ::GetTickCount64();
-        if (!::InternetReadFile(request.get(), buffer.data(), kChunk, &read)) return PostFailure(started);
+        const PacedRead outcome = ReadPaced(request.get(), buffer.data(), kChunk, read, pace);
+        if (outcome == PacedRead::Failed) return PostFailure(started);
+        if (outcome != PacedRead::Read) {
+            WriteLog(L"Reply too slow, given up: " + url);
+            return kPostTimedOut;
+        }
         if (read == 0) break;
         total += read;
         if (total > most) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "net/request_pace.h"
 
 namespace mf {
 
@@ -106,6 +107,18 @@ DWORD QueryStatusCode(HINTERNET request);
 std::wstring QueryHeader(HINTERNET request, DWORD query);
 // Content-Length as a 64-bit number, -1 when absent or not a number.
 std::int64_t QueryContentLength(HINTERNET request);
+
+enum class PacedRead {
+    Read,     // `read` bytes; fewer than asked only at the end of the body
+    Failed,   // a transport error (a reset, the time-out)
+    TooSlow,  // the reply fell below the lowest speed
+    Expired,  // the deadline passed
+};
+// Reads up to `want` bytes, waiting only for the next bytes to arrive, never
+// for all of them at once, so that the pace is looked at between arrivals
+// (a single read of many bytes would wait for a trickling server as long as
+// each of its bytes comes inside the receive time-out).
+[[nodiscard]] PacedRead ReadPaced(HINTERNET request, char* buffer, DWORD want, DWORD& read, RequestPace& pace);
 
 // A Content-Range value ("bytes 0-0/1234") taken apart. `total` is -1 when
 // the server wrote "*" (length unknown); `valid` is false for anything that

@@ -28,6 +28,17 @@ struct NetLimits : ProcessWide {
     // Connect, send and receive time-out of every request: a server that
     // stops answering fails the request instead of holding it.
     DWORD timeoutMs = 30000;
+    // A reply that brings fewer than lowSpeedBytesPerSecond over
+    // lowSpeedWindowMs ends as a failed try: every read stays within the
+    // time-out above, yet one byte every few seconds would never end.
+    std::int64_t lowSpeedBytesPerSecond = 1024;
+    std::uint64_t lowSpeedWindowMs = 30000;
+    // A whole file (every part and every retry) ends within
+    // deadlineBaseMs plus its size at deadlineBytesPerSecond (a 120 MB file:
+    // about 8 hours; a reply that keeps just above the lowest speed and
+    // breaks off again and again still ends).
+    std::uint64_t deadlineBaseMs = 5 * 60 * 1000;
+    std::int64_t deadlineBytesPerSecond = 4096;
 };
 
 // The limits of the current process state (tests lower them).

@@ -11,6 +11,7 @@
 #include "net/internet.h"
 #include "net/net_limits.h"
 #include "net/range_downloader.h"
+#include "net/request_pace.h"
 #include "net/thread_value_table.h"
 
 namespace mf {
@@ -50,9 +51,15 @@ bool WriteAt(HANDLE sink, std::int64_t offset, const char* bytes, DWORD count) {
 class Transfer {
 public:
     Transfer(PartJob& job, HANDLE sink)
-        : job_(job), sink_(sink), table_(ThreadValueTable::Instance()), expected_(job.length), remaining_(job.length),
+        : job_(job),
+          sink_(sink),
+          table_(ThreadValueTable::Instance()),
+          expected_(job.length),
+          remaining_(job.length),
           ownBuffer_(job.buffer == nullptr ? kTransferBlock : 0),
-          buffer_(job.buffer != nullptr ? job.buffer : ownBuffer_.data()) {
+          buffer_(job.buffer != nullptr ? job.buffer : ownBuffer_.data()),
+          pace_(Limits(), ::GetTickCount64()) {
+        SetDeadline(job.fileSize > 0 ? job.fileSize : std::min(job.maxBytes, Limits().unsizedBytes));
         if (job.reply != nullptr && *job.reply) {
             request_ = std::move(*job.reply);
             if (job.replyEnd > 0) replyEnd_ = job.replyEnd;
@@ -78,6 +85,12 @@ private:
     Read ReadChunk(DWORD want, DWORD& read);
     bool Store(std::int64_t position, DWORD count);
     bool Verify();
+    // The file's deadline: the caller's, or one for `bytes` from now.
+    void SetDeadline(std::int64_t bytes) {
+        pace_.SetDeadline(job_.deadline != 0 ? job_.deadline : ::GetTickCount64() + FileDeadlineMs(Limits(), bytes));
+    }
+    // A paced read, with a log line when the reply is given up.
+    PacedRead ReadSome(DWORD want, DWORD& read);
     bool ReadLengthFromResponse(DWORD status);
     bool ReplyMatches(DWORD status, std::int64_t start, std::int64_t askedLast);
     bool DiscardLeadingBytes(std::int32_t count);
@@ -116,6 +129,7 @@ private:
     const bool streamToEnd_ = job_.length == 0;  // one stream: the whole file
     std::vector<char> ownBuffer_;  // when the caller lends none
     char* buffer_;
+    RequestPace pace_;
 };
 
 Transfer::Connect Transfer::EnsureConnected() {
@@ -129,6 +143,10 @@ Transfer::Connect Transfer::EnsureConnected() {
 
 Transfer::Connect Transfer::ConnectOnce() {
     if (++attempts_ > Process().run.connectTryCount) return Connect::Fail;
+    if (pace_.Note(0, ::GetTickCount64()) == Pace::Expired) {
+        WriteLog(Format(L"No time left for %s", job_.url));
+        return Connect::Fail;
+    }
     const std::int64_t start = job_.offset + received_;
     // A part asks for its own block only: WinINet reads what is left of a
     // body when its handle is closed, so an open-ended range would make
@@ -159,6 +177,7 @@ Transfer::Connect Transfer::ConnectOnce() {
 
 Transfer::Connect Transfer::AcceptReply(std::int64_t start, std::int64_t askedLast) {
     const DWORD status = QueryStatusCode(request_.get());
+    pace_.Restart(::GetTickCount64());
     if (remaining_ < 1 && !lengthUnknown_) {
         // One stream: the response itself tells the length.
         if (!IsContentStatus(status)) {
@@ -237,6 +256,7 @@ bool Transfer::ReadLengthFromResponse(DWORD status) {
         return true;
     }
     expected_ = remaining_ = static_cast<std::int32_t>(length);
+    SetDeadline(length);
     SendProgress(job_.window, msg::kFileSize, job_.word, expected_);
     SendProgress(job_.window, msg::kBlockSize, job_.word, expected_);
     SendProgress(job_.window, msg::kFileStarted, job_.word, 1);
@@ -248,7 +268,7 @@ bool Transfer::DiscardLeadingBytes(std::int32_t count) {
     while (count > 0) {
         DWORD read = 0;
         const DWORD want = static_cast<DWORD>(std::min<std::int32_t>(count, kTransferBlock));
-        if (!::InternetReadFile(request_.get(), buffer_, want, &read) || read == 0) return false;
+        if (ReadSome(want, read) != PacedRead::Read || read == 0) return false;
         count -= static_cast<std::int32_t>(read);
     }
     return true;
@@ -262,10 +282,10 @@ bool Transfer::StreamToEnd() {
         if (Stopped()) return Fail();
         DWORD read = 0;
         // A transport error (a reset, a time-out) is not the end of the body.
-        if (!::InternetReadFile(request_.get(), buffer_, kTransferBlock, &read)) {
+        const PacedRead outcome = ReadSome(kTransferBlock, read);
+        if (outcome == PacedRead::Failed)
             WriteLog(Format(L"Connection lost after %ld bytes of %s", received_, job_.url));
-            return Fail();
-        }
+        if (outcome != PacedRead::Read) return Fail();
         if (read == 0) break;
         if (received_ + read > most) {
             WriteLog(Format(L"Reply without a length is over the limit of %ld bytes: %s", most, job_.url));
@@ -374,12 +394,19 @@ DWORD Transfer::NextReadLength(std::int64_t position) {
 Transfer::Read Transfer::ReadChunk(DWORD want, DWORD& read) {
     for (int attempt = 1; attempt <= kReadTries; ++attempt) {
         read = 0;
-        if (!::InternetReadFile(request_.get(), buffer_, want, &read)) {
-            // A transport error (a reset, a time-out) ends this connection:
-            // reading it again only waits once more.
-            if (job_.failFast) return Read::Failed;
-            CloseHandles();
-            return Read::Dropped;
+        switch (ReadSome(want, read)) {
+            case PacedRead::Read:
+                break;
+            case PacedRead::Expired:
+                return Read::Failed;
+            // A transport error (a reset, a time-out) or a reply below the
+            // lowest speed ends this connection: reading it again only waits
+            // once more.
+            case PacedRead::Failed:
+            case PacedRead::TooSlow:
+                if (job_.failFast) return Read::Failed;
+                CloseHandles();
+                return Read::Dropped;
         }
         if (read == want) {
             attempts_ = 0;
@@ -397,6 +424,17 @@ Transfer::Read Transfer::ReadChunk(DWORD want, DWORD& read) {
         }
     }
     return Read::Failed;
+}
+
+PacedRead Transfer::ReadSome(DWORD want, DWORD& read) {
+    const PacedRead outcome = ReadPaced(request_.get(), buffer_, want, read, pace_);
+    if (outcome == PacedRead::TooSlow) {
+        WriteLog(Format(L"Reply below %ld bytes/s for %ld ms: %s", Limits().lowSpeedBytesPerSecond,
+                        static_cast<std::int64_t>(Limits().lowSpeedWindowMs), job_.url));
+    } else if (outcome == PacedRead::Expired) {
+        WriteLog(Format(L"No time left for %s", job_.url));
+    }
+    return outcome;
 }
 
 bool Transfer::Store(std::int64_t position, DWORD count) {

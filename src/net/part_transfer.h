@@ -88,6 +88,9 @@ struct PartJob {
     // In one-stream mode (length 0) such a reply is the whole file.
     HttpRequest* reply = nullptr;
     std::int64_t replyEnd = 0;
+    // When the file's time is up (a GetTickCount64 value, for every part and
+    // retry of the file); 0: from the file's length, once it is known.
+    std::uint64_t deadline = 0;
     // Held while the part adds its bytes to the file's total and reports
     // it, so that the parts of one file report growing totals in order.
     std::mutex* progressLock = nullptr;

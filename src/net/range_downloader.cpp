@@ -16,6 +16,7 @@
 #include "net/internet.h"
 #include "net/net_limits.h"
 #include "net/part_transfer.h"
+#include "net/request_pace.h"
 #include "net/scratch_file.h"
 #include "net/thread_value_table.h"
 #include "net/url_text.h"
@@ -107,23 +108,35 @@ CRangeDownloader::FirstReply CRangeDownloader::AskFirstBytes() {
         fileSize_ = size;
         return FirstReply::Sized;
     };
+    auto answered = [](std::int32_t size) { return size >= 0 || size == kSizeNoTotal || size == kSizeWholeReply; };
+    // Some servers want the name escaped; from then on use that form. A
+    // name outside ASCII is asked for escaped first: sent as it is, WinINet
+    // turns it into the ANSI code page (a character the code page lacks
+    // becomes "?"), which servers do not take for the name, and the
+    // unescaped form stays as the fallback for a server that wants those
+    // bytes.
+    const std::wstring encoded = EncodeUrlText(url_);
+    const bool encodedFirst = !IsAsciiText(url_);
+    const std::wstring first = encodedFirst ? encoded : url_;
+    const std::wstring second = encodedFirst ? url_ : encoded;
     const int passes = std::max(Process().run.connectTryCount, 1);
     for (int pass = 0; pass < passes; ++pass) {
-        const std::int32_t size = AskFirstBytesOnce(url_);
-        if (size >= 0 || size == kSizeRefused || size == kSizeNoTotal || size == kSizeWholeReply) return answer(size);
-        // Some servers want the name escaped; from then on use that form.
-        const std::wstring encoded = EncodeUrlText(url_);
-        if (encoded == url_) {
+        const std::int32_t size = AskFirstBytesOnce(first);
+        if (answered(size) || size == kSizeRefused) {
+            url_ = first;
+            return answer(size);
+        }
+        if (second == first) {
             if (size == kSizeNotFound) return FirstReply::Failed;
             continue;
         }
-        const std::int32_t encodedSize = AskFirstBytesOnce(encoded);
-        if (encodedSize == kSizeRefused) return FirstReply::Failed;
-        if (encodedSize >= 0 || encodedSize == kSizeNoTotal || encodedSize == kSizeWholeReply) {
-            url_ = encoded;
-            return answer(encodedSize);
+        const std::int32_t secondSize = AskFirstBytesOnce(second);
+        if (secondSize == kSizeRefused) return FirstReply::Failed;
+        if (answered(secondSize)) {
+            url_ = second;
+            return answer(secondSize);
         }
-        if (size == kSizeNotFound && encodedSize == kSizeNotFound) return FirstReply::Failed;
+        if (size == kSizeNotFound && secondSize == kSizeNotFound) return FirstReply::Failed;
     }
     return FirstReply::Failed;
 }
@@ -134,8 +147,15 @@ int CRangeDownloader::Download(const std::wstring& url, const std::wstring& targ
     target_ = target;
     word_ = word;
     window_ = window;
-    if (threadCount_ < 2 || failFast) return DownloadOneStream(failFast);
-    return DownloadInParts();
+    started_ = ::GetTickCount64();
+    if (threadCount_ >= 2 && !failFast) return DownloadInParts();
+    if (IsAsciiText(url_)) return DownloadOneStream(failFast);
+    // A name outside ASCII: escaped first, as written second (as the first
+    // request of the ranged mode asks for it).
+    url_ = EncodeUrlText(url);
+    if (DownloadOneStream(failFast) == 1) return 1;
+    url_ = url;
+    return DownloadOneStream(failFast);
 }
 
 PartJob CRangeDownloader::JobFor(std::int32_t index, std::int32_t reportIndex, std::int32_t offset,
@@ -153,6 +173,7 @@ PartJob CRangeDownloader::JobFor(std::int32_t index, std::int32_t reportIndex, s
     job.window = window_;
     job.session = Session();
     job.progressLock = progressLock_.get();
+    job.deadline = deadline_;
     return job;
 }
 
@@ -394,6 +415,7 @@ int CRangeDownloader::DownloadInParts() {
         ownSession_.reset();
         return result;
     }
+    deadline_ = started_ + FileDeadlineMs(Limits(), fileSize_);
     const BlockPlan plan = PlanBlocks(fileSize_, threadCount_);
     blockSize_ = plan.blockSize;
     partCount_ = plan.partCount;

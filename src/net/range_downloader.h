@@ -93,6 +93,9 @@ private:
     std::int32_t blockSize_ = 0;
     std::int32_t splitCount_ = 0;
     std::int64_t maxBytes_ = INT64_MAX;
+    ULONGLONG started_ = 0;
+    // When the file's time is up, once its size is known (0 before).
+    ULONGLONG deadline_ = 0;
     std::wstring url_;
     std::wstring target_;
     int word_ = 0;

@@ -55,4 +55,11 @@ std::wstring EncodeUrlText(std::wstring_view text) {
     return out;
 }
 
+bool IsAsciiText(std::wstring_view text) {
+    for (wchar_t c : text) {
+        if (c > 0x7F) return false;
+    }
+    return true;
+}
+
 }  // namespace mf

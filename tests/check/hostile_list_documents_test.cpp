@@ -2,11 +2,13 @@
 // (entities that expand without end, a declaration named like the root) or
 // be damaged. No reader takes a DTD, and a list that cannot be read whole
 // fails the check instead of passing for a shorter one.
+#include <chrono>
 #include <string>
 
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/xml_dom.h"
+#include "base/xml_input.h"
 #include "check/list_sax_reader.h"
 #include "check/main_list_merge.h"
 #include "check/update_check.h"
@@ -76,6 +78,46 @@ TEST(HostileListDocument, NoReaderTakesADtd) {
     // A text already decoded (the parameter package) is held to the same rule.
     EXPECT_FALSE(static_cast<bool>(xml::LoadText(L"<!DOCTYPE fields><fields><threadcount>3</threadcount></fields>")));
     EXPECT_TRUE(static_cast<bool>(xml::LoadText(L"<fields><threadcount>3</threadcount></fields>")));
+}
+
+// One element with hundreds of thousands of attributes costs the readers
+// many seconds (each attribute is checked against the element's others):
+// such a list is refused before it reaches them. An element with as many
+// as the limit is still read, and "=" in values, text and comments does
+// not count.
+TEST(HostileListDocument, ElementWithTooManyAttributesIsRefusedAtOnce) {
+    const ComInit com;
+    auto element = [](std::size_t count) {
+        std::string tag = "<file path=\"a.dll\" ver=\"1\"";
+        for (std::size_t i = 2; i < count; ++i) tag += " a" + std::to_string(i) + "=\"x\"";
+        return tag + "/>";
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"200k attributes", kDeclaration + "<update>" + element(200000) + "</update>\r\n", true},
+        {"one over the limit", kDeclaration + "<update>" + element(xml::kMostAttributes + 1) + "</update>\r\n", true},
+        {"UTF-16", Utf16(kDeclaration + "<update>" + element(xml::kMostAttributes + 1) + "</update>\r\n", false), true},
+        {"at the limit", kDeclaration + "<update>" + element(xml::kMostAttributes) + "</update>\r\n", false},
+        {"= in values, comments and text",
+         kDeclaration + "<!-- " + std::string(5000, '=') + " --><update><file path=\"" + std::string(5000, '=') +
+             "\" ver=\"1\"/><description>" + std::string(5000, '=') + "</description></update>\r\n",
+         false},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(xml::HasTagWithTooManyAttributes(c.bytes), c.refused) << c.name;
+        EXPECT_EQ(static_cast<bool>(xml::LoadBytes(c.bytes)), !c.refused) << c.name;
+        const std::wstring path = folder / L"list.xml";
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+        StreamedList streamed;
+        EXPECT_EQ(ReadListStreamed(path, streamed), !c.refused) << c.name;
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 3.0) << c.name;
+    }
 }
 
 TEST(HostileListDocument, MergeGoesIntoTheRootElementOrFails) {

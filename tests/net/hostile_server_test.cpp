@@ -340,6 +340,61 @@ TEST(HostileServer, SilentServerTimesOut) {
     EXPECT_LT(SecondsSince(start), 8.0);
 }
 
+// A server that keeps a reply alive with one byte now and then answers inside
+// every receive time-out: below the lowest speed over its window the reply
+// ends as a failed try, and the request fails after its tries instead of
+// running for as long as the server likes.
+TEST(HostileServer, TricklingReplyEndsAsAFailedTry) {
+    FreshEngine env;
+    Limits().lowSpeedWindowMs = 1000;
+    const std::wstring target = env.folder() / L"trickle.bin";
+    // 100 bytes, one every 200 ms: 20 s for the whole reply.
+    const std::wstring url = Fault(L"net/trickle.bin?size=100&trickle=200");
+    struct Case {
+        const wchar_t* name;
+        std::function<bool()> fetch;
+    };
+    const Case cases[] = {
+        {L"parts", [&] { return DownloadFile(url, target, false, 0, nullptr, 8) == 0; }},
+        {L"stream", [&] { return DownloadFile(url, target, false, 0, nullptr, 1) == 0; }},
+        {L"sink",
+         [&] {
+             MemorySink sink;
+             return HttpGetToSink(url, sink);
+         }},
+        {L"file", [&] { return HttpGetToFile(url, target) == kGetToFileDone; }},
+    };
+    for (const Case& c : cases) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(c.fetch()) << c.name;
+        EXPECT_LT(SecondsSince(start), 10.0) << c.name;
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty())
+            << c.name << L": " << Joined(test::NamesIn(env.folder().path()));
+    }
+}
+
+// A reply fast enough for the lowest speed may still never be done in a
+// reasonable time: a file has a deadline, and its deadline grows with its
+// size, so that a large file on a slow link still comes through.
+TEST(HostileServer, FileEndsByItsDeadline) {
+    FreshEngine env;
+    Limits().deadlineBaseMs = 2000;
+    Limits().deadlineBytesPerSecond = 1 << 30;
+    const std::wstring target = env.folder() / L"late.bin";
+    // 200 kB at 40 kB/s: 5 s, well above the lowest speed.
+    const std::wstring url = Fault(L"net/late.bin?size=200000&rate=40000");
+    for (int threads : {8, 1}) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(DownloadFile(url, target, false, 0, nullptr, threads), 1) << threads;
+        EXPECT_LT(SecondsSince(start), 4.5) << threads;
+        EXPECT_TRUE(test::NamesIn(env.folder().path()).empty()) << Joined(test::NamesIn(env.folder().path()));
+    }
+    // 2 s plus 8 s for its 200 kB at 25 kB/s: time enough.
+    Limits().deadlineBytesPerSecond = 25000;
+    ASSERT_EQ(DownloadFile(url, target, false, 0, nullptr, 8), 0);
+    EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 200000));
+}
+
 // A download cut off by the end of the process (a host that kills the
 // engine, a run that gives up waiting for a list and exits) leaves neither
 // part files nor a half-written target.

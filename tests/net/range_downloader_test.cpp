@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "base/messages.h"
+#include "base/strings.h"
 #include "engine/paths.h"
 #include "net/block_plan.h"
 #include "net/range_downloader.h"
@@ -248,6 +250,57 @@ TEST(RangeDownloader, SizeQueryRescuedByTheEscapedUrl) {
     ASSERT_EQ(downloader.Download(Fault(L"net/a+b.bin?needencoded=1&size=120000"), target, false, 0, nullptr), 1);
     EXPECT_NE(downloader.url().find(L"a%2Bb.bin"), std::wstring::npos) << downloader.url();
     EXPECT_TRUE(test::ReadFileBytes(target) == test::PatternBytes(0, 120000));
+}
+
+// A name outside ASCII, sent as it is, reaches the server in the ANSI code
+// page ("?" for what the code page lacks): it is asked for in its escaped
+// UTF-8 form first, so that it costs no lost request. nginx's log shows
+// every request the site got.
+TEST(RangeDownloader, NameOutsideAsciiIsAskedForEscapedFirst) {
+    FreshEngine env;
+    const test::NginxSite site(L"net");
+    const std::string folder = Narrow(site.Url().substr(ServerUrl(L"nginx").size() - 1), CodePage::Utf8);
+    // nginx logs the decoded uri with every byte outside ASCII as "\\xHH".
+    auto logged = [](const std::wstring& name) {
+        std::string out;
+        for (unsigned char c : Narrow(name, CodePage::Utf8)) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(c));
+            out += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(escaped);
+        }
+        return out;
+    };
+    // What nginx logged for the site ("status method uri").
+    auto requests = [&] {
+        std::vector<std::string> asked;
+        const std::string log = test::ReadFileBytes(test::BuildPath(L"servers\\nginx\\access.log"));
+        for (std::size_t at = 0, end = 0; at < log.size(); at = end + 1) {
+            end = std::min(log.find('\n', at), log.size());
+            const std::string line = log.substr(at, end - at);
+            if (line.find(folder) != std::string::npos) asked.push_back(line);
+        }
+        return asked;
+    };
+    struct Case {
+        int threads;
+        const wchar_t* name;
+        const char* status;
+    };
+    const Case cases[] = {
+        {8, L"\u9898\u5e93-\u00e9t\u00e9.bin", "206"},  // the first request asks for a range
+        {1, L"\u4e00\u6d41-\u00e9t\u00e9.bin", "200"},  // one stream: no range
+    };
+    const std::string body = test::RandomBytes(120000, 7);
+    for (const Case& c : cases) {
+        ASSERT_TRUE(site.Publish(c.name, body));
+        const std::size_t before = requests().size();
+        const std::wstring target = env.folder() / L"named.bin";
+        ASSERT_EQ(DownloadFile(site.Url(c.name), target, false, 0, nullptr, c.threads), 0) << c.threads;
+        EXPECT_TRUE(test::ReadFileBytes(target) == body) << c.threads;
+        const std::vector<std::string> asked = requests();
+        ASSERT_EQ(asked.size(), before + 1) << c.threads << ": " << asked.back();
+        EXPECT_EQ(asked.back(), std::string(c.status) + " GET " + folder + logged(c.name)) << c.threads;
+    }
 }
 
 // The first request asks for the file's first 2 MiB, and its reply tells

@@ -25,10 +25,13 @@ GET /<any name>?size=N plus any of:
                    then the connection is closed
   reset=1          a cut connection ends with a reset instead of a close
   chunked=1        send the body with chunked transfer coding
+  badchunk=TEXT    (with chunked=1) the second chunk's size line is TEXT
   stall=MS&stallat=K  after K bytes of the body (default 0) send nothing
                    for MS milliseconds, then close the connection
   rate=B           send at most B bytes per second (16 KiB writes); not
                    applied to the cut response
+  trickle=MS       send the body one byte at a time, MS milliseconds apart
+                   (each byte well inside any receive time-out)
   delay=MS         wait before answering
   redirect=N|loop  answer 302 to the same URL with redirect=N-1 (a relative
                    Location for odd N), until N is 0; "loop" for ever
@@ -205,9 +208,14 @@ class Handler(BaseHTTPRequestHandler):
         rate = int(q.get("rate", "0")) if end == stop else 0
         pos = start
         began = time.monotonic()
+        trickle = number(q.get("trickle")) / 1000 if "trickle" in q else None
         try:
             while pos < end:
                 take = min(16384, end - pos)
+                if trickle is not None:
+                    take = 1
+                    self.wfile.flush()
+                    time.sleep(trickle)
                 if stall_at is not None:
                     if pos >= stall_at:
                         self.wfile.flush()
@@ -216,7 +224,11 @@ class Handler(BaseHTTPRequestHandler):
                     take = min(take, stall_at - pos)
                 data = body_bytes(pos, pos + take)
                 if chunked:
-                    data = b"%x\r\n%s\r\n" % (len(data), data)
+                    size_line = b"%x" % len(data)
+                    if "badchunk" in q and pos > start:
+                        size_line = q["badchunk"].encode("latin-1")
+                        q = {k: v for k, v in q.items() if k != "badchunk"}
+                    data = b"%s\r\n%s\r\n" % (size_line, data)
                 self.wfile.write(data)
                 pos += take
                 if rate:
