@@ -22,3 +22,11 @@ add_test(NAME messageserver_start COMMAND ${MF_SERVERS_DIR}/messageserver-start.
 set_tests_properties(messageserver_start PROPERTIES FIXTURES_SETUP messageserver TIMEOUT 30)
 add_test(NAME messageserver_stop COMMAND ${MF_SERVERS_DIR}/messageserver-stop.sh ${MF_SERVER_STATE}/messageserver)
 set_tests_properties(messageserver_stop PROPERTIES FIXTURES_CLEANUP messageserver TIMEOUT 30)
+
+# nginx over https with a test CA that the machine trusts while it runs
+# (tools/servers/https-start.sh); its stop takes the CA out again, also when
+# tests failed.
+add_test(NAME https_start COMMAND ${MF_SERVERS_DIR}/https-start.sh ${MF_SERVER_STATE}/https ${MF_WWW_ROOT})
+set_tests_properties(https_start PROPERTIES FIXTURES_SETUP https TIMEOUT 60)
+add_test(NAME https_stop COMMAND ${MF_SERVERS_DIR}/https-stop.sh ${MF_SERVER_STATE}/https)
+set_tests_properties(https_stop PROPERTIES FIXTURES_CLEANUP https TIMEOUT 60)

@@ -22,10 +22,12 @@
 #include "engine/command_line.h"
 #include "engine/dotnet.h"
 #include "engine/elevation.h"
+#include "engine/installed_release.h"
 #include "engine/machine_id.h"
 #include "engine/message_box.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
+#include "net/list_signature.h"
 #include "ui/dotnet_dialog.h"
 #include "ui/launcher_window.h"
 #include "ui/update_center.h"
@@ -385,13 +387,35 @@ PackageOutcome TakeWhatTheInstallationLacks(const PackageTargets& targets, DownL
     return PackageOutcome::TakenOver;
 }
 
+// A package of an older release than the installed one (or of an unknown
+// one, over an installation), or one whose signature does not hold where
+// lists must be signed, is not applied: what it unpacked goes, and the run
+// goes on as an engine without a package (online).
+bool TakePackageRelease(const PackageTargets& targets, DownLoadList& list) {
+    const bool installationEmpty = !FileExists(ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml"));
+    const std::wstring refusal = PackageListRefusal(list.listPath, installationEmpty);
+    DeleteFileForce(list.listPath + kSignatureSuffix);
+    if (refusal.empty()) {
+        SetListSerial(list, ReadListMarks(list.listPath).serial);
+        return true;
+    }
+    WriteLog(L"The package is not applied: " + refusal);
+    for (const updatefileinfo& record : list.Records())
+        if (RecordNeedsFile(record)) DeleteFileForce(DownloadPathWith(targets.downloadFolder, record.path) + L"_");
+    DeleteFileForce(list.listPath);
+    list = DownLoadList();
+    return false;
+}
+
 }  // namespace
 
 PackageOutcome RunEmbeddedPackage() {
     ProcessState& state = Process();
     const PackageTargets targets{state.paths.TempFolder(), state.paths.ListCacheBase(), state.paths.ListFile()};
     const PackageOutcome outcome = ExtractEmbeddedPackage(ExecutablePath(), targets, state.updateList);
+    if (outcome == PackageOutcome::NoFiles) DeleteFileForce(targets.listFile + kSignatureSuffix);
     if (outcome != PackageOutcome::TakenOver) return outcome;
+    if (!TakePackageRelease(targets, state.updateList)) return PackageOutcome::None;
     return TakeWhatTheInstallationLacks(targets, state.updateList);
 }
 

@@ -158,6 +158,7 @@ FileOutcome FetchRecord(DownloadPhaseState& phase, int index, std::wstring& path
     const std::shared_ptr<DownloadSession> session = phase.Session();
     FetchOptions options;
     if (record.md5key) options.md5Key = record.ver;
+    options.sha256Key = record.sha256;
     options.zip = record.zip;
     options.session = session.get();
     const int failed = FetchFile(phase.owner, index, BuildFileUrl(record), target, options);

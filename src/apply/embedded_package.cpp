@@ -11,6 +11,7 @@
 #include "base/handles.h"
 #include "base/path_text.h"
 #include "base/strings.h"
+#include "list/release_marks.h"
 #include "zip/unzip.h"
 
 namespace mf {
@@ -86,6 +87,7 @@ private:
 std::wstring EntryTarget(const std::wstring& name, const PackageTargets& targets, const std::wstring& recordsFile) {
     if (EqualsNoCase(name, kPackageListEntry)) return targets.listFile;
     if (EqualsNoCase(name, kPackageRecordsEntry)) return recordsFile;
+    if (EqualsNoCase(name, kPackageSignatureEntry)) return targets.listFile + kSignatureSuffix;
     return CollapseSeparators(targets.downloadFolder + L"\\" + name + L"_");
 }
 
@@ -105,7 +107,8 @@ bool UnpackAll(const std::wstring& package, const PackageTargets& targets, const
         if (GetZipItem(zip.get(), index, entry) != ZipResult::Ok) return false;
         if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || entry.name.empty()) continue;
         const std::wstring target = EntryTarget(entry.name, targets, recordsFile);
-        const bool pendingFile = target != targets.listFile && target != recordsFile;
+        const bool pendingFile =
+            target != targets.listFile && target != recordsFile && target != targets.listFile + kSignatureSuffix;
         const HeldFolders held = pendingFile ? downloads.HoldFoldersOf(target) : HeldFolders();
         if (pendingFile && !held) return false;
         DeleteFileForce(target);
@@ -150,7 +153,8 @@ std::string MakePackageTrailer(std::int32_t offset, std::int32_t length) {
 
 bool IsReservedPackageName(const std::wstring& path) {
     const std::wstring name = Replaced(path, L"/", L"\\");
-    return EqualsNoCase(name, kPackageListEntry) || EqualsNoCase(name, kPackageRecordsEntry);
+    return EqualsNoCase(name, kPackageListEntry) || EqualsNoCase(name, kPackageRecordsEntry) ||
+           EqualsNoCase(name, kPackageSignatureEntry);
 }
 
 bool RecordNeedsFile(const updatefileinfo& record) { return BringsFile(record.oper); }

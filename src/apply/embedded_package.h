@@ -28,6 +28,9 @@ inline constexpr std::string_view kPackageMarkerAlternative = "MirefoldZip0";
 // Entry names of the package that are no release file.
 inline constexpr const wchar_t* kPackageListEntry = L"__list4mirefold.xml";
 inline constexpr const wchar_t* kPackageRecordsEntry = L"__list4mirefold.tmp";
+// The list's signature, when the release was signed; unpacked beside the
+// list file (list file + ".sig").
+inline constexpr const wchar_t* kPackageSignatureEntry = L"__list4mirefold.xml.sig";
 // Files the engine copies the package and its records to, in the temporary
 // folder.
 inline constexpr const wchar_t* kPackageCopyName = L"__package4mirefold.tmp";

@@ -17,11 +17,14 @@
 #include "base/handles.h"
 #include "base/messages.h"
 #include "base/run_program.h"
+#include "base/signing.h"
 #include "base/strings.h"
+#include "engine/installed_release.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "engine/targets.h"
 #include "net/fetch_file.h"
+#include "net/list_signature.h"
 
 namespace mf {
 
@@ -54,7 +57,8 @@ private:
 // Whether a pending file may be installed. The download folder is the
 // user's, and this phase often runs elevated: what stands under the pending
 // name must be a plain file there (not a link to a file elsewhere), and for
-// a record whose key is a content digest it must still have that content.
+// a record whose key is a content digest (MD5, SHA-256) it must still have
+// that content.
 // A missing pending file passes: installing it then fails without a line.
 bool PendingFileSound(const ConfinedFolder& folder, const std::wstring& source, const updatefileinfo& record) {
     const std::wstring pending = source + L"_";
@@ -63,12 +67,18 @@ bool PendingFileSound(const ConfinedFolder& folder, const std::wstring& source, 
         WriteLog(TranslateFormat(L"Path refused[%s]", pending));
         return false;
     }
-    if (!record.md5key) return true;
     std::wstring digest;
-    if (Md5OfFile(pending, &digest) && Md5Matches(digest, record.ver)) return true;
-    WriteLog(TranslateFormat(L"md5 error[%s]", pending));
-    DeleteFileForce(pending);
-    return false;
+    if (record.md5key && !(Md5OfFile(pending, &digest) && Md5Matches(digest, record.ver))) {
+        WriteLog(TranslateFormat(L"md5 error[%s]", pending));
+        DeleteFileForce(pending);
+        return false;
+    }
+    if (!record.sha256.empty() && !Sha256OfPathMatches(pending, record.sha256)) {
+        WriteLog(TranslateFormat(L"sha256 error[%s]", pending));
+        DeleteFileForce(pending);
+        return false;
+    }
+    return true;
 }
 
 // Installs the file of every record that brings one (not those to delete,
@@ -137,15 +147,17 @@ bool RunRecordOperations(HWND owner, const std::vector<updatefileinfo>& records,
 }
 
 // The downloaded list becomes the installed list; when it is gone, its
-// other name is tried, and then it is fetched again.
-void PutNewListInPlace(const std::wstring& installedList, const std::vector<std::wstring>& failed) {
+// other name is tried, and then it is fetched again (and, where lists must
+// be signed, taken only with its signature). False when none was placed.
+bool PutNewListInPlace(const std::wstring& installedList, const std::vector<std::wstring>& failed) {
     ProcessState& state = Process();
     const std::wstring list = state.updateList.listPath.empty() ? state.paths.ListFile() : state.updateList.listPath;
-    if (PlaceUpdateList(list, installedList, failed)) return;
-    if (PlaceUpdateList(SecondListPath(list), installedList, failed)) return;
+    if (PlaceUpdateList(list, installedList, failed)) return true;
+    if (PlaceUpdateList(SecondListPath(list), installedList, failed)) return true;
     const std::wstring url = state.run.listSources.UrlOf(list);
-    if (!url.empty()) (void)FetchFile(nullptr, kListFileIndex, url, list);
-    PlaceUpdateList(list, installedList, failed);
+    if (!url.empty() && FetchFile(nullptr, kListFileIndex, url, list) == 0)
+        (void)AcceptFetchedList(url, list, ListRole::Product);
+    return PlaceUpdateList(list, installedList, failed);
 }
 
 bool MoveNewFile(const std::wstring& source, const std::wstring& target) {
@@ -249,7 +261,9 @@ bool ApplyUpdate(HWND owner) {
     if (restart) ShowAndLogLine(owner, Translate(L"Need to restart your computer"));
 
     const std::wstring installedList = JoinFolderPath(installFolder, L"mirefold.xml");
-    PutNewListInPlace(installedList, failed);
+    // The serial goes with the list: an installation whose list is not the
+    // new one is not of the new release.
+    if (PutNewListInPlace(installedList, failed)) WriteInstalledSerial(ListSerialOf(state.updateList));
     GrantUsersRights(tool, installedList);
     return true;
 }

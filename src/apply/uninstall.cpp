@@ -9,6 +9,7 @@
 #include "base/files.h"
 #include "base/path_text.h"
 #include "base/strings.h"
+#include "engine/installed_release.h"
 #include "engine/process_state.h"
 #include "engine/targets.h"
 
@@ -91,6 +92,7 @@ UninstallOutcome Uninstall(const UpdateListReader& readList, const ElevatedRelau
     if (!log.empty() && left.empty()) DeleteFileForce(log);
     DeleteFileForce(state.paths.OldFilesListPath());
     DeleteFileForce(localList);
+    WriteInstalledSerial(std::nullopt);
     return left.empty() ? UninstallOutcome::Done : UninstallOutcome::Incomplete;
 }
 

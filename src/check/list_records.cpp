@@ -6,6 +6,7 @@
 #include "base/strings.h"
 #include "list/download_list.h"
 #include "list/oper_flags.h"
+#include "list/release_marks.h"
 #include "list/run_command.h"
 
 namespace mf {
@@ -13,8 +14,9 @@ namespace mf {
 namespace {
 
 // The fields of a file record that come from attributes.
-enum class Field : std::uint8_t { Ver, Md5, Oper, Path, Url, Shortcut, ShortcutIcon, IconIndex, DesName, Hash, Zip };
-constexpr std::size_t kFieldCount = 11;
+enum class Field : std::uint8_t {
+    Ver, Md5, Oper, Path, Url, Shortcut, ShortcutIcon, IconIndex, DesName, Hash, Zip, Sha256 };
+constexpr std::size_t kFieldCount = 12;
 
 struct AttributeForm {
     std::wstring_view name;
@@ -70,6 +72,7 @@ constexpr AttributeForm kFileForms[] = {
     {L"DstName", Field::DesName, 3},
     {L"hash", Field::Hash, 0},
     {kZipAttribute, Field::Zip, 0},
+    {kSha256Attribute, Field::Sha256, 0},
 };
 constexpr int kFormCount = static_cast<int>(std::size(kFileForms));
 static_assert(kFormCount <= 64, "the forms seen are kept as bits of one 64-bit word");
@@ -232,6 +235,7 @@ const RecordFields* ListRecordBuilder::FileRecord(AttributeViews attributes) {
     fields_.iconindex = found[Field::IconIndex];
     fields_.desname = found[Field::DesName];
     fields_.zip = ZipHintOf(found[Field::Zip]);
+    fields_.sha256 = found[Field::Sha256];
     return &fields_;
 }
 
@@ -247,6 +251,7 @@ updatefileinfo ToRecord(const RecordFields& fields) {
     record.oper = fields.oper;
     record.md5key = fields.md5key;
     record.zip = fields.zip;
+    record.sha256 = ToLower(Trim(fields.sha256));
     return record;
 }
 
@@ -275,6 +280,7 @@ ListEntries::Entry ListEntries::Store(const RecordFields& fields) {
     add(Value::Shortcut, fields.shortcut);
     add(Value::ShortcutIcon, fields.shortcuticon);
     add(Value::IconIndex, fields.iconindex);
+    add(Value::Sha256, fields.sha256);
     entry.oper = fields.oper;
     entry.md5key = fields.md5key;
     entry.zip = fields.zip;
@@ -322,6 +328,7 @@ updatefileinfo ListEntries::Record(std::size_t index) const {
     fields.shortcut = ValueOf(entry, Value::Shortcut);
     fields.shortcuticon = ValueOf(entry, Value::ShortcutIcon);
     fields.iconindex = ValueOf(entry, Value::IconIndex);
+    fields.sha256 = ValueOf(entry, Value::Sha256);
     fields.oper = entry.oper;
     fields.md5key = entry.md5key;
     fields.zip = entry.zip;

@@ -88,6 +88,7 @@ struct RecordFields {
     std::wstring_view shortcut;
     std::wstring_view shortcuticon;
     std::wstring_view iconindex;
+    std::wstring_view sha256;
     std::int32_t oper = 0;
     bool md5key = false;
     ZipHint zip = ZipHint::Unmarked;
@@ -149,8 +150,8 @@ public:
 
 private:
     // The texts of an entry, in the order they follow each other.
-    enum class Value : std::uint8_t { Url, Path, Desname, Ver, Shortcut, ShortcutIcon, IconIndex };
-    static constexpr std::size_t kValueCount = 7;
+    enum class Value : std::uint8_t { Url, Path, Desname, Ver, Shortcut, ShortcutIcon, IconIndex, Sha256 };
+    static constexpr std::size_t kValueCount = 8;
     struct Entry {
         std::uint32_t start = 0;  // in text_; the values follow each other
         std::uint32_t length[kValueCount] = {};

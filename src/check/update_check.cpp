@@ -20,11 +20,13 @@
 #include "check/update_list_reader.h"
 #include "check/version_reply.h"
 #include "engine/asking.h"
+#include "engine/installed_release.h"
 #include "engine/process_state.h"
 #include "engine/status.h"
 #include "engine/targets.h"
 #include "net/fetch_file.h"
 #include "net/internet.h"
+#include "net/list_signature.h"
 
 namespace mf {
 
@@ -146,6 +148,9 @@ bool QuickCheckAllowed() {
     const RunMode mode = Process().run.mode;
     if (mode != RunMode::CheckForUpdates && mode != RunMode::AppEnterNoPrompt && mode != RunMode::AppEnter)
         return false;
+    // The previous download was merged after its signatures were checked;
+    // what lies in the temporary folder now carries none.
+    if (ListsMustBeSigned()) return false;
     return ReadConfigFlag(L"Mirefold", L"QuickCheck", L"1");
 }
 
@@ -167,7 +172,8 @@ bool DownloadListsInBackground(const std::wstring& listPath) {
 // One candidate list of a version reply: the first that arrives in its
 // round becomes the product list, the others are thrown away.
 void FetchCandidate(const std::wstring& url, const std::wstring& file, const std::wstring& listPath, unsigned round) {
-    const bool fetched = FetchFile(nullptr, kListFileIndex, url, file) == 0;
+    const bool fetched =
+        FetchFile(nullptr, kListFileIndex, url, file) == 0 && AcceptFetchedList(url, file, ListRole::Product);
     ScopedNamedLock guard(lock_id::kCandidate);
     CheckThreadValues& v = Shared();
     if (v.candidateRound != round) {
@@ -305,14 +311,17 @@ bool ValidateListConfig(HWND ownerWindow, bool interactive) {
 
 bool DownloadAndMergeLists(const std::wstring& listPath) {
     const ComInit com;
-    auto fetch = [](const std::wstring& url, const std::wstring& path) {
+    auto fetch = [](const std::wstring& url, const std::wstring& path, ListRole role) {
         WriteLog(L"download:" + url);
-        if (FetchFile(nullptr, kListFileIndex, url, path) == 0) return true;
-        return HttpGetToFile(url, path) == kGetToFileDone;
+        const bool fetched =
+            FetchFile(nullptr, kListFileIndex, url, path) == 0 || HttpGetToFile(url, path) == kGetToFileDone;
+        return fetched && AcceptFetchedList(url, path, role);
     };
     const std::wstring mainPath = MainListFileOf(listPath);
-    const bool product = fetch(SubstituteListParameters(ReadConfig(L"UPDATEINFO", L"ListURL")), listPath);
-    const bool main = fetch(ReadConfigOr(L"UPDATEINFO", L"MainListURL", kDefaultMainListUrl), mainPath);
+    const bool product =
+        fetch(SubstituteListParameters(ReadConfig(L"UPDATEINFO", L"ListURL")), listPath, ListRole::Product);
+    const bool main =
+        fetch(ReadConfigOr(L"UPDATEINFO", L"MainListURL", kDefaultMainListUrl), mainPath, ListRole::Main);
     return product && main && MergeMainList(listPath, mainPath) == 1;
 }
 
@@ -383,6 +392,7 @@ bool CheckForUpdates(HWND ownerWindow) {
     list.listPath = listPath;
 
     if (!ReadAndCompareLists(listPath, ReduceBackslashes(GetWorkFolder() + L"\\mirefold.xml"), list)) return false;
+    SetListSerial(list, ReadListMarks(listPath).serial);
     list.FinishCheckedList();
     if (!list.messageText.empty()) SendMessageText(list.messageText);
     return true;

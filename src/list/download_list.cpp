@@ -132,19 +132,43 @@ void ApplyMd5KeyIndices(const std::wstring& text, std::vector<updatefileinfo>& r
         if (index < records.size()) records[index].md5key = true;
     }
 }
+std::wstring Sha256Keys(const std::vector<updatefileinfo>& records) {
+    std::wstring text;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].sha256.empty()) continue;
+        if (!text.empty()) text += L',';
+        text += std::to_wstring(i) + L'=' + records[i].sha256;
+    }
+    return text;
+}
+
+void ApplySha256Keys(const std::wstring& text, std::vector<updatefileinfo>& records, std::size_t first) {
+    for (const std::wstring& part : Split(text, L',')) {
+        const std::size_t equals = part.find(L'=');
+        if (equals == 0 || equals > 9 || equals == std::wstring::npos) continue;
+        const std::wstring number = part.substr(0, equals);
+        if (number.find_first_not_of(L"0123456789") != std::wstring::npos) continue;
+        const std::size_t index = first + static_cast<std::size_t>(ParseLong(number));
+        if (index < records.size()) records[index].sha256 = part.substr(equals + 1);
+    }
+}
 }  // namespace
 
 bool DownLoadList::Store(ListArchive& archive) const {
     for (const auto& [key, value] : values) {
         // A key equal to the terminator would end the map early on reading
         // and misplace everything after it.
-        if (key == kValuesEndKey || key == kMd5KeysValue) continue;
+        if (key == kValuesEndKey || key == kMd5KeysValue || key == kSha256KeysValue) continue;
         archive.WriteString(key);
         archive.WriteString(value);
     }
     if (const std::wstring digestKeys = Md5KeyIndices(records_); !digestKeys.empty()) {
         archive.WriteString(kMd5KeysValue);
         archive.WriteString(digestKeys);
+    }
+    if (const std::wstring sha256Keys = Sha256Keys(records_); !sha256Keys.empty()) {
+        archive.WriteString(kSha256KeysValue);
+        archive.WriteString(sha256Keys);
     }
     archive.WriteString(kValuesEndKey);
     archive.WriteInt(static_cast<std::int32_t>(commands.size()));
@@ -164,22 +188,28 @@ bool DownLoadList::Store(ListArchive& archive) const {
 
 bool DownLoadList::Load(ListArchive& archive) {
     const std::size_t first = records_.size();
-    std::wstring digestKeys;
-    const bool complete = LoadParts(archive, digestKeys);
+    std::wstring digestKeys, sha256Keys;
+    const bool complete = LoadParts(archive, digestKeys, sha256Keys);
     // Also for a stream that ended early: the records read keep their flags.
     ApplyMd5KeyIndices(digestKeys, records_, first);
+    ApplySha256Keys(sha256Keys, records_, first);
     return complete;
 }
 
-bool DownLoadList::LoadParts(ListArchive& archive, std::wstring& digestKeys) {
+bool DownLoadList::LoadParts(ListArchive& archive, std::wstring& digestKeys, std::wstring& sha256Keys) {
     for (;;) {
         std::wstring key;
         if (!archive.ReadString(key)) return false;
         if (key == kValuesEndKey) break;
         std::wstring value;
         if (!archive.ReadString(value)) return false;
-        if (key == kMd5KeysValue) digestKeys = std::move(value);
-        else values[key] = std::move(value);
+        if (key == kMd5KeysValue) {
+            digestKeys = std::move(value);
+        } else if (key == kSha256KeysValue) {
+            sha256Keys = std::move(value);
+        } else {
+            values[key] = std::move(value);
+        }
     }
     std::int32_t count = 0;
     if (!archive.ReadInt(count) || count < 0) return false;

@@ -24,6 +24,9 @@ inline constexpr const wchar_t* kValuesEndKey = L"!-end------";
 // reads such a list (and ignores the entry), and a list saved by an older
 // engine reads as one without digest keys.
 inline constexpr const wchar_t* kMd5KeysValue = L"mirefold.md5keys";
+// Likewise the records' SHA-256 digests (`sha256`): "index=digest" pairs,
+// comma-separated.
+inline constexpr const wchar_t* kSha256KeysValue = L"mirefold.sha256keys";
 
 class DownLoadList {
 public:
@@ -88,7 +91,7 @@ public:
 private:
     bool Store(ListArchive& archive) const;
     bool Load(ListArchive& archive);
-    bool LoadParts(ListArchive& archive, std::wstring& digestKeys);
+    bool LoadParts(ListArchive& archive, std::wstring& digestKeys, std::wstring& sha256Keys);
 
     std::vector<updatefileinfo> records_;
     std::atomic<UpdateStatus> status_{UpdateStatus::None};

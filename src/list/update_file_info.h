@@ -49,6 +49,10 @@ struct updatefileinfo {
     // that declares its keys digests (root attribute hash="md5").
     bool md5key = false;
     ZipHint zip = ZipHint::Unmarked;
+    // The SHA-256 of the file's content (lower-case hexadecimal), from the
+    // "sha256" attribute of a signed release's list; checked when the file
+    // arrives and again right before it is installed. Empty: none.
+    std::wstring sha256;
 
     friend bool operator==(const updatefileinfo&, const updatefileinfo&) = default;
 };

@@ -3,6 +3,7 @@
 #include "base/md5.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/signing.h"
 #include "base/path_text.h"
 #include "base/text_format.h"
 #include "engine/process_state.h"
@@ -25,20 +26,23 @@ void Report(int index, const std::wstring& line) {
     if (index < list.GetSize()) list[index].status += line + L"\r\n";
 }
 
-// Whether a file has the content its digest key names; a file that cannot
-// be read has not.
-bool HasDigest(const std::wstring& path, const std::wstring& md5Key) {
+// Whether a file has the content its digest keys name (none: any); a file
+// that cannot be read has not. The line to report when it has not.
+std::wstring ContentError(const std::wstring& path, const std::wstring& shown, const FetchOptions& keys) {
     std::wstring digest;
-    return Md5OfFile(path, &digest) && Md5Matches(digest, md5Key);
+    if (!keys.md5Key.empty() && !(Md5OfFile(path, &digest) && Md5Matches(digest, keys.md5Key)))
+        return TranslateFormat(L"md5 error[%s]", shown);
+    if (!keys.sha256Key.empty() && !Sha256OfPathMatches(path, keys.sha256Key))
+        return TranslateFormat(L"sha256 error[%s]", shown);
+    return {};
 }
 
 // Makes a fetched record file its pending file, once it is known to be the
 // content the list names. False (the file deleted) when it is not, or when
 // it could not be moved: either way there is no pending file to install.
-bool AcceptAsPending(int index, const std::wstring& target, const std::wstring& requestUrl,
-                     const std::wstring& md5Key) {
-    if (!md5Key.empty() && !HasDigest(target, md5Key)) {
-        Report(index, TranslateFormat(L"md5 error[%s]", requestUrl));
+bool AcceptAsPending(int index, const std::wstring& target, const std::wstring& requestUrl, const FetchOptions& keys) {
+    if (const std::wstring error = ContentError(target, requestUrl, keys); !error.empty()) {
+        Report(index, error);
         DeleteFileForce(target);
         return false;
     }
@@ -55,9 +59,10 @@ bool AcceptAsPending(int index, const std::wstring& target, const std::wstring& 
 // A pending file left by an earlier run stands for the file unless it is
 // known to hold other content (a digest key it does not match: an earlier
 // release of the file). Such a file is deleted and fetched again.
-bool PendingFileUsable(int index, const std::wstring& pending, const std::wstring& md5Key) {
-    if (md5Key.empty() || HasDigest(pending, md5Key)) return true;
-    Report(index, TranslateFormat(L"md5 error[%s]", pending));
+bool PendingFileUsable(int index, const std::wstring& pending, const FetchOptions& keys) {
+    const std::wstring error = ContentError(pending, pending, keys);
+    if (error.empty()) return true;
+    Report(index, error);
     DeleteFileForce(pending);
     return false;
 }
@@ -100,9 +105,8 @@ bool ExtractSingleFile(const std::wstring& archive, const std::wstring& target, 
 
 int FetchFile(HWND window, int index, const std::wstring& url, const std::wstring& target,
               const FetchOptions& options) {
-    const std::wstring& md5Key = options.md5Key;
     const std::wstring pending = target + L"_";
-    if (index >= 0 && FileExists(pending) && PendingFileUsable(index, pending, md5Key)) {
+    if (index >= 0 && FileExists(pending) && PendingFileUsable(index, pending, options)) {
         const auto size = static_cast<LPARAM>(static_cast<DWORD>(FileSize(pending)));
         if (window != nullptr) {
             ::SendMessageW(window, msg::kFileSize, static_cast<WPARAM>(index), size);
@@ -138,7 +142,7 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
         if (isList) WriteConfig(L"Mirefold", L"ListFileZip", zipMode ? L"1" : L"0");
         Report(index, L"done[" + requestUrl + L"]");
         if (!zipMode) {
-            if (isList || AcceptAsPending(index, target, requestUrl, md5Key)) return 0;
+            if (isList || AcceptAsPending(index, target, requestUrl, options)) return 0;
             zipMode = true;
             continue;
         }
@@ -146,7 +150,7 @@ int FetchFile(HWND window, int index, const std::wstring& url, const std::wstrin
         if (ExtractSingleFile(download, target, isList ? Limits().documentBytes : Limits().extractedBytes)) {
             Report(index, L"unzip ok[" + target + L"]");
             DeleteFileForce(download);
-            if (isList || AcceptAsPending(index, target, requestUrl, md5Key)) return 0;
+            if (isList || AcceptAsPending(index, target, requestUrl, options)) return 0;
             zipMode = false;
             continue;
         }

@@ -29,6 +29,8 @@ struct FetchOptions {
     // deleted, logged as "md5 error[url]" and counts as a failed attempt; a
     // pending file of an earlier run that does not is fetched again.
     std::wstring md5Key;
+    // The same for a record that carries a SHA-256 ("sha256 error[url]").
+    std::wstring sha256Key;
     // What the list says of the file's zip variant: a file marked without one
     // is asked for only plainly; a file not marked, as the variant first.
     ZipHint zip = ZipHint::Unmarked;

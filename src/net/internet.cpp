@@ -189,9 +189,21 @@ OpenUrlError FollowRedirects(const std::wstring& url, const SendOne& send, Uniqu
             WriteLog(Format(L"Not an http or https URL: %s", current));
             return OpenUrlError::NotHttp;
         }
+        if (redirects > 0 && parts.scheme != INTERNET_SCHEME_HTTPS && StartsWith(ToLower(url), L"https:")) {
+            // What came over https stays on https: a redirect to plain http
+            // would hand the request to whoever is on the way.
+            WriteLog(Format(L"Refused a redirect from https to %s", current));
+            return OpenUrlError::NotHttp;
+        }
         request.reset();
         connection.reset();
-        if (!send(parts, connection, request)) return OpenUrlError::Failed;
+        if (!send(parts, connection, request)) {
+            // Certificate errors (12045 unknown authority, 12038 wrong
+            // name, 12037 expired ...) are never ignored; the log says which.
+            WriteLog(Format(L"Request failed with WinINet error %u: %s", static_cast<unsigned>(::GetLastError()),
+                            current));
+            return OpenUrlError::Failed;
+        }
         const DWORD status = QueryStatusCode(request.get());
         const std::wstring location = IsRedirect(status) ? QueryHeader(request.get(), HTTP_QUERY_LOCATION) : L"";
         if (location.empty()) return OpenUrlError::None;

@@ -45,7 +45,7 @@ for path in zipped:
     os.remove(os.path.join(folder, name))
 
 update = """<?xml version="1.0" encoding="utf-8"?>
-<update>
+<update serial="2">
   <guid>{6B1F2C3D-0015-4A5B-9C8D-0123456789AB}</guid>
   <description>Release 2.0 for offline installation</description>
   <file path="main.cmd" ver="2.0"/>

@@ -176,10 +176,14 @@ TEST(DownLoadList, DigestKeysSurviveTheSavedList) {
     updatefileinfo third = Record(L"c.dll");
     third.ver = L"900150983cd24fb0d6963f7d28e17f72";
     third.md5key = true;
+    third.sha256 = L"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
     written.Add(third);
+    written[1].sha256 = L"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
     ListArchive out;
     ASSERT_TRUE(written.Serialize(out));
     EXPECT_NE(out.Bytes().find(Utf16(kMd5KeysValue) + Utf16(L"0,2")), std::string::npos);
+    EXPECT_NE(out.Bytes().find(Utf16(kSha256KeysValue) + Utf16(L"1=" + written[1].sha256 + L",2=" + third.sha256)),
+              std::string::npos);
 
     DownLoadList read;
     read.fileUrlTemplate.clear();
@@ -187,6 +191,7 @@ TEST(DownLoadList, DigestKeysSurviveTheSavedList) {
     ASSERT_TRUE(read.Serialize(in));
     ExpectSameContent(written, read);  // flags included; the entry is not left in the map
     EXPECT_EQ(read.values.count(kMd5KeysValue), 0u);
+    EXPECT_EQ(read.values.count(kSha256KeysValue), 0u);
 
     // Read behind records already there: the flags land on the read ones.
     DownLoadList appended;
@@ -196,6 +201,8 @@ TEST(DownLoadList, DigestKeysSurviveTheSavedList) {
     ASSERT_EQ(appended.GetSize(), 4);
     EXPECT_EQ((std::vector<bool>{appended[0].md5key, appended[1].md5key, appended[2].md5key, appended[3].md5key}),
               (std::vector<bool>{false, true, false, true}));
+    EXPECT_EQ(appended[2].sha256, written[1].sha256);
+    EXPECT_EQ(appended[3].sha256, third.sha256);
 }
 
 TEST(DownLoadList, ListsWithoutDigestKeysAreWrittenAsBefore) {

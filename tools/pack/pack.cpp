@@ -5,7 +5,8 @@
 // serves - the folder laid out as the update server serves a product, with
 // its "update.xml" beside the files (each file plain or as its "._.zip"
 // variant). Started, OUT.exe takes the package's files as downloaded and
-// goes on as if an update check had found them; no server is needed.
+// goes on as if an update check had found them; no server is needed. The
+// list's signature ("update.xml.sig"), when the folder has one, goes along.
 // The package format is described in src/apply/embedded_package.h.
 #include <windows.h>
 
@@ -20,6 +21,7 @@
 #include "base/strings.h"
 #include "check/update_list_reader.h"
 #include "list/list_archive.h"
+#include "list/release_marks.h"
 #include "zip/unzip.h"
 #include "zip/zip_writer.h"
 
@@ -114,6 +116,12 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
     const std::wstring listPath = ReduceBackslashes(folder + L"\\update.xml");
     std::string listBytes;
     if (!ReadWholeFile(listPath, listBytes)) return Fail("cannot read " + Utf8(listPath));
+    // A signed release's signature goes with its list: an engine that
+    // requires signed lists takes the package only with it.
+    std::string signature;
+    const bool signedRelease = FileExists(listPath + kSignatureSuffix);
+    if (signedRelease && !ReadWholeFile(listPath + kSignatureSuffix, signature, kSignatureFileMax))
+        return Fail("cannot read " + Utf8(listPath + kSignatureSuffix));
     if (HasPackageTrailer(engine)) return Fail(Utf8(engine) + " already carries a package; take the engine without it");
 
     ScratchFolder scratch;
@@ -163,7 +171,8 @@ int Pack(const std::wstring& engine, const std::wstring& folder, const std::wstr
         ListArchive records;
         list.Serialize(records);
         written = refusal.empty() && zip.Error().empty() && zip.AddBytes(kPackageListEntry, listBytes) &&
-                  zip.AddBytes(kPackageRecordsEntry, records.Bytes()) && zip.Finish();
+                  zip.AddBytes(kPackageRecordsEntry, records.Bytes()) &&
+                  (!signedRelease || zip.AddBytes(kPackageSignatureEntry, signature)) && zip.Finish();
         const std::int64_t end = engineSize.QuadPart + zip.Length();
         if (written && end > std::numeric_limits<std::int32_t>::max()) {
             written = false;

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/strings.h"
+#include "list/release_marks.h"
 #include "list/update_file_info.h"
 
 namespace mf::publish {
@@ -61,8 +62,10 @@ std::wstring OperText(const FileSettings& settings) {
     return text;
 }
 
-std::string BuildList(const std::vector<ListedFile>& files, const Manifest& manifest) {
-    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update hash=\"md5\">\r\n";
+std::string BuildList(const std::vector<ListedFile>& files, const Manifest& manifest,
+                      const std::wstring& rootAttributes) {
+    std::wstring xml =
+        L"<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update hash=\"md5\"" + rootAttributes + L">\r\n";
     if (!manifest.fileUrl.empty()) xml += L"  <fileurl>" + Escaped(manifest.fileUrl) + L"</fileurl>\r\n";
     if (!manifest.messageLines.empty()) {
         std::wstring message;
@@ -73,6 +76,7 @@ std::string BuildList(const std::vector<ListedFile>& files, const Manifest& mani
         Element e(L"file");
         e.Attribute(L"path", file.path)
             .Attribute(L"md5", file.md5)
+            .Attribute(kSha256Attribute, file.sha256)
             .Attribute(kZipAttribute, ZipHintValue(file.zipVariant));
         if (const FileSettings* s = file.settings) {
             e.Attribute(L"oper", OperText(*s))

@@ -13,6 +13,7 @@ namespace mf::publish {
 struct ListedFile {
     std::wstring path;
     std::wstring md5;
+    std::wstring sha256;  // written only when known (a signed release)
     // Whether the file's zip variant is published beside it: the list says
     // so (zip="1" or "0"), and an engine asks only for the variants there are.
     bool zipVariant = false;
@@ -28,7 +29,10 @@ inline constexpr const wchar_t* kDeletedKey = L"deleted";
 // order, then the deletions; commands are written in reverse, because the
 // engine runs the list's last command first, so that they run in the
 // manifest's order. Message lines are joined with the list's line break "\n".
-[[nodiscard]] std::string BuildList(const std::vector<ListedFile>& files, const Manifest& manifest);
+// `rootAttributes` is written into the root element as it is (escaped
+// already): the serial and expiry of a signed release.
+[[nodiscard]] std::string BuildList(const std::vector<ListedFile>& files, const Manifest& manifest,
+                                    const std::wstring& rootAttributes = {});
 
 // The operation text of a file record: "run", "reg", "boot" as the manifest
 // asks, separated by spaces; empty when nothing is asked.

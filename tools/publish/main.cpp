@@ -1,4 +1,6 @@
 // mirefold-publish RELEASE_FOLDER OUT_FOLDER [options]
+// mirefold-publish --new-key KEYFILE
+// mirefold-publish --sign LISTFILE --key KEYFILE [--serial N]
 //
 // Turns a release folder into what the update server serves: OUT_FOLDER gets
 // the update list (keys are MD5 digests), a copy of every file and every
@@ -16,6 +18,7 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "publisher.h"
+#include "release_signing.h"
 
 namespace {
 
@@ -54,7 +57,14 @@ constexpr const wchar_t* kUsage =
     L"  --list-name NAME           name of the list file (default update.xml)\n"
     L"  --manifest FILE            the manifest (default RELEASE_FOLDER\\mirefold-publish.ini, if present)\n"
     L"  --zip-if-smaller           write a zip variant only when it is smaller than its file\n"
-    L"  --quiet                    no progress\n";
+    L"  --key KEYFILE              sign the release: sha256 of every file, the serial on the list,\n"
+    L"                             and LIST.sig beside the list\n"
+    L"  --serial N                 the release serial (default: one more than --previous's, else\n"
+    L"                             the UTC time as YYYYMMDDHHMMSS)\n"
+    L"  --expires DAYS             engines refuse the list DAYS days from now\n"
+    L"  --quiet                    no progress\n"
+    L"usage: mirefold-publish --new-key KEYFILE       (writes KEYFILE and KEYFILE.pub)\n"
+    L"usage: mirefold-publish --sign LISTFILE --key KEYFILE [--serial N]   (writes LISTFILE.sig)\n";
 
 std::wstring Megabytes(std::uint64_t bytes) {
     wchar_t text[32];
@@ -78,10 +88,41 @@ private:
     ULONGLONG last_ = 0;
 };
 
+bool ParseDays(const std::wstring& text, int& days) {
+    const std::optional<std::uint64_t> value = mf::ParseSerial(text);
+    if (!value || *value < 1 || *value > 36500) return false;
+    days = static_cast<int>(*value);
+    return true;
+}
+
+int NewKey(const std::wstring& keyFile) {
+    std::wstring error;
+    if (!mf::publish::WriteNewKey(keyFile, error)) {
+        Err(L"mirefold-publish: " + error);
+        return 1;
+    }
+    Out(L"wrote the signing key " + keyFile + L" and its public key " + keyFile + L".pub");
+    return 0;
+}
+
+int SignHandMadeList(const std::wstring& listFile, const mf::publish::PublishOptions& options) {
+    std::wstring error;
+    const std::optional<mf::SigningKey> key = mf::publish::ReadKeyFile(options.keyFile, error);
+    const bool done = key && (!options.serial || mf::publish::WriteListSerial(listFile, *options.serial, error)) &&
+                      mf::publish::SignFile(listFile, *key, error);
+    if (!done) {
+        Err(L"mirefold-publish: " + error);
+        return 1;
+    }
+    Out(L"signed " + listFile + L" into " + listFile + mf::kSignatureSuffix);
+    return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     mf::publish::PublishOptions options;
+    std::wstring newKey, signList, serial, expires;
     bool quiet = false;
     int positional = 0;
     for (int i = 1; i < argc; ++i) {
@@ -98,6 +139,16 @@ int wmain(int argc, wchar_t** argv) {
             ok = value(options.listName);
         } else if (arg == L"--manifest") {
             ok = value(options.manifestPath);
+        } else if (arg == L"--new-key") {
+            ok = value(newKey);
+        } else if (arg == L"--sign") {
+            ok = value(signList);
+        } else if (arg == L"--key") {
+            ok = value(options.keyFile);
+        } else if (arg == L"--serial") {
+            ok = value(serial) && (options.serial = mf::ParseSerial(serial)).has_value();
+        } else if (arg == L"--expires") {
+            ok = value(expires) && ParseDays(expires, options.expiresDays);
         } else if (arg == L"--zip-if-smaller") {
             options.zipIfSmaller = true;
         } else if (arg == L"--quiet") {
@@ -119,12 +170,21 @@ int wmain(int argc, wchar_t** argv) {
             return 2;
         }
     }
+    mf::ComInit com;
+    if (!newKey.empty() || !signList.empty()) {
+        const bool keyMode = !newKey.empty() && signList.empty() && options.keyFile.empty() && serial.empty();
+        const bool signMode = !signList.empty() && newKey.empty() && !options.keyFile.empty();
+        if (positional != 0 || !expires.empty() || !(keyMode || signMode)) {
+            Err(kUsage);
+            return 2;
+        }
+        return newKey.empty() ? SignHandMadeList(signList, options) : NewKey(newKey);
+    }
     if (positional != 2) {
         Err(kUsage);
         return 2;
     }
 
-    mf::ComInit com;
     ::SetConsoleCtrlHandler(OnConsoleCtrl, TRUE);
     options.cancel = &g_cancel;
     if (!quiet) options.progress = ProgressLine();
@@ -148,6 +208,8 @@ int wmain(int argc, wchar_t** argv) {
     if (summary.compared)
         line += L", " + mf::ToWString(static_cast<long long>(summary.changed.size())) + L" changed, " +
                 mf::ToWString(static_cast<long long>(summary.removed.size())) + L" removed";
+    if (!options.keyFile.empty())
+        line += L", signed as serial " + mf::ToWString(static_cast<long long>(summary.serial));
     Out(line + L", in " + seconds);
     return 0;
 }

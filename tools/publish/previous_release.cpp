@@ -5,6 +5,7 @@
 #include "base/strings.h"
 #include "base/xml_dom.h"
 #include "list/oper_flags.h"
+#include "list/release_marks.h"
 #include "list/update_file_info.h"
 
 namespace mf::publish {
@@ -24,6 +25,7 @@ bool ReadPreviousRelease(const std::wstring& folder, const std::wstring& listNam
         error = path + L" is not an XML document";
         return false;
     }
+    previous.serial = ParseSerial(xml::GetAttribute(root.Get(), kSerialAttribute));
     ComPtr<IXMLDOMNodeList> records;
     const Bstr name(L"file");
     if (FAILED(document->getElementsByTagName(name.get(), records.GetAddressOf())) || !records) {
@@ -48,7 +50,8 @@ bool ReadPreviousRelease(const std::wstring& folder, const std::wstring& listNam
 }
 
 std::vector<std::wstring> PublishedNames(const PreviousRelease& previous, const std::wstring& listName) {
-    std::vector<std::wstring> names{ToLower(listName), ToLower(listName + L"._.zip")};
+    std::vector<std::wstring> names{ToLower(listName), ToLower(listName + L"._.zip"),
+                                    ToLower(listName + kSignatureSuffix)};
     for (const auto& [path, md5] : previous.md5ByPath) {
         names.push_back(ToLower(path));
         names.push_back(ToLower(path + L"._.zip"));

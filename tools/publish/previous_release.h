@@ -2,7 +2,9 @@
 // MD5 keys, and its folder holds their zip variants for reuse.
 #pragma once
 
+#include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@ struct PreviousRelease {
     std::wstring folder;
     std::map<std::wstring, std::wstring> md5ByPath;  // file records with an md5 key, exact paths
     std::vector<std::wstring> deletedPaths;          // records that delete a file
+    std::optional<std::uint64_t> serial;             // of a signed release
 };
 
 // Reads `folder`\`listName`. COM must be initialised. False, with `error`,
@@ -20,7 +23,8 @@ bool ReadPreviousRelease(const std::wstring& folder, const std::wstring& listNam
                          std::wstring& error);
 
 // The files a folder written by this tool may hold: its list, the list's zip
-// variant, and each listed path and its zip variant (lower-cased).
+// variant and signature, and each listed path and its zip variant
+// (lower-cased).
 [[nodiscard]] std::vector<std::wstring> PublishedNames(const PreviousRelease& previous, const std::wstring& listName);
 
 }  // namespace mf::publish

@@ -18,6 +18,7 @@
 #include "manifest.h"
 #include "base/md5.h"
 #include "previous_release.h"
+#include "release_signing.h"
 #include "release_tree.h"
 #include "zip_writer.h"
 
@@ -36,13 +37,15 @@ std::wstring ErrorCode() {
 
 struct CopiedFile {
     std::wstring md5;
+    std::wstring sha256;  // only when asked for
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
 };
 
 // Copies the file and takes its MD5 and CRC-32 from the very bytes written,
 // so the key in the list always describes the published copy.
-bool CopyAndHash(const std::wstring& source, const std::wstring& target, CopiedFile& copied, std::wstring& error) {
+bool CopyAndHash(const std::wstring& source, const std::wstring& target, bool withSha256, CopiedFile& copied,
+                 std::wstring& error) {
     UniqueFile in(::CreateFileW(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!in) {
@@ -60,6 +63,8 @@ bool CopyAndHash(const std::wstring& source, const std::wstring& target, CopiedF
         error = L"the system's MD5 provider is not available";
         return false;
     }
+    std::optional<Sha256> sha256;
+    if (withSha256) sha256.emplace();
     std::vector<unsigned char> buffer(kChunk);
     uLong crc = crc32(0L, Z_NULL, 0);
     copied.size = 0;
@@ -71,6 +76,7 @@ bool CopyAndHash(const std::wstring& source, const std::wstring& target, CopiedF
         }
         if (got == 0) break;
         md5.Update(buffer.data(), got);
+        if (sha256) sha256->Update(buffer.data(), got);
         crc = crc32(crc, buffer.data(), got);
         copied.size += got;
         DWORD written = 0;
@@ -80,6 +86,11 @@ bool CopyAndHash(const std::wstring& source, const std::wstring& target, CopiedF
         }
     }
     copied.md5 = md5.Finish();
+    if (sha256) {
+        const std::optional<Sha256Digest> digest = sha256->Finish();
+        if (!digest) return error = L"cannot compute the SHA-256 of " + source, false;
+        copied.sha256 = HexText(*digest);
+    }
     copied.crc = static_cast<std::uint32_t>(crc);
     if (copied.md5.empty()) {
         error = L"cannot compute the MD5 of " + source;
@@ -103,7 +114,7 @@ public:
     bool Run(std::wstring& error) {
         const auto start = std::chrono::steady_clock::now();
         s_ = PublishSummary{};
-        if (!CheckFolders(error) || !ReadManifest(error) || !ReadRelease(error) || !ApplyManifest(error) ||
+        if (!CheckFolders(error) || !ReadKey(error) || !ReadManifest(error) || !ReadRelease(error) || !ApplyManifest(error) ||
             !ReadPrevious(error) || !CheckOutput(error) || !Stage(error) || !Swap(error))
             return false;
         s_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -137,6 +148,12 @@ private:
                 return error = L"the previous release folder " + previousFolder_ + L" does not exist", false;
         }
         return true;
+    }
+
+    bool ReadKey(std::wstring& error) {
+        if (o_.keyFile.empty()) return true;
+        key_ = ReadKeyFile(FullPath(o_.keyFile), error);
+        return key_.has_value();
     }
 
     bool ReadManifest(std::wstring& error) {
@@ -288,9 +305,10 @@ private:
         if (!FolderExists(folder) && !CreateFolderTree(folder))
             return error = L"cannot create " + folder + ErrorCode(), false;
         CopiedFile copied;
-        if (!CopyAndHash(source, target, copied, error)) return false;
+        if (!CopyAndHash(source, target, key_.has_value(), copied, error)) return false;
         listed.path = file.path;
         listed.md5 = copied.md5;
+        listed.sha256 = copied.sha256;
         if (!ReuseZip(file.path, copied) &&
             !MakeZip(target, LastComponent(file.path), file.modified, copied.crc, error))
             return false;
@@ -349,8 +367,9 @@ private:
 
     bool StageList(const std::vector<ListedFile>& listed, std::wstring& error) {
         const std::wstring list = staging_ + L"\\" + o_.listName;
-        const std::string bytes = BuildList(listed, manifest_);
+        const std::string bytes = BuildList(listed, manifest_, RootAttributes());
         if (!WriteWholeFile(list, bytes)) return error = L"cannot write " + list + ErrorCode(), false;
+        if (key_ && !SignFile(list, *key_, error)) return false;
         FILETIME now{};
         ::GetSystemTimeAsFileTime(&now);
         const uLong crc =
@@ -358,6 +377,17 @@ private:
         if (!MakeZip(list, o_.listName, now, static_cast<std::uint32_t>(crc), error)) return false;
         (void)KeepZipIfSmaller(list, bytes.size());
         return true;
+    }
+
+    // The serial and expiry of a signed release, as root attributes.
+    std::wstring RootAttributes() {
+        if (!key_) return {};
+        s_.serial = o_.serial ? *o_.serial : DefaultSerial(previous_.serial);
+        std::wstring text = L" " + std::wstring(kSerialAttribute) + L"=\"" +
+                            ToWString(static_cast<long long>(s_.serial)) + L"\"";
+        if (o_.expiresDays > 0)
+            text += L" " + std::wstring(kExpiresAttribute) + L"=\"" + ExpiryAfterDays(o_.expiresDays) + L"\"";
+        return text;
     }
 
     bool Swap(std::wstring& error) {
@@ -394,6 +424,7 @@ private:
     std::vector<const FileSettings*> settings_;
     std::map<std::wstring, std::size_t> byLowerPath_;
     PreviousRelease previous_;
+    std::optional<SigningKey> key_;
 };
 
 }  // namespace

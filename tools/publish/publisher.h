@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,11 @@ struct PublishOptions {
     std::wstring listName = L"update.xml";
     std::wstring manifestPath;  // empty: mirefold-publish.ini in the release, when there is one
     bool zipIfSmaller = false;  // leave out zip variants that are not smaller than their file
+    // A signed release: every file record carries its SHA-256, the list's
+    // root its serial (and expiry), and the list is signed into LIST.sig.
+    std::wstring keyFile;                 // empty: an unsigned release, as before
+    std::optional<std::uint64_t> serial;  // none: one more than --previous, else from the UTC time
+    int expiresDays = 0;                  // 0: the list does not expire
     std::function<void(const PublishProgress&)> progress;
     const std::atomic<bool>* cancel = nullptr;
 };
@@ -44,6 +50,7 @@ struct PublishSummary {
     std::vector<std::wstring> removed;  // in the previous release, not in this one
     std::vector<std::wstring> warnings;
     double seconds = 0;
+    std::uint64_t serial = 0;  // of a signed release
 };
 
 // COM must be initialised on the calling thread (the previous list is read

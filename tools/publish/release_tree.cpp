@@ -4,6 +4,8 @@
 
 #include "base/handles.h"
 #include "base/strings.h"
+#include "engine/installed_release.h"
+#include "list/release_marks.h"
 #include "manifest.h"
 
 namespace mf::publish {
@@ -65,13 +67,14 @@ std::wstring PathProblem(const std::wstring& path, const std::wstring& listName)
     if (Trim(path) != path) return L"its path begins or ends with white space, which the engine trims away";
     if (Contains(ToLower(path), L"._.zip"))
         return L"its path holds \"._.zip\", which the engine removes from list paths";
-    if (EqualsNoCase(path, listName) || EqualsNoCase(path, listName + L"._.zip"))
+    if (EqualsNoCase(path, listName) || EqualsNoCase(path, listName + L"._.zip") ||
+        EqualsNoCase(path, listName + kSignatureSuffix))
         return L"it has the name of the list file (choose another with --list-name)";
     if (EqualsNoCase(path, L"mirefold.xml"))
         return L"the engine keeps the installed list as mirefold.xml at the top of the installation";
     // The engine never installs a file over its own bookkeeping; a release
     // that ships one would not get it installed.
-    for (const wchar_t* own : {L"mirefold.ini", L"__oldfiles.lst"}) {
+    for (const wchar_t* own : {L"mirefold.ini", L"__oldfiles.lst", kInstalledSerialFile}) {
         if (EqualsNoCase(path, own))
             return L"the engine keeps its own " + std::wstring(own) + L" at the top of the installation";
     }
