@@ -135,6 +135,26 @@ def text_seeds():
     write(out, "reply.txt", b"  <ver>2.1\r\n</ver><url>http://a/\r\nb.xml</url>\n<URL>http://c/d.xml</URL>")
 
 
+def language_seeds():
+    out = target("language_file")
+    # The first lines of each file: long seeds make every run slow.
+    for name in ["zh-CN.lan.txt", "zh-TW.lan.txt"]:
+        with open(os.path.join(ROOT, "res", "lang", name), "rb") as f:
+            text = f.read()
+        write(out, name, text[: text.index(b"\n", 1200) + 1])
+    # Widths and precisions no translation may ask for (as the engine's own
+    # hostile-file test writes them).
+    write(out, "hostile.lan", b"[MAIN]\r\nFound %d files need to update...=%2000000000d\r\n"
+          b"download:%s=%4000000000s\r\nCopying files[%d/%d]...=%d/%.999999999d\r\n")
+
+
+def task_seeds():
+    out = target("task_rules")
+    lines = ["run", "ren", "DEL", "shortcut", "yes", "not", "0", "{desktop}\\题库", "a.LNK", "upgrade.XML",
+             ".xml", "x.xml.bak"]
+    write(out, "texts.txt", "\n".join(lines).encode("utf-16-le"))
+
+
 def main():
     with tempfile.TemporaryDirectory() as work:
         zip_seeds(work)
@@ -144,6 +164,8 @@ def main():
     push_seeds()
     list_record_seeds()
     text_seeds()
+    language_seeds()
+    task_seeds()
 
 
 if __name__ == "__main__":
