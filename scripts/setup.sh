@@ -12,6 +12,7 @@ packages=(
   fonts-wqy-microhei fonts-noto-cjk fonts-wine locales
   nginx-light openssl python3 zip unzip curl aria2 libxml2-utils imagemagick time
   chromium
+  clang libfuzzer-14-dev zlib1g-dev
 )
 
 # Windows tests that show Chinese in system-drawn controls run Wine in this

@@ -4,49 +4,11 @@
 #include <sstream>
 
 #include "base/resources.h"
-#include "base/strings.h"
+#include "engine/language_text.h"
 
 namespace mf {
 
-void Language::LoadText(std::wstring_view text) {
-    std::map<std::wstring, std::wstring>* open = nullptr;
-    for (std::wstring& raw : Split(text, L'\n')) {
-        std::wstring line = TrimRight(raw);
-        if (line.empty() || line[0] == L';' || line[0] == L'\'') continue;
-        if (StartsWith(line, L"//") || StartsWith(line, L"\\\\") || line.size() < 4) continue;
-        if (line.front() == L'[' && line.back() == L']') {
-            open = &sections_[line.substr(1, line.size() - 2)];
-            continue;
-        }
-        if (open == nullptr) continue;
-        ReplaceAll(line, L"\\t", L"\t");
-        ReplaceAll(line, L"\\n", L"\n");
-        const std::size_t equals = line.find(L'=');
-        if (equals == std::wstring::npos) continue;
-        (*open)[line.substr(0, equals)] = line.substr(equals + 1);
-    }
-}
-
-namespace {
-
-// Lines of at most 1024 bytes, as the file format allows.
-std::wstring ReadLanguageBytes(std::string_view bytes) {
-    std::string clipped;
-    clipped.reserve(bytes.size());
-    std::size_t lineStart = 0;
-    for (std::size_t i = 0; i <= bytes.size(); ++i) {
-        if (i == bytes.size() || bytes[i] == '\n') {
-            std::string_view line = bytes.substr(lineStart, i - lineStart);
-            if (line.size() > 1024) line = line.substr(0, 1024);
-            clipped.append(line);
-            if (i < bytes.size()) clipped += '\n';
-            lineStart = i + 1;
-        }
-    }
-    return Widen(clipped);
-}
-
-}  // namespace
+void Language::LoadText(std::wstring_view text) { ReadLanguageText(text, sections_); }
 
 bool Language::LoadFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
@@ -64,11 +26,7 @@ bool Language::LoadResource(HMODULE module, int id) {
 }
 
 std::wstring Language::Translate(const std::wstring& section, const std::wstring& text) const {
-    const auto s = sections_.find(section);
-    if (s == sections_.end()) return text;
-    const auto t = s->second.find(text);
-    if (t == s->second.end() || t->second.empty()) return text;
-    return t->second;
+    return TranslateIn(sections_, section, text);
 }
 
 void Language::TranslateWindow(HWND window, const std::wstring& section) const {

@@ -1,9 +1,5 @@
 #include "list/list_archive.h"
 
-#include <windows.h>
-
-#include "base/handles.h"
-
 namespace mf {
 
 void ListArchive::WriteInt(std::int32_t value) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/handles.h"
+#include "net/http_values.h"
 #include "net/request_pace.h"
 
 namespace mf {
@@ -105,7 +106,8 @@ enum class ReplyEncoding {
 DWORD QueryStatusCode(HINTERNET request);
 // A response header as text; empty when absent.
 std::wstring QueryHeader(HINTERNET request, DWORD query);
-// Content-Length as a 64-bit number, -1 when absent or not a number.
+// Content-Length as a 64-bit number, -1 when absent or not a number
+// (ParseContentLength).
 std::int64_t QueryContentLength(HINTERNET request);
 
 enum class PacedRead {
@@ -119,21 +121,6 @@ enum class PacedRead {
 // (a single read of many bytes would wait for a trickling server as long as
 // each of its bytes comes inside the receive time-out).
 [[nodiscard]] PacedRead ReadPaced(HINTERNET request, char* buffer, DWORD want, DWORD& read, RequestPace& pace);
-
-// A Content-Range value ("bytes 0-0/1234") taken apart. `total` is -1 when
-// the server wrote "*" (length unknown); `valid` is false for anything that
-// is not one satisfied byte range.
-struct ContentRange {
-    bool valid = false;
-    std::int64_t first = 0;
-    std::int64_t last = 0;
-    std::int64_t total = -1;
-};
-ContentRange ParseContentRange(const std::wstring& text);
-
-// The complete length from a Content-Range value; -1 when it is absent or
-// unknown ("*").
-std::int64_t ContentRangeTotal(const std::wstring& contentRange);
 
 // Base and relative name joined with "//", then backslashes turned into
 // slashes, doubled slashes reduced and the "http://" separator restored.

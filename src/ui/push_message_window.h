@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "gui/html_dialog.h"
+#include "ui/push_message_place.h"
 #include "ui/push_messages.h"
 
 namespace mf::ui {

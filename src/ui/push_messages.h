@@ -5,12 +5,14 @@
 // carry them out.
 //
 // Times are local wall-clock seconds counted from 1970-01-01 00:00 as if the
-// local clock had no time zone (LocalSeconds turns a SYSTEMTIME into one): a
+// local clock had no time zone (LocalSecondsOf): a
 // day is 86400 of them and the hour of the day is (t % 86400) / 3600, so the
 // rules never meet a time zone or a daylight-saving change.
+//
+// The answer comes from a server, so this part takes no system header and
+// also runs natively under a fuzzer; push_message_place.h holds what speaks
+// in Windows types.
 #pragma once
-
-#include <windows.h>
 
 #include <cstdint>
 #include <optional>
@@ -27,7 +29,8 @@ inline constexpr LocalTime kDay = 86400;
 // 9999-12-31, month 1-12, day 1-31 (a day past the month's end counts on
 // into the next month, as the system's own conversion does).
 [[nodiscard]] std::optional<LocalTime> LocalMidnight(int year, int month, int day);
-[[nodiscard]] LocalTime LocalSeconds(const SYSTEMTIME& local);
+// A local date and time (month 1-12, day 1-31) as LocalTime.
+[[nodiscard]] LocalTime LocalSecondsOf(int year, int month, int day, int hour, int minute, int second);
 
 // Time types: 0, 1 and 2 repeat by an interval, 3 shows in listed hours of
 // the day; any other value never shows.
@@ -114,17 +117,6 @@ struct ShownMessage {
     int pageWidth = 0, pageHeight = 0, position = 0, xOffset = 0, yOffset = 0;
 };
 [[nodiscard]] ShownMessage ParseRecordText(std::wstring_view text);
-
-// Where the window of this size goes on a screen of this size: positions 1
-// to 9 are the corners, edge centres and centre, read as on a telephone
-// keypad, plus the offsets; any other position leaves the window where it
-// is (nullopt).
-[[nodiscard]] std::optional<POINT> PlaceMessageWindow(int position, SIZE screen, SIZE window, int xOffset,
-                                                      int yOffset);
-
-// "ResizeDlg"'s argument, "width|height": nullopt unless both are numbers
-// above 0; each is kept within the screen.
-[[nodiscard]] std::optional<SIZE> ParseDialogSize(std::wstring_view text, SIZE screen);
 
 // The offer check: what the installed product is, and the request and page
 // arguments made from it.

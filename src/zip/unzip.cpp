@@ -5,6 +5,7 @@
 #include <set>
 
 #include "base/strings.h"
+#include "zip/file_source.h"
 #include "zip/zip_archive.h"
 
 namespace mf {

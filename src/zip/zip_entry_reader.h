@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "zip/byte_source.h"
-#include "zip/zip_directory.h"
+#include "zip/zip_container.h"
 #include "zip/zip_result.h"
 
 namespace mf {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/strings.h"
+#include "ui/push_message_place.h"
 #include "ui/push_messages.h"
 
 namespace mf::ui {
