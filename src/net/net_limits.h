@@ -28,6 +28,9 @@ struct NetLimits : ProcessWide {
     // Connect, send and receive time-out of every request: a server that
     // stops answering fails the request instead of holding it.
     DWORD timeoutMs = 30000;
+    // The whole of one POST request (connect, send, every read): a server
+    // that trickles its answer is cut off here, however steadily it sends.
+    DWORD postDeadlineMs = 15000;
 };
 
 // The limits of the current process state (tests lower them).
