@@ -32,7 +32,7 @@ LRESULT CALLBACK SlowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-TEST(Notifications, AnOwnWindowThatRegistersAgainIsNoLongerSkipped) {
+TEST(OwnWindowNotifications, AWindowThatRegistersAgainIsNoLongerSkipped) {
     test::FreshEngine engine;
     WNDCLASSW wc{};
     wc.lpfnWndProc = SlowProc;

@@ -48,6 +48,6 @@ done
 notes=$(echo "$dom" | sed -n '/<pre id="log">/,/<\/pre>/p')
 [ "$(echo "$notes" | grep -c "external ResizeDlg")" = 1 ] || fail "ResizeDlg more than once: $notes"
 # No address the page was handed ran as its script.
-! grep -q "script ran" <<<"$dom" || fail "a javascript: address ran in the page: $dom"
+! grep -q "script ran" <<<"$notes" || fail "a javascript: address ran in the page: $notes"
 tail -c +$((before + 1)) "$log" | grep "GET /$area/offer.html" >/dev/null || fail "the offer page's request did not reach the server"
 echo "push-message page: addImg, setUrl and the external calls as the window expects"
