@@ -10,6 +10,7 @@
 
 #include "base/strings.h"
 #include "gui/browser_rules.h"
+#include "gui/owned_variant.h"
 
 namespace mf::gui {
 
@@ -30,15 +31,6 @@ public:
 
 private:
     BSTR value_;
-};
-
-// A VARIANT cleared on scope exit.
-struct OwnedVariant {
-    VARIANT value;
-    OwnedVariant() { ::VariantInit(&value); }
-    ~OwnedVariant() { ::VariantClear(&value); }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
 };
 
 // The text of an event argument, which may come by reference.

@@ -9,26 +9,18 @@
 #include <shobjidl.h>
 
 #include "base/handles.h"
+#include "gui/owned_variant.h"
 
 namespace mf::gui {
 
 namespace {
-
-// A VARIANT cleared on scope exit.
-struct Variant {
-    VARIANT value;
-    Variant() { ::VariantInit(&value); }
-    ~Variant() { ::VariantClear(&value); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-};
 
 // The shell's automation object of the desktop's own window.
 ComPtr<IShellDispatch2> DesktopShell() {
     ComPtr<IShellWindows> windows;
     if (FAILED(::CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(windows.GetAddressOf()))))
         return nullptr;
-    Variant empty;
+    OwnedVariant empty;
     long window = 0;
     ComPtr<IDispatch> desktop;
     if (windows->FindWindowSW(&empty.value, &empty.value, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH,
@@ -56,11 +48,11 @@ bool OpenThroughDesktop(const std::wstring& url) {
     ComPtr<IShellDispatch2> shell = DesktopShell();
     if (!shell) return false;
     BSTR file = ::SysAllocStringLen(url.data(), static_cast<UINT>(url.size()));
-    Variant none;
-    Variant verb;
+    OwnedVariant none;
+    OwnedVariant verb;
     verb.value.vt = VT_BSTR;
     verb.value.bstrVal = ::SysAllocString(L"open");
-    Variant show;
+    OwnedVariant show;
     show.value.vt = VT_I4;
     show.value.lVal = SW_SHOWNORMAL;
     const HRESULT hr = shell->ShellExecute(file, none.value, none.value, verb.value, show.value);
