@@ -35,6 +35,9 @@ inline constexpr UINT kPushShow = 1029;     // 0x405: wParam 1, the record text 
 inline constexpr UINT kPushRetired = 1030;  // 0x406: wParam 0, the message id (window -> launcher -> scheduler)
 // The offer watch asks the push-message window to retire the offer on show.
 inline constexpr UINT kPushRetireOffer = WM_APP + 29;
+// An offer check's answer has come (posted by the check's thread to the
+// push-message window, which takes the answers from its own queue).
+inline constexpr UINT kPushOfferChecked = WM_APP + 41;
 
 // The launcher window's notification-area icon (lParam: the mouse message).
 inline constexpr UINT kLauncherTrayIcon = 9025;        // 0x2341

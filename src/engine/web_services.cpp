@@ -19,6 +19,8 @@ std::wstring MessageServer() {
     return ServerBase(ReadConfig(L"APPLICATION", L"MessageServerURL"), kDefaultMessageServer);
 }
 
+bool WebServicesEnabled() { return ReadConfigFlag(L"APPLICATION", L"WebServices", L"1"); }
+
 std::wstring PracticeCenterLoadingPage() { return PracticeCenterServer() + L"/areas/PracticeCenter/zqLoading2.html"; }
 
 }  // namespace mf

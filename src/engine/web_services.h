@@ -6,6 +6,11 @@
 //   MessageServerURL    default http://message.mirefold.net
 // A trailing "/" of a setting is dropped; the paths the engine asks for
 // begin with one.
+//
+// "WebServices" of section "APPLICATION" (default on) set to 0 turns off
+// every request that carries the machine identifier without the user
+// asking: the practice center's start-up request, the push messages and
+// their offer checks. The identifier goes to these two hosts only.
 #pragma once
 
 #include <string>
@@ -20,6 +25,9 @@ inline constexpr const wchar_t* kDefaultMessageServer = L"http://message.mirefol
 
 [[nodiscard]] std::wstring PracticeCenterServer();
 [[nodiscard]] std::wstring MessageServer();
+
+// Whether the practice-center request, push messages and offer checks run.
+[[nodiscard]] bool WebServicesEnabled();
 
 // The practice center's loading page (shown while the computer variant
 // caches its files).

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "base/strings.h"
 #include "gui/browser_rules.h"
+#include "gui/owned_variant.h"
 
 namespace mf::gui {
 
@@ -31,15 +33,6 @@ private:
     BSTR value_;
 };
 
-// A VARIANT cleared on scope exit.
-struct OwnedVariant {
-    VARIANT value;
-    OwnedVariant() { ::VariantInit(&value); }
-    ~OwnedVariant() { ::VariantClear(&value); }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
-};
-
 // The text of an event argument, which may come by reference.
 std::wstring VariantText(const VARIANT& argument) {
     const VARIANT* v = &argument;
@@ -56,6 +49,24 @@ long VariantLong(const VARIANT& argument) {
     OwnedVariant converted;
     if (FAILED(::VariantChangeType(&converted.value, const_cast<VARIANT*>(v), 0, VT_I4))) return 0;
     return converted.value.lVal;
+}
+
+IDispatch* DispatchOf(const VARIANT& argument) {
+    const VARIANT* v = &argument;
+    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal != nullptr) v = v->pvarVal;
+    if (v->vt == VT_DISPATCH) return v->pdispVal;
+    if (v->vt == (VT_BYREF | VT_DISPATCH) && v->ppdispVal != nullptr) return *v->ppdispVal;
+    return nullptr;
+}
+
+// The address a browser object (the control's or a frame's) shows.
+std::wstring LocationOf(IWebBrowser2* browser) {
+    if (browser == nullptr) return {};
+    BSTR location = nullptr;
+    if (FAILED(browser->get_LocationURL(&location)) || location == nullptr) return {};
+    std::wstring text(location, ::SysStringLen(location));
+    ::SysFreeString(location);
+    return text;
 }
 
 void SetCancel(const VARIANT& argument, bool cancel) {
@@ -247,7 +258,9 @@ public:
     STDMETHODIMP GetExternal(IDispatch** external) override {
         if (external == nullptr) return E_POINTER;
         *external = nullptr;
-        if (host_ == nullptr || !host_->external_) return S_FALSE;
+        // Only the engine's own page reaches the engine: a page the control
+        // was sent to in its place gets no external object.
+        if (host_ == nullptr || !host_->external_ || !host_->ServesExternalTo(host_->LocationUrl())) return S_FALSE;
         *external = host_->external_.Get();
         (*external)->AddRef();
         return S_OK;
@@ -270,9 +283,11 @@ private:
     ComPtr<IOleInPlaceActiveObject> active_;
 };
 
-// DWebBrowserEvents2: before-navigate (page commands), navigation errors and
-// document complete. An exception of the owner ends the event, never the
-// process; a navigation whose owner failed goes on uncancelled.
+// DWebBrowserEvents2: before-navigate (page commands and the owner's
+// address rules), the top document's arrival, navigation errors, document
+// complete, and new windows and downloads (always cancelled). An exception
+// of the owner ends the event, never the process; a navigation whose owner
+// failed stays cancelled.
 class BrowserHost::EventSink final : public IDispatch {
 public:
     explicit EventSink(BrowserHost* host) : host_(host) {}
@@ -311,15 +326,34 @@ public:
             switch (id) {
                 case DISPID_BEFORENAVIGATE2:
                     // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel), reversed.
-                    if (count >= 7) SetCancel(args[0], host_->events_.OnBeforeNavigate(VariantText(args[5])));
+                    if (count >= 7) host_->OnBeforeNavigate2(DispatchOf(args[6]), VariantText(args[5]), args[0]);
+                    break;
+                case DISPID_NAVIGATECOMPLETE2:
+                    // (pDisp, URL), reversed.
+                    if (count >= 2) host_->OnNavigateComplete2(DispatchOf(args[1]), VariantText(args[0]));
                     break;
                 case DISPID_NAVIGATEERROR:
                     // (pDisp, URL, Frame, StatusCode, Cancel), reversed.
-                    if (count >= 5) host_->events_.OnNavigateError(VariantText(args[3]), VariantLong(args[1]));
+                    if (count >= 5)
+                        host_->events_.OnNavigateError(VariantText(args[3]), VariantLong(args[1]),
+                                                       host_->IsTopLevel(DispatchOf(args[4])));
                     break;
                 case DISPID_DOCUMENTCOMPLETE:
                     // (pDisp, URL), reversed.
-                    if (count >= 2) host_->events_.OnDocumentComplete(VariantText(args[0]));
+                    if (count >= 2)
+                        host_->events_.OnDocumentComplete(VariantText(args[0]), host_->IsTopLevel(DispatchOf(args[1])));
+                    break;
+                case DISPID_NEWWINDOW2:
+                    // (ppDisp, Cancel), reversed.
+                    if (count >= 2) Refuse(args[0], L"new window", L"");
+                    break;
+                case DISPID_NEWWINDOW3:
+                    // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl), reversed.
+                    if (count >= 5) Refuse(args[3], L"new window", VariantText(args[0]));
+                    break;
+                case DISPID_FILEDOWNLOAD:
+                    // (ActiveDocument, Cancel), reversed.
+                    if (count >= 2) Refuse(args[0], L"download", L"");
                     break;
                 default: break;
             }
@@ -331,6 +365,12 @@ public:
 
 private:
     ~EventSink() = default;
+    // Cancelled before the owner hears of it: an owner that fails still
+    // opens nothing.
+    void Refuse(const VARIANT& cancel, const wchar_t* what, const std::wstring& url) {
+        SetCancel(cancel, true);
+        host_->events_.OnRefused(what, url);
+    }
     std::atomic<ULONG> references_{1};
     BrowserHost* host_;
 };
@@ -397,6 +437,7 @@ void BrowserHost::Stop() {
     sink_.Reset();
     site_.Reset();
     window_ = nullptr;
+    if (container_) container_->Destroy();
     container_.reset();
 }
 
@@ -459,6 +500,50 @@ std::optional<std::wstring> BrowserHost::CallScript(const std::wstring& name, co
         script.value.vt != VT_DISPATCH || script.value.pdispVal == nullptr)
         return std::nullopt;
     return CallScriptOn(script.value.pdispVal, name, args);
+}
+
+// The control's own object and a frame's are told apart by identity.
+bool BrowserHost::IsTopLevel(IDispatch* navigating) const {
+    if (navigating == nullptr || !browser_) return true;
+    ComPtr<IUnknown> own;
+    ComPtr<IUnknown> other;
+    if (FAILED(browser_.As(&own)) ||
+        FAILED(navigating->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(other.GetAddressOf()))))
+        return false;
+    return own.Get() == other.Get();
+}
+
+void BrowserHost::OnBeforeNavigate2(IDispatch* navigating, const std::wstring& url, const VARIANT& cancel) {
+    NavigationEvent event;
+    event.url = url;
+    event.topLevel = IsTopLevel(navigating);
+    event.topLocation = LocationUrl();
+    if (!event.topLevel && navigating != nullptr) {
+        ComPtr<IWebBrowser2> frame;
+        if (SUCCEEDED(navigating->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(frame.GetAddressOf()))))
+            event.frameLocation = LocationOf(frame.Get());
+    }
+    // An owner that fails refuses: nothing goes where nobody decided.
+    SetCancel(cancel, true);
+    SetCancel(cancel, events_.OnBeforeNavigate(event));
+}
+
+void BrowserHost::OnNavigateComplete2(IDispatch* navigating, const std::wstring& url) {
+    if (!IsTopLevel(navigating) || events_.OnTopArrived(url) || !browser_) return;
+    (void)browser_->Stop();
+    Navigate(L"about:blank");
+}
+
+std::wstring BrowserHost::LocationUrl() const { return LocationOf(browser_.Get()); }
+
+bool BrowserHost::ServesExternalTo(const std::wstring& location) const {
+    if (externalPage_.empty()) return true;
+    // The control may write the module's path with either slash.
+    auto plain = [](std::wstring text) {
+        std::replace(text.begin(), text.end(), L'\\', L'/');
+        return ToLower(text);
+    };
+    return plain(location) == plain(externalPage_);
 }
 
 bool BrowserHost::IsOwnWindow(HWND window) const {

@@ -23,19 +23,50 @@
 
 namespace mf::gui {
 
+// One navigation as the browser announces it, before it starts.
+struct NavigationEvent {
+    std::wstring url;
+    // The navigation is the control's own (not one of a frame inside it).
+    bool topLevel = true;
+    // A frame's address before it navigates ("" or "about:blank" for a
+    // frame that shows nothing yet); empty for the top level.
+    std::wstring frameLocation;
+    // The address of the document the control shows ("" before the first).
+    std::wstring topLocation;
+};
+
 // What the browser tells its owner.
 class BrowserEvents {
 public:
     virtual ~BrowserEvents() = default;
-    // Every navigation before it starts. True: the owner handled the URL as
-    // a page command and the navigation is cancelled.
-    virtual bool OnBeforeNavigate(const std::wstring& url) = 0;
-    // A navigation failed (`status` an HTTP status or an HRESULT).
-    virtual void OnNavigateError(const std::wstring& url, long status) {
+    // Every navigation before it starts, of the control and of its frames.
+    // True: the navigation is cancelled (a page command the owner carried
+    // out, or an address the owner refuses).
+    virtual bool OnBeforeNavigate(const NavigationEvent& navigation) = 0;
+    // The control's own document has arrived at `url` (after the redirects
+    // the server asked for). False: the owner refuses it; the control stops
+    // and shows "about:blank".
+    virtual bool OnTopArrived(const std::wstring& url) {
+        (void)url;
+        return true;
+    }
+    // A navigation failed (`status` an HTTP status or an HRESULT), of the
+    // control itself or of a frame.
+    virtual void OnNavigateError(const std::wstring& url, long status, bool topLevel) {
         (void)url;
         (void)status;
+        (void)topLevel;
     }
-    virtual void OnDocumentComplete(const std::wstring& url) { (void)url; }
+    virtual void OnDocumentComplete(const std::wstring& url, bool topLevel) {
+        (void)url;
+        (void)topLevel;
+    }
+    // A new window or a download the page asked for; the host has cancelled
+    // it already (no page of the engine opens windows or saves files).
+    virtual void OnRefused(const std::wstring& what, const std::wstring& url) {
+        (void)what;
+        (void)url;
+    }
 };
 
 // Calls a function of the current page's script with text arguments.
@@ -68,6 +99,8 @@ public:
     // The container window (the browser fills it but for a one-pixel frame).
     [[nodiscard]] HWND Window() const { return window_; }
     bool Navigate(const std::wstring& url);
+    // The control (null once stopped); what it announces reaches the owner.
+    [[nodiscard]] IWebBrowser2* Control() const { return browser_.Get(); }
     void MoveTo(const RECT& rect);
 
     std::optional<std::wstring> CallScript(const std::wstring& name, const std::vector<std::wstring>& args) override;
@@ -81,6 +114,14 @@ public:
     // maximised).
     [[nodiscard]] bool Maximised() const { return maximised_; }
     void SetMaximised(bool maximised) { maximised_ = maximised; }
+
+    // The address of the document the control shows ("" when none).
+    [[nodiscard]] std::wstring LocationUrl() const;
+    // Only the document at this address (the engine's own page) reaches the
+    // external object; empty: any top-level document does.
+    void ServeExternalOnlyTo(std::wstring address) { externalPage_ = std::move(address); }
+    // Whether the page at `location` gets the external object.
+    [[nodiscard]] bool ServesExternalTo(const std::wstring& location) const;
 
     // Once: the page's own window stops erasing its background (the page
     // paints all of it), so resizing does not flicker.
@@ -98,6 +139,9 @@ private:
     void FitControl();
     void Stop();
     bool IsOwnWindow(HWND window) const;
+    [[nodiscard]] bool IsTopLevel(IDispatch* navigating) const;
+    void OnBeforeNavigate2(IDispatch* navigating, const std::wstring& url, const VARIANT& cancel);
+    void OnNavigateComplete2(IDispatch* navigating, const std::wstring& url);
 
     BrowserEvents& events_;
     ComPtr<IDispatch> external_;
@@ -112,6 +156,7 @@ private:
     DWORD eventsCookie_ = 0;
     bool maximised_ = true;
     bool eraseStopped_ = false;
+    std::wstring externalPage_;
 };
 
 }  // namespace mf::gui

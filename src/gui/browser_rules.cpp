@@ -1,5 +1,8 @@
 #include "gui/browser_rules.h"
 
+#include "base/strings.h"
+#include "gui/web_address.h"
+
 namespace mf::gui {
 
 namespace {
@@ -52,6 +55,12 @@ InputDecision DecideBrowserInput(UINT message, WPARAM key, bool ctrlDown, bool a
         default: break;
     }
     return {};
+}
+
+bool HtmlDialogMayGo(std::wstring_view url, bool topLevel, std::wstring_view ownPage) {
+    if (EqualsNoCase(url, L"about:blank")) return true;
+    if (topLevel) return EqualsNoCase(url, ownPage);
+    return ParseWebAddress(url).has_value();
 }
 
 const wchar_t* TitleDoubleClickFunction(bool maximised) { return maximised ? L"repair" : L"btnMax"; }

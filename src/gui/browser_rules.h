@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 namespace mf::gui {
 
 // The title strip of the page: the top 24 pixels of the control, left of its
@@ -34,5 +36,12 @@ struct InputDecision {
 // The page function that a double click in the title strip calls, by the
 // shared maximised flag before it is inverted.
 [[nodiscard]] const wchar_t* TitleDoubleClickFunction(bool maximised);
+
+// Where an HTML dialog's browser may go: the control itself stays on the
+// dialog's own page (`ownPage`, a res: address of the executable); a frame
+// goes to http(s) addresses and "about:blank" only, so that no address
+// handed to the page runs as script inside it (javascript:) or opens a
+// file. True: the navigation goes on.
+[[nodiscard]] bool HtmlDialogMayGo(std::wstring_view url, bool topLevel, std::wstring_view ownPage);
 
 }  // namespace mf::gui

@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include "gui/browser_rules.h"
+
 namespace mf::gui {
 
 namespace {
@@ -134,6 +136,7 @@ INT_PTR CBaseHtmlDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             address_ = HtmlResourceAddress(htmlId_);
             if (browser_) {
                 browser_->SetMaximised(false);
+                browser_->ServeExternalOnlyTo(address_);
                 browser_->Navigate(address_);
             }
             (void)OnDialogMessage(message, wParam, lParam);
@@ -166,10 +169,16 @@ void CBaseHtmlDlg::ApplyRegion() {
     if (region != nullptr && ::SetWindowRgn(hwnd(), region, TRUE) == 0) ::DeleteObject(region);
 }
 
-bool CBaseHtmlDlg::OnBeforeNavigate(const std::wstring&) { return false; }
+bool CBaseHtmlDlg::OnBeforeNavigate(const NavigationEvent& navigation) {
+    return !HtmlDialogMayGo(navigation.url, navigation.topLevel, address_);
+}
 
-void CBaseHtmlDlg::OnNavigateError(const std::wstring&, long) { *pageLoaded_ = true; }
+void CBaseHtmlDlg::OnNavigateError(const std::wstring& url, long, bool topLevel) {
+    if (!topLevel) OnFrameFailed(url);
+}
 
-void CBaseHtmlDlg::OnDocumentComplete(const std::wstring&) { *pageLoaded_ = true; }
+void CBaseHtmlDlg::OnDocumentComplete(const std::wstring&, bool topLevel) {
+    if (topLevel) *pageLoaded_ = true;
+}
 
 }  // namespace mf::gui

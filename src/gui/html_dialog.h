@@ -72,9 +72,9 @@ public:
     std::optional<std::wstring> CallScript(const std::wstring& name, const std::vector<std::wstring>& args);
     void SetScriptCaller(ScriptCaller* caller) { scriptStandIn_ = caller; }
 
-    // The page has loaded, or the browser has given its final word on it (a
-    // page that could not load never will: the dialog still shows what it
-    // is asked to place, without the page's help).
+    // The page has loaded: the browser reported its top document complete.
+    // A page that failed to load never counts as loaded (its window would
+    // show nothing, and nothing to close it with).
     [[nodiscard]] bool PageLoaded() const { return pageLoaded_->load(); }
     // The same flag for another thread, valid after the dialog is gone.
     [[nodiscard]] std::shared_ptr<std::atomic<bool>> PageLoadedFlag() const { return pageLoaded_; }
@@ -87,12 +87,14 @@ protected:
     virtual std::vector<std::pair<std::wstring, ExternalMethod>> ExternalMethods() = 0;
     // Messages the base does not handle.
     virtual INT_PTR OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // A frame of the page failed to load.
+    virtual void OnFrameFailed(const std::wstring& url) { (void)url; }
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) final;
 
     // BrowserEvents
-    bool OnBeforeNavigate(const std::wstring& url) override;
-    void OnNavigateError(const std::wstring& url, long status) override;
-    void OnDocumentComplete(const std::wstring& url) override;
+    bool OnBeforeNavigate(const NavigationEvent& navigation) override;
+    void OnNavigateError(const std::wstring& url, long status, bool topLevel) override;
+    void OnDocumentComplete(const std::wstring& url, bool topLevel) override;
 
 private:
     void ApplyRegion();

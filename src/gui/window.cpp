@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "gui/gdi.h"
 
 namespace mf::gui {
@@ -28,7 +30,21 @@ bool RegisterWindowClass(const wchar_t* name, UINT style, HBRUSH background, con
     return ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-Window::~Window() { Destroy(); }
+namespace {
+
+// The window's last messages must not reach an object whose derived parts
+// are gone (a virtual call would land in the base): the window is first
+// let go of, then, when its owner has not destroyed it, destroyed as an
+// ordinary window of its class.
+void Orphan(HWND window, int slot) noexcept {
+    if (window == nullptr || !::IsWindow(window)) return;
+    ::SetWindowLongPtrW(window, slot, 0);
+    ::DestroyWindow(window);
+}
+
+}  // namespace
+
+Window::~Window() { Orphan(std::exchange(hwnd_, nullptr), GWLP_USERDATA); }
 
 bool Window::Create(const wchar_t* className, const std::wstring& title, DWORD style, DWORD exStyle,
                     const RECT& rect, HWND parent, UINT_PTR idOrMenu) noexcept {
@@ -100,7 +116,9 @@ LRESULT CALLBACK Window::Procedure(HWND window, UINT message, WPARAM wParam, LPA
     return result;
 }
 
-Dialog::~Dialog() {
+Dialog::~Dialog() { Orphan(std::exchange(hwnd_, nullptr), DWLP_USER); }
+
+void Dialog::Destroy() noexcept {
     if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
 

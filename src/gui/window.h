@@ -22,11 +22,14 @@ namespace mf::gui {
 bool RegisterWindowClass(const wchar_t* name, UINT style = CS_HREDRAW | CS_VREDRAW,
                          HBRUSH background = nullptr, const wchar_t* cursor = IDC_ARROW) noexcept;
 
-// A window created by this object, of a class registered above.
+// A window created by this object, of a class registered above. The owner
+// destroys the window (Destroy) while the object is whole, so that its
+// handlers see the last messages; the destructor only lets go of a window
+// still alive (none of its messages reach the object any more) and leaves
+// it to the system's default handling as it goes.
 class Window {
 public:
     Window() = default;
-    // Destroys the window when it still exists.
     virtual ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -82,7 +85,8 @@ private:
     Handler handler_;
 };
 
-// A dialog from a template of ThisModule(), modal or modeless.
+// A dialog from a template of ThisModule(), modal or modeless. As with
+// Window, the owner destroys a modeless dialog; the destructor only lets go.
 class Dialog {
 public:
     Dialog() = default;
@@ -97,6 +101,8 @@ public:
     INT_PTR RunModal(int templateId, HWND owner) noexcept;
     // CreateDialogParamW: the dialog, or null.
     HWND CreateModeless(int templateId, HWND owner) noexcept;
+    // A modeless dialog's end, while the object is whole.
+    void Destroy() noexcept;
 
 protected:
     // Handles one message the way a dialog procedure does: TRUE when

@@ -85,7 +85,11 @@ void NotificationWindows::Register(HWND window) {
     std::lock_guard lock(mutex_);
     auto& receiver = receivers_[window];
     // A handle seen before may by now belong to another program's window.
-    if (!receiver || receiver->processId != processId) {
+    // A window of this process that registers again is answering again (it
+    // was only busy, say in a request of its own): it gets a fresh start,
+    // with a new block, as the old one may still be read.
+    const bool ownAgain = receiver && receiver->skipped && processId == ::GetCurrentProcessId();
+    if (!receiver || receiver->processId != processId || ownAgain) {
         auto fresh = std::make_shared<Receiver>();
         fresh->window = window;
         fresh->processId = processId;

@@ -31,7 +31,8 @@ public:
     NotificationWindows& operator=(const NotificationWindows&) = delete;
 
     // Adds a window (once: registering a listed window again changes
-    // nothing) and prepares its text block in its process.
+    // nothing, except that a window of this process that was skipped gets
+    // messages again) and prepares its text block in its process.
     void Register(HWND window);
     // Removes the window from the list; its text block stays until
     // ReleaseAll, so a window that registers again reuses it.

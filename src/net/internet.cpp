@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <functional>
 #include <vector>
 
@@ -531,58 +535,71 @@ std::wstring ApplicationName() {
     return name.empty() ? std::wstring(L"mirefold") : name;
 }
 
-}  // namespace
+// The deadline of one POST. A blocking WinINet call cannot be given one,
+// and a server that sends a byte now and then never lets a time-out pass;
+// so a watch thread closes the session's root handle when the deadline
+// passes, which ends whatever call is blocked below it.
+class PostDeadline {
+public:
+    PostDeadline(HINTERNET root, DWORD milliseconds)
+        : root_(root), end_(::GetTickCount64() + milliseconds), watch_([this] { Watch(); }) {}
+    ~PostDeadline() { (void)Stop(); }
+    PostDeadline(const PostDeadline&) = delete;
+    PostDeadline& operator=(const PostDeadline&) = delete;
 
-int HttpPost(const std::wstring& url, std::wstring& text) {
-    text.clear();
-    CrackedUrl parts;
-    if (!CrackUrl(url, parts) || !IsHttp(parts)) return kPostFailed;
+    // Milliseconds left, at least 1 (a time-out of 0 means none).
+    [[nodiscard]] DWORD Left() const {
+        const ULONGLONG now = ::GetTickCount64();
+        return now >= end_ ? 1 : static_cast<DWORD>(std::min<ULONGLONG>(end_ - now, 0xFFFFFFF0));
+    }
+    [[nodiscard]] bool Passed() const { return ::GetTickCount64() >= end_; }
+    // Whether the watch has closed the root handle (and what was below it).
+    [[nodiscard]] bool Fired() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return fired_;
+    }
+    // Ends the watch; true when it had closed the root handle.
+    bool Stop() {
+        {
+            std::lock_guard<std::mutex> hold(lock_);
+            done_ = true;
+        }
+        wake_.notify_all();
+        if (watch_.joinable()) watch_.join();
+        return fired_;
+    }
 
-    ULONGLONG started = ::GetTickCount64();
-    UniqueInternet session = OpenInternet(ApplicationName());
-    if (!session) return PostFailure(started);
-    SetPostTimeouts(session.get());
+private:
+    void Watch() {
+        std::unique_lock<std::mutex> hold(lock_);
+        if (wake_.wait_for(hold, std::chrono::milliseconds(Left()), [this] { return done_; })) return;
+        fired_ = true;
+        ::InternetCloseHandle(root_);
+    }
 
-    // Redirects are followed as for every GET (OpenUrl); like a browser, a
-    // 307 or 308 repeats the POST and the others ask with a GET (the body is
-    // empty either way).
-    RequestForm form;
-    form.verb = L"POST";
-    form.connectFlags = INTERNET_FLAG_KEEP_CONNECTION;
-    form.secureConnect = true;
-    form.requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
-    form.context = 1;
-    form.setTimeouts = SetPostTimeouts;
-    form.headers = {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"};
-    // A server that compresses all the same is decoded (see OpenUrl).
-    form.decode = true;
-    UniqueInternet connection;
-    UniqueInternet request;
-    const OpenUrlError result = FollowRedirects(
-        url,
-        [&](const CrackedUrl& target, UniqueInternet& connect, UniqueInternet& open) {
-            if (!OpenRequest(session.get(), target, form, connect, open)) return false;
-            started = ::GetTickCount64();
-            return ::HttpSendRequestW(open.get(), nullptr, 0, nullptr, 0) != FALSE;
-        },
-        connection, request,
-        [&](DWORD status) {
-            if (status != HTTP_STATUS_REDIRECT_KEEP_VERB && status != 308) form.verb = L"GET";
-        });
-    if (result == OpenUrlError::Failed) return PostFailure(started);
-    if (result != OpenUrlError::None) return kPostFailed;
+    HINTERNET root_;
+    ULONGLONG end_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    bool fired_ = false;
+    std::thread watch_;
+};
 
-    const std::int64_t most = Limits().documentBytes;
-    const std::int64_t announced = AnnouncedLength(request.get(), most, url);
+// The reply's body, up to `most` bytes, decoded as UTF-8 into `text`.
+int ReadPostReply(HINTERNET request, const std::wstring& url, std::int64_t most, const PostDeadline& deadline,
+                  std::wstring& text) {
+    const std::int64_t announced = AnnouncedLength(request, most, url);
     if (announced == -2) return kPostFailed;
     std::string bytes;
     std::array<char, kChunk> buffer;
     std::int64_t total = 0;
     RequestPace pace = DocumentPace(announced);
     for (;;) {
+        if (deadline.Passed()) return kPostTimedOut;
+        const ULONGLONG started = ::GetTickCount64();
         DWORD read = 0;
-        started = ::GetTickCount64();
-        const PacedRead outcome = ReadPaced(request.get(), buffer.data(), kChunk, read, pace);
+        const PacedRead outcome = ReadPaced(request, buffer.data(), kChunk, read, pace);
         if (outcome == PacedRead::Failed) return PostFailure(started);
         if (outcome != PacedRead::Read) {
             WriteLog(L"Reply too slow, given up: " + url);
@@ -600,6 +617,91 @@ int HttpPost(const std::wstring& url, std::wstring& text) {
     if (EndedEarly(announced, total, url)) return kPostFailed;
     text = Widen(bytes, CodePage::Utf8);
     return kPostDone;
+}
+
+// Every handle of the request waits no longer than the deadline leaves.
+void SetPostTimeoutsWithin(HINTERNET handle, const PostDeadline& deadline) {
+    SetPostTimeouts(handle);
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT,
+                         INTERNET_OPTION_DATA_SEND_TIMEOUT, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT}) {
+        SetTimeout(handle, option, std::min(kPostTimeoutMs, deadline.Left()));
+    }
+}
+
+// The request itself, on a session that the deadline watches. Reads ask
+// for no more than has arrived, so that the deadline is looked at between
+// any two pieces of a trickled answer.
+int PostOn(HINTERNET session, const std::wstring& url, std::wstring& text, std::int64_t most,
+           PostDeadline& deadline) {
+    ULONGLONG started = ::GetTickCount64();
+    SetPostTimeoutsWithin(session, deadline);
+    // Redirects are followed as for every GET (OpenUrl); like a browser, a
+    // 307 or 308 repeats the POST and the others ask with a GET (the body is
+    // empty either way).
+    RequestForm form;
+    form.verb = L"POST";
+    form.connectFlags = INTERNET_FLAG_KEEP_CONNECTION;
+    form.secureConnect = true;
+    form.requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
+    form.context = 1;
+    form.setTimeouts = [&deadline](HINTERNET handle) { SetPostTimeoutsWithin(handle, deadline); };
+    form.headers = {L"Accept: */*\r\n", L"Content-Type: application/x-www-form-urlencoded\r\n"};
+    // A server that compresses all the same is decoded (see OpenUrl).
+    form.decode = true;
+    UniqueInternet connection;
+    UniqueInternet request;
+    const OpenUrlError result = FollowRedirects(
+        url,
+        [&](const CrackedUrl& target, UniqueInternet& connect, UniqueInternet& open) {
+            if (deadline.Passed() || !OpenRequest(session, target, form, connect, open)) return false;
+            started = ::GetTickCount64();
+            return ::HttpSendRequestW(open.get(), nullptr, 0, nullptr, 0) != FALSE;
+        },
+        connection, request,
+        [&](DWORD status) {
+            if (status != HTTP_STATUS_REDIRECT_KEEP_VERB && status != 308) form.verb = L"GET";
+        });
+    // Closed by the deadline's watch together with the session: not again.
+    auto forget = [&] {
+        if (deadline.Fired()) {
+            (void)request.release();
+            (void)connection.release();
+        }
+    };
+    if (result == OpenUrlError::Failed) {
+        const int failure = PostFailure(started);
+        forget();
+        return failure;
+    }
+    if (result != OpenUrlError::None) {
+        forget();
+        return kPostFailed;
+    }
+    const int read = ReadPostReply(request.get(), url, most, deadline, text);
+    forget();
+    return read;
+}
+
+}  // namespace
+
+int HttpPost(const std::wstring& url, std::wstring& text, std::int64_t maxBytes) {
+    text.clear();
+    CrackedUrl parts;
+    if (!CrackUrl(url, parts) || !IsHttp(parts)) return kPostFailed;
+
+    ULONGLONG started = ::GetTickCount64();
+    UniqueInternet session = OpenInternet(ApplicationName());
+    if (!session) return PostFailure(started);
+    PostDeadline deadline(session.get(), Limits().postDeadlineMs);
+    const int result = PostOn(session.get(), url, text, maxBytes > 0 ? maxBytes : Limits().documentBytes, deadline);
+    if (deadline.Stop()) {
+        // The watch closed the session, and with it what was open below it.
+        (void)session.release();
+        WriteLog(Format(L"No whole answer within %u s: %s", Limits().postDeadlineMs / 1000, url));
+        text.clear();
+        return kPostTimedOut;
+    }
+    return result;
 }
 
 }  // namespace mf

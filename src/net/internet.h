@@ -165,7 +165,10 @@ enum HttpPostResult : int {
     kPostTimedOut = 2,
 };
 // POST with an empty body (the parameters travel in the query string); the
-// reply decoded as UTF-8. A reply longer than NetLimits::documentBytes fails.
-[[nodiscard]] int HttpPost(const std::wstring& url, std::wstring& text);
+// reply decoded as UTF-8. A reply longer than `maxBytes` (0: the limit of
+// NetLimits::documentBytes) fails as soon as it is seen to be: nothing past
+// the limit is read. The whole request ends within
+// NetLimits::postDeadlineMs (kPostTimedOut after it).
+[[nodiscard]] int HttpPost(const std::wstring& url, std::wstring& text, std::int64_t maxBytes = 0);
 
 }  // namespace mf

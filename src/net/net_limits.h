@@ -39,6 +39,9 @@ struct NetLimits : ProcessWide {
     // breaks off again and again still ends).
     std::uint64_t deadlineBaseMs = 5 * 60 * 1000;
     std::int64_t deadlineBytesPerSecond = 4096;
+    // The whole of one POST request (connect, send, every read): a server
+    // that trickles its answer is cut off here, however steadily it sends.
+    DWORD postDeadlineMs = 15000;
 };
 
 // The limits of the current process state (tests lower them).

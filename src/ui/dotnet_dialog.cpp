@@ -12,6 +12,7 @@
 #include "engine/message_box.h"
 #include "engine/process_state.h"
 #include "net/range_downloader.h"
+#include "net/thread_value_table.h"
 #include "ui/resource_ids.h"
 #include "ui/window_resources.h"
 
@@ -21,20 +22,24 @@ namespace {
 
 constexpr wchar_t kTextVersion[] = L"2.0";
 
-// What the download thread needs, copied: the dialog may close before the
-// download ends (its window handle then names nobody).
-struct DownloadJob {
+}  // namespace
+
+// What the download thread works with. The dialog owns it and outlives the
+// thread: the thread is stopped and joined before the dialog returns.
+struct CDlgDownDotnet::DownloadJob {
     std::wstring address;
     std::wstring target;
-    HWND dialog;
+    HWND dialog = nullptr;
+    CRangeDownloader downloader;
 };
 
+namespace {
+
 DWORD WINAPI DownloadEntry(void* parameter) noexcept {
-    std::unique_ptr<DownloadJob> job(static_cast<DownloadJob*>(parameter));
+    auto* job = static_cast<CDlgDownDotnet::DownloadJob*>(parameter);
     bool complete = false;
     try {
-        CRangeDownloader downloader;
-        complete = downloader.Download(job->address, job->target, false, -1, job->dialog) == 1;
+        complete = job->downloader.Download(job->address, job->target, false, -1, job->dialog) == 1;
         WriteLog((complete ? L"Downloaded " : L"Download failed: ") + job->address);
     } catch (...) {
         complete = false;
@@ -67,7 +72,26 @@ std::wstring DotNetLocalFile(const std::wstring& folder, const std::wstring& add
 CDlgDownDotnet::CDlgDownDotnet(std::wstring address, std::wstring version)
     : address_(std::move(address)), version_(std::move(version)) {}
 
-INT_PTR CDlgDownDotnet::Run(HWND owner) { return RunModal(IDD_DOTNET_DOWNLOAD, owner); }
+CDlgDownDotnet::~CDlgDownDotnet() { EndDownload(); }
+
+INT_PTR CDlgDownDotnet::Run(HWND owner) {
+    const INT_PTR result = RunModal(IDD_DOTNET_DOWNLOAD, owner);
+    // A download still under way is stopped, and its thread ends before
+    // the dialog does: opened again, the dialog never finds a second
+    // download writing the same file.
+    EndDownload();
+    return result;
+}
+
+void CDlgDownDotnet::EndDownload() {
+    if (!thread_) return;
+    // The dialog's window is gone (its messages to it fail at once), or
+    // the thread has sent its last one: the wait cannot deadlock.
+    ThreadValueTable::Instance().Set(value_kind::kStopFlag, job_->downloader.jobId(), kStopValue);
+    ::WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+    job_.reset();
+}
 
 INT_PTR CDlgDownDotnet::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -137,17 +161,21 @@ void CDlgDownDotnet::OnOk() {
 }
 
 void CDlgDownDotnet::StartDownload() {
+    // One download at a time: a failed one has ended before the button
+    // came back.
+    EndDownload();
     const HWND button = ::GetDlgItem(hwnd(), IDOK);
     ::EnableWindow(button, FALSE);
-    auto job = std::make_unique<DownloadJob>(DownloadJob{address_, localFile_, hwnd()});
-    const HANDLE thread = ::CreateThread(nullptr, 0, DownloadEntry, job.get(), 0, nullptr);
-    if (thread == nullptr) {
+    job_ = std::make_unique<DownloadJob>();
+    job_->address = address_;
+    job_->target = localFile_;
+    job_->dialog = hwnd();
+    thread_.reset(::CreateThread(nullptr, 0, DownloadEntry, job_.get(), 0, nullptr));
+    if (!thread_) {
+        job_.reset();
         WriteLog(L"Cannot start the download of " + address_);
         OnDownloadEnded(false);
-        return;
     }
-    (void)job.release();
-    ::CloseHandle(thread);
 }
 
 void CDlgDownDotnet::OnDownloadEnded(bool complete) {

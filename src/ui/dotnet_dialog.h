@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "base/handles.h"
@@ -36,9 +37,14 @@ class CDlgDownDotnet : public gui::Dialog {
 public:
     enum class State { NotDownloaded = 0, Downloaded = 1, Failed = 2 };
 
+    struct DownloadJob;
+
     // `version` is the version text ("2.0"), `address` the installer's.
     CDlgDownDotnet(std::wstring address, std::wstring version);
-    // Modal; IDOK once the installer was started, IDCANCEL otherwise.
+    ~CDlgDownDotnet() override;
+    // Modal; IDOK once the installer was started, IDCANCEL otherwise. The
+    // download has ended (stopped when it was still under way) when it
+    // returns.
     INT_PTR Run(HWND owner);
 
 protected:
@@ -49,6 +55,7 @@ private:
     void OnOk();
     void StartDownload();
     void OnDownloadEnded(bool complete);
+    void EndDownload();
 
     std::wstring address_;
     std::wstring localFile_;
@@ -57,6 +64,8 @@ private:
     gui::CMyDownloadBlockView view_;
     UniqueGdiObject pending_;
     UniqueGdiObject done_;
+    std::unique_ptr<DownloadJob> job_;
+    UniqueHandle thread_;
 };
 
 // The prompt for a missing framework: the download dialog when the version

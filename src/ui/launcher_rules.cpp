@@ -25,6 +25,40 @@ PageCommand PageCommandIn(std::wstring_view url) {
     return PageCommand::None;
 }
 
+namespace {
+
+bool IsBlank(std::wstring_view url) { return EqualsNoCase(url, L"about:blank"); }
+
+bool OnPracticeSite(std::wstring_view url, const gui::WebAddress& practice) {
+    const std::optional<gui::WebAddress> address = gui::ParseWebAddress(url);
+    return address && gui::SameSite(*address, practice);
+}
+
+bool CommandFromPractice(const NavigationFacts& facts, const gui::WebAddress& practice) {
+    if (!facts.topLocation.empty() && !OnPracticeSite(facts.topLocation, practice)) return false;
+    if (facts.topLevel) return true;
+    return facts.frameLocation.empty() || IsBlank(facts.frameLocation) || OnPracticeSite(facts.frameLocation, practice);
+}
+
+}  // namespace
+
+NavigationVerdict DecideNavigation(std::wstring_view url, const NavigationFacts& facts,
+                                   const gui::WebAddress& practice) {
+    if (PageCommandIn(url) != PageCommand::None) {
+        return OnPracticeSite(url, practice) && CommandFromPractice(facts, practice) ? NavigationVerdict::Command
+                                                                                     : NavigationVerdict::Refuse;
+    }
+    if (IsBlank(url)) return NavigationVerdict::Go;
+    if (facts.topLevel) return OnPracticeSite(url, practice) ? NavigationVerdict::Go : NavigationVerdict::Refuse;
+    return gui::ParseWebAddress(url) ? NavigationVerdict::Go : NavigationVerdict::Refuse;
+}
+
+Arrival JudgeArrival(std::wstring_view arrived, std::wstring_view requested, int redirectsSoFar,
+                     const gui::WebAddress& practice) {
+    if (arrived == requested || IsBlank(arrived)) return Arrival::Stay;
+    return redirectsSoFar == 0 && OnPracticeSite(arrived, practice) ? Arrival::Redirected : Arrival::Leave;
+}
+
 LRESULT ResizeHitTest(POINT p, SIZE client) {
     const bool left = p.x < kResizeBand;
     const bool right = p.x >= client.cx - kResizeBand;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 
+#include "gui/web_address.h"
+
 namespace mf::ui {
 
 // The launcher's forms, fixed when it is made.
@@ -35,6 +37,34 @@ enum class PageCommand {
 // The first command, in the launcher's fixed order, whose text occurs
 // anywhere in the URL (case-sensitive).
 [[nodiscard]] PageCommand PageCommandIn(std::wstring_view url);
+
+// Where the launcher's browser may go. The engine runs elevated and the
+// network path can write any page, so the browser stays on the practice
+// center's own site (the host and port of PracticeCenterURL):
+// - the control itself goes only to http(s) addresses of that site (and
+//   to "about:blank", where a refused page is left);
+// - a frame goes to any http(s) address or "about:blank", never to file:,
+//   UNC paths, res:, javascript: or anything else;
+// - a page command counts only when it addresses the practice site and
+//   comes from the practice center's top-level document: from the control
+//   itself, or from a frame that shows the practice site or nothing (the
+//   hidden frame the practice page sends its commands through); a frame
+//   showing another site sends none. A refused command is cancelled.
+enum class NavigationVerdict { Go, Command, Refuse };
+struct NavigationFacts {
+    bool topLevel = true;
+    std::wstring frameLocation;  // a frame's address before it navigates
+    std::wstring topLocation;    // the control's document ("" before the first)
+};
+[[nodiscard]] NavigationVerdict DecideNavigation(std::wstring_view url, const NavigationFacts& facts,
+                                                 const gui::WebAddress& practice);
+
+// The control's document arrived at `arrived` after asking for
+// `requested`: a server's redirect to the practice site is followed once;
+// any other arrival is left.
+enum class Arrival { Stay, Redirected, Leave };
+[[nodiscard]] Arrival JudgeArrival(std::wstring_view arrived, std::wstring_view requested, int redirectsSoFar,
+                                   const gui::WebAddress& practice);
 
 // The borderless window's hit test in its restored state: a 5-pixel band
 // inside the client edge resizes, everything else drags.

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -84,8 +85,12 @@ public:
     LauncherOutcome RunModal();
 
     // BrowserEvents
-    bool OnBeforeNavigate(const std::wstring& url) override { return HandlePageCommand(url); }
-    void OnNavigateError(const std::wstring& url, long status) override;
+    bool OnBeforeNavigate(const gui::NavigationEvent& navigation) override;
+    bool OnTopArrived(const std::wstring& url) override;
+    void OnNavigateError(const std::wstring& url, long status, bool topLevel) override;
+    void OnRefused(const std::wstring& what, const std::wstring& url) override {
+        LogRefusedOnce(L"The practice center's page asked for a " + what + L"; refused: " + url);
+    }
 
     // The panel's messages that concern the launcher: its controls' colours.
     LRESULT HandlePanel(HWND panel, UINT message, WPARAM wParam, LPARAM lParam);
@@ -106,6 +111,7 @@ private:
     void ApplyProgressTexts();
     void OnTimer(UINT_PTR id);
     bool HandlePageCommand(const std::wstring& url);
+    void LogRefusedOnce(const std::wstring& text);
     void PageLoaded();
     void StartWorker();
     void StartCompanion();
@@ -145,6 +151,12 @@ private:
     UniqueIcon iconHandle_;
     UniqueGdiObject lineBrush_;
     std::wstring practiceAddress_;
+    // The practice center's site: where the browser may go (no host when
+    // PracticeCenterURL is no web address: nowhere).
+    gui::WebAddress practiceSite_;
+    std::wstring requestedTop_;
+    int redirects_ = 0;
+    std::set<std::wstring> refusalsLogged_;
 };
 
 bool LauncherWindow::Create(HWND owner) {
@@ -206,15 +218,20 @@ void LauncherWindow::Initialise() {
     Process().mainWindow = window_;
     CreateChildren();
     practiceAddress_ = PracticeCenterAddress();
+    if (auto site = gui::ParseWebAddress(PracticeCenterServer())) {
+        practiceSite_ = *site;
+    } else {
+        WriteLog(L"PracticeCenterURL is not an http or https address: the launcher shows no page.");
+    }
     if (LoadingViewShown()) {
         if (browser_) browser_->Navigate(PracticeCenterLoadingPage());
-        if (computer_) {
+        if (computer_ && WebServicesEnabled()) {
             // The practice center learns of this computer; its answer is not
             // needed, so the window does not wait for it.
             std::thread([address = practiceAddress_] {
                 try {
                     std::wstring answer;
-                    (void)HttpPost(address, answer);
+                    (void)HttpPost(address, answer, kMaxPushAnswerBytes);
                 } catch (...) {
                 }
             }).detach();
@@ -243,6 +260,10 @@ void LauncherWindow::Initialise() {
 // The push-message window, hidden until a message is due, and its
 // scheduler, which fetches the message list on its own thread.
 void LauncherWindow::StartPushMessages() {
+    if (!WebServicesEnabled()) {
+        WriteLog(L"Web services are off (WebServices=0): no practice-center request, push messages or offer checks.");
+        return;
+    }
     push_ = std::make_unique<CMsgDlg>(window_, PushContext::FromConfiguration());
     if (!push_->Create()) {
         WriteLog(L"The push-message window cannot be created.");
@@ -251,7 +272,7 @@ void LauncherWindow::StartPushMessages() {
     }
     pushScheduler_ = PushScheduler::Start(window_, *push_, [url = PushMessageRequestFromConfiguration()] {
         std::wstring answer;
-        const int result = HttpPost(url, answer);
+        const int result = HttpPost(url, answer, kMaxPushAnswerBytes);
         if (result != kPostDone) {
             WriteLog(Format(L"The push-message request failed (%d): no messages.", result));
             answer.clear();
@@ -275,6 +296,7 @@ void LauncherWindow::Close() {
     if (window_ == nullptr) return;
     Process().notifications.Unregister(window_);
     if (pushScheduler_) pushScheduler_->Stop();
+    if (push_) push_->Destroy();
     push_.reset();
     if (Process().mainWindow == window_) Process().mainWindow = nullptr;
     pictureControl_.Stop();
@@ -454,11 +476,46 @@ void LauncherWindow::OnTimer(UINT_PTR id) {
     if (tick.done) ::KillTimer(window_, kProgressTimer);
 }
 
-void LauncherWindow::OnNavigateError(const std::wstring& url, long status) {
-    if (loaded_ || LoadingViewShown()) return;
+void LauncherWindow::OnNavigateError(const std::wstring& url, long status, bool topLevel) {
+    if (!topLevel || loaded_ || LoadingViewShown()) return;
     WriteLog(Format(L"The practice center did not load (%s, status 0x%08X): the update starts without it.", url,
                     static_cast<unsigned>(status)));
     PageLoaded();
+}
+
+bool LauncherWindow::OnBeforeNavigate(const gui::NavigationEvent& navigation) {
+    const NavigationFacts facts{navigation.topLevel, navigation.frameLocation, navigation.topLocation};
+    switch (DecideNavigation(navigation.url, facts, practiceSite_)) {
+        case NavigationVerdict::Go:
+            if (navigation.topLevel) {
+                requestedTop_ = navigation.url;
+                redirects_ = 0;
+            }
+            return false;
+        case NavigationVerdict::Command: return HandlePageCommand(navigation.url);
+        case NavigationVerdict::Refuse: break;
+    }
+    LogRefusedOnce(std::wstring(navigation.topLevel ? L"The practice center's browser" : L"A frame of the practice center") +
+                   L" was sent off the practice site; refused: " + navigation.url);
+    return true;
+}
+
+bool LauncherWindow::OnTopArrived(const std::wstring& url) {
+    switch (JudgeArrival(url, requestedTop_, redirects_, practiceSite_)) {
+        case Arrival::Stay: return true;
+        case Arrival::Redirected:
+            ++redirects_;
+            requestedTop_ = url;
+            return true;
+        case Arrival::Leave: break;
+    }
+    LogRefusedOnce(L"The practice center's page was redirected off the practice site; left: " + url);
+    return false;
+}
+
+// Once per text: a page that keeps trying does not fill the log.
+void LauncherWindow::LogRefusedOnce(const std::wstring& text) {
+    if (refusalsLogged_.size() < 100 && refusalsLogged_.insert(text).second) WriteLog(text);
 }
 
 bool LauncherWindow::HandlePageCommand(const std::wstring& url) {

@@ -19,7 +19,20 @@ std::optional<POINT> PlaceMessageWindow(int position, SIZE screen, SIZE window, 
         if (place == 1) return (space - size) / 2;
         return space - size;
     };
-    return POINT{along(column, screen.cx, window.cx) + xOffset, along(row, screen.cy, window.cy) + yOffset};
+    // Offsets from a server may be anything: added without overflow, and
+    // kept within a range any screen fits in (KeepInside does the rest).
+    auto offset = [](LONG base, int by) {
+        return static_cast<LONG>(std::clamp<long long>(static_cast<long long>(base) + by, -1000000, 1000000));
+    };
+    return POINT{offset(along(column, screen.cx, window.cx), xOffset), offset(along(row, screen.cy, window.cy), yOffset)};
+}
+
+RECT KeepInside(POINT at, SIZE window, RECT area) {
+    const LONG width = std::clamp<LONG>(window.cx, 1, std::max<LONG>(area.right - area.left, 1));
+    const LONG height = std::clamp<LONG>(window.cy, 1, std::max<LONG>(area.bottom - area.top, 1));
+    const LONG left = std::clamp<LONG>(at.x, area.left, std::max<LONG>(area.right - width, area.left));
+    const LONG top = std::clamp<LONG>(at.y, area.top, std::max<LONG>(area.bottom - height, area.top));
+    return RECT{left, top, left + width, top + height};
 }
 
 std::optional<SIZE> ParseDialogSize(std::wstring_view text, SIZE screen) {

@@ -20,6 +20,10 @@ namespace mf::ui {
 [[nodiscard]] std::optional<POINT> PlaceMessageWindow(int position, SIZE screen, SIZE window, int xOffset,
                                                       int yOffset);
 
+// The window kept inside the work area, whatever the server's size and
+// offsets: no larger than the area, and moved back in where it sticks out.
+[[nodiscard]] RECT KeepInside(POINT at, SIZE window, RECT area);
+
 // "ResizeDlg"'s argument, "width|height": nullopt unless both are numbers
 // above 0; each is kept within the screen.
 [[nodiscard]] std::optional<SIZE> ParseDialogSize(std::wstring_view text, SIZE screen);

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,23 +34,48 @@
 
 namespace mf::ui {
 
+struct OfferCheck;
+
 // A system string's text (null: empty).
 [[nodiscard]] std::wstring MessageText(LPARAM bstr);
 // Sends `text` as a system string that this call allocates and frees.
 LRESULT SendTextMessage(HWND window, UINT message, WPARAM wParam, const std::wstring& text);
 
-// "OpenUrl" opens web addresses only (http and https): a link comes from the
+// "OpenUrl" opens web addresses only (http and https, as the system's URL
+// parser reads them, without control characters): a link comes from the
 // message server, and the shell would run a program or open a file as
 // readily as a page.
 [[nodiscard]] bool IsWebAddress(std::wstring_view url);
+
+// The machine identifier goes to the hosts of PracticeCenterURL and
+// MessageServerURL only: whether `url` is on one of `hosts`.
+[[nodiscard]] bool MayReceiveMachineId(std::wstring_view url, const std::vector<std::wstring>& hosts);
+// The hosts of these base addresses (those that are web addresses).
+[[nodiscard]] std::vector<std::wstring> IdentifierHosts(const std::vector<std::wstring>& servers);
+
+// The first address of a record that is not a web address ("MsgUrl",
+// "eleUrl", "eleTransUrl", each where it is not empty), or nullopt. Such a
+// record is never shown: an address handed to the page must not run as
+// script inside the engine's own page.
+[[nodiscard]] std::optional<std::wstring> NonWebAddress(const ShownMessage& message);
+
+// "OpenUrl" answers a click only: the window hands the page a fresh token
+// with "addImg" and "setUrl", and a call counts when it brings that token
+// back, once, at most once a second.
+inline constexpr ULONGLONG kOpenUrlSpacingMs = 1000;
 
 // What the window needs to know of the installation and the network.
 struct PushContext {
     std::wstring messageServer;
     std::wstring machineId;
+    // Hosts an offer page may learn the machine identifier on.
+    std::vector<std::wstring> identifierHosts;
     OfferProduct product;
     // HttpPost (net/internet.h): 0 when done, with the answer.
     std::function<int(const std::wstring& url, std::wstring& answer)> post;
+    // Opens a link in the user's browser (gui/shell_open.h); false when
+    // nothing was started.
+    std::function<bool(const std::wstring& url)> open;
 
     // From the configuration, the companion files and the machine id.
     static PushContext FromConfiguration();
@@ -72,7 +98,8 @@ public:
     // window, or calls this).
     void ShowRecord(const std::wstring& recordText);
     // The external methods of the page.
-    void OpenUrl(const std::wstring& url);
+    // `token` is what the page was handed with the message on show.
+    void OpenUrl(const std::wstring& url, const std::wstring& token);
     void ResizeDlg(const std::wstring& size);
     void HideMsgDialog();
     // The user has dealt with the message: hide, forget the offer, tell the
@@ -86,18 +113,27 @@ public:
 protected:
     std::vector<std::pair<std::wstring, gui::ExternalMethod>> ExternalMethods() override;
     INT_PTR OnDialogMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The offer's page did not load: the offer is retired for this run.
+    void OnFrameFailed(const std::wstring& url) override;
 
 private:
     struct Shared;
     void RunOfferCheck(const ShownMessage& message);
+    void TakeOfferChecks();
+    void ShowOffer(const OfferCheck& check);
     void PlaceAndShow(SIZE size);
     void StartOfferWatch();
+    // A fresh click token for the message about to be shown.
+    std::wstring HandOutToken(std::wstring link);
 
     HWND launcher_;
     PushContext context_;
     int position_ = 8;
     int xOffset_ = 0;
     int yOffset_ = 0;
+    std::wstring clickToken_;
+    std::wstring clickLink_;  // the banner's link; empty: any web address
+    ULONGLONG lastOpen_ = 0;
     std::shared_ptr<Shared> shared_;
 };
 

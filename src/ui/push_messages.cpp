@@ -111,6 +111,9 @@ void ReadRecord(std::wstring_view record, PushMessage& m) {
     }
     if (auto v = RawValue(record, L"\"MsgEndDate\"", false)) m.end = ParseEndDate(WithoutQuotes(*v));
     if (auto v = RawValue(record, L"\"timeValue\"", true)) m.hours = HourMask(WithoutQuotes(*v));
+    // A server that asks for a message every second would pin it on the
+    // screen: once a minute at most.
+    m.interval = std::max(m.interval, kMinPushInterval);
 }
 
 bool InHour(std::uint32_t hours, LocalTime now) {

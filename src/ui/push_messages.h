@@ -43,7 +43,7 @@ struct PushMessage {
     std::wstring id;             // "MsgId"
     int startDelay = 0;          // "StarDelayNum", seconds from the parse
     int limit = 0;               // "PushNum", most showings (per hour for hour schedules)
-    int interval = 0;            // "PushInterval", seconds between showings
+    int interval = 0;            // "PushInterval", seconds between showings (at least kMinPushInterval)
     std::wstring pageUrl;        // "MsgUrl"
     std::wstring imageUrl;       // "eleUrl"
     std::wstring linkUrl;        // "eleTransUrl"
@@ -65,6 +65,13 @@ struct PushMessage {
     int shownCount = 0;
     bool retired = false;        // dealt with: never again in this run
 };
+
+// The message server's answers (the message list, an offer check) are
+// short; a longer one is refused, and nothing past this is read.
+inline constexpr std::int64_t kMaxPushAnswerBytes = 64 * 1024;
+
+// A message is shown at most once a minute, whatever its interval says.
+inline constexpr int kMinPushInterval = 60;
 
 // At most this many records are read from one answer (the server sends a
 // handful; an answer of a million records costs no more than these).

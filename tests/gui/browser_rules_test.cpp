@@ -82,5 +82,31 @@ TEST(BrowserInput, DoubleClickCallsThePageFunctionForTheFlag) {
     EXPECT_STREQ(TitleDoubleClickFunction(false), L"btnMax");
 }
 
+TEST(HtmlDialogNavigation, ThePageStaysItselfAndFramesShowWebPagesOnly) {
+    const std::wstring own = L"res://C:\\app\\mirefold.exe/2000";
+    const struct {
+        const wchar_t* url;
+        bool topLevel;
+        bool goes;
+    } cases[] = {
+        {L"res://C:\\app\\mirefold.exe/2000", true, true},
+        {L"RES://c:\\APP\\mirefold.exe/2000", true, true},
+        {L"about:blank", true, true},
+        {L"res://C:\\app\\mirefold.exe/2001", true, false},
+        {L"http://offers.test/gift.html", true, false},
+        {L"javascript:external.OpenUrl('x')", true, false},
+        {L"http://offers.test/gift.html?mac=1", false, true},
+        {L"https://offers.test/", false, true},
+        {L"about:blank", false, true},
+        {L"javascript:parent.external.OpenUrl('file:///c:/x')", false, false},
+        {L"vbscript:x", false, false},
+        {L"file:///C:/Windows/win.ini", false, false},
+        {L"\\\\host\\share\\x.html", false, false},
+        {L"res://C:\\app\\mirefold.exe/2000", false, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(HtmlDialogMayGo(c.url, c.topLevel, own), c.goes) << Narrow(c.url) << " top " << c.topLevel;
+}
+
 }  // namespace
 }  // namespace mf::gui

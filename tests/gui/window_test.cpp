@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -64,6 +65,101 @@ TEST(WindowBase, BindsAtCreationAndLetsGoAtTheLastMessage) {
     EXPECT_EQ(probe.hwnd(), nullptr);
     EXPECT_TRUE(probe.destroyed);
     EXPECT_EQ(probe.seen.back(), static_cast<UINT>(WM_NCDESTROY));
+}
+
+// What a window object saw after its own destructor had begun.
+struct Afterlife {
+    bool gone = false;
+    int callsAfter = 0;
+};
+
+// The handler lives in the middle class, so that a call after the leaf's
+// destructor reaches either it (counted) or a base that has no handler.
+class Middle : public Window {
+public:
+    explicit Middle(Afterlife& life) : life_(life) {}
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (life_.gone) ++life_.callsAfter;
+        return DefaultHandling(message, wParam, lParam);
+    }
+    Afterlife& life_;
+};
+
+class Leaf final : public Middle {
+public:
+    using Middle::Middle;
+    ~Leaf() override { life_.gone = true; }
+};
+
+class MiddleDialog : public Dialog {
+public:
+    explicit MiddleDialog(Afterlife& life) : life_(life) {}
+
+protected:
+    INT_PTR OnMessage(UINT, WPARAM, LPARAM) override {
+        if (life_.gone) ++life_.callsAfter;
+        return FALSE;
+    }
+    Afterlife& life_;
+};
+
+class LeafDialog final : public MiddleDialog {
+public:
+    using MiddleDialog::MiddleDialog;
+    ~LeafDialog() override { life_.gone = true; }
+};
+
+// Every message that arrives, as the system hands it to a window procedure:
+// whether the window still named an object (user data) once its object's
+// destructor had begun. Code generation may hide a call into a
+// half-destroyed object; the binding shows it.
+Afterlife* watched = nullptr;
+HWND watchedWindow = nullptr;
+int boundAfter = 0;
+
+LRESULT CALLBACK WatchMessages(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && watched != nullptr && watched->gone && call->hwnd == watchedWindow) {
+        if (::GetWindowLongPtrW(call->hwnd, GWLP_USERDATA) != 0 || ::GetWindowLongPtrW(call->hwnd, DWLP_USER) != 0)
+            ++boundAfter;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST(WindowBase, AnObjectDeletedWithItsWindowAliveHearsNothingMore) {
+    ASSERT_TRUE(RegisterWindowClass(kClass));
+    HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, WatchMessages, nullptr, ::GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    Afterlife life;
+    auto leaf = std::make_unique<Leaf>(life);
+    ASSERT_TRUE(leaf->Create(kClass, L"leaf", WS_POPUP | WS_VISIBLE, 0, RECT{0, 0, 120, 40}, nullptr));
+    const HWND window = leaf->hwnd();
+    watched = &life;
+    watchedWindow = window;
+    leaf.reset();
+    EXPECT_EQ(life.callsAfter, 0);
+    EXPECT_EQ(boundAfter, 0) << "messages reached a window still bound to its half-destroyed object";
+    // Whatever comes to the window now finds no object.
+    ::SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x"));
+    EXPECT_EQ(life.callsAfter, 0);
+    ::DestroyWindow(window);
+    EXPECT_EQ(life.callsAfter, 0);
+
+    Afterlife dialogLife;
+    auto dialog = std::make_unique<LeafDialog>(dialogLife);
+    ASSERT_NE(dialog->CreateModeless(IDD_PUSH_MESSAGE, nullptr), nullptr);
+    const HWND dialogWindow = dialog->hwnd();
+    watched = &dialogLife;
+    watchedWindow = dialogWindow;
+    dialog.reset();
+    ::SendMessageW(dialogWindow, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"x"));
+    ::DestroyWindow(dialogWindow);
+    EXPECT_EQ(dialogLife.callsAfter, 0);
+    EXPECT_EQ(boundAfter, 0) << "messages reached a dialog still bound to its half-destroyed object";
+    watched = nullptr;
+    ::UnhookWindowsHookEx(hook);
 }
 
 TEST(WindowBase, PaintedPixelsReadBack) {

@@ -2,12 +2,14 @@
 // the fault server for slow and odd ones.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 #include <vector>
 
 #include "base/strings.h"
 #include "engine/paths.h"
 #include "net/internet.h"
+#include "net/net_limits.h"
 #include "net/range_downloader.h"
 #include "net_test_support.h"
 
@@ -123,6 +125,34 @@ TEST(HttpPost, SlowServerTimesOut) {
     std::wstring text;
     EXPECT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/slow?delay=9000", text), kPostTimedOut);
     EXPECT_TRUE(text.empty());
+}
+
+TEST(HttpPost, ATrickledAnswerEndsAtTheDeadline) {
+    FreshEngine env;
+    Limits().postDeadlineMs = 3000;
+    std::wstring text = L"stale";
+    // One byte a second: every read gets something, no time-out ever passes.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/trickle?drip=1000", text), kPostTimedOut);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(text.empty());
+    EXPECT_GE(took, std::chrono::milliseconds(2900));
+    EXPECT_LT(took, std::chrono::seconds(9));
+    // A quick answer is not held up by the watch.
+    ASSERT_EQ(HttpPost(ServerUrl(L"faultserver") + L"svc/quick?drip=1", text), kPostDone);
+    EXPECT_EQ(text, L"POST /svc/quick ?drip=1");
+}
+
+TEST(HttpPost, AnAnswerOverTheCallersLimitFails) {
+    FreshEngine env;
+    std::wstring text;
+    const std::wstring server = ServerUrl(L"faultserver");
+    EXPECT_EQ(HttpPost(server + L"svc/big?size=65536", text, 65536), kPostDone);
+    EXPECT_EQ(text.size(), 65536u);
+    for (const wchar_t* query : {L"svc/big?size=65537", L"svc/big?size=40000000&nolength=1"}) {
+        EXPECT_EQ(HttpPost(server + query, text, 65536), kPostFailed) << Narrow(query);
+        EXPECT_TRUE(text.empty());
+    }
 }
 
 bool InUrlCache(const std::wstring& url) {

@@ -4,7 +4,9 @@
 # object. "addImg" shows the image and calls ResizeDlg with its size, a click
 # on it calls OpenUrl with the link and the close button HideMsgDialog;
 # "setUrl" loads the inner frame with the query string the window's offer
-# asks for, at the offer's size, and the offer page loads from the server.
+# asks for, at the offer's size, and the offer page loads from the server;
+# an address other than http(s) is never put into the page, and the click's
+# OpenUrl carries the window's token once.
 #   push_page_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -30,7 +32,10 @@ dom=$(bash "$source/tools/testing/chromium-dom.sh" "${base}${area}/harness.html"
 for line in "functions function function" \
             "external ResizeDlg 321|123" \
             "banner shown block image 321x123" \
-            "external OpenUrl http://example.invalid/go?a=1|b" \
+            "refused banner none src []" \
+            "external OpenUrl http://example.invalid/go?a=1|b token [T1]" \
+            "external OpenUrl http://example.invalid/go?a=1|b token []" \
+            "refused offer src [about:blank]" \
             "external HideMsgDialog" \
             "offer shown block banner none" \
             "frame src offer.html?XA=XA7&amp;mac=MAC42&amp;isPackage=9&amp;id=P7&amp;code=&amp;platID=3 size 400x300" \
@@ -42,5 +47,7 @@ done
 # The ResizeDlg call came once, after the image had loaded.
 notes=$(echo "$dom" | sed -n '/<pre id="log">/,/<\/pre>/p')
 [ "$(echo "$notes" | grep -c "external ResizeDlg")" = 1 ] || fail "ResizeDlg more than once: $notes"
+# No address the page was handed ran as its script.
+! grep -q "script ran" <<<"$notes" || fail "a javascript: address ran in the page: $notes"
 tail -c +$((before + 1)) "$log" | grep "GET /$area/offer.html" >/dev/null || fail "the offer page's request did not reach the server"
 echo "push-message page: addImg, setUrl and the external calls as the window expects"

@@ -170,5 +170,108 @@ TEST(LoadingTexts, AsTheWindowShowsThem) {
     EXPECT_EQ(CachingTooltip(7), L"澜石题库（正在缓存数据 7%）");
 }
 
+TEST(Navigation, TheBrowserStaysOnThePracticeSite) {
+    const gui::WebAddress practice = *gui::ParseWebAddress(L"http://pc.test:8080/");
+    const std::wstring top = L"http://pc.test:8080/PracticeCenter/ExeIndex/Index";
+    const struct {
+        const wchar_t* url;
+        bool topLevel;
+        const wchar_t* frameLocation;
+        const wchar_t* topLocation;
+        NavigationVerdict verdict;
+    } cases[] = {
+        // The control itself: the practice site only.
+        {L"http://pc.test:8080/PracticeCenter/ExeIndex/Index?x=1", true, L"", L"", NavigationVerdict::Go},
+        {L"HTTP://PC.TEST:8080/areas/a.html", true, L"", top.c_str(), NavigationVerdict::Go},
+        {L"http://pc.test/other-port", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"http://evil.test:8080/", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"http://pc.test.evil.test:8080/", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"http://evil.test\\@pc.test:8080/", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"file:///C:/Windows/win.ini", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"\\\\server\\share\\x.html", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"res://C:\\mirefold.exe/2000", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"javascript:alert(1)", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"http://pc.test:8080/\x01x", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"about:blank", true, L"", top.c_str(), NavigationVerdict::Go},
+        // Frames: any web address, nothing else.
+        {L"http://cdn.test/ad.html", false, L"about:blank", top.c_str(), NavigationVerdict::Go},
+        {L"https://cdn.test/ad.html", false, L"", top.c_str(), NavigationVerdict::Go},
+        {L"javascript:parent.external.x()", false, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"file:///C:/x.html", false, L"", top.c_str(), NavigationVerdict::Refuse},
+        // Commands: to the practice site, from its top-level document.
+        {L"http://pc.test:8080/command/type=system&op=exit", true, L"", top.c_str(), NavigationVerdict::Command},
+        {L"http://pc.test:8080/command/type=activate", false, L"about:blank", top.c_str(), NavigationVerdict::Command},
+        {L"http://pc.test:8080/command/type=activate", false, L"", top.c_str(), NavigationVerdict::Command},
+        {L"http://pc.test:8080/command/type=activate", false, L"http://pc.test:8080/command/type=min", top.c_str(),
+         NavigationVerdict::Command},
+        // ... not from a frame that shows another site, not to another site,
+        // not while the control shows another site.
+        {L"http://pc.test:8080/command/type=activate", false, L"http://cdn.test/ad.html", top.c_str(),
+         NavigationVerdict::Refuse},
+        {L"http://evil.test/command/type=activate", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"about:blank#type=activate", true, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"javascript:'type=system&op=exit'", false, L"", top.c_str(), NavigationVerdict::Refuse},
+        {L"http://pc.test:8080/command/type=system&op=exit", true, L"", L"http://evil.test/",
+         NavigationVerdict::Refuse},
+    };
+    for (const auto& c : cases) {
+        const NavigationFacts facts{c.topLevel, c.frameLocation, c.topLocation};
+        EXPECT_EQ(DecideNavigation(c.url, facts, practice), c.verdict) << Narrow(c.url) << " top " << c.topLevel;
+    }
+    // No practice site configured: nowhere.
+    EXPECT_EQ(DecideNavigation(L"http://pc.test:8080/", NavigationFacts{}, gui::WebAddress{}), NavigationVerdict::Refuse);
+}
+
+TEST(Navigation, ARedirectToThePracticeSiteIsFollowedOnce) {
+    const gui::WebAddress practice = *gui::ParseWebAddress(L"http://pc.test/");
+    const struct {
+        const wchar_t* arrived;
+        const wchar_t* requested;
+        int redirects;
+        Arrival arrival;
+    } cases[] = {
+        {L"http://pc.test/a", L"http://pc.test/a", 0, Arrival::Stay},
+        {L"https://pc.test/a", L"http://pc.test/a", 0, Arrival::Redirected},
+        {L"http://pc.test/b", L"http://pc.test/a", 1, Arrival::Leave},
+        {L"http://evil.test/", L"http://pc.test/a", 0, Arrival::Leave},
+        {L"file:///C:/x", L"http://pc.test/a", 0, Arrival::Leave},
+        {L"about:blank", L"http://pc.test/a", 3, Arrival::Stay},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JudgeArrival(c.arrived, c.requested, c.redirects, practice), c.arrival) << Narrow(c.arrived);
+}
+
+TEST(WebAddresses, OnlyHttpAndHttpsWithAHostAndNoControlCharacters) {
+    const struct {
+        const wchar_t* url;
+        const wchar_t* host;  // nullptr: no web address
+        unsigned port;
+    } cases[] = {
+        {L"http://Img.Example.test/b.png", L"img.example.test", 80},
+        {L"https://a.test:8443/x?y=1|2", L"a.test", 8443},
+        {L"https://a.test", L"a.test", 443},
+        {L"javascript:alert(1)", nullptr, 0},
+        {L" javascript:alert(1)", nullptr, 0},
+        {L"java\tscript:alert(1)", nullptr, 0},
+        {L"http://a.test/\nx", nullptr, 0},
+        {L"vbscript:x", nullptr, 0},
+        {L"file:///C:/x", nullptr, 0},
+        {L"\\\\host\\share", nullptr, 0},
+        {L"res://mirefold.exe/2000", nullptr, 0},
+        {L"about:blank", nullptr, 0},
+        {L"//a.test/x", nullptr, 0},
+        {L"http:///x", nullptr, 0},
+        {L"", nullptr, 0},
+    };
+    for (const auto& c : cases) {
+        const std::optional<gui::WebAddress> address = gui::ParseWebAddress(c.url);
+        EXPECT_EQ(address.has_value(), c.host != nullptr) << Narrow(c.url);
+        if (address && c.host != nullptr) {
+            EXPECT_EQ(address->host, c.host);
+            EXPECT_EQ(address->port, c.port);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace mf::ui

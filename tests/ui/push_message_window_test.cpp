@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <chrono>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -68,12 +70,14 @@ public:
     explicit ScriptedPage(CMsgDlg& window) : window_(window) {}
     std::optional<std::wstring> CallScript(const std::wstring& name, const std::vector<std::wstring>& args) override {
         calls.push_back(name + L"(" + (args.empty() ? L"" : args[0]) + L")");
+        lastArgs = args;
         if (name == L"addImg") {
             EXPECT_EQ(CallExternal(window_.External(), L"ResizeDlg", {imageSize}), S_OK);
         }
         return std::wstring();
     }
     std::vector<std::wstring> calls;
+    std::vector<std::wstring> lastArgs;
     std::wstring imageSize = L"300|120";
 
 private:
@@ -85,16 +89,22 @@ struct CheckServer {
     std::mutex lock;
     std::wstring answer = L"{\"result\":0}";
     std::vector<std::wstring> urls;
+    std::vector<std::wstring> opened;
     PushContext Context() {
         PushContext c;
         c.messageServer = L"http://msg.test";
         c.machineId = L"MAC42";
+        c.identifierHosts = {L"msg.test", L"offers"};
         c.product = OfferProductFor(Companion::None, L"", L"XA9", L"P7", L"");
         c.post = [this](const std::wstring& url, std::wstring& text) {
             std::lock_guard<std::mutex> hold(lock);
             urls.push_back(url);
             text = answer;
             return 0;
+        };
+        c.open = [this](const std::wstring& url) {
+            opened.push_back(url);
+            return true;
         };
         return c;
     }
@@ -123,6 +133,16 @@ protected:
         EXPECT_EQ(r.top, y);
         EXPECT_EQ(r.right - r.left, width);
         EXPECT_EQ(r.bottom - r.top, height);
+    }
+    // The offer check answers on its own thread; the window takes the
+    // answer from its queue.
+    static bool PumpUntil(const std::function<bool()>& done) {
+        return test::WaitUntil(
+            [&] {
+                test::PumpMessages(50ms);
+                return done();
+            },
+            10s);
     }
     static SIZE Screen() { return SIZE{::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)}; }
 
@@ -197,6 +217,7 @@ TEST_F(PushWindowTest, NoBannerOverAMinimisedLauncher) {
 TEST_F(PushWindowTest, AnOfferShowsAtItsPageSizeAndTheWatchRetiresItOnceTaken) {
     SendTextMessage(window_.hwnd(), msg::kPushShow, 1,
                     L"appshopdalibao|o1|http://offers/gift.html|||400|300|3|-8|12");
+    ASSERT_TRUE(PumpUntil([&] { return !page_.calls.empty(); }));
     const std::wstring check =
         L"http://msg.test/app/AppPackageHandle.ashx?method=CheckPackage&mac=MAC42&productID=P7&platID=3&code=";
     {
@@ -227,6 +248,7 @@ TEST_F(PushWindowTest, AnOfferShowsAtItsPageSizeAndTheWatchRetiresItOnceTaken) {
 TEST_F(PushWindowTest, AnOfferAlreadyTakenIsNeverShownAndIsRetired) {
     server_.Answer(L"{\"msg\":\"ok\",\"result\":1}");
     window_.ShowRecord(L"appshopdalibao|o2|http://offers/gift.html|||400|300|5|0|0");
+    ASSERT_TRUE(PumpUntil([&] { return !launcher_.retired.empty(); }));
     EXPECT_TRUE(page_.calls.empty());
     EXPECT_FALSE(::IsWindowVisible(window_.hwnd()));
     ASSERT_EQ(launcher_.retired.size(), 1u);
@@ -245,8 +267,72 @@ TEST_F(PushWindowTest, AFailedCheckCountsAsAnOfferThatStillApplies) {
     ScriptedPage page(window);
     window.SetScriptCaller(&page);
     window.ShowRecord(L"appshopdalibao|o3|http://offers/gift.html|||320|200|5|0|0");
+    ASSERT_TRUE(PumpUntil([&] { return !page.calls.empty(); }));
     ASSERT_EQ(page.calls.size(), 1u);
     EXPECT_TRUE(::IsWindowVisible(window.hwnd()));
+}
+
+TEST_F(PushWindowTest, ASlowOfferCheckDoesNotHoldTheWindow) {
+    CheckServer slow;
+    PushContext context = slow.Context();
+    context.post = [](const std::wstring&, std::wstring& text) {
+        ::Sleep(3000);  // a message server that takes its time
+        text = L"{\"result\":0}";
+        return 0;
+    };
+    CMsgDlg window(launcher_.hwnd(), context);
+    ASSERT_TRUE(window.Create());
+    ScriptedPage page(window);
+    window.SetScriptCaller(&page);
+    const auto start = std::chrono::steady_clock::now();
+    SendTextMessage(window.hwnd(), msg::kPushShow, 1, L"appshopdalibao|o8|http://offers/gift.html|||320|200|5|0|0");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);  // the 1029 handler returned at once
+    EXPECT_FALSE(::IsWindowVisible(window.hwnd()));
+    ASSERT_TRUE(PumpUntil([&] { return !page.calls.empty(); }));
+    EXPECT_TRUE(::IsWindowVisible(window.hwnd()));
+    window.Destroy();
+}
+
+TEST_F(PushWindowTest, ARecordWithAnAddressOtherThanHttpIsRetiredUnshown) {
+    for (const wchar_t* record : {L"|b5||http://img/b.png|javascript:external.OpenUrl('x')|0|0|9|0|0",
+                                  L"|b6||file:///C:/Windows/win.ini|http://link|0|0|9|0|0",
+                                  L"appshopdalibao|o6|javascript:alert(1)|||400|300|3|0|0",
+                                  L"appshopdalibao|o7|http://offers/\x07gift.html|||400|300|3|0|0"}) {
+        window_.ShowRecord(record);
+    }
+    EXPECT_TRUE(page_.calls.empty());
+    EXPECT_TRUE(server_.urls.empty());  // not even the offer check
+    EXPECT_FALSE(::IsWindowVisible(window_.hwnd()));
+    EXPECT_EQ(launcher_.retired, (std::vector<std::wstring>{L"b5", L"b6", L"o6", L"o7"}));
+}
+
+TEST_F(PushWindowTest, OpenUrlOpensTheBannersLinkOncePerClickAtMostOnceASecond) {
+    window_.ShowRecord(L"|b7||http://img/b.png|http://link/x|0|0|9|0|0");
+    ASSERT_EQ(page_.lastArgs.size(), 2u);
+    const std::wstring token = page_.lastArgs[1];
+    EXPECT_EQ(token.size(), 32u);
+    // Without the token, with another, with another address: nothing.
+    EXPECT_EQ(CallExternal(window_.External(), L"OpenUrl", {L"http://link/x"}), S_OK);
+    window_.ShowRecord(L"|b7||http://img/b.png|http://link/x|0|0|9|0|0");
+    EXPECT_EQ(CallExternal(window_.External(), L"OpenUrl", {L"http://link/x", L"guess"}), S_OK);
+    window_.ShowRecord(L"|b7||http://img/b.png|http://link/x|0|0|9|0|0");
+    EXPECT_EQ(CallExternal(window_.External(), L"OpenUrl", {L"http://elsewhere/", page_.lastArgs[1]}), S_OK);
+    EXPECT_TRUE(server_.opened.empty());
+    // The click: once.
+    window_.ShowRecord(L"|b7||http://img/b.png|http://link/x|0|0|9|0|0");
+    const std::wstring clickToken = page_.lastArgs[1];
+    EXPECT_NE(clickToken, token);
+    EXPECT_EQ(CallExternal(window_.External(), L"OpenUrl", {L"http://link/x", clickToken}), S_OK);
+    EXPECT_EQ(CallExternal(window_.External(), L"OpenUrl", {L"http://link/x", clickToken}), S_OK);
+    EXPECT_EQ(server_.opened, (std::vector<std::wstring>{L"http://link/x"}));
+    // A second click within the second opens nothing; after it, it does.
+    window_.ShowRecord(L"|b7||http://img/b.png|http://link/x|0|0|9|0|0");
+    EXPECT_EQ(CallExternal(window_.External(), L"OpenUrl", {L"http://link/x", page_.lastArgs[1]}), S_OK);
+    EXPECT_EQ(server_.opened.size(), 1u);
+    ::Sleep(kOpenUrlSpacingMs + 50);
+    window_.ShowRecord(L"|b7||http://img/b.png|http://link/x|0|0|9|0|0");
+    EXPECT_EQ(CallExternal(window_.External(), L"OpenUrl", {L"http://link/x", page_.lastArgs[1]}), S_OK);
+    EXPECT_EQ(server_.opened.size(), 2u);
 }
 
 TEST(PushWindowRules, OnlyWebAddressesAreOpened) {
@@ -256,10 +342,32 @@ TEST(PushWindowRules, OnlyWebAddressesAreOpened) {
     } cases[] = {
         {L"http://example.com/x", true}, {L"HTTPS://example.com", true}, {L" http://a", true},
         {L"http://", false},             {L"file:///C:/Windows/notepad.exe", false},
+        {L"http://a\r\nb", false},       {L"java\nscript:alert(1)", false},
         {L"C:\\Windows\\system32\\cmd.exe", false}, {L"cmd.exe", false}, {L"javascript:alert(1)", false},
         {L"", false},
     };
     for (const auto& c : cases) EXPECT_EQ(IsWebAddress(c.url), c.opens) << Narrow(c.url);
+}
+
+TEST(PushWindowRules, TheMachineIdentifierGoesOnlyToTheServicesHosts) {
+    const std::vector<std::wstring> hosts =
+        IdentifierHosts({L"http://pc.test:8080/", L"https://MSG.test", L"not an address"});
+    EXPECT_EQ(hosts, (std::vector<std::wstring>{L"pc.test", L"msg.test"}));
+    const struct {
+        const wchar_t* url;
+        bool gets;
+    } cases[] = {
+        {L"http://pc.test/offer.html", true},       {L"https://msg.test:444/o?x=1", true},
+        {L"http://offers.test/offer.html", false},   {L"http://pc.test.offers.test/", false},
+        {L"http://offers.test/?u=http://pc.test/", false}, {L"javascript:1", false}, {L"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MayReceiveMachineId(c.url, hosts), c.gets) << Narrow(c.url);
+}
+
+TEST_F(PushWindowTest, AnOfferPageOnAnotherHostGetsNoMachineIdentifier) {
+    window_.ShowRecord(L"appshopdalibao|o9|http://elsewhere.test/gift.html|||400|300|3|0|0");
+    ASSERT_TRUE(PumpUntil([&] { return !page_.calls.empty(); }));
+    EXPECT_EQ(page_.calls[0], L"setUrl(o9|http://elsewhere.test/gift.html|400|300|XA9||9|P7||3)");
 }
 
 TEST(PushWindowRules, SystemStringsTravelWhole) {

@@ -2,6 +2,8 @@
 // fixed clock, the record text, the window's place and the offer check.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <chrono>
 #include <string>
 #include <vector>
@@ -95,6 +97,22 @@ TEST(PushMessageParsing, ValueRules) {
         EXPECT_EQ(records[0].position, c.position) << Narrow(c.record);
         EXPECT_EQ(records[0].hours, c.hours) << Narrow(c.record);
         EXPECT_EQ(records[0].task, c.task) << Narrow(c.record);
+    }
+}
+
+TEST(PushMessageParsing, AnIntervalBelowAMinuteIsAMinute) {
+    const struct {
+        const wchar_t* record;
+        int interval;
+    } cases[] = {
+        {L"\"PushInterval\":0", 60}, {L"\"PushInterval\":1", 60},     {L"\"PushInterval\":-5", 60},
+        {L"", 60},                   {L"\"PushInterval\":59", 60},    {L"\"PushInterval\":60", 60},
+        {L"\"PushInterval\":61", 61}, {L"\"PushInterval\":3600", 3600},
+    };
+    for (const auto& c : cases) {
+        const std::vector<PushMessage> records = ParsePushMessages(Answer({Record(c.record)}), 0);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].interval, c.interval) << Narrow(c.record);
     }
 }
 
@@ -396,6 +414,35 @@ TEST(PushMessagePlacing, NinePositionsWithOffsets) {
         EXPECT_EQ(at->y, c.at.y) << c.position;
     }
     for (int outside : {0, 10, -1}) EXPECT_FALSE(PlaceMessageWindow(outside, screen, window, 7, -3)) << outside;
+}
+
+TEST(PushMessagePlacing, KeptInsideTheWorkArea) {
+    const RECT area{0, 0, 1280, 760};  // a task bar below
+    const struct {
+        POINT at;
+        SIZE window;
+        RECT placed;
+    } cases[] = {
+        {{10, 20}, {300, 200}, {10, 20, 310, 220}},
+        {{1200, 700}, {300, 200}, {980, 560, 1280, 760}},
+        {{-500, -9}, {300, 200}, {0, 0, 300, 200}},
+        {{-1000000, 1000000}, {300, 200}, {0, 560, 300, 760}},
+        // Larger than the area: the area's size, at its corner.
+        {{0, 0}, {5000, 5000}, {0, 0, 1280, 760}},
+        {{100, 100}, {1280, 800}, {0, 0, 1280, 760}},
+    };
+    for (const auto& c : cases) {
+        const RECT r = KeepInside(c.at, c.window, area);
+        EXPECT_EQ(r.left, c.placed.left) << c.at.x << "," << c.at.y;
+        EXPECT_EQ(r.top, c.placed.top) << c.at.x << "," << c.at.y;
+        EXPECT_EQ(r.right, c.placed.right) << c.at.x << "," << c.at.y;
+        EXPECT_EQ(r.bottom, c.placed.bottom) << c.at.x << "," << c.at.y;
+    }
+    // Offsets of any size are added without overflow.
+    const auto distant = PlaceMessageWindow(9, SIZE{1280, 800}, SIZE{300, 200}, INT_MAX, INT_MIN);
+    ASSERT_TRUE(distant.has_value());
+    EXPECT_GT(distant->x, 1280);
+    EXPECT_LT(distant->y, 0);
 }
 
 TEST(PushMessagePlacing, DialogSizeFromThePage) {

@@ -43,7 +43,11 @@ GET /<any name>?size=N plus any of:
   zipbomb=N        a request whose URL ends in "._.zip" gets a zip archive
                    holding one entry of N zero bytes; any other gets 404
 POST /<any>?...     200 with a UTF-8 text naming the method, the query and the
-                   content type (after delay=MS when given)
+                   content type (after delay=MS when given); with
+  size=N           instead a body of N bytes "a" (no Content-Length with
+                   nolength=1)
+  drip=MS          the body one byte every MS milliseconds (status line
+                   and headers at once)
 """
 import io
 import os
@@ -136,7 +140,43 @@ class Handler(BaseHTTPRequestHandler):
         if length:
             self.rfile.read(length)
         query = urllib.parse.urlsplit(self.path).query
+        if "drip" in q:
+            return self.drip(int(q["drip"]), "POST %s ?%s" % (path, query))
+        if "size" in q:
+            return self.post_body(int(q["size"]), q.get("nolength") == "1")
         self.plain(200, "POST %s ?%s type=%s 汉字" % (path, query, self.headers.get("Content-Type", "")))
+
+    def drip(self, pause_ms, text):
+        body = text.encode("utf-8")
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        try:
+            self.wfile.flush()
+            for i in range(len(body)):
+                self.wfile.write(body[i:i + 1])
+                self.wfile.flush()
+                time.sleep(pause_ms / 1000)
+        except OSError:
+            pass
+        self.close_connection = True
+
+    def post_body(self, size, nolength):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/plain")
+        if not nolength:
+            self.send_header("Content-Length", str(size))
+        else:
+            self.close_connection = True
+        self.end_headers()
+        chunk = b"a" * 65536
+        try:
+            while size > 0:
+                self.wfile.write(chunk[:min(size, len(chunk))])
+                size -= min(size, len(chunk))
+        except OSError:
+            pass
 
     def do_GET(self):
         path, q = self.params()
