@@ -10,7 +10,7 @@ packages=(
   libz-mingw-w64-dev googletest
   wine wine32:i386 wine64 xvfb xauth x11-apps
   fonts-wqy-microhei fonts-noto-cjk fonts-wine locales
-  nginx-light openssl python3 zip unzip curl aria2 libxml2-utils imagemagick time
+  nginx-light openssl osslsigncode python3 zip unzip curl aria2 libxml2-utils imagemagick time
   chromium
   clang libfuzzer-14-dev zlib1g-dev
 )

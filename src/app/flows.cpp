@@ -117,14 +117,8 @@ StartResult SilentFlow() {
         CheckTimeBookkeeping();
         return StartResult::Continue;
     };
-    if (CurrentStatus() < UpdateStatus::CheckRemoteOk) {
-        RunCheckOnThisThread();
-        // A version reply names the lists to check against: check them now,
-        // as the update worker does.
-        if (CurrentStatus() == UpdateStatus::CheckRemoteOk && !state.updateList.listUrls.empty())
-            CheckAndReport(nullptr);
-        if (UpdateCount() == 0) return finish();
-    }
+    if (CurrentStatus() < UpdateStatus::CheckRemoteOk) RunWholeCheckWindowless();
+    if (UpdateCount() == 0) return finish();
     if (!WaitForHostGoAhead(host)) return finish();
     if (CurrentStatus() == UpdateStatus::CheckRemoteOk) {
         (void)RunDownloadPhaseWithRetries(nullptr);
@@ -327,6 +321,13 @@ void ShowUpdateCenter() {
     ui::ShowUpdateCenter(actions);
 }
 void RunUpdateCheckWindowless() { RunCheckOnThisThread(); }
+void RunWholeCheckWindowless() {
+    RunCheckOnThisThread();
+    // A version reply names the lists to check against: check them now, as
+    // the update worker does.
+    if (CurrentStatus() == UpdateStatus::CheckRemoteOk && !Process().updateList.listUrls.empty())
+        CheckAndReport(nullptr);
+}
 UninstallOutcome Uninstall() {
     return Uninstall(
         [](const std::wstring& path, DownLoadList& target) { return ReadListAndRemoveIdentifier(path, target, true); },

@@ -46,6 +46,9 @@ DWORD WINAPI CheckWorkerThread(void* owner);
 void RunLauncherWindow();
 void ShowUpdateCenter();
 void RunUpdateCheckWindowless();
+// The check without a window, then, when a version reply named lists, the
+// check against those lists.
+void RunWholeCheckWindowless();
 // The uninstall; its outcome decides the run's exit code.
 UninstallOutcome Uninstall();
 

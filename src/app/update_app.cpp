@@ -7,6 +7,8 @@
 #include <exception>
 
 #include "app/flows.h"
+#include "app/handed_over_update.h"
+#include "apply/download_phase.h"
 #include "apply/run_file.h"
 #include "base/files.h"
 #include "base/handles.h"
@@ -190,9 +192,9 @@ StartResult UpdateApp::InitInstance() {
 
     if (state_.run.elevatedRelaunch) {
         // The instance that asked for rights saved the list it was working
-        // on; it replaces the package's records instead of doubling them.
-        if (fromPackage && FileExists(state_.paths.SavedListFile())) state_.updateList = DownLoadList();
-        LoadSavedUpdateListForElevatedRun(line.handOverDigest);
+        // on; what of it a trusted list holds alike is the update.
+        DownLoadList saved;
+        if (LoadSavedUpdateListForElevatedRun(line.handOverDigest, saved)) TakeCheckedHandOver(saved, fromPackage);
         if (mode == RunMode::AppEnter || mode == RunMode::AppEnterNoPrompt) mode = RunMode::Launcher;
     }
     return Dispatch(mode);
@@ -247,6 +249,9 @@ void UpdateApp::EmptyTempFiles(ProcessState& state) {
     // Whatever stands at these names goes, a folder an earlier fault left
     // there too.
     for (const std::wstring& file : state.paths.ListCacheFiles()) RemoveAnyEntry(file);
+    // A link planted in the download folder would keep it, and fail every
+    // later update of the product.
+    (void)ClearDownloadFolderLinks(state.paths.ListCacheBase());
     RemoveTree(state.paths.ListCacheBase());
 }
 

@@ -9,6 +9,7 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/named_lock.h"
+#include "base/planted_links.h"
 #include "base/text_format.h"
 #include "engine/download_limits.h"
 #include "engine/process_state.h"
@@ -39,6 +40,8 @@ struct DownloadPhaseState : ProcessWide {
     // Download threads that have not returned yet, of any run.
     std::atomic<int> threads{0};
     std::atomic<bool> stop{false};
+    // The pending files were left by another instance (DistrustPendingFiles).
+    std::atomic<bool> distrustPending{false};
     std::atomic<int> total{0};
     std::atomic<HWND> owner{nullptr};
 
@@ -122,6 +125,17 @@ bool PendingFileUsable(const ConfinedFolder& folder, const std::wstring& pending
     return ::GetFileAttributesW(pending.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
+// A pending file that the instance which asked for rights left (or any
+// program of the user) proves nothing by itself: for a record without a
+// digest key nothing tells whether it holds the file the list names, so the
+// elevated instance fetches that file itself.
+void ForgetUncheckablePendingFile(const updatefileinfo& record, const std::wstring& pending) {
+    if (!Phase().distrustPending || record.md5key) return;
+    if (::GetFileAttributesW(pending.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    WriteLog(L"Fetched again as administrator (no digest to check it by): " + pending);
+    DeleteFileForce(pending);
+}
+
 // The record, with its status text emptied for the lines of this fetch;
 // false when the index names no record.
 bool TakeRecord(int index, updatefileinfo& record) {
@@ -151,6 +165,7 @@ FileOutcome FetchRecord(DownloadPhaseState& phase, int index, std::wstring& path
         return FileOutcome::Failed;
     }
     const HeldFolders held = folder->HoldFoldersOf(target);
+    if (held) ForgetUncheckablePendingFile(record, target + L"_");
     if (!held || !PendingFileUsable(*folder, target + L"_")) {
         WriteLog(TranslateFormat(L"Path refused[%s]", target));
         return FileOutcome::Failed;
@@ -215,9 +230,39 @@ void StartFile(DownloadPhaseState& phase, int index) {
     ChangeActiveCount(phase, -1);
 }
 
+}  // namespace
+
+void DistrustPendingFiles() {
+    Phase().distrustPending = true;
+}
+
+LinkSweep ClearDownloadFolderLinks(const std::wstring& folder) {
+    const LinkSweep sweep = ClearPlantedLinks(folder);
+    switch (sweep) {
+        case LinkSweep::Clean:
+            break;
+        case LinkSweep::LinksRemoved:
+            WriteLog(L"Links planted in the download folder were removed: " + folder);
+            break;
+        case LinkSweep::FolderRenewed:
+            WriteLog(
+                L"A link planted in the download folder cannot be removed as itself here; the folder was put "
+                L"aside with it and made anew: " +
+                folder);
+            break;
+        case LinkSweep::Refused:
+            WriteLog(TranslateFormat(L"Path refused[%s]", folder));
+            break;
+    }
+    return sweep;
+}
+
+namespace {
+
 std::shared_ptr<const ConfinedFolder> OpenDownloadFolder() {
     auto folder = std::make_shared<ConfinedFolder>();
     const std::wstring path = Process().paths.ListCacheBase();
+    (void)ClearDownloadFolderLinks(path);
     if (folder->Open(path)) return folder;
     WriteLog(TranslateFormat(L"Path refused[%s]", path));
     return nullptr;

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/planted_links.h"
 #include "list/update_file_info.h"
 
 namespace mf {
@@ -45,6 +46,17 @@ bool RunDownloadPhaseWithRetries(HWND owner);
 // waiting and ends with status 5, and no retry follows. Files already in
 // flight finish on their own; a phase started later waits for them first.
 void RequestDownloadStop();
+
+// The pending files in the download folder were left by another instance
+// (the one that asked for rights): from now on only those a digest key can
+// check are used, the others are fetched again.
+void DistrustPendingFiles();
+
+// Removes the links another program planted in the download folder (as
+// links, or by putting the folder aside: ClearPlantedLinks) and logs what
+// was done. Each phase run begins with it, and so does emptying the
+// temporary files.
+LinkSweep ClearDownloadFolderLinks(const std::wstring& folder);
 
 // The body of one download thread: fetches record `index` and counts it as
 // completed (fetched, or nothing to fetch) or failed.

@@ -28,13 +28,31 @@ struct KeptFiles {
     }
 };
 
+// A name that ends in a dot or a space reaches a file of that exact name
+// only in the "\\?\" form: every other form drops those characters (and
+// reaches the file an installation by that form made).
+std::wstring ExactName(const std::wstring& path) {
+    if (path.empty() || (path.back() != L'.' && path.back() != L' ')) return path;
+    if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
+    if (StartsWith(path, L"\\\\") && !StartsWith(path, L"\\\\?\\") && !StartsWith(path, L"\\\\.\\"))
+        return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
+bool FileStays(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 // False when the file is still there afterwards.
 bool RemoveFileAndEmptiedFolders(const std::wstring& path, const std::wstring& installFolder, const KeptFiles& kept) {
     if (kept.Holds(path)) return true;
+    const std::wstring exact = ExactName(path);
     DeleteFileForce(path);
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (exact != path) DeleteFileForce(exact);
+    const bool left = FileStays(path) || FileStays(exact);
     RemoveEmptiedFolders(path, installFolder);
-    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    return !left;
 }
 
 }  // namespace

@@ -159,10 +159,10 @@ DWORD AttributesOf(HANDLE entry, DWORD byName) {
 
 DWORD AttributesByName(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()); }
 
-// Whether an entry opened by its path lies where the path says: a link
-// that Wine shows as a plain file opens as what it points to, and only its
-// final path tells. True when the system cannot say.
-bool LiesWhereNamed(HANDLE entry, const std::wstring& path) {
+namespace {
+
+// LiesWhereNamed for a path the system takes as it is.
+bool LiesWhereNamedAsIs(HANDLE entry, const std::wstring& path) {
     const std::wstring folder = FolderOf(path);
     if (folder.empty()) return true;
     const UniqueFile parent(::CreateFileW((folder.size() == 2 ? folder + L"\\" : folder).c_str(), FILE_READ_ATTRIBUTES,
@@ -175,6 +175,19 @@ bool LiesWhereNamed(HANDLE entry, const std::wstring& path) {
     const DWORD n = ::GetLongPathNameW(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n > 0 && n < buffer.size()) name = LastComponent(std::wstring(buffer.data(), n));
     return LiesInside(FinalPath(parent.get()), entry, name);
+}
+
+}  // namespace
+
+// Whether an entry opened by its path lies where the path says: a link
+// that Wine shows as a plain file opens as what it points to, and only its
+// final path tells. True when the system cannot say.
+bool LiesWhereNamed(HANDLE entry, const std::wstring& path) {
+    // The name the system opened: outside the "\\?\" form it drops a final
+    // dot or space ("a.txt." opens "a.txt").
+    const std::wstring opened = StartsWith(path, L"\\\\?\\") ? path : FullPath(path);
+    if (opened.empty()) return false;
+    return LiesWhereNamedAsIs(entry, opened);
 }
 
 }  // namespace entry

@@ -145,6 +145,9 @@ void WriteSampleConfiguration() {
 }
 
 bool QuickCheckAllowed() {
+    // The elevated instance checks what it was handed against the server's
+    // list; an earlier download in the user's temporary folder is no proof.
+    if (Process().run.elevatedRelaunch) return false;
     const RunMode mode = Process().run.mode;
     if (mode != RunMode::CheckForUpdates && mode != RunMode::AppEnterNoPrompt && mode != RunMode::AppEnter)
         return false;

@@ -44,26 +44,25 @@ std::wstring HandOverDigest(const std::string& savedListBytes) {
     return Sha256Of(savedListBytes.data(), savedListBytes.size());
 }
 
-void LoadSavedUpdateListForElevatedRun(const std::wstring& expectedDigest) {
-    ProcessState& state = Process();
-    const std::wstring file = state.paths.SavedListFile();
-    if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+bool LoadSavedUpdateListForElevatedRun(const std::wstring& expectedDigest, DownLoadList& saved) {
+    const std::wstring file = Process().paths.SavedListFile();
+    if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
     // Read once: what is checked is what is loaded.
     std::string bytes;
     const bool read = ReadWholeFile(file, bytes);
     DeleteFileForce(file);
     if (!read || expectedDigest.empty() || !EqualsNoCase(HandOverDigest(bytes), expectedDigest)) {
         WriteLog(L"The saved update list is not the one handed over; checking again: " + file);
-        return;
+        return false;
     }
     ListArchive archive(std::move(bytes));
-    if (!state.updateList.Serialize(archive)) {
+    if (!saved.Serialize(archive)) {
         // Part of a list would install part of an update and report it
         // done: the elevated instance checks again instead.
         WriteLog(L"The saved update list is damaged: " + file);
-        state.updateList.SetSize(0);
+        return false;
     }
-    if (state.updateList.GetSize() > 0) SetStatus(UpdateStatus::DownloadOk);
+    return true;
 }
 
 std::wstring SaveUpdateListForElevatedRun(const std::wstring& path) {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "list/download_list.h"
+
 namespace mf {
 
 // Starts this executable again with the "runas" verb and the stored command
@@ -14,13 +16,14 @@ void RelaunchElevated(bool saveList);
 // ("open" or "runas"); true when it started.
 bool StartEngineAgain(const std::wstring& parameters, const wchar_t* verb, int show);
 
-// The elevated instance's side of the hand-over: loads the saved update
-// list (status 6 when it holds records) and deletes it. The file lies in
-// the user's temporary folder, where any program of the user can change it:
-// it is taken only when its digest is the one the instance that asked for
-// rights put on the command line (`expectedDigest`); otherwise, as for a
-// damaged list, nothing is taken and the run checks again.
-void LoadSavedUpdateListForElevatedRun(const std::wstring& expectedDigest);
+// The elevated instance's side of the hand-over: reads the saved update
+// list into `saved` and deletes the file. The file lies in the user's
+// temporary folder, where any program of the user can change it: it is taken
+// only when its digest is the one on the command line (`expectedDigest`);
+// even then its content is only a wish, which the caller checks against a
+// list it trusts. False when there was no such list (none, another digest,
+// damaged).
+bool LoadSavedUpdateListForElevatedRun(const std::wstring& expectedDigest, DownLoadList& saved);
 // Writes the current update list for the elevated instance; the digest of
 // what was written, or empty when it could not be written.
 std::wstring SaveUpdateListForElevatedRun(const std::wstring& path);

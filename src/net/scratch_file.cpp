@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/entry_rename.h"
 #include "base/files.h"
 
 namespace mf {
@@ -103,7 +104,7 @@ bool ScratchFile::Keep() {
 // made: a FAT volume).
 bool ScratchFile::CopyTo(const std::wstring& finalPath) {
     UniqueFile out(
-        ::CreateFileW(finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(finalPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return false;
     std::vector<char> buffer(1024 * 1024);
     LARGE_INTEGER zero{};
@@ -119,15 +120,18 @@ bool ScratchFile::CopyTo(const std::wstring& finalPath) {
 
 bool ScratchFile::KeepAs(const std::wstring& finalPath) {
     if (!file_) return false;
+    // What stands under the final name goes as itself (a link planted there
+    // stays and fails the keep: every call by name would act on what the
+    // link points to, under Wine even a rename or a deletion).
+    DeleteFileForce(finalPath);
     if (mode_ != Mode::Linked) {
-        if (!Keep()) return false;
+        // The open file takes the name by its handle, never replacing what
+        // stands there; only then is it kept.
+        const bool kept = RenameOpenEntry(file_.get(), finalPath) && Keep();
         Close();
-        if (::MoveFileExW(path_.c_str(), finalPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-        ::DeleteFileW(path_.c_str());
-        return false;
+        return kept;
     }
-    ::SetFileAttributesW(finalPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!::DeleteFileW(finalPath.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    if (::GetFileAttributesW(finalPath.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
     bool kept = ::CreateHardLinkW(finalPath.c_str(), path_.c_str(), nullptr) != FALSE;
     if (!kept) {
         kept = CopyTo(finalPath);

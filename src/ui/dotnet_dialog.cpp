@@ -1,7 +1,5 @@
 #include "ui/dotnet_dialog.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
 #include <memory>
 
@@ -13,6 +11,7 @@
 #include "engine/process_state.h"
 #include "net/range_downloader.h"
 #include "net/thread_value_table.h"
+#include "ui/dotnet_installer_start.h"
 #include "ui/resource_ids.h"
 #include "ui/window_resources.h"
 
@@ -148,15 +147,14 @@ void CDlgDownDotnet::OnOk() {
         StartDownload();
         return;
     }
-    SHELLEXECUTEINFOW info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_FLAG_NO_UI;
-    info.hwnd = hwnd();
-    info.lpVerb = L"runas";
-    info.lpFile = localFile_.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    // Declined elevation starts nothing; the dialog closes all the same.
-    if (!::ShellExecuteExW(&info)) WriteLog(L"Cannot start " + localFile_);
+    // A file that fails its check is gone: the dialog offers the download
+    // again. Declined elevation starts nothing; the dialog closes all the
+    // same.
+    if (StartCheckedDotNetInstaller(hwnd(), localFile_, DotNetVersionKey(version_)) == InstallerStart::Refused) {
+        OnDownloadEnded(false);
+        ReportRefusedInstaller(hwnd());
+        return;
+    }
     ::EndDialog(hwnd(), IDOK);
 }
 

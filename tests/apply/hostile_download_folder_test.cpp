@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "apply/download_phase.h"
+#include "base/confined_folder.h"
 #include "base/files.h"
 #include "base/md5.h"
 #include "base/path_text.h"
@@ -74,6 +75,69 @@ TEST_F(DownloadFolderLinks, FileLinksAreNeverWrittenOrDeletedThrough) {
     EXPECT_EQ(VictimBytes(L"unpacked.txt"), "keep me");
     EXPECT_EQ(VictimBytes(L"variant.txt"), "keep me");
     EXPECT_EQ(NamesIn(outside_.path()), (std::vector<std::wstring>{L"unpacked.txt", L"variant.txt"}));
+}
+
+// Downloaded in parts, a file is written beside its name (".part") and then
+// takes the name: a link planted at that name, to a file or to nothing yet,
+// is neither written through nor moved into the folder in its target's
+// place.
+TEST_F(DownloadFolderLinks, FileLinksAtTheNameAPartFileTakesAreNeverWrittenThrough) {
+    state().fileConnections = 4;
+    test::ServedTree tree(L"linked-parts");
+    Use(tree);
+    Add(L"plain\\only.txt");  // served without a zip variant: fetched in parts
+    Add(L"bin\\app.exe");     // unpacked there, or fetched in parts
+    Victim(L"only.txt");
+    ASSERT_TRUE(CreateFolderTree(Folder() + L"\\plain"));
+    ASSERT_TRUE(CreateFolderTree(Folder() + L"\\bin"));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"only.txt", Folder() + L"\\plain\\only.txt", false));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"app.exe", Folder() + L"\\bin\\app.exe", false));
+
+    RunDownloadPhase(nullptr);
+
+    EXPECT_EQ(VictimBytes(L"only.txt"), "keep me");
+    EXPECT_EQ(NamesIn(outside_.path()), std::vector<std::wstring>{L"only.txt"});
+    // A pending file, if one was made, holds what the server sent.
+    for (const wchar_t* file : {L"plain\\only.txt", L"bin\\app.exe"}) {
+        const std::wstring pending = Folder() + L"\\" + file + L"_";
+        if (FileExists(pending)) {
+            EXPECT_EQ(test::ReadFileBytes(pending), test::ReadFileBytes(tree.File(file)));
+        }
+    }
+}
+
+// Links at a pending file's name, a part file's name and a folder's name
+// would fail the file on every later run: the phase removes them as links
+// (or, where that is impossible, renews the folder) and fetches the files.
+TEST_F(DownloadFolderLinks, LinksAtPendingPartAndFolderNamesAreRemovedAndTheFilesFetched) {
+    state().fileConnections = 4;
+    test::ServedTree tree(L"linked-names");
+    Use(tree);
+    Add(L"plain\\only.txt");
+    Add(L"bin\\lib.dll");
+    Add(L"data\\readme.txt");
+    Victim(L"pending.txt");
+    Victim(L"part.txt");
+    ASSERT_TRUE(CreateFolderTree(outside_ / L"folder"));
+    ASSERT_TRUE(CreateFolderTree(Folder() + L"\\plain"));
+    ASSERT_TRUE(CreateFolderTree(Folder() + L"\\bin"));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"pending.txt", Folder() + L"\\plain\\only.txt_", false));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"part.txt", Folder() + L"\\bin\\lib.dll.part", false));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"folder", Folder() + L"\\data", true));
+
+    RunDownloadPhase(nullptr);
+
+    EXPECT_EQ(VictimBytes(L"pending.txt"), "keep me");
+    EXPECT_EQ(VictimBytes(L"part.txt"), "keep me");
+    EXPECT_EQ(NamesIn(outside_ / L"folder"), std::vector<std::wstring>{});
+    EXPECT_EQ(state().updateList.Status(), UpdateStatus::DownloadOk);
+    ConfinedFolder confined;
+    ASSERT_TRUE(confined.Open(Folder()));
+    for (const wchar_t* file : {L"plain\\only.txt", L"bin\\lib.dll", L"data\\readme.txt"}) {
+        SCOPED_TRACE(Narrow(file));
+        EXPECT_TRUE(confined.HoldsPlainFile(Folder() + L"\\" + file + L"_"));
+        EXPECT_EQ(test::ReadFileBytes(Folder() + L"\\" + file + L"_"), test::ReadFileBytes(tree.File(file)));
+    }
 }
 
 TEST_F(DownloadFolderLinks, DownloadFolderThatIsALinkIsRefused) {

@@ -162,6 +162,35 @@ TEST_F(UninstallTest, RemovesEveryListedFileShortcutAndEmptiedFolder) {
     EXPECT_EQ(state().updateList.GetSize(), 10);
 }
 
+// A list path ending in a dot names a file of that exact name (made by an
+// installation in the "\\?\" form); the uninstall reaches it, and its
+// emptied folder, too.
+TEST_F(UninstallTest, NamesEndingInADotOrASpaceAreRemovedToo) {
+    const std::vector<std::wstring> names = {L"dot.txt.", L"dots\\two..", L"space\\name. ."};
+    for (const std::wstring& name : names) {
+        const std::wstring exact = L"\\\\?\\" + Work(name);
+        ASSERT_TRUE(CreateFolderTree(FolderOf(Work(name))));
+        ASSERT_TRUE(test::WriteFileBytes(exact, "installed")) << Narrow(name);
+        ASSERT_TRUE(FileExists(exact));
+    }
+    // Made by a plain call: the dot went.
+    Install(L"plain.txt");
+    ASSERT_TRUE(test::WriteFileBytes(Work(L"mirefold.xml"),
+                                     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<update>\r\n"
+                                     "<file path=\"plain.txt.\" ver=\"1\"/>\r\n"
+                                     "<file path=\"dot.txt.\" ver=\"1\"/>\r\n"
+                                     "<file path=\"dots\\two..\" ver=\"1\"/>\r\n"
+                                     "<file path=\"space\\name. .\" ver=\"1\"/>\r\n"
+                                     "</update>\r\n"));
+
+    EXPECT_EQ(RunUninstall(), UninstallOutcome::Done) << LogText();
+
+    for (const std::wstring& name : names) EXPECT_FALSE(FileExists(L"\\\\?\\" + Work(name))) << Narrow(name);
+    EXPECT_FALSE(FileExists(Work(L"plain.txt")));
+    EXPECT_FALSE(FolderExists(Work(L"dots")));
+    EXPECT_FALSE(FolderExists(Work(L"space")));
+}
+
 TEST_F(UninstallTest, WithoutALocalListOnlyTheBookkeepingGoes) {
     Install(L"main.exe");
     MakeBookkeeping();

@@ -5,6 +5,8 @@
 
 #include "base/confined_folder.h"
 #include "base/files.h"
+#include "base/planted_links.h"
+#include "base/strings.h"
 #include "support/test_support.h"
 
 namespace mf {
@@ -45,6 +47,38 @@ TEST_F(RemoveTreeWithLinks, LinksInsideAreNeverFollowed) {
         // its folder stay, which is the safe way to fail.
         EXPECT_EQ(::GetFileAttributesW(cache.c_str()), INVALID_FILE_ATTRIBUTES);
     }
+}
+
+// Links at a file's name, a folder's name, and one that points nowhere:
+// they go as links (Windows), or the folder is put aside with them and made
+// anew (Wine, where no call reaches a Unix symbolic link itself). Either way
+// the names are free again and nothing outside is touched.
+TEST_F(RemoveTreeWithLinks, PlantedLinksGoAndTheFolderStaysUsable) {
+    const std::wstring cache = temp_ / L"cache";
+    ASSERT_TRUE(::CreateDirectoryW((cache + L"\\sub").c_str(), nullptr));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"victim", cache + L"\\data", true));
+    ASSERT_TRUE(test::MakeLink(outside_ / L"precious-file.txt", cache + L"\\sub\\a.txt_", false));
+    const LinkSweep sweep = ClearPlantedLinks(cache);
+
+    ExpectVictimsIntact();
+    EXPECT_EQ(test::NamesIn(outside_.path()), (std::vector<std::wstring>{L"precious-file.txt", L"victim"}));
+    EXPECT_EQ(sweep, test::RunningUnderWine() ? LinkSweep::FolderRenewed : LinkSweep::LinksRemoved);
+    for (const wchar_t* name : {L"\\data", L"\\sub\\a.txt_"})
+        EXPECT_EQ(::GetFileAttributesW((cache + name).c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(name);
+    EXPECT_TRUE(FolderExists(cache));
+    EXPECT_EQ(ClearPlantedLinks(cache), LinkSweep::Clean);
+    // The engine's own file stays where links could be removed.
+    EXPECT_EQ(FileExists(cache + L"\\part.bin"), !test::RunningUnderWine());
+}
+
+TEST_F(RemoveTreeWithLinks, APlainTreeIsLeftAsItIs) {
+    const std::wstring cache = temp_ / L"cache";
+    ASSERT_TRUE(::CreateDirectoryW((cache + L"\\sub").c_str(), nullptr));
+    ASSERT_TRUE(test::WriteFileBytes(cache + L"\\sub\\b.txt_", "pending"));
+    EXPECT_EQ(ClearPlantedLinks(cache), LinkSweep::Clean);
+    EXPECT_EQ(test::ReadFileBytes(cache + L"\\sub\\b.txt_"), "pending");
+    EXPECT_EQ(test::ReadFileBytes(cache + L"\\part.bin"), "part");
+    EXPECT_EQ(ClearPlantedLinks(temp_ / L"missing"), LinkSweep::Clean);
 }
 
 TEST_F(RemoveTreeWithLinks, TopFolderThatIsALinkIsRefused) {

@@ -91,9 +91,10 @@ TEST(ElevatedChild, DISABLED_TakesOverTheSavedList) {
     report += L"current " + std::wstring(current) + L"\n";
     report += L"found " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
     const CommandLine line = ParseCommandLine(::GetCommandLineW(), L"", L"", [](std::uintptr_t) { return false; });
-    LoadSavedUpdateListForElevatedRun(line.handOverDigest);
-    report += L"status " + std::to_wstring(ToInt(state.updateList.Status())) + L"\n";
-    for (const updatefileinfo& record : state.updateList.Records()) report += L"record " + record.path + L"\n";
+    DownLoadList taken;
+    const bool took = LoadSavedUpdateListForElevatedRun(line.handOverDigest, taken);
+    report += L"taken " + std::wstring(took ? L"1" : L"0") + L"\n";
+    for (const updatefileinfo& record : taken.Records()) report += L"record " + record.path + L"\n";
     report += L"left " + std::wstring(FileExists(saved) ? L"1" : L"0") + L"\n";
     ASSERT_TRUE(test::WriteFileBytes(std::wstring(folder) + L"child-report.txt", Narrow(report, CodePage::Utf8)));
 }
@@ -136,7 +137,7 @@ TEST_F(ElevatedRelaunchTest, TheNewInstanceGetsTheCommandLineWithTheMarkerAndTak
     EXPECT_TRUE(EqualsNoCase(WithoutTrailingBackslash(lines[1].substr(8)), WithoutTrailingBackslash(folder().path())))
         << Narrow(lines[1]);
     EXPECT_EQ(lines[2], L"found 1");
-    EXPECT_EQ(lines[3], L"status 6");
+    EXPECT_EQ(lines[3], L"taken 1");
     EXPECT_EQ(lines[4], L"record bin\\QBank.exe");
     EXPECT_EQ(lines[5], L"record data\\bank.db");
     EXPECT_EQ(lines[6], L"left 0");
@@ -158,21 +159,21 @@ TEST_F(ElevatedRelaunchTest, WithoutSavingAStaleListIsDeletedAllTheSame) {
     EXPECT_TRUE(state().run.elevationRequested);
 }
 
-// The elevated instance's side alone: a list with files resumes at status
-// 6; an empty or damaged one leaves the run to check again. The file is
-// gone in every case.
+// The elevated instance's side alone: a whole list is taken (for the
+// caller to check); a damaged one leaves the run to check again. The file
+// is gone in every case.
 TEST_F(ElevatedRelaunchTest, TheSavedListResumesTheRunOnlyWhenItIsWhole) {
     struct Case {
         const char* name;
         int records;
         bool damaged;
-        UpdateStatus status;
+        bool taken;
         int loaded;
     };
     const Case cases[] = {
-        {"two files", 2, false, UpdateStatus::DownloadOk, 2},
-        {"no files", 0, false, UpdateStatus::None, 0},
-        {"cut short", 3, true, UpdateStatus::None, 0},
+        {"two files", 2, false, true, 2},
+        {"no files", 0, false, true, 0},
+        {"cut short", 3, true, false, 0},
     };
     WriteIni(RelaunchIni());
     const std::wstring saved = state().paths.SavedListFile();
@@ -187,9 +188,12 @@ TEST_F(ElevatedRelaunchTest, TheSavedListResumesTheRunOnlyWhenItIsWhole) {
             const std::string bytes = test::ReadFileBytes(saved);
             ASSERT_TRUE(test::WriteFileBytes(saved, bytes.substr(0, bytes.size() / 2)));
         }
-        LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)));
-        EXPECT_EQ(state().updateList.Status(), c.status);
-        EXPECT_EQ(state().updateList.GetSize(), c.loaded);
+        DownLoadList taken;
+        EXPECT_EQ(LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)), taken), c.taken);
+        if (c.taken) {
+            EXPECT_EQ(taken.GetSize(), c.loaded);
+        }
+        EXPECT_EQ(state().updateList.Status(), UpdateStatus::None);
         EXPECT_FALSE(FileExists(saved));
     }
 }
@@ -228,16 +232,12 @@ TEST_F(ElevatedRelaunchTest, AListTheHandOverDidNotWriteIsRefused) {
         } else {
             ASSERT_EQ(SaveUpdateListForElevatedRun(saved), digest);
         }
-        state().updateList = DownLoadList();
-        LoadSavedUpdateListForElevatedRun(c.digest);
+        DownLoadList taken;
+        EXPECT_EQ(LoadSavedUpdateListForElevatedRun(c.digest, taken), !c.plant);
         EXPECT_FALSE(FileExists(saved));
-        if (c.plant) {
-            EXPECT_EQ(state().updateList.GetSize(), 0);
-            EXPECT_EQ(state().updateList.Status(), UpdateStatus::None);
-        } else {
-            ASSERT_EQ(state().updateList.GetSize(), 1);
-            EXPECT_EQ(state().updateList[0].desname, L"");
-            EXPECT_EQ(state().updateList.Status(), UpdateStatus::DownloadOk);
+        if (!c.plant) {
+            ASSERT_EQ(taken.GetSize(), 1);
+            EXPECT_EQ(taken[0].desname, L"");
         }
     }
 }

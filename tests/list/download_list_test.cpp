@@ -269,10 +269,10 @@ TEST(DownLoadList, ElevatedRunContinuesWithTheSavedList) {
     DownLoadList full = FullList();
     ASSERT_TRUE(full.SaveToFile(saved));
 
-    LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)));
-    EXPECT_EQ(state.updateList.GetSize(), 2);
-    EXPECT_EQ(state.updateList.Status(), UpdateStatus::DownloadOk);
-    EXPECT_EQ(state.updateList.listIdentifier, L"{G}");
+    DownLoadList taken;
+    ASSERT_TRUE(LoadSavedUpdateListForElevatedRun(HandOverDigest(test::ReadFileBytes(saved)), taken));
+    EXPECT_EQ(taken.GetSize(), 2);
+    EXPECT_EQ(taken.listIdentifier, L"{G}");
     EXPECT_EQ(::GetFileAttributesW(saved.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
