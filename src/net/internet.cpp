@@ -598,14 +598,20 @@ int ReadPostReply(HINTERNET request, const std::wstring& url, std::int64_t most,
     for (;;) {
         if (deadline.Passed()) return kPostTimedOut;
         const ULONGLONG started = ::GetTickCount64();
+        // Only what has arrived is read, so the deadline and the pace are
+        // looked at between trickled pieces; a failed wait keeps its error for
+        // PostFailure.
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(request, &available, 0, 0)) return PostFailure(started);
+        if (available == 0) break;
         DWORD read = 0;
-        const PacedRead outcome = ReadPaced(request, buffer.data(), kChunk, read, pace);
-        if (outcome == PacedRead::Failed) return PostFailure(started);
-        if (outcome != PacedRead::Read) {
+        if (!::InternetReadFile(request, buffer.data(), std::min<DWORD>(available, kChunk), &read))
+            return PostFailure(started);
+        if (read == 0) break;
+        if (pace.Note(read, ::GetTickCount64()) != Pace::Ok) {
             WriteLog(L"Reply too slow, given up: " + url);
             return kPostTimedOut;
         }
-        if (read == 0) break;
         total += read;
         if (total > most) {
             WriteLog(Format(L"Reply over the limit of %ld bytes: %s", most, url));
