@@ -199,8 +199,11 @@ OpenUrlError FollowRedirects(const std::wstring& url, const SendOne& send, Uniqu
         if (!send(parts, connection, request)) {
             // Certificate errors (12045 unknown authority, 12038 wrong
             // name, 12037 expired ...) are never ignored; the log says which.
-            WriteLog(Format(L"Request failed with WinINet error %u: %s", static_cast<unsigned>(::GetLastError()),
-                            current));
+            // The caller still reads the error (a time-out is told apart from
+            // a failure), so writing the log must not change it.
+            const DWORD error = ::GetLastError();
+            WriteLog(Format(L"Request failed with WinINet error %u: %s", static_cast<unsigned>(error), current));
+            ::SetLastError(error);
             return OpenUrlError::Failed;
         }
         const DWORD status = QueryStatusCode(request.get());
